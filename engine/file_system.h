@@ -1,0 +1,93 @@
+// Engine layer: the file-system interface the engine is written against; one backend per platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/path.h"
+#include "engine/status.h"
+
+namespace tandemere::engine {
+
+// An opaque window handle: the owner of whatever a platform shows for an operation.
+using WindowHandle = void*;
+
+// One entry of a folder listing, or the result of looking one path up.
+struct DirEntry {
+    std::string m_strName;          // as stored on disk (a lookup gives the stored spelling too)
+    bool m_bDirectory = false;      // a folder (for a link: never; links are not followed)
+    bool m_bLink = false;           // a symbolic link, or on Windows any reparse point (junctions)
+    std::uint64_t m_nSize = 0;      // bytes; 0 for folders
+    std::uint64_t m_nLastWriteTime = 0;  // 100-ns ticks since 1601-01-01 UTC, as FILETIME counts them
+};
+
+// A file open for reading; closed by its destructor on every path.
+class IReadFile {
+public:
+    virtual ~IReadFile() = default;
+    // Reads up to `size` bytes; `got` is 0 only at the end of the file. Short reads are allowed.
+    virtual Status Read(void* buffer, std::size_t size, std::size_t& got) = 0;
+};
+
+class IFileSystem {
+public:
+    virtual ~IFileSystem() = default;
+
+    virtual const PathStyle& Style() const = 0;
+
+    // Whether the platform accepts this path (length in the platform's own units, each component
+    // within the platform's limit). The engine refuses items whose paths do not fit.
+    virtual bool PathFits(const std::string& path) const = 0;
+
+    // Lists every entry of a folder (the path may end in a separator), in the platform's listing
+    // order, with the folder's own "." and ".." entries where the platform returns them (a Windows
+    // drive root has none). An existing empty folder gives an empty or dots-only list and Ok.
+    // Fails with NotFound when the folder does not exist.
+    virtual Status ListFolder(const std::string& folder, std::vector<DirEntry>& entries) = 0;
+
+    // Looks one path up without following a final link (a link reports m_bLink, not its target).
+    // Fails with NotFound when nothing exists there.
+    virtual Status Lookup(const std::string& path, DirEntry& entry) = 0;
+
+    // True when an existing folder is at the path, following links (PathIsDirectory's role).
+    virtual bool IsFolder(const std::string& path) = 0;
+
+    // Opens a file for reading, shared for reading only (others may not write or delete it
+    // meanwhile where the platform can prevent it).
+    virtual Status OpenRead(const std::string& path, std::unique_ptr<IReadFile>& file) = 0;
+
+    // Moves a file, a link or (within one volume) a folder to a new path. Never replaces: fails
+    // with Exists when anything is at the target. A file or link on another volume is copied
+    // under a temporary name in the target folder, flushed, renamed into place without replacing,
+    // and only then is the source removed; on failure the copy is removed and the source stays.
+    virtual Status Move(const std::string& from, const std::string& to) = 0;
+
+    // Renames an entry within its folder, flushing the change to disk before returning
+    // (MoveFileEx with MOVEFILE_WRITE_THROUGH on Windows). Never replaces.
+    virtual Status Rename(const std::string& from, const std::string& to) = 0;
+
+    // Moves a folder with everything below it to another volume (the shell's folder move on
+    // Windows). The source tree is removed only after the whole copy succeeded and was flushed;
+    // on failure what was copied is removed again and the source stays whole.
+    virtual Status MoveFolderAcrossVolumes(WindowHandle owner, const std::string& from,
+                                           const std::string& to) = 0;
+
+    // Deletes a file or a link (never what a link points to).
+    virtual Status DeleteFile(const std::string& path) = 0;
+
+    // Removes an empty folder; fails with NotEmpty otherwise.
+    virtual Status RemoveFolder(const std::string& path) = 0;
+
+    // Whether an existing path and the (possibly not yet existing) target path lie on one volume,
+    // so that a folder can move by rename. The target's nearest existing ancestor decides.
+    virtual bool IsSameVolume(const std::string& existing, const std::string& target) = 0;
+
+    // Whether two paths reach the same file-system object (same device and inode, or same volume
+    // serial and file index), whatever their spelling. Links on the way are followed.
+    virtual Status IsSameObject(const std::string& a, const std::string& b, bool& same) = 0;
+};
+
+}  // namespace tandemere::engine

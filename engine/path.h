@@ -1,0 +1,60 @@
+// Engine layer: path text rules, parameterised by the platform's path style so both are testable anywhere.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tandemere::engine {
+
+// How one platform spells paths. The engine never includes platform headers; the backend hands
+// its style to the engine, and the tests use both.
+struct PathStyle {
+    char m_chSeparator;    // '\\' or '/'
+    bool m_bWindowsRoots;  // "C:\", "\\server\share" and "\" are roots; otherwise only "/"
+    bool m_bIgnoreCase;    // the file system ignores letter case when it looks names up
+};
+
+inline constexpr PathStyle kPosixPaths{'/', false, false};
+inline constexpr PathStyle kWindowsPaths{'\\', true, true};
+
+bool EndsWithSeparator(const PathStyle& style, std::string_view path);
+
+// Appends one separator unless the path already ends in one (an empty path stays empty).
+void AddSeparator(const PathStyle& style, std::string& path);
+
+// Removes one trailing separator unless the path is a root.
+void RemoveSeparator(const PathStyle& style, std::string& path);
+
+// Cuts the last component and the separator before it; a root stays as it is
+// ("C:\a" gives "C:\", "/a" gives "/", "C:\Work\" gives "C:\Work").
+void RemoveFileSpec(const PathStyle& style, std::string& path);
+
+// The last component, as a view into the path; for a path that ends in a separator,
+// the last component together with that separator.
+std::string_view FindFileName(const PathStyle& style, std::string_view path);
+
+// The extension of the last component: from its last dot to the end, the dot included;
+// empty when there is no dot or a blank follows the last dot.
+std::string_view FindExtension(const PathStyle& style, std::string_view path);
+
+// Removes what FindExtension finds.
+void RemoveExtension(const PathStyle& style, std::string& path);
+
+// Leaves only the last component (FindFileName).
+void StripPath(const PathStyle& style, std::string& path);
+
+// True for "/" on POSIX; for "\", "X:\", "\\server" and "\\server\share" (with or without a
+// trailing separator) on Windows.
+bool IsRoot(const PathStyle& style, std::string_view path);
+
+// Whether a listing pattern of "*" plus extension lists the name: an empty extension lists
+// everything; otherwise the name must end in the extension (ignoring case where the style does).
+bool MatchesExtension(const PathStyle& style, std::string_view name, std::string_view extension);
+
+// The parent folder of a path, ending in a separator ("/a/b" gives "/a/"; "C:\a" gives "C:\").
+std::string ParentFolder(const PathStyle& style, std::string_view path);
+
+// Byte-wise comparison, or ignoring ASCII letter case.
+bool EqualNames(std::string_view a, std::string_view b, bool ignoreCase);
+
+}  // namespace tandemere::engine

@@ -1,0 +1,84 @@
+// Tests of the path text rules, for both path styles.
+#include "engine/path.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tandemere::engine {
+namespace {
+
+struct Case {
+    const char* m_pszIn;
+    const char* m_pszOut;
+};
+
+TEST(PathTest, RemoveFileSpecKeepsRoots) {
+    const Case windows[] = {{"C:\\Work\\report.txt", "C:\\Work"}, {"C:\\a.txt", "C:\\"},
+                            {"C:\\", "C:\\"}, {"C:\\Work\\", "C:\\Work"}, {"name", ""}};
+    for (const Case& c : windows) {
+        SCOPED_TRACE(c.m_pszIn);
+        std::string path = c.m_pszIn;
+        RemoveFileSpec(kWindowsPaths, path);
+        EXPECT_EQ(path, c.m_pszOut);
+    }
+    const Case posix[] = {{"/work/report.txt", "/work"}, {"/a.txt", "/"}, {"/", "/"}};
+    for (const Case& c : posix) {
+        SCOPED_TRACE(c.m_pszIn);
+        std::string path = c.m_pszIn;
+        RemoveFileSpec(kPosixPaths, path);
+        EXPECT_EQ(path, c.m_pszOut);
+    }
+}
+
+TEST(PathTest, ExtensionFollowsTheLastDotUnlessABlankFollows) {
+    const Case cases[] = {{"report.txt", ".txt"},     {"archive.tar.gz", ".gz"}, {"README", ""},
+                          {"notes.old copy", ""},     {".profile", ".profile"}, {"a. b.txt", ".txt"},
+                          {"dir.d\\name", ""},        {"C:\\x.y\\file.z", ".z"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszIn);
+        EXPECT_EQ(FindExtension(kWindowsPaths, c.m_pszIn), c.m_pszOut);
+    }
+}
+
+TEST(PathTest, FileNameKeepsATrailingSeparator) {
+    EXPECT_EQ(FindFileName(kWindowsPaths, "C:\\Work\\Photos\\"), "Photos\\");
+    EXPECT_EQ(FindFileName(kWindowsPaths, "C:\\Work\\a.jpg"), "a.jpg");
+    EXPECT_EQ(FindFileName(kPosixPaths, "/work/photos/"), "photos/");
+    EXPECT_EQ(FindFileName(kPosixPaths, "plain"), "plain");
+}
+
+TEST(PathTest, RootsOfBothStyles) {
+    EXPECT_TRUE(IsRoot(kWindowsPaths, "C:\\"));
+    EXPECT_TRUE(IsRoot(kWindowsPaths, "\\\\server\\share"));
+    EXPECT_TRUE(IsRoot(kWindowsPaths, "\\\\server\\share\\"));
+    EXPECT_FALSE(IsRoot(kWindowsPaths, "\\\\server\\share\\x"));
+    EXPECT_FALSE(IsRoot(kWindowsPaths, "C:"));
+    EXPECT_FALSE(IsRoot(kWindowsPaths, "C:\\Work"));
+    EXPECT_TRUE(IsRoot(kPosixPaths, "/"));
+    EXPECT_FALSE(IsRoot(kPosixPaths, "/tmp"));
+}
+
+TEST(PathTest, SeparatorsAddedAndRemovedOnce) {
+    std::string path = "C:\\Work";
+    AddSeparator(kWindowsPaths, path);
+    AddSeparator(kWindowsPaths, path);
+    EXPECT_EQ(path, "C:\\Work\\");
+    RemoveSeparator(kWindowsPaths, path);
+    EXPECT_EQ(path, "C:\\Work");
+    std::string root = "C:\\";
+    RemoveSeparator(kWindowsPaths, root);
+    EXPECT_EQ(root, "C:\\");
+    EXPECT_EQ(ParentFolder(kPosixPaths, "/a/b/"), "/a/");
+    EXPECT_EQ(ParentFolder(kWindowsPaths, "C:\\a.txt"), "C:\\");
+}
+
+TEST(PathTest, ExtensionPatternIgnoresCaseOnlyOnWindows) {
+    EXPECT_TRUE(MatchesExtension(kWindowsPaths, "A.TXT", ".txt"));
+    EXPECT_FALSE(MatchesExtension(kPosixPaths, "A.TXT", ".txt"));
+    EXPECT_TRUE(MatchesExtension(kPosixPaths, "anything", ""));
+    EXPECT_FALSE(MatchesExtension(kPosixPaths, "a.txt.bak", ".txt"));
+}
+
+}  // namespace
+}  // namespace tandemere::engine
