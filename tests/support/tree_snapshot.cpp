@@ -1,0 +1,179 @@
+// Test support: tree snapshots and the content invariant.
+#include "tests/support/tree_snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "tests/support/temp_folder.h"
+
+namespace tandemere::testing {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kFnvOffset = 14695981039346656037ULL;
+constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
+
+void HashInto(std::uint64_t& hash, const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        hash ^= static_cast<unsigned char>(data[i]);
+        hash *= kFnvPrime;
+    }
+}
+
+const char* KindName(EntryKind kind) {
+    switch (kind) {
+        case EntryKind::File: return "file";
+        case EntryKind::Folder: return "folder";
+        case EntryKind::Link: return "link";
+        case EntryKind::Other: return "other";
+    }
+    return "other";
+}
+
+std::string Printable(const std::string& bytes) {
+    std::string text;
+    for (char c : bytes) {
+        if (c >= 0x20 && c < 0x7f)
+            text += c;
+        else
+            text += '.';
+    }
+    return text;
+}
+
+std::string DescribeEntry(const SnapshotEntry& entry) {
+    std::ostringstream text;
+    text << KindName(entry.m_nKind);
+    if (entry.m_nKind == EntryKind::File) {
+        text << " " << entry.m_nSize << " bytes";
+        if (entry.m_nSize <= SnapshotEntry::kKeptBytes) text << " \"" << Printable(entry.m_strBytes) << "\"";
+        text << " hash " << std::hex << entry.m_nHash << std::dec << " time " << entry.m_nLastWriteTime;
+    } else if (entry.m_nKind == EntryKind::Link) {
+        text << " -> " << entry.m_strLinkTarget;
+    }
+    return text.str();
+}
+
+bool SameEntry(const SnapshotEntry& a, const SnapshotEntry& b) {
+    if (a.m_nKind != b.m_nKind) return false;
+    switch (a.m_nKind) {
+        case EntryKind::File:
+            return a.m_nSize == b.m_nSize && a.m_nHash == b.m_nHash && a.m_nLastWriteTime == b.m_nLastWriteTime;
+        case EntryKind::Link: return a.m_strLinkTarget == b.m_strLinkTarget;
+        default: return true;
+    }
+}
+
+}  // namespace
+
+TreeSnapshot TreeSnapshot::Take(const std::string& root) {
+    TreeSnapshot snapshot;
+    snapshot.m_strRoot = root;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        const std::string relative = fs::relative(it->path(), root, ignored).generic_string();
+        SnapshotEntry entry;
+        const fs::file_status status = it->symlink_status(ignored);
+        if (fs::is_symlink(status)) {
+            entry.m_nKind = EntryKind::Link;
+            entry.m_strLinkTarget = fs::read_symlink(it->path(), ignored).string();
+            entry.m_nHash = kFnvOffset;
+            HashInto(entry.m_nHash, entry.m_strLinkTarget.data(), entry.m_strLinkTarget.size());
+        } else if (fs::is_directory(status)) {
+            entry.m_nKind = EntryKind::Folder;
+        } else if (fs::is_regular_file(status)) {
+            entry.m_nKind = EntryKind::File;
+            entry.m_nHash = kFnvOffset;
+            std::ifstream in(it->path(), std::ios::binary);
+            if (!in) ADD_FAILURE() << "snapshot could not read " << it->path().string();
+            char buffer[65536];
+            while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+                const std::size_t got = static_cast<std::size_t>(in.gcount());
+                HashInto(entry.m_nHash, buffer, got);
+                if (entry.m_nSize < SnapshotEntry::kKeptBytes)
+                    entry.m_strBytes.append(buffer, std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
+                entry.m_nSize += got;
+            }
+            entry.m_nLastWriteTime = LastWriteTime(it->path().string()).value_or(0);
+        }
+        snapshot.m_lstEntries.emplace(relative, std::move(entry));
+    }
+    if (error) ADD_FAILURE() << "snapshot could not list " << root << ": " << error.message();
+    return snapshot;
+}
+
+const SnapshotEntry* TreeSnapshot::Find(const std::string& relative) const {
+    auto it = m_lstEntries.find(relative);
+    return it == m_lstEntries.end() ? nullptr : &it->second;
+}
+
+std::string TreeSnapshot::Describe() const {
+    std::string text;
+    for (const auto& [path, entry] : m_lstEntries) text += path + ": " + DescribeEntry(entry) + "\n";
+    return text;
+}
+
+std::string ContentKey(const SnapshotEntry& entry) {
+    if (entry.m_nKind == EntryKind::Link) return "link:" + entry.m_strLinkTarget;
+    return "file:" + std::to_string(entry.m_nSize) + ":" + std::to_string(entry.m_nHash);
+}
+
+std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after) {
+    std::set<std::string> present;
+    for (const TreeSnapshot& tree : after)
+        for (const auto& [path, entry] : tree.Entries())
+            if (entry.m_nKind == EntryKind::File || entry.m_nKind == EntryKind::Link) present.insert(ContentKey(entry));
+    std::string report;
+    for (const TreeSnapshot& tree : before)
+        for (const auto& [path, entry] : tree.Entries()) {
+            if (entry.m_nKind != EntryKind::File && entry.m_nKind != EntryKind::Link) continue;
+            if (present.count(ContentKey(entry)) == 0)
+                report += "content lost: " + JoinPath(tree.Root(), path) + " (" + DescribeEntry(entry) +
+                          ") exists nowhere any more\n";
+        }
+    return report;
+}
+
+std::string FindChangedEntries(const TreeSnapshot& before, const TreeSnapshot& after,
+                               const std::set<std::string>& mayChange) {
+    std::string report;
+    for (const auto& [path, entry] : before.Entries()) {
+        if (entry.m_nKind != EntryKind::File && entry.m_nKind != EntryKind::Link) continue;
+        if (mayChange.count(path) != 0) continue;
+        const SnapshotEntry* now = after.Find(path);
+        if (now == nullptr)
+            report += "destination entry gone: " + JoinPath(before.Root(), path) + " (was " + DescribeEntry(entry) + ")\n";
+        else if (!SameEntry(entry, *now))
+            report += "destination entry changed: " + JoinPath(before.Root(), path) + " was " + DescribeEntry(entry) +
+                      ", now " + DescribeEntry(*now) + "\n";
+    }
+    return report;
+}
+
+MoveInvariant::MoveInvariant(std::vector<std::string> sourceRoots, std::string destinationRoot)
+    : m_lstSourceRoots(std::move(sourceRoots)), m_strDestinationRoot(std::move(destinationRoot)) {
+    for (const std::string& root : m_lstSourceRoots) m_lstBefore.push_back(TreeSnapshot::Take(root));
+    m_lstBefore.push_back(TreeSnapshot::Take(m_strDestinationRoot));
+}
+
+std::string MoveInvariant::Check(const std::set<std::string>& mayChange) const {
+    std::vector<TreeSnapshot> after;
+    for (const std::string& root : m_lstSourceRoots) {
+        std::error_code error;
+        // A source root moved away as a whole is no longer there; that is not an error.
+        if (fs::exists(fs::symlink_status(root, error)))
+            after.push_back(TreeSnapshot::Take(root));
+    }
+    after.push_back(TreeSnapshot::Take(m_strDestinationRoot));
+    std::string report = FindLostContent(m_lstBefore, after);
+    report += FindChangedEntries(m_lstBefore.back(), after.back(), mayChange);
+    return report;
+}
+
+}  // namespace tandemere::testing
