@@ -229,7 +229,7 @@ std::vector<std::string> ListTree(const std::string& root) {
     std::error_code error;
     for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
-        std::string relative = fs::relative(it->path(), root, ignored).generic_string();
+        std::string relative = it->path().lexically_relative(root).generic_string();
         if (it->is_symlink(ignored)) {
             relative += " -> " + fs::read_symlink(it->path(), ignored).string();
         } else if (it->is_directory(ignored)) {

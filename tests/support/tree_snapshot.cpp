@@ -77,7 +77,7 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
     std::error_code error;
     for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
-        const std::string relative = fs::relative(it->path(), root, ignored).generic_string();
+        const std::string relative = it->path().lexically_relative(root).generic_string();
         SnapshotEntry entry;
         const fs::file_status status = it->symlink_status(ignored);
         if (fs::is_symlink(status)) {

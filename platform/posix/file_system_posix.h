@@ -1,0 +1,40 @@
+// Platform layer (POSIX): the engine's file-system interface on Linux system calls.
+#pragma once
+
+#include <string>
+
+#include "engine/file_system.h"
+#include "platform/posix/unique_fd.h"
+
+namespace tandemere::posix {
+
+// The portable error kind for an errno value.
+engine::ErrorKind ErrorKindFromErrno(int error);
+
+// Linux file system: no-replace renames (renameat2), cross-file-system moves as a flushed copy
+// under a temporary name renamed into place, sources removed only after the copy is complete.
+class PosixFileSystem : public engine::IFileSystem {
+public:
+    const engine::PathStyle& Style() const override { return engine::kPosixPaths; }
+    // The whole path below PATH_MAX bytes and every component at most NAME_MAX bytes.
+    bool PathFits(const std::string& path) const override;
+    // readdir order, "." and ".." included; the folder is read whole before any entry is examined.
+    engine::Status ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
+    engine::Status Lookup(const std::string& path, engine::DirEntry& entry) override;
+    bool IsFolder(const std::string& path) override;
+    engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
+    engine::Status Move(const std::string& from, const std::string& to) override;
+    engine::Status Rename(const std::string& from, const std::string& to) override;
+    // Copies folders, files and links (as links) with their modes and times into a temporary
+    // folder beside the target, flushes it, renames it into place, then removes the source tree.
+    // If the source cannot be removed completely afterwards, the complete copy stays in place
+    // (removing it could lose content) and the error is reported.
+    engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
+                                           const std::string& to) override;
+    engine::Status DeleteFile(const std::string& path) override;
+    engine::Status RemoveFolder(const std::string& path) override;
+    bool IsSameVolume(const std::string& existing, const std::string& target) override;
+    engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+};
+
+}  // namespace tandemere::posix

@@ -1,0 +1,177 @@
+// Platform tests: the POSIX file system, through the shared conformance suite and its own failure cases.
+#include "platform/posix/file_system_posix.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "tests/platform/file_system_conformance.h"
+#include "tests/support/status_assert.h"
+#include "tests/support/tree_snapshot.h"
+
+namespace tandemere::testing {
+namespace {
+
+using engine::ErrorKind;
+
+// /dev/shm is a tmpfs, another file system than /tmp on these machines.
+const bool kRegistered = [] {
+    SetConformanceBackend({[] { return std::make_unique<posix::PosixFileSystem>(); }, "/dev/shm", true});
+    return true;
+}();
+
+// Limits the size of any file this process writes, so a copy fails part-way with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_pfnSaved = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        m_bActive = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_pfnSaved);
+    }
+    bool IsActive() const { return m_bActive; }
+
+private:
+    struct rlimit m_saved {};
+    void (*m_pfnSaved)(int) = nullptr;
+    bool m_bActive = false;
+};
+
+// Makes a folder refuse removals of its entries: chattr +i for root (who ignores modes), 0555 otherwise.
+class LockedFolder {
+public:
+    explicit LockedFolder(std::string path) : m_strPath(std::move(path)) {
+        if (::geteuid() == 0)
+            m_bLocked = std::system(("chattr +i '" + m_strPath + "' 2>/dev/null").c_str()) == 0;
+        else
+            m_bLocked = SetMode(m_strPath, 0555);
+    }
+    ~LockedFolder() {
+        if (!m_bLocked) return;
+        if (::geteuid() == 0)
+            (void)std::system(("chattr -i '" + m_strPath + "'").c_str());
+        else
+            SetMode(m_strPath, 0755);
+    }
+    bool IsLocked() const { return m_bLocked; }
+
+private:
+    std::string m_strPath;
+    bool m_bLocked = false;
+};
+
+class PosixFileSystemTest : public ::testing::Test {
+protected:
+    posix::PosixFileSystem m_fs;
+    TempFolder m_dir;
+    TempFolder m_shm{"/dev/shm"};
+};
+
+TEST_F(PosixFileSystemTest, PathFitsTheKernelLimits) {
+    const std::string name255(255, 'n');
+    const std::string name256(256, 'n');
+    std::string longest = "/";
+    while (longest.size() + 200 < 4095) longest += std::string(199, 'd') + "/";
+    longest += std::string(4095 - longest.size(), 'f');
+    struct Case {
+        std::string m_strPath;
+        bool m_bFits;
+    };
+    const Case cases[] = {{"/tmp/" + name255, true},  {"/tmp/" + name256, false}, {"/tmp/" + name255 + "/x", true},
+                          {longest, true},            {longest + "g", false},     {"", false},
+                          {"/", true},                {"relative/name", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_strPath.size());
+        EXPECT_EQ(m_fs.PathFits(c.m_strPath), c.m_bFits);
+    }
+    // What fits is what the kernel takes: a 255-byte name can be made, a 256-byte one not.
+    ASSERT_TRUE(WriteFile(m_dir.Path(name255), "x"));
+    engine::DirEntry entry;
+    EXPECT_OK(m_fs.Lookup(m_dir.Path(name255), entry));
+    EXPECT_STATUS_KIND(m_fs.Lookup(m_dir.Path(name256), entry), ErrorKind::NameTooLong);
+}
+
+TEST_F(PosixFileSystemTest, FailedCrossVolumeCopyLeavesTheSourceAndNoTemporary) {
+    const std::string bytes(256 * 1024, 'z');
+    struct Case {
+        const char* m_pszName;
+        std::string m_strFrom, m_strTo;
+    };
+    const Case cases[] = {{"to tmpfs", m_dir.Path("big.bin"), m_shm.Path("big.bin")},
+                          {"to ext", m_shm.Path("big.bin"), m_dir.Path("big.bin")}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszName);
+        ASSERT_TRUE(WriteFile(c.m_strFrom, bytes));
+        const std::vector<std::string> srcBefore = ListTree(m_dir.Root());
+        const std::vector<std::string> shmBefore = ListTree(m_shm.Root());
+        engine::Status status;
+        {
+            FileSizeLimit limit(64 * 1024);
+            ASSERT_TRUE(limit.IsActive());
+            status = m_fs.Move(c.m_strFrom, c.m_strTo);
+        }
+        EXPECT_STATUS_KIND(status, ErrorKind::Io);
+        EXPECT_EQ(ReadFile(c.m_strFrom), bytes);
+        EXPECT_EQ(ListTree(m_dir.Root()), srcBefore);
+        EXPECT_EQ(ListTree(m_shm.Root()), shmBefore);
+        ASSERT_EQ(::unlink(c.m_strFrom.c_str()), 0);
+    }
+}
+
+TEST_F(PosixFileSystemTest, SourceThatCannotBeRemovedKeepsItsOnlyCopy) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("locked/a.txt"), "alpha"));
+    LockedFolder lock(m_dir.Path("locked"));
+    if (!lock.IsLocked()) GTEST_SKIP() << "cannot lock a folder here";
+    EXPECT_STATUS_KIND(m_fs.Move(m_dir.Path("locked/a.txt"), m_shm.Path("a.txt")), ErrorKind::AccessDenied);
+    EXPECT_EQ(ReadFile(m_dir.Path("locked/a.txt")), "alpha");
+    // The copy went again: one file must not end up in two places.
+    EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
+}
+
+TEST_F(PosixFileSystemTest, FailedFolderCopyRemovesWhatItCopiedAndKeepsTheSource) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("tree/a/small.txt"), "small"));
+    ASSERT_TRUE(WriteFile(m_dir.Path("tree/b/c/big.bin"), std::string(200000, 'b')));
+    ASSERT_TRUE(WriteFile(m_dir.Path("tree/d/e.txt"), "e"));
+    ASSERT_TRUE(MakeSymlink("a/small.txt", m_dir.Path("tree/link")));
+    ASSERT_TRUE(SetMode(m_dir.Path("tree/a"), 0555));  // a read-only copy must be cleaned up too
+    MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
+    const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
+    engine::Status status;
+    {
+        FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.IsActive());
+        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+    }
+    EXPECT_STATUS_KIND(status, ErrorKind::Io);
+    EXPECT_NE(status.Path().find("big.bin"), std::string::npos) << status.Describe();
+    EXPECT_EQ(ListTree(m_dir.Path("tree")), shape);
+    EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
+    EXPECT_EQ(invariant.Check(), "");
+}
+
+TEST_F(PosixFileSystemTest, CrossVolumeMoveOfALinkMovesTheLinkItself) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("target.txt"), "t"));
+    ASSERT_TRUE(MakeSymlink("target.txt", m_dir.Path("link")));
+    ASSERT_OK(m_fs.Move(m_dir.Path("link"), m_shm.Path("link")));
+    EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{"link -> target.txt"});
+    EXPECT_EQ(ListTree(m_dir.Root()), std::vector<std::string>{"target.txt (1)"});
+}
+
+TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("f"), "f"));
+    EXPECT_TRUE(m_fs.IsSameVolume(m_dir.Path("f"), m_dir.Path("a/b/c/d")));
+    EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("f"), m_shm.Path("a/b")));
+    EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("missing"), m_dir.Path("x")));
+}
+
+}  // namespace
+}  // namespace tandemere::testing
