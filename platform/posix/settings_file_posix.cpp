@@ -1,0 +1,377 @@
+// Platform layer (POSIX): reading and atomically rewriting the settings file.
+#include "platform/posix/settings_file_posix.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "engine/path.h"
+#include "platform/posix/unique_fd.h"
+
+namespace tandemere::posix {
+
+using engine::ErrorKind;
+using engine::Status;
+using engine::ValueKind;
+
+namespace {
+
+constexpr char kDwordPrefix[] = "dword:";
+
+Status FromErrno(int error, const std::string& path) {
+    return Status(error == ENOENT    ? ErrorKind::NotFound
+                  : error == EEXIST  ? ErrorKind::Exists
+                  : (error == EACCES || error == EPERM || error == EROFS) ? ErrorKind::AccessDenied
+                  : error == ENOTDIR ? ErrorKind::NotADirectory
+                  : (error == ENOSPC || error == EIO || error == EDQUOT) ? ErrorKind::Io
+                                     : ErrorKind::Other,
+                  error, path);
+}
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads a quoted string starting at `pos` (on the opening quote), unescaping \\ and \".
+bool ReadQuoted(const std::string& line, std::size_t& pos, std::string& text) {
+    if (pos >= line.size() || line[pos] != '"') return false;
+    text.clear();
+    for (++pos; pos < line.size(); ++pos) {
+        const char c = line[pos];
+        if (c == '"') {
+            ++pos;
+            return true;
+        }
+        if (c == '\\') {
+            if (pos + 1 >= line.size() || (line[pos + 1] != '\\' && line[pos + 1] != '"')) return false;
+            text += line[++pos];
+        } else {
+            text += c;
+        }
+    }
+    return false;
+}
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string DwordLine(const std::string& name, std::uint32_t value) {
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(value));
+    return Quote(name) + "=" + kDwordPrefix + digits;
+}
+
+bool MakeFolders(const std::string& folder) {
+    if (folder.empty()) return true;
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    const std::size_t cut = folder.rfind('/');
+    if (cut != std::string::npos && cut > 0 && !MakeFolders(folder.substr(0, cut))) return false;
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    if (cut == std::string::npos) return ".";
+    return cut == 0 ? "/" : path.substr(0, cut);
+}
+
+class SettingsFileKey : public engine::ISettingsKey {
+public:
+    SettingsFileKey(SettingsFileStore& store, std::vector<SettingValue> values)
+        : m_store(store), m_lstValues(std::move(values)) {}
+
+    ValueKind QueryDword(const std::string& name, std::uint32_t& value) override {
+        for (const SettingValue& v : m_lstValues) {
+            if (!engine::EqualNames(v.m_strName, name, true)) continue;
+            if (v.m_nKind != SettingValue::Kind::Dword) return ValueKind::OtherType;
+            value = v.m_nDword;
+            return ValueKind::Dword;
+        }
+        return ValueKind::Missing;
+    }
+
+    bool SetDword(const std::string& name, std::uint32_t value) override {
+        if (!m_store.SetDword(name, value).IsOk()) return false;
+        for (SettingValue& v : m_lstValues)
+            if (engine::EqualNames(v.m_strName, name, true)) {
+                v.m_nKind = SettingValue::Kind::Dword;
+                v.m_nDword = value;
+                return true;
+            }
+        SettingValue added;
+        added.m_strName = name;
+        added.m_nKind = SettingValue::Kind::Dword;
+        added.m_nDword = value;
+        m_lstValues.push_back(added);
+        return true;
+    }
+
+private:
+    SettingsFileStore& m_store;
+    std::vector<SettingValue> m_lstValues;
+};
+
+}  // namespace
+
+std::string DefaultSettingsPath() {
+    if (std::string path = Env("TANDEMERE_SETTINGS"); !path.empty()) return path;
+    std::string config = Env("XDG_CONFIG_HOME");
+    // Relative values are invalid for this variable and are ignored.
+    if (config.empty() || config[0] != '/') {
+        std::string home = Env("HOME");
+        if (home.empty()) {
+            if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) home = pw->pw_dir;
+        }
+        config = home + "/.config";
+    }
+    return config + "/tandemere/settings";
+}
+
+SettingsFileStore::SettingsFileStore(std::string path) : m_strPath(std::move(path)) {}
+
+bool SettingsFileStore::ParseLine(const std::string& rawLine, SettingValue& value) {
+    std::string line = rawLine;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    std::size_t pos = 0;
+    if (!ReadQuoted(line, pos, value.m_strName) || value.m_strName.empty()) return false;
+    if (pos >= line.size() || line[pos] != '=') return false;
+    value.m_strRaw = line.substr(pos + 1);
+    value.m_nKind = SettingValue::Kind::Other;
+    value.m_nDword = 0;
+    value.m_strText.clear();
+    const std::string& raw = value.m_strRaw;
+    constexpr std::size_t kPrefix = sizeof kDwordPrefix - 1;
+    if (raw.size() == kPrefix + 8 && raw.compare(0, kPrefix, kDwordPrefix) == 0) {
+        std::uint32_t number = 0;
+        bool ok = true;
+        for (std::size_t i = kPrefix; i < raw.size() && ok; ++i) {
+            const int digit = HexDigit(raw[i]);
+            ok = digit >= 0;
+            number = (number << 4) | static_cast<std::uint32_t>(digit < 0 ? 0 : digit);
+        }
+        if (ok) {
+            value.m_nKind = SettingValue::Kind::Dword;
+            value.m_nDword = number;
+        }
+        return true;
+    }
+    std::size_t textPos = 0;
+    std::string text;
+    if (ReadQuoted(raw, textPos, text) && textPos == raw.size()) {
+        value.m_nKind = SettingValue::Kind::Text;
+        value.m_strText = std::move(text);
+    }
+    return true;
+}
+
+Status SettingsFileStore::ReadLines(std::vector<std::string>& lines, bool& endsWithNewline, bool& exists) const {
+    lines.clear();
+    endsWithNewline = true;
+    exists = false;
+    UniqueFd fd(::open(m_strPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsValid()) {
+        if (errno == ENOENT) return Status::Ok();
+        return FromErrno(errno, m_strPath);
+    }
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0) return FromErrno(errno, m_strPath);
+    if (S_ISDIR(st.st_mode)) return FromErrno(EISDIR, m_strPath);
+    exists = true;
+    std::string bytes;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return FromErrno(errno, m_strPath);
+        }
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(start));
+            endsWithNewline = false;
+            break;
+        }
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    return Status::Ok();
+}
+
+Status SettingsFileStore::WriteLines(const std::vector<std::string>& lines, bool endsWithNewline) {
+    // Through a link, the file it names is the one replaced, not the link.
+    std::string target = m_strPath;
+    if (char* resolved = ::realpath(m_strPath.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    const std::string folder = FolderOf(target);
+    if (!MakeFolders(folder)) return FromErrno(errno, folder);
+    mode_t mode = 0644;
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 0777;
+
+    std::string bytes;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        bytes += lines[i];
+        if (i + 1 < lines.size() || endsWithNewline) bytes += '\n';
+    }
+    std::random_device random;
+    std::string temporary;
+    UniqueFd fd;
+    for (int attempt = 0; attempt < 100 && !fd.IsValid(); ++attempt) {
+        temporary = target + ".tmp-" + std::to_string(random());
+        fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (!fd.IsValid() && errno != EEXIST) return FromErrno(errno, temporary);
+    }
+    if (!fd.IsValid()) return FromErrno(EEXIST, temporary);
+    int error = 0;
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0 && error == 0) {
+        const ssize_t put = ::write(fd.Get(), data, left);
+        if (put < 0) {
+            if (errno != EINTR) error = errno;
+            continue;
+        }
+        data += put;
+        left -= static_cast<std::size_t>(put);
+    }
+    if (error == 0 && ::fchmod(fd.Get(), mode) != 0) error = errno;
+    if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
+    if (error == 0) error = fd.Close();
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        fd.Reset();
+        ::unlink(temporary.c_str());
+        return FromErrno(error, m_strPath);
+    }
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.IsValid()) ::fsync(dir.Get());
+    return Status::Ok();
+}
+
+std::unique_ptr<engine::ISettingsKey> SettingsFileStore::OpenForRead() {
+    std::vector<SettingValue> values;
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    bool exists = false;
+    if (!ReadLines(lines, endsWithNewline, exists).IsOk() || !exists) return nullptr;
+    if (!List(values).IsOk()) return nullptr;
+    return std::make_unique<SettingsFileKey>(*this, std::move(values));
+}
+
+std::unique_ptr<engine::ISettingsKey> SettingsFileStore::OpenForWrite() {
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    bool exists = false;
+    if (!ReadLines(lines, endsWithNewline, exists).IsOk()) return nullptr;
+    if (!exists) {
+        if (!MakeFolders(FolderOf(m_strPath))) return nullptr;
+        UniqueFd fd(::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        if (!fd.IsValid()) return nullptr;
+    } else if (::access(m_strPath.c_str(), W_OK) != 0 || ::access(FolderOf(m_strPath).c_str(), W_OK) != 0) {
+        // The replacement needs a new name in the folder as well as the file itself.
+        return nullptr;
+    }
+    std::vector<SettingValue> values;
+    if (!List(values).IsOk()) return nullptr;
+    return std::make_unique<SettingsFileKey>(*this, std::move(values));
+}
+
+std::string SettingsFileStore::WriteErrorText() const {
+    return "Error writing to settings file \"" + m_strPath + "\"";
+}
+
+Status SettingsFileStore::List(std::vector<SettingValue>& values) const {
+    values.clear();
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    bool exists = false;
+    if (Status status = ReadLines(lines, endsWithNewline, exists); !status) return status;
+    for (const std::string& line : lines) {
+        SettingValue value;
+        if (!ParseLine(line, value)) continue;
+        bool seen = false;
+        for (const SettingValue& v : values) seen = seen || engine::EqualNames(v.m_strName, value.m_strName, true);
+        if (!seen) values.push_back(std::move(value));
+    }
+    return Status::Ok();
+}
+
+Status SettingsFileStore::Get(const std::string& name, SettingValue& value) const {
+    std::vector<SettingValue> values;
+    if (Status status = List(values); !status) return status;
+    for (SettingValue& v : values)
+        if (engine::EqualNames(v.m_strName, name, true)) {
+            value = std::move(v);
+            return Status::Ok();
+        }
+    return Status(ErrorKind::NotFound, ENOENT, m_strPath);
+}
+
+Status SettingsFileStore::SetDword(const std::string& name, std::uint32_t value) {
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    bool exists = false;
+    if (Status status = ReadLines(lines, endsWithNewline, exists); !status) return status;
+    std::vector<std::string> written;
+    bool replaced = false;
+    for (const std::string& line : lines) {
+        SettingValue parsed;
+        if (ParseLine(line, parsed) && engine::EqualNames(parsed.m_strName, name, true)) {
+            if (!replaced) written.push_back(DwordLine(parsed.m_strName, value));
+            replaced = true;
+            continue;
+        }
+        written.push_back(line);
+    }
+    if (!replaced) {
+        written.push_back(DwordLine(name, value));
+        endsWithNewline = true;
+    }
+    return WriteLines(written, endsWithNewline);
+}
+
+Status SettingsFileStore::Unset(const std::string& name) {
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    bool exists = false;
+    if (Status status = ReadLines(lines, endsWithNewline, exists); !status) return status;
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        SettingValue parsed;
+        if (ParseLine(line, parsed) && engine::EqualNames(parsed.m_strName, name, true)) continue;
+        kept.push_back(line);
+    }
+    if (kept.size() == lines.size()) return Status::Ok();
+    return WriteLines(kept, endsWithNewline);
+}
+
+}  // namespace tandemere::posix
