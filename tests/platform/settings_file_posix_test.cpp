@@ -123,7 +123,9 @@ TEST_F(SettingsFileTest, WritesReplaceInPlaceAppendAndKeepEveryOtherLine) {
         "last line without newline";
     ASSERT_TRUE(WriteFile(m_strPath, original));
     ASSERT_EQ(::chmod(m_strPath.c_str(), 0600), 0);
-    const ino_t before = Inode(m_strPath);
+    // A second name for the original file shows whether it was replaced or rewritten in place.
+    const std::string originalLink = m_dir.Path("original");
+    ASSERT_EQ(::link(m_strPath.c_str(), originalLink.c_str()), 0);
     ASSERT_OK(m_store.SetDword("LOGGING", 0));
     ASSERT_OK(m_store.SetDword("DiffFileSameNameDlgDefault", 231));
     ASSERT_OK(m_store.SetDword("FullPaths", 0xFFFFFFFFu));
@@ -136,7 +138,7 @@ TEST_F(SettingsFileTest, WritesReplaceInPlaceAppendAndKeepEveryOtherLine) {
               "last line without newline\n"
               "\"DiffFileSameNameDlgDefault\"=dword:000000e7\n");
     // Replaced by rename, not rewritten in place; mode kept; no temporary left behind.
-    EXPECT_NE(Inode(m_strPath), before);
+    EXPECT_EQ(ReadFile(originalLink), original);
     EXPECT_EQ(Mode(m_strPath), 0600u);
     EXPECT_EQ(ListTree(m_dir.Path("conf/tandemere")), std::vector<std::string>{"settings (" + std::to_string(ReadFile(m_strPath).size()) + ")"});
 
