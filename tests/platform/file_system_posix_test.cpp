@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -171,6 +172,44 @@ TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
     EXPECT_TRUE(m_fs.IsSameVolume(m_dir.Path("f"), m_dir.Path("a/b/c/d")));
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("f"), m_shm.Path("a/b")));
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("missing"), m_dir.Path("x")));
+}
+
+}  // namespace
+}  // namespace tandemere::testing
+
+namespace tandemere::testing {
+namespace {
+
+TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedStaysWhole) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "alpha"));
+    ASSERT_TRUE(MakeFolders(m_dir.Path("tree/sub")));
+    ASSERT_EQ(::mkfifo(m_dir.Path("tree/sub/pipe").c_str(), 0600), 0);
+    const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
+    const engine::Status status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+    EXPECT_STATUS_KIND(status, ErrorKind::Unsupported);
+    EXPECT_EQ(status.Path(), m_dir.Path("tree/sub/pipe"));
+    EXPECT_EQ(ListTree(m_dir.Path("tree")), shape);
+    EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
+    EXPECT_STATUS_KIND(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("no/such/tree")),
+                       ErrorKind::NotFound);
+}
+
+TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "alpha"));
+    ASSERT_TRUE(WriteFile(m_dir.Path("tree/locked/b.txt"), "beta"));
+    const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
+    MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
+    engine::Status status;
+    {
+        LockedFolder lock(m_dir.Path("tree/locked"));
+        if (!lock.IsLocked()) GTEST_SKIP() << "cannot lock a folder here";
+        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+    }
+    // Removing the copy now could lose what the source has already given up: it stays, complete.
+    EXPECT_STATUS_KIND(status, ErrorKind::AccessDenied);
+    EXPECT_EQ(ListTree(m_shm.Path("tree")), shape);
+    EXPECT_EQ(ReadFile(m_dir.Path("tree/locked/b.txt")), "beta");
+    EXPECT_EQ(invariant.Check(), "");
 }
 
 }  // namespace
