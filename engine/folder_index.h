@@ -2,8 +2,11 @@
 // file costs one listing per folder per move instead of one per source file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,8 +33,23 @@ public:
     void Clear();
 
 private:
-    struct Folder;
-    std::unordered_map<std::string, Folder*> m_mapFolders;  // replaced by the implementation
+    // One listed folder. Entries are kept in listing order, then in the order the move added
+    // them; a removed entry stays in place, marked gone, so the positions of the others hold.
+    struct Folder {
+        std::vector<DirEntry> m_lstEntries;
+        std::vector<bool> m_lstGone;
+        std::unordered_map<std::uint64_t, std::vector<std::size_t>> m_mapBySize;  // file positions
+        std::unordered_map<std::string, std::size_t> m_mapByName;  // live entries, key as FoldKey
+    };
+
+    void Add(Folder& folder, bool ignoreCase, const DirEntry& entry);
+    void Remove(Folder& folder, bool ignoreCase, std::string_view name);
+    // Drops the indexes of every folder at or below `path`: they are listed afresh when next used.
+    void Forget(const PathStyle& style, const std::string& path);
+
+    // Keyed by folder path (ending in a separator), case-folded where the file system ignores
+    // case; ordered so that the folders below a path are found by prefix.
+    std::map<std::string, Folder> m_mapFolders;
 };
 
 }  // namespace tandemere::engine

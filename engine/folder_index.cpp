@@ -1,0 +1,136 @@
+// Engine layer: per-move index of destination folders by file size, kept current with the move's own changes.
+#include "engine/folder_index.h"
+
+#include <utility>
+
+namespace tandemere::engine {
+namespace {
+
+// The key under which a name or folder path is found: itself, or folded to lower case where the
+// file system ignores case (so "A.TXT" and "a.txt" are one entry there).
+std::string FoldKey(std::string_view text, bool ignoreCase) {
+    std::string key(text);
+    if (ignoreCase)
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+
+bool IsCandidateKind(const DirEntry& entry) { return !entry.m_bDirectory && !entry.m_bLink; }
+
+}  // namespace
+
+Status FolderIndexes::Candidates(IFileSystem& fs, const std::string& folder, std::uint64_t size,
+                                 std::vector<DirEntry>& candidates) {
+    candidates.clear();
+    const PathStyle& style = fs.Style();
+    std::string key = folder;
+    AddSeparator(style, key);
+    key = FoldKey(key, style.m_bIgnoreCase);
+
+    auto it = m_mapFolders.find(key);
+    if (it == m_mapFolders.end()) {
+        std::vector<DirEntry> listing;
+        Status status = fs.ListFolder(folder, listing);
+        if (!status) return status;
+        Folder built;
+        built.m_lstEntries.reserve(listing.size());
+        built.m_lstGone.reserve(listing.size());
+        for (const DirEntry& entry : listing)
+            if (!IsDotEntry(entry.m_strName)) Add(built, style.m_bIgnoreCase, entry);
+        it = m_mapFolders.emplace(std::move(key), std::move(built)).first;
+    }
+
+    const Folder& indexed = it->second;
+    auto bySize = indexed.m_mapBySize.find(size);
+    if (bySize == indexed.m_mapBySize.end()) return Status::Ok();
+    for (std::size_t pos : bySize->second)
+        if (!indexed.m_lstGone[pos]) candidates.push_back(indexed.m_lstEntries[pos]);
+    return Status::Ok();
+}
+
+void FolderIndexes::NoteAdded(const PathStyle& style, const std::string& path, const DirEntry& entry) {
+    Forget(style, path);
+    auto it = m_mapFolders.find(FoldKey(ParentFolder(style, path), style.m_bIgnoreCase));
+    if (it == m_mapFolders.end()) return;
+    DirEntry named = entry;
+    named.m_strName = std::string(FindFileName(style, path));
+    Add(it->second, style.m_bIgnoreCase, named);
+}
+
+void FolderIndexes::NoteRemoved(const PathStyle& style, const std::string& path) {
+    Forget(style, path);
+    auto it = m_mapFolders.find(FoldKey(ParentFolder(style, path), style.m_bIgnoreCase));
+    if (it == m_mapFolders.end()) return;
+    Remove(it->second, style.m_bIgnoreCase, FindFileName(style, path));
+}
+
+void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from, const std::string& to) {
+    Forget(style, from);
+    Forget(style, to);
+    const bool ignoreCase = style.m_bIgnoreCase;
+    const std::string fromName(FindFileName(style, from));
+    const std::string toName(FindFileName(style, to));
+    auto fromFolder = m_mapFolders.find(FoldKey(ParentFolder(style, from), ignoreCase));
+    auto toFolder = m_mapFolders.find(FoldKey(ParentFolder(style, to), ignoreCase));
+
+    bool known = false;
+    DirEntry entry;
+    if (fromFolder != m_mapFolders.end()) {
+        Folder& folder = fromFolder->second;
+        auto named = folder.m_mapByName.find(FoldKey(fromName, ignoreCase));
+        if (named != folder.m_mapByName.end()) {
+            known = true;
+            entry = folder.m_lstEntries[named->second];
+            if (fromFolder == toFolder) {
+                // A rename in place keeps the entry where a listing had it.
+                const std::size_t pos = named->second;
+                folder.m_mapByName.erase(named);
+                Remove(folder, ignoreCase, toName);
+                folder.m_lstEntries[pos].m_strName = toName;
+                folder.m_mapByName[FoldKey(toName, ignoreCase)] = pos;
+                return;
+            }
+            Remove(folder, ignoreCase, fromName);
+        }
+    }
+    if (toFolder == m_mapFolders.end()) return;
+    if (!known) {
+        // Nothing tells what arrived; the next use lists the folder again.
+        m_mapFolders.erase(toFolder);
+        return;
+    }
+    entry.m_strName = toName;
+    Add(toFolder->second, ignoreCase, entry);
+}
+
+void FolderIndexes::Clear() { m_mapFolders.clear(); }
+
+void FolderIndexes::Add(Folder& folder, bool ignoreCase, const DirEntry& entry) {
+    Remove(folder, ignoreCase, entry.m_strName);
+    const std::size_t pos = folder.m_lstEntries.size();
+    folder.m_lstEntries.push_back(entry);
+    folder.m_lstGone.push_back(false);
+    if (IsCandidateKind(entry)) folder.m_mapBySize[entry.m_nSize].push_back(pos);
+    folder.m_mapByName[FoldKey(entry.m_strName, ignoreCase)] = pos;
+}
+
+void FolderIndexes::Remove(Folder& folder, bool ignoreCase, std::string_view name) {
+    auto it = folder.m_mapByName.find(FoldKey(name, ignoreCase));
+    if (it == folder.m_mapByName.end()) return;
+    folder.m_lstGone[it->second] = true;
+    folder.m_mapByName.erase(it);
+}
+
+void FolderIndexes::Forget(const PathStyle& style, const std::string& path) {
+    std::string prefix = path;
+    AddSeparator(style, prefix);
+    prefix = FoldKey(prefix, style.m_bIgnoreCase);
+    auto it = m_mapFolders.lower_bound(prefix);
+    while (it != m_mapFolders.end() && it->first.compare(0, prefix.size(), prefix) == 0)
+        it = m_mapFolders.erase(it);
+}
+
+}  // namespace tandemere::engine
