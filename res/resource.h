@@ -1,0 +1,47 @@
+// Resources: identifiers of the dialog templates and their controls, shared by the .rc and the
+// window classes of the Windows user interface.
+#pragma once
+
+// Dialog templates.
+#define IDD_LOG 103
+#define IDD_PROGRESS 108
+#define IDD_CHOICE_PROMPT 203
+#define IDD_CLASH_PROMPT 204
+
+// Log window.
+#define IDC_LOG_TEXT 201
+
+// Both prompts.
+#define IDC_QUESTION 202
+#define IDC_THIS_MOVE 206
+#define IDC_EVERY_MOVE 207
+#define IDC_CANCEL_TEXT 223
+// The answer buttons: their ids are the answer codes that are stored in the settings.
+#define IDC_ANSWER_FIRST 230
+#define IDC_ANSWER_SECOND 231
+#define IDC_ANSWER_THIRD 232
+
+// Different-file prompt.
+#define IDC_SRC_PATH 208
+#define IDC_DEST_PATH 209
+#define IDC_SRC_SIZE 210
+#define IDC_DEST_SIZE 211
+#define IDC_SRC_TIME 212
+#define IDC_DEST_TIME 213
+#define IDC_OPEN_SRC 214
+#define IDC_OPEN_DEST 215
+#define IDC_CLASH_TEXT1 220
+#define IDC_CLASH_TEXT2 221
+#define IDC_CLASH_TEXT3 222
+
+// Choice prompt (its explanations use other ids than the different-file prompt's).
+#define IDC_CHOICE_TEXT1 221
+#define IDC_CHOICE_TEXT2 222
+#define IDC_CHOICE_TEXT3 224
+
+// Progress window.
+#define IDC_PROGRESS_BAR 217
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

@@ -1,0 +1,43 @@
+// Windows user interface layer: the engine's user interface as message boxes and our four dialogs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/user_interface.h"
+#include "ui/win32/progress_cancel_dlg_win32.h"
+
+namespace tandemere::win32 {
+
+class Win32UserInterface final : public engine::IUserInterface {
+public:
+    // Message boxes with caption "Tandemere": OK with the exclamation icon (0x30), and Yes/No with
+    // the exclamation icon (0x34).
+    void ShowError(engine::WindowHandle owner, const std::string& text) override;
+    bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
+
+    engine::WindowHandle GetActiveWindow() override;
+    // A prompt that cannot be shown answers Cancel, so the move stops instead of guessing.
+    engine::PromptResult ShowChoicePrompt(engine::WindowHandle owner,
+                                          const engine::ChoicePrompt& prompt) override;
+    engine::PromptResult ShowClashPrompt(engine::WindowHandle owner,
+                                         const engine::ClashPrompt& prompt) override;
+
+    void CreateProgress(engine::WindowHandle owner) override;
+    void SetProgressRange(std::uint32_t total) override;
+    // The window shows no item name.
+    void SetProgressItem(const std::string& path) override { (void)path; }
+    void SetProgressPos(std::int32_t position) override;
+    bool PumpAndCheckCancel() override;
+    void DestroyProgress() override;
+
+    void ShowLog(engine::WindowHandle owner, const std::string& log) override;
+
+    // The progress window, for whoever needs its handle (tests, the shell's owner windows).
+    CProgressCancelDlg& Progress() { return m_dlgProgress; }
+
+private:
+    CProgressCancelDlg m_dlgProgress;
+};
+
+}  // namespace tandemere::win32
