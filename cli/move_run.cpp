@@ -1,0 +1,129 @@
+// Command-line layer: refusal rules and one move of the engine in a terminal.
+#include "cli/move_run.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/settings_overlay.h"
+#include "engine/move_command.h"
+#include "engine/path.h"
+#include "engine/text_format.h"
+#include "platform/posix/file_system_posix.h"
+#include "platform/posix/settings_file_posix.h"
+#include "ui/tty/terminal_posix.h"
+#include "ui/tty/tty_user_interface.h"
+
+namespace tandemere::cli {
+
+namespace {
+
+using engine::FormatText;
+using engine::kPosixPaths;
+
+void Complain(const std::string& text) { tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n"); }
+
+std::string CurrentFolder() {
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer) == nullptr) return "/";
+    return buffer;
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::nullopt;
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& named) {
+    return named.empty() ? posix::DefaultSettingsPath() : named;
+}
+
+std::string AbsoluteSourcePath(const std::string& typed) {
+    std::string path = typed;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path.empty()) return path;
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    if (path == "/" || name == "." || name == "..") {
+        if (std::optional<std::string> whole = RealPath(path)) return *whole;
+    } else if (std::optional<std::string> folder = RealPath(parent)) {
+        return Joined(*folder, name);
+    }
+    // Nothing there to resolve: the engine reports the missing item under this spelling.
+    return path.front() == '/' ? path : Joined(CurrentFolder(), path);
+}
+
+int RunMove(const MoveOptions& options) {
+    posix::PosixFileSystem fs;
+    const std::string& typedDest = options.m_lstPaths.back();
+    const std::optional<std::string> dest = RealPath(typedDest);
+    if (!dest || !fs.IsFolder(*dest)) {
+        Complain(FormatText("not moving: the destination \"%s\" is not an existing folder", {typedDest}));
+        return kExitUsage;
+    }
+    std::vector<std::string> sources;
+    for (std::size_t i = 0; i + 1 < options.m_lstPaths.size(); ++i) {
+        if (options.m_lstPaths[i].empty()) {
+            Complain("not moving: an empty SOURCE names nothing");
+            return kExitUsage;
+        }
+        sources.push_back(AbsoluteSourcePath(options.m_lstPaths[i]));
+    }
+    // As the file manager's menu would refuse the drop: only the first item is looked at.
+    const std::string& first = sources.front();
+    if (engine::IsRoot(kPosixPaths, first)) {
+        Complain(FormatText("not moving: \"%s\" is a root folder", {options.m_lstPaths.front()}));
+        return kExitUsage;
+    }
+    std::string parent = first;
+    engine::RemoveFileSpec(kPosixPaths, parent);
+    bool same = false;
+    if (fs.IsSameObject(parent, *dest, same).IsOk() && same) {
+        Complain(FormatText("not moving: \"%s\" already lies in the destination folder \"%s\"",
+                            {options.m_lstPaths.front(), typedDest}));
+        return kExitUsage;
+    }
+
+    posix::SettingsFileStore file(SettingsFilePath(options.m_strSettingsFile));
+    OverlaySettingsStore settings(file);
+    if (options.m_bLogging) settings.Override("Logging", *options.m_bLogging ? 1 : 0);
+    if (options.m_bFullPaths) settings.Override("FullPaths", *options.m_bFullPaths ? 1 : 0);
+    if (options.m_bOnlyCompareSameExt) settings.Override("OnlyCompareSameExt", *options.m_bOnlyCompareSameExt ? 1 : 0);
+    for (const auto& [name, answer] : options.m_answers) settings.Override(name, static_cast<std::uint32_t>(answer));
+
+    tty::TtyUserInterface ui;
+    if (!options.m_strLogFile.empty()) {
+        posix::UniqueFd log(::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (!log.IsValid()) {
+            Complain(FormatText("can't write the log file \"%s\": %s", {options.m_strLogFile, std::strerror(errno)}));
+            return kExitUsage;
+        }
+        ui.SetLogFile(std::move(log), options.m_strLogFile);
+    }
+
+    // A reader that went away must not kill the tool halfway through writing the log.
+    ::signal(SIGPIPE, SIG_IGN);
+    engine::MoveCommand command(fs, settings, ui);
+    command.SetDestFolder(*dest);
+    for (std::string& source : sources) command.AddDropped(std::move(source));
+    tty::CancelSignal cancel;
+    const engine::HResult result = command.InvokeCommand(0, nullptr);
+    return result == engine::kResultOk ? kExitFinished : kExitStopped;
+}
+
+}  // namespace tandemere::cli

@@ -1,0 +1,37 @@
+// Command-line layer: `tandemere move`: the drop's refusal rules, then one move of the engine
+// with the terminal user interface.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tandemere::cli {
+
+// Exit statuses of the tool.
+inline constexpr int kExitFinished = 0;  // the move ran to its end
+inline constexpr int kExitStopped = 1;   // the move was stopped (Cancel, or an error that ends it)
+inline constexpr int kExitUsage = 2;     // a usage error or a refused drop; nothing was touched
+
+struct MoveOptions {
+    std::vector<std::string> m_lstPaths;  // SOURCE... DESTINATION, as typed
+    std::string m_strSettingsFile;        // empty: the default settings file
+    std::string m_strLogFile;             // empty: the log goes to stdout only
+    std::optional<bool> m_bLogging;
+    std::optional<bool> m_bFullPaths;
+    std::optional<bool> m_bOnlyCompareSameExt;
+    std::map<std::string, std::int32_t> m_answers;  // remembered answers for this run, by value name
+};
+
+// The settings file to use: the one named, or the default one.
+std::string SettingsFilePath(const std::string& named);
+
+// A source as the engine wants it: absolute, without a trailing "/", its parent folder resolved
+// (links, "." and ".."), its last component kept as typed so that a link stays the link itself.
+std::string AbsoluteSourcePath(const std::string& typed);
+
+int RunMove(const MoveOptions& options);
+
+}  // namespace tandemere::cli

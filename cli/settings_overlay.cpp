@@ -1,0 +1,40 @@
+// Command-line layer: the overlay of per-run settings over the settings file.
+#include "cli/settings_overlay.h"
+
+namespace tandemere::cli {
+
+namespace {
+
+class OverlayKey : public engine::ISettingsKey {
+public:
+    OverlayKey(std::unique_ptr<engine::ISettingsKey> base, const std::map<std::string, std::uint32_t>& overrides)
+        : m_pBase(std::move(base)), m_overrides(overrides) {}
+
+    engine::ValueKind QueryDword(const std::string& name, std::uint32_t& value) override {
+        const auto found = m_overrides.find(name);
+        if (found != m_overrides.end()) {
+            value = found->second;
+            return engine::ValueKind::Dword;
+        }
+        return m_pBase ? m_pBase->QueryDword(name, value) : engine::ValueKind::Missing;
+    }
+
+    // A key opened for reading is not written through; the engine writes through OpenForWrite.
+    bool SetDword(const std::string& name, std::uint32_t value) override {
+        return m_pBase ? m_pBase->SetDword(name, value) : false;
+    }
+
+private:
+    std::unique_ptr<engine::ISettingsKey> m_pBase;
+    const std::map<std::string, std::uint32_t>& m_overrides;
+};
+
+}  // namespace
+
+std::unique_ptr<engine::ISettingsKey> OverlaySettingsStore::OpenForRead() {
+    std::unique_ptr<engine::ISettingsKey> base = m_base.OpenForRead();
+    if (!base && m_overrides.empty()) return nullptr;
+    return std::make_unique<OverlayKey>(std::move(base), m_overrides);
+}
+
+}  // namespace tandemere::cli

@@ -1,0 +1,254 @@
+// CLI tests: the per-run overrides, answers in advance, refused drops, usage errors and exit statuses.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "tests/cli/cli_fixture.h"
+
+namespace tandemere::testing {
+namespace {
+
+using Tree = std::vector<std::string>;
+
+constexpr const char* kUniqueLine =
+    "Moved source file \"c.txt\" to destination \"c.txt\" because the source file is unique and the filename was "
+    "not already being used.\n";
+
+TEST_F(ToolTest, AUniqueFileMovesAndTheLogGoesToStdout) {
+    WriteFile(Src("c.txt"), "unique");
+    const ToolResult run = Move({Src("c.txt")});
+    EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+    EXPECT_EQ(run.m_strOut, kUniqueLine);
+    EXPECT_EQ(run.m_strErr, "");  // no progress on a pipe, no prompt
+    EXPECT_EQ(ListTree(Dst()), Tree{"c.txt (6)"});
+}
+
+TEST_F(ToolTest, RelativeSourcesAndATrailingSlash) {
+    WriteFile(Src("f/c.txt"), "unique");
+    ToolEnvironment env = m_env;
+    const std::string cwd = Src();
+    std::vector<std::string> args = {"move", "f/", Dst()};
+    // Run from inside the source folder: the tool resolves the relative path against it.
+    char saved[4096];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(::chdir(cwd.c_str()), 0);
+    const ToolResult run = RunTool(args, env);
+    ASSERT_EQ(::chdir(saved), 0);
+    EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+    EXPECT_EQ(ListTree(Dst()), (Tree{"f/", "f/c.txt (6)"}));
+    EXPECT_EQ(run.m_strOut, "Moved source folder \"f/\" to destination as \"f/\".\n");
+}
+
+TEST_F(ToolTest, LogSwitches) {
+    struct Case {
+        const char* m_pszStored;  // settings file content
+        std::vector<std::string> m_lstOptions;
+        bool m_bLogged;
+    };
+    const Case cases[] = {
+        {"", {}, true},
+        {"", {"--no-log"}, false},
+        {"\"Logging\"=dword:00000000\n", {}, false},
+        {"\"Logging\"=dword:00000000\n", {"--log"}, true},
+        {"\"Logging\"=dword:00000005\n", {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.m_pszStored) + (c.m_lstOptions.empty() ? "" : c.m_lstOptions[0]));
+        WriteFile(Src("c.txt"), "unique");
+        std::remove(Dst("c.txt").c_str());
+        if (*c.m_pszStored != '\0') WriteFile(m_env.m_strSettingsFile, c.m_pszStored);
+        std::vector<std::string> args = c.m_lstOptions;
+        args.push_back(Src("c.txt"));
+        const ToolResult run = Move(args);
+        EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+        EXPECT_EQ(run.m_strOut, c.m_bLogged ? kUniqueLine : "");
+        EXPECT_EQ(ListTree(Dst()), Tree{"c.txt (6)"});
+        // Overrides write nothing.
+        if (*c.m_pszStored != '\0') {
+            EXPECT_EQ(ReadFile(m_env.m_strSettingsFile), c.m_pszStored);
+        }
+        EXPECT_EQ(Exists(m_env.m_strSettingsFile), *c.m_pszStored != '\0');
+    }
+}
+
+TEST_F(ToolTest, FullAndShortPaths) {
+    WriteFile(Src("c.txt"), "unique");
+    ToolResult run = Move({"--full-paths", Src("c.txt")});
+    EXPECT_EQ(run.m_strOut, "Moved source file \"" + Src("c.txt") + "\" to destination \"" + Dst("c.txt") +
+                                "\" because the source file is unique and the filename was not already being used.\n");
+    WriteFile(m_env.m_strSettingsFile, "\"FullPaths\"=dword:00000001\n");
+    ASSERT_EQ(::rename(Dst("c.txt").c_str(), Src("c.txt").c_str()), 0);
+    run = Move({"--short-paths", Src("c.txt")});
+    EXPECT_EQ(run.m_strOut, kUniqueLine);
+}
+
+TEST_F(ToolTest, OnlySameExtensionNarrowsTheSearchForAnIdenticalFile) {
+    for (const char* option : {"--only-same-ext", "--all-ext"}) {
+        SCOPED_TRACE(option);
+        TempFolder again;
+        m_tmp = std::move(again);
+        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        WriteFile(Src("a.txt"), "same");
+        WriteFile(Dst("b.dat"), "same");
+        const ToolResult run = Move({option, "--identical=delete", Src("a.txt")});
+        EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+        const Tree expected = std::string(option) == "--all-ext" ? Tree{"b.dat (4)"} : Tree{"a.txt (4)", "b.dat (4)"};
+        EXPECT_EQ(ListTree(Dst()), expected);
+    }
+}
+
+TEST_F(ToolTest, AnswersGivenInAdvance) {
+    struct Case {
+        std::string m_strOption;
+        bool m_bDifferent;  // a different file of the same name; else a folder against a file
+        Tree m_lstDst;
+    };
+    const Case cases[] = {
+        {"--different=overwrite", true, {"a.txt (3)"}},
+        {"--different=rename", true, {"a (2).txt (3)", "a.txt (2)"}},
+        {"--different=skip", true, {"a.txt (2)"}},
+        {"--folder-vs-file=rename-file", false, {"a (2).txt (2)", "a.txt/", "a.txt/in (1)"}},
+        {"--folder-vs-file=rename-folder", false, {"a (2).txt/", "a (2).txt/in (1)", "a.txt (2)"}},
+        {"--folder-vs-file=skip", false, {"a.txt (2)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_strOption);
+        TempFolder again;
+        m_tmp = std::move(again);
+        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        WriteFile(Dst("a.txt"), "dd");
+        if (c.m_bDifferent) {
+            WriteFile(Src("a.txt"), "sss");
+        } else {
+            WriteFile(Src("a.txt/in"), "i");
+        }
+        const ToolResult run = Move({c.m_strOption, Src("a.txt")});
+        EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+        EXPECT_EQ(run.m_strErr, "");  // never asked
+        EXPECT_EQ(ListTree(Dst()), c.m_lstDst);
+        EXPECT_FALSE(Exists(m_env.m_strSettingsFile));
+    }
+}
+
+TEST_F(ToolTest, RefusedDropsTouchNothing) {
+    WriteFile(Src("a.txt"), "a");
+    WriteFile(Dst("b.txt"), "b");
+    WriteFile(m_tmp.Path("plain"), "p");
+    MakeSymlink(Dst(), m_tmp.Path("dst-link"));
+    struct Case {
+        std::vector<std::string> m_lstArgs;
+        const char* m_pszMessage;
+    };
+    const Case cases[] = {
+        {{"move", "/", Dst()}, "is a root folder"},
+        {{"move", "/.", Dst()}, "is a root folder"},
+        {{"move", Dst("b.txt"), Src("a.txt"), Dst()}, "already lies in the destination folder"},
+        {{"move", m_tmp.Path("dst/./b.txt"), m_tmp.Path("dst-link")}, "already lies in the destination folder"},
+        {{"move", m_tmp.Path("dst-link/b.txt"), Dst()}, "already lies in the destination folder"},
+        {{"move", Src("a.txt"), m_tmp.Path("plain")}, "is not an existing folder"},
+        {{"move", Src("a.txt"), m_tmp.Path("missing")}, "is not an existing folder"},
+        {{"move", "--log-file", m_tmp.Path("missing/log"), Src("a.txt"), Dst()}, "can't write the log file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_lstArgs[1] + " " + c.m_lstArgs[2]);
+        const ToolResult run = Tool(c.m_lstArgs);
+        EXPECT_EQ(run.m_nExit, 2);
+        EXPECT_NE(run.m_strErr.find(c.m_pszMessage), std::string::npos) << run.m_strErr;
+        EXPECT_EQ(run.m_strOut, "");
+        EXPECT_EQ(ListTree(Src()), Tree{"a.txt (1)"});
+        EXPECT_EQ(ListTree(Dst()), Tree{"b.txt (1)"});
+    }
+}
+
+TEST_F(ToolTest, UsageErrorsAreStatusTwo) {
+    WriteFile(Src("a.txt"), "a");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"move"},
+        {"move", Dst()},
+        {"move", "--bogus", Src("a.txt"), Dst()},
+        {"move", "--different=maybe", Src("a.txt"), Dst()},
+        {"move", "--identical=overwrite", Src("a.txt"), Dst()},
+        {"move", "--log", "--no-log", Src("a.txt"), Dst()},
+        {"move", "--full-paths", "--short-paths", Src("a.txt"), Dst()},
+        {"move", "--only-same-ext", "--all-ext", Src("a.txt"), Dst()},
+        {"shuffle"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args.empty() ? "(none)" : args.back());
+        const ToolResult run = Tool(args);
+        EXPECT_EQ(run.m_nExit, 2) << run.m_strErr;
+        EXPECT_NE(run.m_strErr, "");
+        EXPECT_EQ(ListTree(Src()), Tree{"a.txt (1)"});
+    }
+}
+
+TEST_F(ToolTest, HelpAndVersion) {
+    ToolResult run = Tool({"--help"});
+    EXPECT_EQ(run.m_nExit, 0);
+    EXPECT_NE(run.m_strOut.find("move"), std::string::npos);
+    EXPECT_NE(run.m_strOut.find("settings"), std::string::npos);
+    run = Tool({"move", "--help"});
+    EXPECT_EQ(run.m_nExit, 0);
+    for (const char* option : {"--different", "--identical", "--file-vs-folder", "--folder-vs-file", "--log-file",
+                               "--settings", "--no-log", "--short-paths", "--all-ext"}) {
+        EXPECT_NE(run.m_strOut.find(option), std::string::npos) << option;
+    }
+    run = Tool({"--version"});
+    EXPECT_EQ(run.m_nExit, 0);
+    EXPECT_EQ(run.m_strOut, "tandemere " TANDEMERE_VERSION_TEXT "\n");
+}
+
+TEST_F(ToolTest, LogFileGetsTheLogWithPlatformLineEnds) {
+    WriteFile(Src("c.txt"), "unique");
+    WriteFile(m_tmp.Path("log"), "old content that must go away entirely");
+    const ToolResult run = Move({"--log-file", m_tmp.Path("log"), Src("c.txt")});
+    EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+    EXPECT_EQ(ReadFile(m_tmp.Path("log")), kUniqueLine);
+    EXPECT_EQ(run.m_strOut, kUniqueLine);
+}
+
+TEST_F(ToolTest, SettingsFileOption) {
+    WriteFile(Src("c.txt"), "unique");
+    WriteFile(m_tmp.Path("other-settings"), "\"Logging\"=dword:00000000\n");
+    const ToolResult run = Move({"--settings", m_tmp.Path("other-settings"), Src("c.txt")});
+    EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+    EXPECT_EQ(run.m_strOut, "");
+}
+
+TEST_F(ToolTest, ErrorBoxesGoToStderrAndStopTheMove) {
+    WriteFile(Src("b.txt"), "b");
+    const ToolResult run = Move({Src("gone.txt"), Src("b.txt")});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_EQ(run.m_strErr, "ERROR: Couldn't find \"" + Src("gone.txt") + "\"\n");
+    EXPECT_EQ(run.m_strOut, "ERROR: Couldn't find \"" + Src("gone.txt") + "\"\n");
+    EXPECT_EQ(ListTree(Src()), Tree{"b.txt (1)"});
+}
+
+TEST_F(ToolTest, FolderIntoItsOwnSubfolderAsksYesOrNo) {
+    struct Case {
+        const char* m_pszInput;
+        int m_nExit;
+        bool m_bSecondMoved;
+    };
+    const Case cases[] = {{"y\n", 0, true}, {"maybe\nYES\n", 0, true}, {"n\n", 1, false}, {"", 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszInput);
+        TempFolder again;
+        m_tmp = std::move(again);
+        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        WriteFile(Src("top/sub/keep"), "k");
+        WriteFile(Src("other/c.txt"), "c");
+        const ToolResult run =
+            Tool({"move", Src("top"), Src("other/c.txt"), Src("top/sub")}, c.m_pszInput);
+        EXPECT_EQ(run.m_nExit, c.m_nExit) << run.m_strErr;
+        EXPECT_NE(run.m_strErr.find("ERROR: Can't move folder \"" + Src("top") + "\" into its subfolder \"" +
+                                    Src("top/sub") + "/\".\n\nContinue?\n"),
+                  std::string::npos)
+            << run.m_strErr;
+        EXPECT_EQ(Exists(Src("top/sub/c.txt")), c.m_bSecondMoved);
+        EXPECT_TRUE(Exists(Src("top/sub/keep")));
+    }
+}
+
+}  // namespace
+}  // namespace tandemere::testing
