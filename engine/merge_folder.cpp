@@ -1,0 +1,47 @@
+// Engine layer: merging a source folder into its existing counterpart, entry by entry.
+#include <vector>
+
+#include "engine/move_command.h"
+#include "engine/path.h"
+#include "engine/text_format.h"
+
+namespace tandemere::engine {
+
+PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std::string destFolder) {
+    std::vector<DirEntry> entries;
+    if (!m_fs.ListFolder(source, entries)) {
+        ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {source}));
+        return StopMove;
+    }
+
+    bool notAllMoved = false;
+    PlaceResult last = Placed;
+    // The listing is taken once up front: the walk moves and deletes entries of this folder.
+    for (const DirEntry& entry : entries) {
+        if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
+        std::string path = source;
+        AddSeparator(m_fs.Style(), path);
+        path += entry.m_strName;
+        last = PlaceItem(owner, path, destFolder);
+        if (last == NotAllMoved) notAllMoved = true;
+        if (last == StopMove) break;
+    }
+
+    if (last == StopMove) return StopMove;
+    if (notAllMoved) {
+        AppendLog(FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects "
+                             "from within it.\r\n",
+                             {GetShownPath(source, m_nSourceRootLen)}));
+        return NotAllMoved;
+    }
+    if (!m_fs.RemoveFolder(source)) {
+        ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {source}));
+        return StopMove;
+    }
+    AppendLog(FormatText("Deleted source folder \"%s\" because its contents are all in the equivalent destination "
+                         "folder.\r\n",
+                         {GetShownPath(source, m_nSourceRootLen)}));
+    return Placed;
+}
+
+}  // namespace tandemere::engine

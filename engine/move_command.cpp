@@ -1,0 +1,159 @@
+// Engine layer: the move command, the per-item dispatch, counting, error reports and shown paths.
+#include "engine/move_command.h"
+
+#include <utility>
+
+#include "engine/path.h"
+#include "engine/text_format.h"
+
+namespace tandemere::engine {
+
+MoveCommand::MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterface& ui)
+    : m_fs(fs), m_settings(settings), m_ui(ui) {}
+
+void MoveCommand::SetDestFolder(std::string folder) {
+    AddSeparator(m_fs.Style(), folder);
+    m_szDestFolder = std::move(folder);
+    m_nDestFolderLen = static_cast<std::uint32_t>(m_szDestFolder.size());
+}
+
+void MoveCommand::AddDropped(std::string path) { m_lstDropped.push_back(std::move(path)); }
+
+HResult MoveCommand::InvokeCommand(std::uintptr_t verb, WindowHandle owner) {
+    if (verb != 0) return kResultInvalidArg;
+
+    m_pszSettingsKey = kSettingsKeyPath;
+    m_ui.CreateProgress(owner);
+    m_ui.SetProgressRange(CountItems());
+
+    const std::string destFolder = m_szDestFolder;
+    m_nItemsDone = 0;
+    m_szSourceRoot.clear();
+    m_nSourceRootLen = 0;
+
+    m_bLogging = true;
+    m_bOnlyCompareSameExt = false;
+    m_bFullPaths = false;
+    m_nDiffFileSameNameDlgDefault = AnswerAsk;
+    m_nFnameFldrnameClashDlgDefault = AnswerAsk;
+    m_nSameFileDiffNameDlgDefault = AnswerAsk;
+    m_nFldrnameFnameClashDlgDefault = AnswerAsk;
+    m_indexes.Clear();
+    ReadSettings();
+
+    bool stopped = false;
+    for (const std::string& path : m_lstDropped) {
+        if (PlaceItem(owner, path, destFolder) == StopMove) {
+            stopped = true;
+            break;
+        }
+    }
+
+    m_ui.DestroyProgress();
+    if (m_bLogging) m_ui.ShowLog(m_ui.GetActiveWindow(), m_strLog);
+    return stopped ? kResultFail : kResultOk;
+}
+
+PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder) {
+    const PathStyle& style = m_fs.Style();
+    if (m_szSourceRoot.empty()) {
+        m_szSourceRoot = source;
+        RemoveFileSpec(style, m_szSourceRoot);
+        AddSeparator(style, m_szSourceRoot);
+        m_nSourceRootLen = static_cast<std::uint32_t>(m_szSourceRoot.size());
+    }
+    m_ui.SetProgressItem(source);
+
+    PlaceResult result = Placed;
+    DirEntry entry;
+    if (!m_fs.PathFits(source)) {
+        result = RefuseLongPath(owner, source);
+    } else if (!m_fs.Lookup(source, entry)) {
+        // Nothing there at all: the file placement reports it.
+        result = PlaceSourceFile(owner, source, destFolder);
+    } else {
+        // An item already in the drop folder would otherwise be compared with itself and deleted,
+        // or a folder merged into itself.
+        bool sameFolder = false;
+        const std::string parent = ParentFolder(style, source);
+        if (m_fs.IsSameObject(parent, destFolder, sameFolder) && sameFolder) {
+            AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
+                                 {GetShownPath(source, m_nSourceRootLen)}));
+            result = Placed;
+        } else if (entry.m_bLink) {
+            result = PlaceLink(owner, source, destFolder);
+        } else if (m_fs.IsFolder(source)) {
+            result = PlaceSourceFolder(owner, source, destFolder);
+        } else {
+            result = PlaceSourceFile(owner, source, destFolder);
+        }
+    }
+
+    ++m_nItemsDone;
+    m_ui.SetProgressPos(m_nItemsDone);
+    // Cancel stays pressed, so every enclosing merge sees it again: say it once, where it stops.
+    if (m_ui.PumpAndCheckCancel() && result != StopMove) {
+        AppendLog("Cancelled by request.");
+        result = StopMove;
+    }
+    return result;
+}
+
+std::uint32_t MoveCommand::CountItems() {
+    std::uint32_t total = 0;
+    for (const std::string& path : m_lstDropped) {
+        ++total;
+        DirEntry entry;
+        // A dropped link counts as one item: links are never followed.
+        if (m_fs.Lookup(path, entry) && entry.m_bDirectory && !entry.m_bLink)
+            total += CountFolderEntries(path);
+    }
+    return total;
+}
+
+std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
+    std::vector<DirEntry> entries;
+    if (!m_fs.ListFolder(folder, entries)) return 0;
+    std::uint32_t total = 0;
+    for (const DirEntry& entry : entries) {
+        if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
+        ++total;
+        if (entry.m_bDirectory && !entry.m_bLink) {
+            std::string path = folder;
+            AddSeparator(m_fs.Style(), path);
+            path += entry.m_strName;
+            total += CountFolderEntries(path);
+        }
+    }
+    return total;
+}
+
+void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
+    m_ui.ShowError(owner, text);
+    std::string line = text;
+    line += "\r\n";
+    AppendLog(line);
+}
+
+std::string_view MoveCommand::GetShownPath(const std::string& path, std::size_t rootLength) const {
+    const std::string_view whole(path);
+    if (m_bFullPaths || rootLength == 0 || rootLength > path.size()) return whole;
+    // Only a path that really begins with its root is cut; items dragged from several folders
+    // would otherwise lose an unrelated prefix.
+    const std::string_view head = whole.substr(0, rootLength);
+    const bool underSourceRoot = rootLength == m_szSourceRoot.size() && head == m_szSourceRoot;
+    const bool underDestFolder = rootLength == m_szDestFolder.size() && head == m_szDestFolder;
+    if (!underSourceRoot && !underDestFolder) return whole;
+    return whole.substr(rootLength);
+}
+
+void MoveCommand::AppendLog(std::string_view text) {
+    if (m_bLogging) m_strLog += text;
+}
+
+PlaceResult MoveCommand::RefuseLongPath(WindowHandle owner, const std::string& path) {
+    ReportError(owner, FormatText("ERROR: Path \"%s\" is too long", {path}));
+    return NotAllMoved;
+}
+
+}  // namespace tandemere::engine
