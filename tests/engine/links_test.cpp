@@ -1,0 +1,107 @@
+// Engine tests: links among the sources are moved as themselves, never followed, merged or compared.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/engine/move_fixture.h"
+
+namespace tandemere::testing {
+namespace {
+
+using engine::kResultFail;
+using engine::kResultOk;
+
+class LinksTest : public MoveFixture {
+protected:
+    // The link's own target text; empty when the path is not a link.
+    static std::string LinkTarget(const std::string& path) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) return {};
+        return std::filesystem::read_symlink(path, error).string();
+    }
+    static std::string MovedLink(const std::string& s, const std::string& e) {
+        return "Moved link \"" + s + "\" to destination \"" + e + "\" without following it.\r\n";
+    }
+    static std::string LeftLink(const std::string& s, const std::string& e) {
+        return "Left link \"" + s + "\" alone, given existence of \"" + e + "\" in the destination folder.\r\n";
+    }
+};
+
+TEST_F(LinksTest, DroppedLinksMoveAsLinksWhenTheirNameIsFree) {
+    ASSERT_TRUE(WriteFile(m_tmp.Path("elsewhere/big/file.bin"), "outside the move"));
+    ASSERT_TRUE(MakeSymlink(m_tmp.Path("elsewhere/big"), Src("to-folder")));
+    ASSERT_TRUE(MakeSymlink("missing-target", Src("dangling")));
+    ASSERT_TRUE(MakeSymlink(m_tmp.Path("elsewhere/big/file.bin"), Src("to-file")));
+
+    EXPECT_EQ(kResultOk, Run({Src("to-folder"), Src("dangling"), Src("to-file")}));
+
+    EXPECT_EQ(MovedLink("to-folder", "to-folder") + MovedLink("dangling", "dangling") +
+                  MovedLink("to-file", "to-file"),
+              m_log);
+    EXPECT_EQ("missing-target", LinkTarget(Dst("dangling")));
+    EXPECT_EQ(m_tmp.Path("elsewhere/big/file.bin"), LinkTarget(Dst("to-file")));
+    EXPECT_EQ(m_tmp.Path("elsewhere/big"), LinkTarget(Dst("to-folder")));
+    EXPECT_FALSE(Exists(Src("to-folder")));
+    EXPECT_FALSE(Exists(Src("dangling")));
+    EXPECT_EQ("outside the move", ReadFile(m_tmp.Path("elsewhere/big/file.bin")));
+    EXPECT_EQ(std::vector<std::uint32_t>{3}, m_ui.m_lstProgressRanges);  // not counted through
+}
+
+TEST_F(LinksTest, LinkWhoseNameIsTakenIsLeftAloneAndNeverCompared) {
+    ASSERT_TRUE(WriteFile(Src("real.txt"), "same bytes"));
+    ASSERT_TRUE(MakeFolders(Src("Folder")));
+    ASSERT_TRUE(MakeSymlink(Src("real.txt"), Src("Folder/copy.txt")));
+    ASSERT_TRUE(MakeSymlink(Src("real.txt"), Src("copy.txt")));
+    ASSERT_TRUE(WriteFile(Dst("copy.txt"), "same bytes"));
+    ASSERT_TRUE(WriteFile(Dst("Folder/copy.txt"), "same bytes"));
+
+    EXPECT_EQ(kResultOk, Run({Src("copy.txt"), Src("Folder")}));
+
+    EXPECT_EQ(LeftLink("copy.txt", "copy.txt") + LeftLink("Folder/copy.txt", "Folder/copy.txt") +
+                  "Didn't delete source folder \"Folder\" because it wasn't possible to move all objects from "
+                  "within it.\r\n",
+              m_log);
+    EXPECT_TRUE(Exists(Src("copy.txt")));
+    EXPECT_TRUE(Exists(Src("Folder/copy.txt")));
+    EXPECT_EQ("same bytes", ReadFile(Src("real.txt")));
+    EXPECT_EQ(0u, m_ui.m_lstClashPrompts.size());
+    EXPECT_EQ(0u, m_ui.m_lstChoicePrompts.size());
+}
+
+TEST_F(LinksTest, LinkToAFolderInsideAMergeIsNotMergedInto) {
+    ASSERT_TRUE(WriteFile(m_tmp.Path("elsewhere/inner.txt"), "elsewhere"));
+    ASSERT_TRUE(MakeFolders(Src("Photos")));
+    ASSERT_TRUE(MakeSymlink(m_tmp.Path("elsewhere"), Src("Photos/album")));
+    ASSERT_TRUE(WriteFile(Dst("Photos/album/inner.txt"), "elsewhere"));
+    ASSERT_TRUE(WriteFile(Src("Photos/x.jpg"), "photo x"));
+
+    EXPECT_EQ(kResultOk, Run({Src("Photos")}));
+
+    EXPECT_EQ("elsewhere", ReadFile(m_tmp.Path("elsewhere/inner.txt")));
+    EXPECT_TRUE(Exists(Src("Photos/album")));
+    EXPECT_NE(std::string::npos, m_log.find(LeftLink("Photos/album", "Photos/album")));
+    EXPECT_EQ(std::vector<std::uint32_t>{3}, m_ui.m_lstProgressRanges);  // Photos, album, x.jpg
+}
+
+TEST_F(LinksTest, LinkAcrossFileSystemsStaysALink) {
+    TempFolder shm("/dev/shm");
+    ASSERT_TRUE(MakeSymlink("relative/target", Src("link")));
+    EXPECT_EQ(kResultOk, Run({Src("link")}, shm.Root(), {}, {Src()}, shm.Root()));
+    EXPECT_EQ("relative/target", LinkTarget(shm.Path("link")));
+    EXPECT_FALSE(Exists(Src("link")));
+}
+
+TEST_F(LinksTest, FailedLinkMoveStopsTheMove) {
+    ASSERT_TRUE(MakeSymlink("target", Src("link")));
+    ASSERT_TRUE(WriteFile(Src("z.txt"), "zed"));
+    m_fs.FailNth(FaultyFileSystem::Operation::Move, 1);
+    EXPECT_EQ(kResultFail, Run({Src("link"), Src("z.txt")}));
+    const std::string error = "ERROR: Couldn't move \"" + Src("link") + "\" to \"" + Dst("link") + "\"";
+    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+    EXPECT_EQ(error + "\r\n", m_log);
+    EXPECT_TRUE(Exists(Src("link")));
+    EXPECT_TRUE(Exists(Src("z.txt")));
+}
+
+}  // namespace
+}  // namespace tandemere::testing

@@ -1,0 +1,151 @@
+// Engine tests: merging a folder into its existing counterpart, and what travels up from its entries.
+#include <gtest/gtest.h>
+
+#include "tests/engine/move_fixture.h"
+
+namespace tandemere::testing {
+namespace {
+
+using engine::kResultFail;
+using engine::kResultOk;
+
+class MergeFolderTest : public MoveFixture {
+protected:
+    static std::string Deleted(const std::string& shown) {
+        return "Deleted source folder \"" + shown + "\" because its contents are all in the equivalent destination "
+               "folder.\r\n";
+    }
+    static std::string Kept(const std::string& shown) {
+        return "Didn't delete source folder \"" + shown +
+               "\" because it wasn't possible to move all objects from within it.\r\n";
+    }
+};
+
+TEST_F(MergeFolderTest, EmptySourceFolderIsRemoved) {
+    ASSERT_TRUE(MakeFolders(Src("Photos")));
+    ASSERT_TRUE(WriteFile(Dst("Photos/old.jpg"), "old photo"));
+    EXPECT_EQ(kResultOk, Run({Src("Photos")}));
+    EXPECT_EQ(Deleted("Photos"), m_log);
+    EXPECT_FALSE(Exists(Src("Photos")));
+    EXPECT_EQ("old photo", ReadFile(Dst("Photos/old.jpg")));
+}
+
+TEST_F(MergeFolderTest, NestedMergeMovesEntriesAndRemovesEveryEmptiedFolder) {
+    ASSERT_TRUE(WriteFile(Src("Work/Photos/2019/a.jpg"), "photo a"));
+    ASSERT_TRUE(WriteFile(Src("Work/Photos/2019/same.jpg"), "same bytes"));
+    ASSERT_TRUE(WriteFile(Src("Work/Photos/new/n.jpg"), "new photo"));
+    ASSERT_TRUE(WriteFile(Dst("Photos/2019/same.jpg"), "same bytes"));
+    const auto newTree = ListTree(Src("Work/Photos/new"));
+
+    EXPECT_EQ(kResultOk, Run({Src("Work/Photos")}, {}, {}, {Src()}));
+
+    EXPECT_FALSE(Exists(Src("Work/Photos")));
+    EXPECT_EQ("photo a", ReadFile(Dst("Photos/2019/a.jpg")));
+    EXPECT_EQ("same bytes", ReadFile(Dst("Photos/2019/same.jpg")));
+    EXPECT_EQ(newTree, ListTree(Dst("Photos/new")));
+    // Listing order decides the order of the lines, so check each one and the count.
+    for (const std::string& line :
+         {UniqueLine("Photos/2019/a.jpg", "Photos/2019/a.jpg"),
+          std::string("Deleted source file \"Photos/2019/same.jpg\", because destination file \"Photos/2019/same.jpg\" "
+                      "is the same.\r\n"),
+          Deleted("Photos/2019"), std::string("Moved source folder \"Photos/new/\" to destination as \"Photos/new/\".\r\n"),
+          Deleted("Photos")}) {
+        EXPECT_NE(std::string::npos, m_log.find(line)) << line;
+    }
+    EXPECT_TRUE(m_log.ends_with(Deleted("Photos")));
+    EXPECT_EQ(5u, static_cast<std::size_t>(std::count(m_log.begin(), m_log.end(), '\n')));
+}
+
+TEST_F(MergeFolderTest, AnEntryLeftBehindKeepsItsFolderAndEveryEnclosingOne) {
+    ASSERT_TRUE(WriteFile(Src("A/B/keep.txt"), "source version"));
+    ASSERT_TRUE(WriteFile(Src("A/B/moved.txt"), "moved one"));
+    ASSERT_TRUE(WriteFile(Src("A/top.txt"), "top file"));
+    ASSERT_TRUE(WriteFile(Dst("A/B/keep.txt"), "destination version"));
+    m_ui.QueueAnswer(232);
+
+    EXPECT_EQ(kResultOk, Run({Src("A")}));
+
+    EXPECT_EQ(1u, m_ui.m_lstClashPrompts.size());
+    EXPECT_EQ("source version", ReadFile(Src("A/B/keep.txt")));
+    EXPECT_FALSE(Exists(Src("A/B/moved.txt")));
+    EXPECT_FALSE(Exists(Src("A/top.txt")));
+    EXPECT_EQ("moved one", ReadFile(Dst("A/B/moved.txt")));
+    EXPECT_NE(std::string::npos, m_log.find(Kept("A/B")));
+    EXPECT_TRUE(m_log.ends_with(Kept("A/B") + Kept("A")) || m_log.ends_with(Kept("A")));
+    EXPECT_EQ(std::string::npos, m_log.find("Deleted source folder"));
+}
+
+TEST_F(MergeFolderTest, HiddenEntryIsNotPlacedSoTheFolderCannotBeRemoved) {
+    ASSERT_TRUE(WriteFile(Src("Photos/.hidden"), "hidden"));
+    ASSERT_TRUE(WriteFile(Src("next.txt"), "next"));
+    ASSERT_TRUE(MakeFolders(Dst("Photos")));
+    EXPECT_EQ(kResultFail, Run({Src("Photos"), Src("next.txt")}));
+    const std::string error = "ERROR: Unable to delete folder \"" + Src("Photos") + "\"";
+    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+    EXPECT_EQ(error + "\r\n", m_log);
+    EXPECT_EQ("hidden", ReadFile(Src("Photos/.hidden")));
+    EXPECT_TRUE(Exists(Src("next.txt")));
+    EXPECT_FALSE(Exists(Dst("Photos/.hidden")));
+}
+
+TEST_F(MergeFolderTest, CancelAfterSecondOfThreeEntriesLeavesTheThirdAndTheFolder) {
+    ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
+    ASSERT_TRUE(WriteFile(Src("Photos/b.jpg"), "photo bb"));
+    ASSERT_TRUE(WriteFile(Src("Photos/c.jpg"), "photo ccc"));
+    ASSERT_TRUE(MakeFolders(Dst("Photos")));
+    m_ui.CancelAtPump(2);
+    EXPECT_EQ(kResultFail, Run({Src("Photos")}));
+    int left = 0;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) left += Exists(Src(std::string("Photos/") + name)) ? 1 : 0;
+    EXPECT_EQ(1, left);
+    // Said once, although the enclosing placement sees the Cancel too.
+    EXPECT_TRUE(m_log.ends_with(".\r\nCancelled by request.")) << m_log;
+    EXPECT_EQ(m_log.find("Cancelled"), m_log.rfind("Cancelled"));
+    EXPECT_EQ(std::string::npos, m_log.find("source folder"));
+    EXPECT_EQ(3, m_ui.m_nPumps);  // two entries, then the dropped folder itself
+}
+
+TEST_F(MergeFolderTest, ListingAndRemovalFailuresAreReportedWithFullPaths) {
+    struct Case {
+        const char* m_szName;
+        FaultyFileSystem::Operation m_nOp;
+        const char* m_szText;
+    };
+    const Case cases[] = {
+        {"listing", FaultyFileSystem::Operation::ListFolder, "ERROR: Couldn't find files in \""},
+        {"removal", FaultyFileSystem::Operation::RemoveFolder, "ERROR: Unable to delete folder \""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_szName);
+        TempFolder fresh;
+        std::swap(m_tmp, fresh);
+        MakeFolders(Src());
+        ASSERT_TRUE(WriteFile(Src("Work/Photos/a.jpg"), "photo a"));
+        ASSERT_TRUE(WriteFile(Src("Work/z.txt"), "zed"));
+        ASSERT_TRUE(MakeFolders(Dst("Photos")));
+        m_ui.m_lstErrors.clear();
+        m_fs.ClearFaults();
+        m_fs.ResetCounts();
+        if (c.m_nOp == FaultyFileSystem::Operation::ListFolder)
+            m_fs.FailPath(c.m_nOp, Src("Work/Photos"));
+        else
+            m_fs.FailNth(c.m_nOp, 1);
+        EXPECT_EQ(kResultFail, Run({Src("Work/Photos"), Src("Work/z.txt")}, {}, {}, {Src()}));
+        const std::string error = c.m_szText + Src("Work/Photos") + "\"";
+        EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+        EXPECT_TRUE(m_log.ends_with(error + "\r\n")) << m_log;
+        EXPECT_TRUE(Exists(Src("Work/Photos")));
+        EXPECT_TRUE(Exists(Src("Work/z.txt")));
+    }
+}
+
+TEST_F(MergeFolderTest, FullPathsShowTheMergedFolderWhole) {
+    ASSERT_TRUE(MakeFolders(Src("Work/Photos/2019")));
+    ASSERT_TRUE(MakeFolders(Dst("Photos/2019")));
+    WriteSettings("\"FullPaths\"=dword:00000001\n");
+    EXPECT_EQ(kResultOk, Run({Src("Work/Photos")}, {}, {}, {Src()}));
+    EXPECT_EQ(Deleted(Src("Work/Photos/2019")) + Deleted(Src("Work/Photos")), m_log);
+}
+
+}  // namespace
+}  // namespace tandemere::testing

@@ -1,0 +1,221 @@
+// Engine tests: the move command as a whole: verbs, progress, counting, Cancel, shown paths, logging.
+#include <gtest/gtest.h>
+
+#include "tests/engine/move_fixture.h"
+
+namespace tandemere::testing {
+namespace {
+
+using engine::kResultFail;
+using engine::kResultInvalidArg;
+using engine::kResultOk;
+
+class MoveCommandTest : public MoveFixture {};
+
+TEST_F(MoveCommandTest, AnyVerbButZeroIsRefusedAndNothingHappens) {
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "alpha"));
+    for (std::uintptr_t verb : {std::uintptr_t{1}, std::uintptr_t{7}, reinterpret_cast<std::uintptr_t>("move")}) {
+        SCOPED_TRACE(verb);
+        engine::MoveCommand command(m_fs, m_settings, m_ui);
+        command.SetDestFolder(Dst());
+        command.AddDropped(Src("a.txt"));
+        EXPECT_EQ(kResultInvalidArg, command.InvokeCommand(verb, kOwner));
+        EXPECT_EQ("", command.Log());
+    }
+    EXPECT_EQ(0, m_ui.m_nProgressCreated);
+    EXPECT_EQ(0, m_ui.m_nLogsShown);
+    EXPECT_TRUE(Exists(Src("a.txt")));
+    EXPECT_FALSE(Exists(Dst("a.txt")));
+}
+
+TEST_F(MoveCommandTest, EmptyDropOpensAndClosesProgressAndShowsEmptyLog) {
+    EXPECT_EQ(kResultOk, Run({}));
+    EXPECT_EQ(1, m_ui.m_nProgressCreated);
+    EXPECT_EQ(1, m_ui.m_nProgressDestroyed);
+    EXPECT_EQ(std::vector<std::uint32_t>{0}, m_ui.m_lstProgressRanges);
+    EXPECT_EQ(1, m_ui.m_nLogsShown);
+    EXPECT_EQ("", m_ui.m_strShownLog);
+}
+
+TEST_F(MoveCommandTest, MovesEachItemInDropOrderAndAdvancesProgress) {
+    ASSERT_TRUE(WriteFile(Src("one.txt"), "first file"));
+    ASSERT_TRUE(WriteFile(Src("two.txt"), "second file!"));
+    ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "jpeg bytes"));
+    m_ui.m_hActiveWindow = reinterpret_cast<engine::WindowHandle>(0xBEEF);
+
+    EXPECT_EQ(kResultOk, Run({Src("two.txt"), Src("one.txt"), Src("Photos")}));
+
+    EXPECT_EQ(UniqueLine("two.txt", "two.txt") + UniqueLine("one.txt", "one.txt") +
+                  "Moved source folder \"Photos/\" to destination as \"Photos/\".\r\n",
+              m_log);
+    EXPECT_EQ(m_log, m_ui.m_strShownLog);
+    EXPECT_EQ("jpeg bytes", ReadFile(Dst("Photos/a.jpg")));
+    EXPECT_EQ(std::vector<std::uint32_t>{4}, m_ui.m_lstProgressRanges);  // 3 items + a.jpg
+    EXPECT_EQ((std::vector<std::int32_t>{1, 2, 3}), m_ui.m_lstProgressPositions);
+    EXPECT_EQ((std::vector<std::string>{Src("two.txt"), Src("one.txt"), Src("Photos")}), m_ui.m_lstProgressItems);
+    EXPECT_EQ(3, m_ui.m_nPumps);
+    EXPECT_EQ(1, m_ui.m_nProgressDestroyed);
+    EXPECT_EQ(1, m_ui.m_nLogsShown);
+    EXPECT_EQ(0u, m_ui.m_lstErrors.size());
+}
+
+TEST_F(MoveCommandTest, CancelDuringThirdOfFiveFinishesItAndSkipsTheRest) {
+    std::vector<std::string> dropped;
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        ASSERT_TRUE(WriteFile(Src(name), std::string(static_cast<std::size_t>(i), 'x')));
+        dropped.push_back(Src(name));
+    }
+    m_ui.CancelAtPump(3);
+
+    EXPECT_EQ(kResultFail, Run(dropped));
+
+    EXPECT_EQ(UniqueLine("f1.txt", "f1.txt") + UniqueLine("f2.txt", "f2.txt") + UniqueLine("f3.txt", "f3.txt") +
+                  "Cancelled by request.",
+              m_log);
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(i <= 3, Exists(Dst(name)));
+        EXPECT_EQ(i > 3, Exists(Src(name)));
+    }
+    EXPECT_EQ(1, m_ui.m_nProgressDestroyed);
+    EXPECT_EQ(1, m_ui.m_nLogsShown);
+    EXPECT_EQ(m_log, m_ui.m_strShownLog);
+}
+
+TEST_F(MoveCommandTest, CountsEntriesBelowDroppedFoldersSkippingDotNamesAndLinks) {
+    ASSERT_TRUE(WriteFile(Src("Work/a.txt"), "a"));
+    ASSERT_TRUE(WriteFile(Src("Work/.hidden"), "h"));
+    ASSERT_TRUE(WriteFile(Src("Work/sub/b.txt"), "b"));
+    ASSERT_TRUE(WriteFile(Src("Work/.git/config"), "c"));
+    ASSERT_TRUE(WriteFile(Src("Big/x/y/z.txt"), "z"));
+    ASSERT_TRUE(MakeSymlink(Src("Big"), Src("Work/sub/big-link")));
+    ASSERT_TRUE(MakeSymlink(Src("Big"), Src("dropped-link")));
+
+    engine::MoveCommand command(m_fs, m_settings, m_ui);
+    struct Case {
+        const char* m_szName;
+        std::vector<std::string> m_lstDropped;
+        std::uint32_t m_nTotal;
+    };
+    const Case cases[] = {
+        {"folder with a.txt, .hidden, sub/b.txt and a link", {Src("Work")}, 1 + 4},
+        {"a dropped link to a folder counts once", {Src("dropped-link")}, 1},
+        {"a missing path counts once", {Src("missing")}, 1},
+        {"several", {Src("Work"), Src("Big"), Src("Work/a.txt")}, 5 + 4 + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_szName);
+        command.m_lstDropped.assign(c.m_lstDropped.begin(), c.m_lstDropped.end());
+        EXPECT_EQ(c.m_nTotal, command.CountItems());
+    }
+    EXPECT_EQ(0u, command.CountFolderEntries(Src("missing")));
+    EXPECT_EQ(0u, command.CountFolderEntries(Src("Work/a.txt")));
+}
+
+TEST_F(MoveCommandTest, FolderThatCannotBeListedCountsZero) {
+    ASSERT_TRUE(WriteFile(Src("Work/a.txt"), "a"));
+    ASSERT_TRUE(WriteFile(Src("Work/b.txt"), "b"));
+    m_fs.FailPath(FaultyFileSystem::Operation::ListFolder, Src("Work"));
+    engine::MoveCommand command(m_fs, m_settings, m_ui);
+    command.AddDropped(Src("Work"));
+    EXPECT_EQ(1u, command.CountItems());
+}
+
+TEST_F(MoveCommandTest, ShownPathsAreRelativeToTheirRootsUnlessFullPathsOrOutsideTheRoot) {
+    ASSERT_TRUE(WriteFile(Src("Work/Photos/a.jpg"), "photo a"));
+    ASSERT_TRUE(WriteFile(Src("Work/Photos/b.jpg"), "photo bb"));
+    ASSERT_TRUE(WriteFile(Src("Other/c.txt"), "other c"));
+    ASSERT_TRUE(MakeFolders(Dst("Photos")));
+
+    // Items dragged from two folders: the second folder's item is shown whole.
+    EXPECT_EQ(kResultOk, Run({Src("Work/Photos/a.jpg"), Src("Other/c.txt")}, Dst("Photos")));
+    EXPECT_EQ(UniqueLine("a.jpg", "a.jpg") + UniqueLine(Src("Other/c.txt"), "c.txt"), m_log);
+
+    WriteSettings("\"FullPaths\"=dword:00000001\n");
+    EXPECT_EQ(kResultOk, Run({Src("Work/Photos/b.jpg")}));
+    EXPECT_EQ(UniqueLine(Src("Work/Photos/b.jpg"), Dst("b.jpg")), m_log);
+}
+
+TEST_F(MoveCommandTest, ShownPathHelperCutsOnlyARealPrefix) {
+    engine::MoveCommand command(m_fs, m_settings, m_ui);
+    command.SetDestFolder("/d/Archive");
+    command.m_szSourceRoot = "/w/";
+    command.m_nSourceRootLen = 3;
+    EXPECT_EQ("/d/Archive/", command.m_szDestFolder);
+    EXPECT_EQ(11u, command.m_nDestFolderLen);
+    struct Case {
+        std::string m_strPath;
+        std::size_t m_nRoot;
+        bool m_bFull;
+        std::string m_strShown;
+    };
+    const Case cases[] = {
+        {"/w/Photos/a.jpg", 3, false, "Photos/a.jpg"},
+        {"/w/Photos/a.jpg", 3, true, "/w/Photos/a.jpg"},
+        {"/d/Archive/a.jpg", 11, false, "a.jpg"},
+        {"/x/Photos/a.jpg", 3, false, "/x/Photos/a.jpg"},
+        {"/d/Other/a.jpg", 11, false, "/d/Other/a.jpg"},
+        {"/w", 3, false, "/w"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_strPath);
+        command.m_bFullPaths = c.m_bFull;
+        EXPECT_EQ(c.m_strShown, command.GetShownPath(c.m_strPath, c.m_nRoot));
+    }
+}
+
+TEST_F(MoveCommandTest, LoggingOffKeepsTheMoveButWritesAndShowsNoLog) {
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "alpha"));
+    WriteSettings("\"Logging\"=dword:00000000\n");
+    EXPECT_EQ(kResultFail, Run({Src("a.txt"), Src("missing.txt")}));
+    EXPECT_TRUE(Exists(Dst("a.txt")));
+    EXPECT_EQ("", m_log);
+    EXPECT_EQ(0, m_ui.m_nLogsShown);
+    ASSERT_EQ(1u, m_ui.m_lstErrors.size());  // boxes still appear
+    EXPECT_EQ("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", m_ui.m_lstErrors[0]);
+}
+
+TEST_F(MoveCommandTest, ErrorsAreOwnedByTheInvokingWindowAndTheLogByTheActiveOne) {
+    ASSERT_TRUE(WriteFile(Src("b.txt"), "bravo"));
+    m_ui.m_hActiveWindow = reinterpret_cast<engine::WindowHandle>(0xAC71);
+    EXPECT_EQ(kResultFail, Run({Src("missing.txt"), Src("b.txt")}));
+    ASSERT_EQ(1u, m_ui.m_lstErrorOwners.size());
+    EXPECT_EQ(kOwner, m_ui.m_lstErrorOwners[0]);
+    EXPECT_EQ("ERROR: Couldn't find \"" + Src("missing.txt") + "\"\r\n", m_log);
+    EXPECT_TRUE(Exists(Src("b.txt")));  // the stop skips the rest
+}
+
+TEST_F(MoveCommandTest, ItemAlreadyInTheDropFolderIsLeftAloneWhateverTheSpelling) {
+    ASSERT_TRUE(WriteFile(Dst("only-copy.txt"), "the only copy"));
+    ASSERT_TRUE(WriteFile(Dst("Album/p.jpg"), "the only photo"));
+    ASSERT_TRUE(MakeSymlink(Dst(), m_tmp.Path("dst-link")));
+    const std::string viaLink = JoinPath(m_tmp.Path("dst-link"), "");
+
+    EXPECT_EQ(kResultOk, Run({Dst("only-copy.txt"), Dst("Album")}, viaLink, {}, {Src()}, Dst()));
+    EXPECT_EQ("Left \"only-copy.txt\" alone, because it already lies in the destination folder.\r\n"
+              "Left \"Album\" alone, because it already lies in the destination folder.\r\n",
+              m_log);
+    EXPECT_EQ("the only copy", ReadFile(Dst("only-copy.txt")));
+    EXPECT_EQ("the only photo", ReadFile(Dst("Album/p.jpg")));
+    EXPECT_EQ(0u, m_ui.m_lstErrors.size());
+}
+
+TEST_F(MoveCommandTest, PathTooLongForThePlatformIsReportedAndTheMoveGoesOn) {
+    // A folder name of 253 bytes fits; its free name "... (2)" does not (255 at most).
+    const std::string name(253, 'n');
+    ASSERT_TRUE(WriteFile(Src(name + "/a.txt"), "inside"));
+    ASSERT_TRUE(WriteFile(Dst(name), "a file of that name"));
+    ASSERT_TRUE(WriteFile(Src("b.txt"), "bravo two"));
+    EXPECT_EQ(kResultOk, Run({Src(name), Src("b.txt")}));
+    const std::string error = "ERROR: Path \"" + Dst(name + " (2)") + "\" is too long";
+    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+    EXPECT_EQ(error + "\r\n" + UniqueLine("b.txt", "b.txt"), m_log);
+    EXPECT_EQ(0u, m_ui.m_lstChoicePrompts.size());
+    EXPECT_EQ("inside", ReadFile(Src(name + "/a.txt")));
+    EXPECT_EQ("a file of that name", ReadFile(Dst(name)));
+}
+
+}  // namespace
+}  // namespace tandemere::testing
