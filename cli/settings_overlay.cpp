@@ -19,7 +19,7 @@ public:
         return m_pBase ? m_pBase->QueryDword(name, value) : engine::ValueKind::Missing;
     }
 
-    // A key opened for reading is not written through; the engine writes through OpenForWrite.
+    // Writes go where the key came from; the engine itself writes only through OpenForWrite.
     bool SetDword(const std::string& name, std::uint32_t value) override {
         return m_pBase ? m_pBase->SetDword(name, value) : false;
     }

@@ -53,7 +53,8 @@ CancelSignal::CancelSignal() {
     struct sigaction action{};
     action.sa_handler = OnInterrupt;
     ::sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: a blocking read must return when Ctrl-C is pressed
+    // The engine's own calls just go on; a prompt waiting for input also waits on the pipe.
+    action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &g_previousAction);
 }
 
