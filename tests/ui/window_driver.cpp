@@ -239,6 +239,38 @@ void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& rows) {
     }
 }
 
+std::vector<DWORD> TemplateItemStyles(int templateId) {
+    std::vector<DWORD> styles;
+    const HMODULE module = ::GetModuleHandleW(nullptr);
+    const HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    if (!resource) return styles;
+    const auto* p = static_cast<const WORD*>(::LockResource(::LoadResource(module, resource)));
+    if (!p || p[1] != 0xFFFF) return styles;  // only extended templates
+    const auto dword = [](const WORD* at) { return static_cast<DWORD>(at[0]) | (static_cast<DWORD>(at[1]) << 16); };
+    const DWORD style = dword(p + 6);
+    const WORD count = p[8];
+    const WORD* at = p + 13;
+    const auto skipNameOrOrdinal = [](const WORD* w) {
+        if (*w == 0xFFFF) return w + 2;
+        while (*w) ++w;
+        return w + 1;
+    };
+    at = skipNameOrOrdinal(at);  // menu
+    at = skipNameOrOrdinal(at);  // class
+    at = skipNameOrOrdinal(at);  // title
+    if (style & (DS_SETFONT | DS_FIXEDSYS)) at = skipNameOrOrdinal(at + 3);  // size, weight, italic+charset, face
+    for (WORD i = 0; i < count; ++i) {
+        at = reinterpret_cast<const WORD*>((reinterpret_cast<std::uintptr_t>(at) + 3) & ~std::uintptr_t(3));
+        styles.push_back(dword(at + 4));
+        at += 12;  // help id, ex style, style, x, y, cx, cy, id
+        at = skipNameOrOrdinal(at);  // class
+        at = skipNameOrOrdinal(at);  // title
+        const WORD extra = *at++;
+        at = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(at) + extra);
+    }
+    return styles;
+}
+
 std::wstring FontFace(HWND dialog) {
     LOGFONTW font = {};
     ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof(font), &font);

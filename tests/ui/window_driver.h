@@ -78,6 +78,10 @@ struct ExpectedControl {
 // Compares every control of the dialog with the rows, in order (ids, classes, texts, styles, places).
 void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& rows);
 
+// The styles of the template's items as the resource holds them (controls may change theirs when
+// they are created), in template order.
+std::vector<DWORD> TemplateItemStyles(int templateId);
+
 // Face name and point size of the dialog's font.
 std::wstring FontFace(HWND dialog);
 int FontPoints(HWND dialog);
