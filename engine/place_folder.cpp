@@ -34,7 +34,17 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     target += FindFileName(style, srcPath);
     if (!m_fs.PathFits(target)) return RefuseLongPath(owner, target);
 
-    if (m_fs.IsFolder(target)) return MergeFolder(owner, folder, target);
+    if (m_fs.IsFolder(target)) {
+        // A counterpart that is the source folder itself (reached through a link in the
+        // destination) would be merged into itself; the folder stays, so its parent must stay too.
+        bool same = false;
+        if (m_fs.IsSameObject(folder, target, same) && same) {
+            AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
+                                 {GetShownPath(folder, m_nSourceRootLen)}));
+            return NotAllMoved;
+        }
+        return MergeFolder(owner, folder, target);
+    }
 
     std::string clash = target;  // F
     RemoveSeparator(style, clash);

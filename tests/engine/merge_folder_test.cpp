@@ -139,6 +139,20 @@ TEST_F(MergeFolderTest, ListingAndRemovalFailuresAreReportedWithFullPaths) {
     }
 }
 
+TEST_F(MergeFolderTest, CounterpartThatIsTheSourceItselfIsNotMergedIntoItself) {
+    ASSERT_TRUE(WriteFile(Src("A/Photos/a.jpg"), "the only photo"));
+    ASSERT_TRUE(WriteFile(Src("A/b.txt"), "bravo"));
+    ASSERT_TRUE(MakeFolders(Dst("A")));
+    ASSERT_TRUE(MakeSymlink(Src("A/Photos"), Dst("A/Photos")));
+    EXPECT_EQ(kResultOk, Run({Src("A")}));
+    EXPECT_EQ("the only photo", ReadFile(Src("A/Photos/a.jpg")));
+    EXPECT_EQ("bravo", ReadFile(Dst("A/b.txt")));
+    EXPECT_NE(std::string::npos,
+              m_log.find("Left \"A/Photos\" alone, because it already lies in the destination folder.\r\n"));
+    EXPECT_TRUE(m_log.ends_with(Kept("A"))) << m_log;
+    EXPECT_EQ(0u, m_ui.m_lstErrors.size());
+}
+
 TEST_F(MergeFolderTest, FullPathsShowTheMergedFolderWhole) {
     ASSERT_TRUE(MakeFolders(Src("Work/Photos/2019")));
     ASSERT_TRUE(MakeFolders(Dst("Photos/2019")));
