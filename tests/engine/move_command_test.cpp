@@ -126,12 +126,12 @@ TEST_F(MoveCommandTest, FolderThatCannotBeListedCountsZero) {
 TEST_F(MoveCommandTest, ShownPathsAreRelativeToTheirRootsUnlessFullPathsOrOutsideTheRoot) {
     ASSERT_TRUE(WriteFile(Src("Work/Photos/a.jpg"), "photo a"));
     ASSERT_TRUE(WriteFile(Src("Work/Photos/b.jpg"), "photo bb"));
-    ASSERT_TRUE(WriteFile(Src("Other/c.txt"), "other c"));
+    ASSERT_TRUE(WriteFile(Src("Other/folder/c-with-a-long-name.txt"), "other c"));
     ASSERT_TRUE(MakeFolders(Dst("Photos")));
 
     // Items dragged from two folders: the second folder's item is shown whole.
-    EXPECT_EQ(kResultOk, Run({Src("Work/Photos/a.jpg"), Src("Other/c.txt")}, Dst("Photos")));
-    EXPECT_EQ(UniqueLine("a.jpg", "a.jpg") + UniqueLine(Src("Other/c.txt"), "c.txt"), m_log);
+    EXPECT_EQ(kResultOk, Run({Src("Work/Photos/a.jpg"), Src("Other/folder/c-with-a-long-name.txt")}, Dst("Photos")));
+    EXPECT_EQ(UniqueLine("a.jpg", "a.jpg") + UniqueLine(Src("Other/folder/c-with-a-long-name.txt"), "c-with-a-long-name.txt"), m_log);
 
     WriteSettings("\"FullPaths\"=dword:00000001\n");
     EXPECT_EQ(kResultOk, Run({Src("Work/Photos/b.jpg")}));
