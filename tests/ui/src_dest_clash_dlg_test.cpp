@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
+#include "tests/ui/prompt_checks.h"
 #include "tests/ui/window_driver.h"
 #include "ui/win32/ui_text_win32.h"
 
@@ -229,50 +230,9 @@ TEST(ClashPrompt, OpenOnAMissingFileShowsTheErrorBoxAndTheQuestionStays) {
     EXPECT_FALSE(dialog.m_bEveryMove);
 }
 
-TEST(ClashPrompt, EachAnswerReadsBothCheckBoxes) {
+TEST(ClashPrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {
     const engine::ClashPrompt prompt = MakePrompt(1, 2, kMarch2024, kMarch2024);
-    for (int answer : {IDC_ANSWER_FIRST, IDC_ANSWER_SECOND, IDC_ANSWER_THIRD}) {
-        for (int boxes = 0; boxes < 4; ++boxes) {
-            const bool thisMove = boxes & 1;
-            const bool everyMove = boxes & 2;
-            SCOPED_TRACE(testing::Message() << "answer " << answer << ", this move " << thisMove << ", every move "
-                                            << everyMove);
-            CSrcDestClashDlg dialog(prompt);
-            const INT_PTR result =
-                RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-                    if (thisMove) Click(hwnd, IDC_THIS_MOVE);
-                    if (everyMove) Click(hwnd, IDC_EVERY_MOVE);
-                    Click(hwnd, answer);
-                });
-            EXPECT_EQ(result, answer);
-            EXPECT_EQ(dialog.m_bThisMove, thisMove);
-            EXPECT_EQ(dialog.m_bEveryMove, everyMove);
-        }
-    }
-}
-
-TEST(ClashPrompt, CancelEscapeAndTheCloseBoxGiveCancelWithoutReadingTheBoxes) {
-    const engine::ClashPrompt prompt = MakePrompt(1, 2, kMarch2024, kMarch2024);
-    const struct {
-        const char* m_pszWay;
-        void (*m_fnClose)(HWND);
-    } ways[] = {
-        {"Cancel button", [](HWND hwnd) { Click(hwnd, IDCANCEL); }},
-        {"Escape", [](HWND hwnd) { uitest::PressKey(hwnd, VK_ESCAPE); }},
-        {"close box", [](HWND hwnd) { ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-    };
-    for (const auto& way : ways) {
-        SCOPED_TRACE(way.m_pszWay);
-        CSrcDestClashDlg dialog(prompt);
-        const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-            Click(hwnd, IDC_THIS_MOVE);
-            Click(hwnd, IDC_EVERY_MOVE);
-            way.m_fnClose(hwnd);
-        });
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_FALSE(dialog.m_bThisMove);
-        EXPECT_FALSE(dialog.m_bEveryMove);
-    }
+    uitest::ExpectPromptAnswers([&] { return std::make_unique<CSrcDestClashDlg>(prompt); });
 }
 
 }  // namespace

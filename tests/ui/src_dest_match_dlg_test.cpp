@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "res/resource.h"
+#include "tests/ui/prompt_checks.h"
 #include "tests/ui/window_driver.h"
 #include "ui/win32/ui_text_win32.h"
 
@@ -34,8 +37,8 @@ CSrcDestMatchDlg MakeIdenticalFilePrompt() {
                             t.m_pszText3);
 }
 
-CSrcDestMatchDlg MakeFolderClashPrompt() {
-    return CSrcDestMatchDlg(
+std::unique_ptr<CSrcDestMatchDlg> MakeFolderClashPrompt() {
+    return std::make_unique<CSrcDestMatchDlg>(
         "Can't move source file \"report\" into the destination folder because a subfolder of that name "
         "already exists there.",
         "Rename fol&der", "Rename the subfolder in the destination folder to \"report (2)\".", "Rename &file",
@@ -85,51 +88,8 @@ TEST(ChoicePrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
     EXPECT_EQ(result, IDC_ANSWER_THIRD);
 }
 
-TEST(ChoicePrompt, EachAnswerReadsBothCheckBoxes) {
-    for (int answer : {IDC_ANSWER_FIRST, IDC_ANSWER_SECOND, IDC_ANSWER_THIRD}) {
-        for (int boxes = 0; boxes < 4; ++boxes) {
-            const bool thisMove = boxes & 1;
-            const bool everyMove = boxes & 2;
-            SCOPED_TRACE(testing::Message() << "answer " << answer << ", this move " << thisMove << ", every move "
-                                            << everyMove);
-            CSrcDestMatchDlg dialog = MakeFolderClashPrompt();
-            const INT_PTR result =
-                RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-                    if (thisMove) Click(hwnd, IDC_THIS_MOVE);
-                    if (everyMove) Click(hwnd, IDC_EVERY_MOVE);
-                    EXPECT_EQ(uitest::IsChecked(hwnd, IDC_THIS_MOVE), thisMove);
-                    EXPECT_EQ(uitest::IsChecked(hwnd, IDC_EVERY_MOVE), everyMove);
-                    Click(hwnd, answer);
-                });
-            EXPECT_EQ(result, answer);
-            EXPECT_EQ(dialog.m_bThisMove, thisMove);
-            EXPECT_EQ(dialog.m_bEveryMove, everyMove);
-        }
-    }
-}
-
-TEST(ChoicePrompt, CancelEscapeAndTheCloseBoxGiveCancelWithoutReadingTheBoxes) {
-    const struct {
-        const char* m_pszWay;
-        void (*m_fnClose)(HWND);
-    } ways[] = {
-        {"Cancel button", [](HWND hwnd) { Click(hwnd, IDCANCEL); }},
-        {"Escape", [](HWND hwnd) { uitest::PressKey(hwnd, VK_ESCAPE); }},
-        {"close box", [](HWND hwnd) { ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {"WM_CLOSE", [](HWND hwnd) { ::PostMessageW(hwnd, WM_CLOSE, 0, 0); }},
-    };
-    for (const auto& way : ways) {
-        SCOPED_TRACE(way.m_pszWay);
-        CSrcDestMatchDlg dialog = MakeFolderClashPrompt();
-        const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-            Click(hwnd, IDC_THIS_MOVE);
-            Click(hwnd, IDC_EVERY_MOVE);
-            way.m_fnClose(hwnd);
-        });
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_FALSE(dialog.m_bThisMove);
-        EXPECT_FALSE(dialog.m_bEveryMove);
-    }
+TEST(ChoicePrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {
+    uitest::ExpectPromptAnswers(&MakeFolderClashPrompt);
 }
 
 TEST(ChoicePrompt, MnemonicsPressTheAnswerButtons) {
@@ -139,14 +99,14 @@ TEST(ChoicePrompt, MnemonicsPressTheAnswerButtons) {
     } keys[] = {{L'd', IDC_ANSWER_FIRST}, {L'f', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}};
     for (const auto& key : keys) {
         SCOPED_TRACE(testing::Message() << "key " << static_cast<char>(key.m_chKey));
-        CSrcDestMatchDlg dialog = MakeFolderClashPrompt();
-        const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
+        const auto dialog = MakeFolderClashPrompt();
+        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
             Click(hwnd, IDC_EVERY_MOVE);
             uitest::PressChar(hwnd, key.m_chKey);
         });
         EXPECT_EQ(result, key.m_nAnswer);
-        EXPECT_FALSE(dialog.m_bThisMove);
-        EXPECT_TRUE(dialog.m_bEveryMove);
+        EXPECT_FALSE(dialog->m_bThisMove);
+        EXPECT_TRUE(dialog->m_bEveryMove);
     }
 }
 

@@ -1,0 +1,58 @@
+// Window tests: the answer protocol both prompts share, checked on a real dialog of either kind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "res/resource.h"
+#include "tests/ui/window_driver.h"
+
+namespace tandemere::uitest {
+
+// Presses each answer with each combination of the two check boxes, then closes with Cancel,
+// Escape and the close box with both boxes ticked. `make` returns a new prompt (unique_ptr).
+template <class MakePrompt> void ExpectPromptAnswers(MakePrompt make) {
+    for (int answer : {IDC_ANSWER_FIRST, IDC_ANSWER_SECOND, IDC_ANSWER_THIRD}) {
+        for (int boxes = 0; boxes < 4; ++boxes) {
+            const bool thisMove = boxes & 1;
+            const bool everyMove = boxes & 2;
+            SCOPED_TRACE(testing::Message() << "answer " << answer << ", this move " << thisMove << ", every move "
+                                            << everyMove);
+            auto dialog = make();
+            const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](CDialogSpy&, HWND hwnd) {
+                if (thisMove) Click(hwnd, IDC_THIS_MOVE);
+                if (everyMove) Click(hwnd, IDC_EVERY_MOVE);
+                EXPECT_EQ(IsChecked(hwnd, IDC_THIS_MOVE), thisMove);
+                EXPECT_EQ(IsChecked(hwnd, IDC_EVERY_MOVE), everyMove);
+                Click(hwnd, answer);
+            });
+            EXPECT_EQ(result, answer);
+            EXPECT_EQ(dialog->m_bThisMove, thisMove);
+            EXPECT_EQ(dialog->m_bEveryMove, everyMove);
+        }
+    }
+    const struct {
+        const char* m_pszWay;
+        void (*m_fnClose)(HWND);
+    } ways[] = {
+        {"Cancel button", [](HWND hwnd) { Click(hwnd, IDCANCEL); }},
+        {"Escape", [](HWND hwnd) { PressKey(hwnd, VK_ESCAPE); }},
+        {"close box", [](HWND hwnd) { ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"WM_CLOSE", [](HWND hwnd) { ::PostMessageW(hwnd, WM_CLOSE, 0, 0); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.m_pszWay);
+        auto dialog = make();
+        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](CDialogSpy&, HWND hwnd) {
+            Click(hwnd, IDC_THIS_MOVE);
+            Click(hwnd, IDC_EVERY_MOVE);
+            way.m_fnClose(hwnd);
+        });
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_FALSE(dialog->m_bThisMove);
+        EXPECT_FALSE(dialog->m_bEveryMove);
+    }
+}
+
+}  // namespace tandemere::uitest
