@@ -1,0 +1,191 @@
+// Engine tests: content comparison seen through whole moves: what is read, what counts as the same, and every failure text.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/engine/file_moves_fixture.h"
+
+namespace tandemere::testing::files {
+namespace {
+
+// A sparse file of `size` bytes whose last byte is `last` (the rest reads as zeros).
+bool WriteSparse(const std::string& path, std::uint64_t size, char last) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+    }
+    std::error_code error;
+    std::filesystem::resize_file(path, size, error);
+    if (error) return false;
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(size - 1));
+    out.put(last);
+    return static_cast<bool>(out);
+}
+
+int CountOf(const std::vector<std::string>& list, const std::string& item) {
+    return static_cast<int>(std::count(list.begin(), list.end(), item));
+}
+
+TEST_F(FileMoves, EqualSizeAndBytesAloneMakeFilesTheSame) {
+    struct Case {
+        const char* m_pszWhat;
+        std::string m_strSource;
+        std::string m_strDest;
+        bool m_bSame;
+    };
+    const Case cases[] = {
+        {"two empty files", "", "", true},
+        {"equal bytes", "abc\0def", "abc\0def", true},
+        {"first byte differs", "Xbcdef", "abcdef", false},
+        {"last byte differs", "abcdeX", "abcdef", false},
+    };
+    SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerThird);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszWhat);
+        TempFolder dst;
+        ASSERT_TRUE(WriteFile(Src("f.dat"), c.m_strSource));
+        ASSERT_TRUE(WriteFile(dst.Path("f.dat"), c.m_strDest));
+        EXPECT_EQ(engine::kResultOk, Run({Src("f.dat")}, {}, dst.Root()));
+        EXPECT_EQ(!c.m_bSame, Exists(Src("f.dat")));
+        EXPECT_EQ(c.m_bSame ? DeletedLine("f.dat", "f.dat")
+                            : "Left source file \"f.dat\" alone, given existence of differing destination file \"f.dat\".\r\n",
+                  m_log);
+        EXPECT_TRUE(m_ui.m_lstErrors.empty());
+    }
+}
+
+TEST_F(FileMoves, FilesOfAnotherSizeAreNeverOpened) {
+    SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerThird);
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "four"));
+    ASSERT_TRUE(WriteFile(Dst("a.txt"), "five!"));
+    ASSERT_TRUE(WriteFile(Dst("b.txt"), "three"));
+    ASSERT_TRUE(MakeFolders(Dst("c.txt")));
+    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
+    EXPECT_TRUE(m_lstOpened.empty());
+    EXPECT_TRUE(Exists(Src("a.txt")));
+}
+
+TEST_F(FileMoves, TheSourceIsReadOnceForAllCandidatesOfItsSize) {
+    ASSERT_TRUE(WriteFile(Src("s.bin"), "0123456789"));
+    ASSERT_TRUE(WriteFile(Dst("s.bin"), "0123456780"));
+    for (const char* name : {"p.bin", "q.bin", "r.bin"}) ASSERT_TRUE(WriteFile(Dst(name), std::string(name) + "-----"));
+    m_ui.QueueAnswer(engine::AnswerThird);
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.bin")}));
+    EXPECT_EQ(1, CountOf(m_lstOpened, Src("s.bin")));
+    EXPECT_EQ(5, static_cast<int>(m_lstOpened.size()));  // the source, the same-name file, three others
+    ASSERT_EQ(1u, m_ui.m_lstClashPrompts.size());
+}
+
+TEST_F(FileMoves, ACandidateGoneBeforeItsComparisonIsPassedOverAndTheSearchGoesOn) {
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "same bytes"));
+    ASSERT_TRUE(WriteFile(Dst("x.txt"), "same bytes"));
+    ASSERT_TRUE(WriteFile(Dst("y.txt"), "same bytes"));
+    // The index is built before the source is opened; the first candidate in listing order
+    // then disappears.
+    std::vector<engine::DirEntry> listing;
+    ASSERT_TRUE(m_realFs.ListFolder(Dst(), listing).IsOk());
+    std::string first, second;
+    for (const engine::DirEntry& entry : listing) {
+        if (entry.m_strName != "x.txt" && entry.m_strName != "y.txt") continue;
+        (first.empty() ? first : second) = entry.m_strName;
+    }
+    m_fnBeforeOpen = [&](const std::string& path) {
+        if (path == Src("s.txt")) std::remove(Dst(first).c_str());
+    };
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {first}));
+    EXPECT_TRUE(m_ui.m_lstErrors.empty());
+    EXPECT_EQ(DeletedLine("s.txt", second), m_log);
+    EXPECT_FALSE(Exists(Src("s.txt")));
+}
+
+TEST_F(FileMoves, ACandidateThatChangedSizeIsNotTheSame) {
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "same bytes"));
+    ASSERT_TRUE(WriteFile(Dst("x.txt"), "same bytes"));
+    m_fnBeforeOpen = [&](const std::string& path) {
+        if (path == Src("s.txt")) WriteFile(Dst("x.txt"), "same bytes, and more");
+    };
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {"x.txt"}));
+    EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
+}
+
+TEST_F(FileMoves, LargeSourcesAreStreamedAndADifferenceInTheLastBlockCounts) {
+    const std::uint64_t size = engine::kSourceInMemoryLimit + 3 * 1024 * 1024 + 17;
+    ASSERT_TRUE(WriteSparse(Src("big.img"), size, 'a'));
+    ASSERT_TRUE(WriteSparse(Dst("big.img"), size, 'b'));
+    ASSERT_TRUE(WriteSparse(Dst("copy.img"), size, 'a'));
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::kResultOk, Run({Src("big.img")}));
+    EXPECT_EQ(DeletedLine("big.img", "copy.img"), m_log);
+    // Streamed, the source is read again beside each candidate of its size.
+    EXPECT_EQ(2, CountOf(m_lstOpened, Src("big.img")));
+}
+
+TEST_F(FileMoves, FilesOfFourGibibytesOrMoreAreReportedOnlyUnderTheSameName) {
+    const std::uint64_t big = engine::kFourGiB + 5;
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "small"));
+    ASSERT_TRUE(WriteSparse(Dst("a.txt"), big, 'z'));
+    ASSERT_TRUE(WriteFile(Src("b.txt"), "other"));
+    ASSERT_TRUE(WriteSparse(Dst("huge.bin"), big, 'z'));
+    m_bCheckInvariant = false;  // it would read the 4 GiB file
+    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt"), Src("b.txt")}));
+    const std::string error = "ERROR: Destination file \"" + Dst("a.txt") + "\" is too large";
+    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+    EXPECT_EQ(error + "\r\n" + UniqueLine("b.txt", "b.txt"), m_log);
+    EXPECT_TRUE(Exists(Src("a.txt")));
+    EXPECT_TRUE(m_ui.m_lstClashPrompts.empty());
+}
+
+TEST_F(FileMoves, ASourceOfFourGibibytesIsReportedAndTheMoveGoesOn) {
+    ASSERT_TRUE(WriteSparse(Src("huge.bin"), engine::kFourGiB, 'q'));
+    ASSERT_TRUE(WriteFile(Src("next.txt"), "next"));
+    m_bCheckInvariant = false;  // it would read the 4 GiB file
+    EXPECT_EQ(engine::kResultOk, Run({Src("huge.bin"), Src("next.txt")}));
+    EXPECT_EQ("next", ReadFile(Dst("next.txt")));
+    EXPECT_EQ("ERROR: Source file \"" + Src("huge.bin") + "\" is too large\r\n" + UniqueLine("next.txt", "next.txt"),
+              m_log);
+    EXPECT_TRUE(Exists(Src("huge.bin")));
+}
+
+TEST_F(FileMoves, EveryComparisonFailureIsReportedAndEndsTheMove) {
+    struct Case {
+        const char* m_pszWhat;
+        Op m_nOp;
+        int m_nCall;
+        std::string m_strError;
+    };
+    // Calls in order: the source is opened and read, then the destination file.
+    const Case cases[] = {
+        {"source open", Op::OpenRead, 1, "ERROR: Couldn't open source file: \"%SRC%\""},
+        {"source read", Op::Read, 1, "ERROR: Couldn't read source file: \"%SRC%\""},
+        {"destination open", Op::OpenRead, 2, "ERROR: Couldn't open destination file: \"%DST%\""},
+        {"destination read", Op::Read, 3, "ERROR: Couldn't read destination file: \"f.txt\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszWhat);
+        TempFolder dst;
+        ASSERT_TRUE(WriteFile(Src("f.txt"), "0123"));
+        ASSERT_TRUE(WriteFile(Src("later.txt"), "later"));
+        ASSERT_TRUE(WriteFile(dst.Path("f.txt"), "0124"));
+        FailAt(c.m_nOp, c.m_nCall);
+        m_ui.m_lstErrors.clear();
+        EXPECT_EQ(engine::kResultFail, Run({Src("f.txt"), Src("later.txt")}, {}, dst.Root()));
+        std::string error = c.m_strError;
+        if (auto at = error.find("%SRC%"); at != std::string::npos) error.replace(at, 5, Src("f.txt"));
+        if (auto at = error.find("%DST%"); at != std::string::npos) error.replace(at, 5, dst.Path("f.txt"));
+        EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+        EXPECT_EQ(error + "\r\n", m_log);
+        EXPECT_TRUE(Exists(Src("f.txt")));
+        EXPECT_TRUE(Exists(Src("later.txt")));
+        EXPECT_TRUE(m_ui.m_lstClashPrompts.empty());
+    }
+}
+
+}  // namespace
+}  // namespace tandemere::testing::files

@@ -1,0 +1,210 @@
+// Engine tests: the search for the same content under another name in the destination, and its decision, by whole moves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/engine/file_moves_fixture.h"
+
+namespace tandemere::testing::files {
+namespace {
+
+// The two names of `first` and `second` in the order the destination lists them.
+std::pair<std::string, std::string> InListingOrder(engine::IFileSystem& fs, const std::string& folder,
+                                                   const std::string& a, const std::string& b) {
+    std::vector<engine::DirEntry> listing;
+    EXPECT_TRUE(fs.ListFolder(folder, listing).IsOk());
+    for (const engine::DirEntry& entry : listing) {
+        if (entry.m_strName == a) return {a, b};
+        if (entry.m_strName == b) return {b, a};
+    }
+    return {a, b};
+}
+
+TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
+    struct Case {
+        const char* m_pszWhat;
+        bool m_bNameTaken;  // a different file already bears the source's name
+        std::int32_t m_nAnswer;
+        engine::HResult m_nResult;
+        std::string m_strLog;
+        const char* m_pszIdenticalAt;  // where the identical content is afterwards
+    };
+    const Case cases[] = {
+        {"delete", false, engine::AnswerFirst, engine::kResultOk, DeletedLine("s.txt", "x.txt"), "x.txt"},
+        {"delete and rename", false, engine::AnswerSecond, engine::kResultOk,
+         "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s.txt\".\r\n", "s.txt"},
+        {"delete and rename beside a different file", true, engine::AnswerSecond, engine::kResultOk,
+         "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s (2).txt\".  Changed "
+         "name of file because source filename is already used in destination folder.\r\n",
+         "s (2).txt"},
+        {"skip", false, engine::AnswerThird, engine::kResultOk,
+         "Left source file \"s.txt\" alone, given existence of identical destination file \"x.txt\".\r\n", "x.txt"},
+        {"cancel", true, engine::AnswerCancel, engine::kResultFail, "Cancelled by request.", "x.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszWhat);
+        TempFolder dst;
+        ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+        ASSERT_TRUE(WriteFile(dst.Path("x.txt"), "content"));
+        if (c.m_bNameTaken) {
+            ASSERT_TRUE(WriteFile(dst.Path("s.txt"), "another"));
+        }
+        m_ui.QueueAnswer(c.m_nAnswer);
+        const std::size_t prompts = m_ui.m_lstChoicePrompts.size();
+        EXPECT_EQ(c.m_nResult, Run({Src("s.txt")}, {"x.txt"}, dst.Root()));
+        EXPECT_EQ(c.m_strLog, m_log);
+        EXPECT_EQ("content", ReadFile(dst.Path(c.m_pszIdenticalAt)));
+        const bool kept = c.m_nAnswer == engine::AnswerThird || c.m_nAnswer == engine::AnswerCancel;
+        EXPECT_EQ(kept, Exists(Src("s.txt")));
+        if (c.m_bNameTaken) {
+            EXPECT_EQ("another", ReadFile(dst.Path("s.txt")));
+        }
+        ASSERT_EQ(prompts + 1, m_ui.m_lstChoicePrompts.size());
+        const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts.back();
+        EXPECT_EQ(engine::DecisionKind::SameFileDiffName, p.m_nKind);
+        EXPECT_EQ(std::string("Source file \"s.txt\" is the same as destination file \"x.txt\"") +
+                      (c.m_bNameTaken ? "\r\nA different file named \"s.txt\" already exists in the destination folder."
+                                      : ""),
+                  p.m_strQuestion);
+        EXPECT_EQ("&Delete", p.m_strCaption1);
+        EXPECT_EQ("Delete source file \"s.txt\", leaving identical file \"x.txt\".", p.m_strText1);
+        EXPECT_EQ("Delete and &Rename", p.m_strCaption2);
+        EXPECT_EQ(std::string("Delete source file \"s.txt\", and rename identical destination file from \"x.txt\" to \"") +
+                      (c.m_bNameTaken ? "s (2).txt" : "s.txt") + "\".",
+                  p.m_strText2);
+        EXPECT_EQ("Leave source file \"s.txt\" alone.", p.m_strText3);
+        std::remove(Src("s.txt").c_str());
+    }
+}
+
+TEST_F(FileMoves, OnlyFilesCanBeIdentical) {
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+    ASSERT_TRUE(WriteFile(Keep("x.txt"), "content"));
+    ASSERT_TRUE(MakeSymlink(Keep("x.txt"), Dst("link.txt")));  // same bytes behind it; never followed
+    ASSERT_TRUE(MakeFolders(Dst("folder")));
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}));
+    EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
+    EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
+}
+
+TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {
+    for (bool narrow : {false, true}) {
+        SCOPED_TRACE(narrow ? "same extension only" : "every file");
+        TempFolder dst;
+        ASSERT_TRUE(WriteFile(Src("a.txt"), "bytes"));
+        ASSERT_TRUE(WriteFile(dst.Path("b.dat"), "bytes"));
+        SetRemembered("OnlyCompareSameExt", narrow ? 1 : 0);
+        SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+        EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}, {}, dst.Root()));
+        // With no .txt file at all the search finds nothing, and that is no error.
+        EXPECT_EQ(narrow ? UniqueLine("a.txt", "a.txt") : DeletedLine("a.txt", "b.dat"), m_log);
+        EXPECT_TRUE(m_ui.m_lstErrors.empty());
+        std::remove(Src("a.txt").c_str());
+    }
+    // A source without an extension is compared with every file.
+    ASSERT_TRUE(WriteFile(Src("README"), "bytes"));
+    ASSERT_TRUE(WriteFile(Dst("b.dat"), "bytes"));
+    EXPECT_EQ(engine::kResultOk, Run({Src("README")}));
+    EXPECT_EQ(DeletedLine("README", "b.dat"), m_log);
+}
+
+TEST_F(FileMoves, TheFirstIdenticalFileInListingOrderIsTaken) {
+    ASSERT_TRUE(WriteFile(Src("s.bin"), "twice"));
+    ASSERT_TRUE(WriteFile(Dst("x.bin"), "twice"));
+    ASSERT_TRUE(WriteFile(Dst("y.bin"), "twice"));
+    const auto [first, second] = InListingOrder(m_realFs, Dst(), "x.bin", "y.bin");
+    m_ui.QueueAnswer(engine::AnswerFirst);
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.bin")}));
+    EXPECT_EQ(DeletedLine("s.bin", first), m_log);
+    EXPECT_EQ(0, std::count(m_lstOpened.begin(), m_lstOpened.end(), Dst(second)));
+}
+
+TEST_F(FileMoves, ARememberedAnswerDeletesEveryIdenticalFileAndTheFolderIsListedOnce) {
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    std::vector<std::string> dropped;
+    std::string expected;
+    for (int i = 0; i < 5; ++i) {
+        const std::string n = std::to_string(i);
+        ASSERT_TRUE(WriteFile(Src("s" + n), "content " + n));
+        ASSERT_TRUE(WriteFile(Dst("d" + n), "content " + n));
+        dropped.push_back(Src("s" + n));
+        expected += DeletedLine("s" + n, "d" + n);
+    }
+    EXPECT_EQ(engine::kResultOk, Run(dropped));
+    EXPECT_EQ(expected, m_log);
+    EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
+    EXPECT_EQ(1, m_fs.Calls(Op::ListFolder));
+}
+
+TEST_F(FileMoves, FilesPlacedEarlierInTheMoveAreFoundUnderTheirNewNames) {
+    // a.txt moves in; b.txt equals it and is deleted; c.txt equals the file that the answer
+    // renamed, and is found under that new name.
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "one"));
+    ASSERT_TRUE(WriteFile(Src("b.txt"), "one"));
+    ASSERT_TRUE(WriteFile(Src("c.txt"), "one"));
+    m_ui.QueueAnswer(engine::AnswerSecond);
+    m_ui.QueueAnswer(engine::AnswerFirst);
+    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt"), Src("b.txt"), Src("c.txt")}));
+    EXPECT_EQ(UniqueLine("a.txt", "a.txt") +
+                  "Deleted source file \"b.txt\" and renamed identical destination file from \"a.txt\" to \"b.txt\".\r\n" +
+                  DeletedLine("c.txt", "b.txt"),
+              m_log);
+    EXPECT_EQ(std::vector<std::string>{"b.txt (3)"}, ListTree(Dst()));
+}
+
+TEST_F(FileMoves, AnUnknownRememberedAnswerAsks) {
+    SetRemembered("SameFileDiffNameDlgDefault", 1234);
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+    ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
+    m_ui.QueueAnswer(engine::AnswerThird);
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}));
+    EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
+    EXPECT_TRUE(Exists(Src("s.txt")));
+}
+
+TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
+    struct Case {
+        const char* m_pszWhat;
+        std::int32_t m_nAnswer;
+        Op m_nOp;
+        int m_nCall;
+        std::string m_strError;
+        bool m_bSourceStays;
+    };
+    const Case cases[] = {
+        {"listing", engine::AnswerFirst, Op::ListFolder, 1, "ERROR: Couldn't find files in \"%D\"", true},
+        {"delete", engine::AnswerFirst, Op::DeleteFile, 1, "ERROR: Couldn't delete \"%S\"", true},
+        // The source is gone already; its content stays in the identical file under its name.
+        {"rename", engine::AnswerSecond, Op::Move, 1, "ERROR: Couldn't rename \"%I\" to \"%A\"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszWhat);
+        TempFolder dst;
+        ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+        ASSERT_TRUE(WriteFile(Src("t.txt"), "later"));
+        ASSERT_TRUE(WriteFile(dst.Path("x.txt"), "content"));
+        SetRemembered("SameFileDiffNameDlgDefault", c.m_nAnswer);
+        m_fs.ClearFaults();
+        m_fs.ResetCounts();
+        m_fs.FailNth(c.m_nOp, c.m_nCall, engine::ErrorKind::AccessDenied);
+        m_ui.m_lstErrors.clear();
+        EXPECT_EQ(engine::kResultFail, Run({Src("s.txt"), Src("t.txt")}, {}, dst.Root()));
+        std::string error = c.m_strError;
+        for (auto [mark, path] : {std::pair<std::string, std::string>{"%S", Src("s.txt")},
+                                  {"%D", dst.Root() + "/"}, {"%I", dst.Path("x.txt")}, {"%A", dst.Path("s.txt")}})
+            if (auto at = error.find(mark); at != std::string::npos) error.replace(at, 2, path);
+        EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+        EXPECT_EQ(error + "\r\n", m_log);
+        EXPECT_EQ(c.m_bSourceStays, Exists(Src("s.txt")));
+        EXPECT_EQ("content", ReadFile(dst.Path("x.txt")));
+        EXPECT_TRUE(Exists(Src("t.txt")));
+        m_fs.ClearFaults();
+        std::remove(Src("s.txt").c_str());
+        std::remove(Src("t.txt").c_str());
+    }
+}
+
+}  // namespace
+}  // namespace tandemere::testing::files
