@@ -4,24 +4,10 @@
 
 #include "engine/move_command.h"
 #include "engine/path.h"
+#include "engine/placement_checks.h"
 #include "engine/text_format.h"
 
 namespace tandemere::engine {
-namespace {
-
-bool IsKnownAnswer(std::int32_t answer) {
-    return answer == AnswerCancel || answer == AnswerFirst || answer == AnswerSecond ||
-           answer == AnswerThird;
-}
-
-// Whether a file still looks as it did when it was compared.
-bool Unchanged(const DirEntry& compared, const DirEntry& now) {
-    return !now.m_bDirectory && !now.m_bLink && now.m_nSize == compared.m_nSize &&
-           now.m_nLastWriteTime == compared.m_nLastWriteTime;
-}
-
-}  // namespace
-
 IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const std::string& source,
                                                const std::string& name, SourceContent& content,
                                                const std::string& destFolder) {
