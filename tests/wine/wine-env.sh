@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Test harness: the Wine environment of one build folder (prefix, Xvfb display, persistent wineserver).
+#
+#   wine-env.sh --root DIR setup            make (once) and start everything; idempotent
+#   wine-env.sh --root DIR run PROGRAM ...  run a Windows program in it (the CMake cross-compiling emulator)
+#   wine-env.sh --root DIR teardown         stop the wineserver and the display
+#   wine-env.sh --root DIR can-run-32       exit 0 when this machine can run 32-bit Windows programs
+#
+# Every wine process gets the same environment (own WINEPREFIX, DISPLAY, no debug output, no
+# Mono/Gecko prompts): a process started without DISPLAY would leave the session unable to show
+# dialogs later. Works without stdin and without a terminal.
+set -euo pipefail
+
+root=""
+if [ "${1:-}" = "--root" ]; then root="$2"; shift 2; fi
+[ -n "$root" ] || { echo "wine-env.sh: --root DIR is required" >&2; exit 2; }
+cmd="${1:-}"; shift || true
+
+mkdir -p "$root"
+root="$(cd "$root" && pwd)"
+prefix="$root/prefix"
+wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
+[ -x "$wine64" ] || wine64="$(command -v wine64 || command -v wine)"
+# The second drive lies on another file system (tmpfs) for the cross-volume cases.
+shm="/dev/shm/tandemere-wine-$(id -u)-$(printf '%s' "$root" | md5sum | cut -c1-12)"
+other_drive="t:"
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH=win64
+export TANDEMERE_TEST_OTHER_VOLUME='T:\'
+unset WINELOADER
+
+lock() { exec 9>"$root/lock"; flock 9; }
+unlock() { flock -u 9; exec 9>&-; }
+
+xvfb_alive() {
+    [ -f "$root/xvfb.pid" ] || return 1
+    local pid; pid="$(cat "$root/xvfb.pid")"
+    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && grep -q Xvfb "/proc/$pid/cmdline" 2>/dev/null
+}
+
+start_xvfb() {
+    xvfb_alive && return 0
+    local n
+    for n in $(seq 90 199); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        local pid=$!
+        local i
+        for i in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        if kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+            echo "$pid" >"$root/xvfb.pid"
+            echo ":$n" >"$root/display"
+            return 0
+        fi
+    done
+    echo "wine-env.sh: could not start Xvfb" >&2
+    return 1
+}
+
+start_server() {
+    # A persistent server, its output away from ctest's pipes (else ctest waits for it forever).
+    # A second start while one runs for this prefix exits at once.
+    (setsid wineserver -p </dev/null >/dev/null 2>&1 9>&- &)
+}
+
+make_prefix() {
+    [ -f "$prefix/.tandemere-ready" ] && return 0
+    rm -rf "$prefix"
+    start_server
+    "$wine64" wineboot -i </dev/null >"$root/wineboot.log" 2>&1 9>&- || true
+    [ -d "$prefix/drive_c/windows" ] || { echo "wine-env.sh: wineboot made no prefix, see $root/wineboot.log" >&2; return 1; }
+    # Wine's own fonts (Debian's Wine does not load them) and a virtual desktop, so windows have
+    # frames and close quickly without a window manager.
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    local f
+    for f in tahoma.ttf tahomabd.ttf marlett.ttf; do
+        [ -f "/usr/share/wine/fonts/$f" ] && cp "/usr/share/wine/fonts/$f" "$prefix/drive_c/windows/Fonts/"
+    done
+    for f in /usr/share/fonts/truetype/wqy/wqy-microhei.ttc /usr/share/fonts/truetype/noto/NotoSansCJK-Regular.ttc; do
+        [ -f "$f" ] && cp "$f" "$prefix/drive_c/windows/Fonts/"
+    done
+    start_server
+    "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1 9>&-
+    touch "$prefix/.tandemere-ready"
+}
+
+map_other_drive() {
+    mkdir -p "$shm"
+    local link="$prefix/dosdevices/$other_drive"
+    if [ "$(readlink "$link" 2>/dev/null)" != "$shm" ]; then
+        rm -f "$link"
+        ln -s "$shm" "$link"
+    fi
+}
+
+setup() {
+    lock
+    start_xvfb
+    export DISPLAY; DISPLAY="$(cat "$root/display")"
+    make_prefix
+    map_other_drive
+    start_server
+    unlock
+}
+
+can_run_32() {
+    # The 32-bit loader runs only where the kernel runs 32-bit programs.
+    [ -x "$wine32" ] && "$wine32" --version </dev/null >/dev/null 2>&1
+}
+
+case "$cmd" in
+    setup)
+        setup
+        # Warm the server once so the first test does not pay for the session start.
+        "$wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+        ;;
+    run)
+        [ $# -ge 1 ] || { echo "wine-env.sh: run needs a program" >&2; exit 2; }
+        setup
+        exec "$wine64" "$@"
+        ;;
+    teardown)
+        lock
+        if [ -d "$prefix" ]; then wineserver -k </dev/null >/dev/null 2>&1 || true; fi
+        if xvfb_alive; then kill "$(cat "$root/xvfb.pid")" 2>/dev/null || true; fi
+        rm -f "$root/xvfb.pid" "$root/display"
+        rm -rf "$shm"
+        unlock
+        ;;
+    can-run-32)
+        can_run_32
+        ;;
+    *)
+        echo "usage: wine-env.sh --root DIR setup|run PROGRAM...|teardown|can-run-32" >&2
+        exit 2
+        ;;
+esac
