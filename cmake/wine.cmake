@@ -13,16 +13,22 @@ set(TANDEMERE_WINE_CMAKE_INCLUDED TRUE)
 set(TANDEMERE_WINE_ENV ${PROJECT_SOURCE_DIR}/tests/wine/wine-env.sh)
 set(TANDEMERE_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 
-# A kernel without 32-bit support cannot run the 32-bit Wine loader: the 32-bit suite then builds
-# and checks its imports, and each test program reports itself skipped with the reason.
-set(TANDEMERE_WINE_CAN_RUN ON)
+# How this machine runs the 32-bit Wine loader: natively, by emulation (a kernel without 32-bit
+# support, with qemu registered by scripts/enable-32bit-emulation.sh), or not at all. Under
+# emulation every Windows process takes tens of seconds to start, so each test program runs once
+# as one test instead of once per test case; without any way, the programs are built and each
+# reports itself skipped with the reason.
+set(TANDEMERE_WINE_MODE native)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  execute_process(COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} can-run-32
-                  RESULT_VARIABLE _tandemere_can32 OUTPUT_QUIET ERROR_QUIET)
-  if(NOT _tandemere_can32 EQUAL 0)
-    set(TANDEMERE_WINE_CAN_RUN OFF)
-    message(WARNING "This machine cannot run 32-bit programs (no 32-bit kernel support): "
-                    "the 32-bit test programs are built but reported as skipped.")
+  execute_process(COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} 32bit-mode
+                  OUTPUT_VARIABLE TANDEMERE_WINE_MODE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(TANDEMERE_WINE_MODE STREQUAL "none" OR TANDEMERE_WINE_MODE STREQUAL "")
+    set(TANDEMERE_WINE_MODE none)
+    message(WARNING "This machine cannot run 32-bit programs (no 32-bit kernel support, no emulation): "
+                    "the 32-bit test programs are built but reported as skipped. "
+                    "scripts/enable-32bit-emulation.sh sets up the emulation.")
+  elseif(TANDEMERE_WINE_MODE STREQUAL "emulated")
+    message(STATUS "32-bit programs run by emulation: each test program runs as one test")
   endif()
 endif()
 
@@ -34,7 +40,7 @@ function(_tandemere_wine_fixture)
   set_property(GLOBAL PROPERTY TANDEMERE_WINE_FIXTURE_DONE TRUE)
   add_test(NAME wine_env_setup COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} setup)
   add_test(NAME wine_env_teardown COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} teardown)
-  set_tests_properties(wine_env_setup PROPERTIES FIXTURES_SETUP wine_env TIMEOUT 300)
+  set_tests_properties(wine_env_setup PROPERTIES FIXTURES_SETUP wine_env TIMEOUT 900)
   set_tests_properties(wine_env_teardown PROPERTIES FIXTURES_CLEANUP wine_env TIMEOUT 60)
 endfunction()
 
@@ -43,15 +49,20 @@ endfunction()
 # the tests themselves.
 function(gtest_discover_tests target)
   _tandemere_wine_fixture()
-  if(NOT TANDEMERE_WINE_CAN_RUN)
+  cmake_parse_arguments(arg "" "" "PROPERTIES" ${ARGN})
+  if(TANDEMERE_WINE_MODE STREQUAL "none")
     add_test(NAME ${target}.needs_32bit_support
              COMMAND sh -c "echo '${target}: this machine cannot run 32-bit programs; skipped'; exit 77")
     set_tests_properties(${target}.needs_32bit_support PROPERTIES SKIP_RETURN_CODE 77)
-    return()
+  elseif(TANDEMERE_WINE_MODE STREQUAL "emulated")
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_env ${arg_PROPERTIES})
+    # One process for every case: its time limit is the sum of theirs, not one case's.
+    set_tests_properties(${target} PROPERTIES TIMEOUT 2400)
+  else()
+    _gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS}
+                          PROPERTIES FIXTURES_REQUIRED wine_env ${arg_PROPERTIES})
   endif()
-  cmake_parse_arguments(arg "" "" "PROPERTIES" ${ARGN})
-  _gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS}
-                        PROPERTIES FIXTURES_REQUIRED wine_env ${arg_PROPERTIES})
 endfunction()
 
 function(tandemere_wine_test target)

@@ -15,13 +15,15 @@ missing=()
 for p in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ "${#missing[@]}" -eq 0 ] && exit 0
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-if printf '%s\n' "${missing[@]}" | grep -q ':i386'; then
-  dpkg --print-foreign-architectures | grep -q i386 || $sudo dpkg --add-architecture i386
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386'; then
+    dpkg --print-foreign-architectures | grep -q i386 || $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+[ "${1:-}" = "--native-only" ] || bash "$(dirname "$0")/enable-32bit-emulation.sh"

@@ -5,6 +5,7 @@
 #   wine-env.sh --root DIR run PROGRAM ...  run a Windows program in it (the CMake cross-compiling emulator)
 #   wine-env.sh --root DIR teardown         stop the wineserver and the display
 #   wine-env.sh --root DIR can-run-32       exit 0 when this machine can run 32-bit Windows programs
+#   wine-env.sh --root DIR 32bit-mode       prints how: native, emulated (qemu through binfmt_misc) or none
 #
 # Every wine process gets the same environment (own WINEPREFIX, DISPLAY, no debug output, no
 # Mono/Gecko prompts): a process started without DISPLAY would leave the session unable to show
@@ -139,8 +140,14 @@ case "$cmd" in
     can-run-32)
         can_run_32
         ;;
+    32bit-mode)
+        if ! can_run_32; then echo none
+        elif grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then echo emulated
+        else echo native
+        fi
+        ;;
     *)
-        echo "usage: wine-env.sh --root DIR setup|run PROGRAM...|teardown|can-run-32" >&2
+        echo "usage: wine-env.sh --root DIR setup|run PROGRAM...|teardown|can-run-32|32bit-mode" >&2
         exit 2
         ;;
 esac
