@@ -11,6 +11,8 @@
 #include <random>
 #include <system_error>
 
+#include "tests/support/temp_folder_win32.h"
+
 namespace tandemere::testing {
 namespace fs = std::filesystem;
 
@@ -55,6 +57,15 @@ bool Fail(const char* what, const std::string& path, const std::error_code& erro
 
 }  // namespace
 
+std::filesystem::path PathFromUtf8(std::string_view text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 char NativeSeparator() { return static_cast<char>(fs::path::preferred_separator); }
 
 std::string JoinPath(const std::string& folder, std::string_view relative) {
@@ -72,7 +83,7 @@ TempFolder::TempFolder() {
         Fail("temp_directory_path", "", error);
         return;
     }
-    Create(base.string());
+    Create(Utf8FromPath(base));
 }
 
 TempFolder::TempFolder(const std::string& base) { Create(base); }
@@ -102,7 +113,7 @@ void TempFolder::Create(const std::string& base) {
         const std::string candidate = JoinPath(base, name);
         std::error_code error;
         // create_directory reports false for a name that exists: never reuse someone's folder.
-        if (fs::create_directory(candidate, error)) {
+        if (fs::create_directory(PathFromUtf8(candidate), error)) {
             m_strRoot = candidate;
             return;
         }
@@ -116,6 +127,13 @@ void TempFolder::Create(const std::string& base) {
 
 void TempFolder::Remove() {
     if (m_strRoot.empty()) return;
+#ifdef _WIN32
+    // std::filesystem would enter links to folders here; the Win32 walk never does.
+    const std::string failure = win32::RemoveTree(m_strRoot);
+    if (!failure.empty()) ADD_FAILURE() << failure;
+    m_strRoot.clear();
+    return;
+#endif
     std::error_code error;
     // A test may leave read-only folders behind; give them back write access first.
     fs::permissions(m_strRoot, fs::perms::owner_all, fs::perm_options::add, error);
@@ -136,10 +154,10 @@ std::uint64_t TicksFromUnixTime(std::int64_t seconds, std::uint32_t nanoseconds)
 
 bool WriteFile(const std::string& path, std::string_view bytes) {
     std::error_code error;
-    const fs::path parent = fs::path(path).parent_path();
+    const fs::path parent = PathFromUtf8(path).parent_path();
     if (!parent.empty()) fs::create_directories(parent, error);
-    if (error) return Fail("create_directories", parent.string(), error);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (error) return Fail("create_directories", Utf8FromPath(parent), error);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) {
@@ -154,22 +172,31 @@ bool WriteFile(const std::string& path, std::string_view bytes, std::uint64_t la
 }
 
 bool SetLastWriteTime(const std::string& path, std::uint64_t lastWriteTicks) {
+#ifdef _WIN32
+    // mingw's std::filesystem sets whole seconds only.
+    const std::string failure = win32::SetLastWriteTicks(path, lastWriteTicks);
+    if (!failure.empty()) ADD_FAILURE() << failure;
+    return failure.empty();
+#endif
     std::error_code error;
-    fs::last_write_time(path, FileTimeFromTicks(lastWriteTicks), error);
+    fs::last_write_time(PathFromUtf8(path), FileTimeFromTicks(lastWriteTicks), error);
     return error ? Fail("last_write_time", path, error) : true;
 }
 
 std::optional<std::uint64_t> LastWriteTime(const std::string& path) {
+#ifdef _WIN32
+    return win32::LastWriteTicks(path);
+#endif
     std::error_code error;
-    const fs::file_time_type time = fs::last_write_time(path, error);
+    const fs::file_time_type time = fs::last_write_time(PathFromUtf8(path), error);
     if (error) return std::nullopt;
     return TicksFromFileTime(time);
 }
 
 std::optional<std::string> TryReadFile(const std::string& path) {
     std::error_code error;
-    if (!fs::is_regular_file(path, error)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
+    if (!fs::is_regular_file(PathFromUtf8(path), error) || LinkTarget(path)) return std::nullopt;
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) return std::nullopt;
     std::string bytes;
     char buffer[65536];
@@ -190,41 +217,64 @@ std::string ReadFile(const std::string& path) {
 
 bool MakeFolders(const std::string& path) {
     std::error_code error;
-    fs::create_directories(path, error);
+    fs::create_directories(PathFromUtf8(path), error);
     return error ? Fail("create_directories", path, error) : true;
 }
 
 bool MakeSymlink(const std::string& target, const std::string& link) {
+#ifdef _WIN32
+    // mingw's std::filesystem has no symbolic links at all.
+    const std::string failure = win32::MakeSymbolicLink(target, link);
+    if (!failure.empty()) ADD_FAILURE() << failure;
+    return failure.empty();
+#endif
     std::error_code error;
-    fs::create_symlink(target, link, error);
+    fs::create_symlink(PathFromUtf8(target), PathFromUtf8(link), error);
     return error ? Fail("create_symlink", link, error) : true;
+}
+
+std::optional<std::string> LinkTarget(const std::string& path) {
+#ifdef _WIN32
+    return win32::LinkTarget(path);
+#endif
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(PathFromUtf8(path), error))) return std::nullopt;
+    const fs::path target = fs::read_symlink(PathFromUtf8(path), error);
+    if (error) return std::nullopt;
+    return Utf8FromPath(target);
 }
 
 bool SetMode(const std::string& path, unsigned mode) {
     std::error_code error;
-    fs::permissions(path, static_cast<fs::perms>(mode & 07777),
+    fs::permissions(PathFromUtf8(path), static_cast<fs::perms>(mode & 07777),
                     fs::perm_options::replace | fs::perm_options::nofollow, error);
     // Linux cannot change a link's own bits; callers only ask that of real entries anyway.
     if (error == std::errc::operation_not_supported || error == std::errc::not_supported) {
         error.clear();
-        fs::permissions(path, static_cast<fs::perms>(mode & 07777), fs::perm_options::replace, error);
+        fs::permissions(PathFromUtf8(path), static_cast<fs::perms>(mode & 07777), fs::perm_options::replace, error);
     }
     return error ? Fail("permissions", path, error) : true;
 }
 
 std::optional<unsigned> Mode(const std::string& path) {
     std::error_code error;
-    const fs::file_status status = fs::symlink_status(path, error);
+    const fs::file_status status = fs::symlink_status(PathFromUtf8(path), error);
     if (error || !fs::exists(status)) return std::nullopt;
     return static_cast<unsigned>(status.permissions()) & 0777u;
 }
 
 bool Exists(const std::string& path) {
+#ifdef _WIN32
+    return win32::Exists(path);  // a dangling link too
+#endif
     std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
+    return fs::exists(fs::symlink_status(PathFromUtf8(path), error));
 }
 
 std::vector<std::string> ListTree(const std::string& root) {
+#ifdef _WIN32
+    return win32::ListTree(root);
+#endif
     std::vector<std::string> lines;
     std::error_code error;
     for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {

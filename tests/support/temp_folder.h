@@ -2,12 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tandemere::testing {
+
+// Paths in the tests are UTF-8, as in the engine; std::filesystem's narrow forms are the ANSI code
+// page on Windows, so every conversion goes through these two.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // The platform's separator, as the backend under test spells paths.
 char NativeSeparator();
@@ -65,6 +71,8 @@ std::string ReadFile(const std::string& path);
 bool MakeFolders(const std::string& path);
 // Creates a symbolic link at `link` whose target text is `target` (the target need not exist).
 bool MakeSymlink(const std::string& target, const std::string& link);
+// The target text of a symbolic link (or a junction); nullopt when the path is no link.
+std::optional<std::string> LinkTarget(const std::string& path);
 // Sets the permission bits (e.g. 0555 for a read-only folder), not following links.
 bool SetMode(const std::string& path, unsigned mode);
 // The permission bits (0777 mask), not following links; nullopt when nothing is there.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -75,14 +76,18 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
     TreeSnapshot snapshot;
     snapshot.m_strRoot = root;
     std::error_code error;
-    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+    for (fs::recursive_directory_iterator it(PathFromUtf8(root), error), end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
-        const std::string relative = it->path().lexically_relative(root).generic_string();
+        const std::u8string generic = it->path().lexically_relative(PathFromUtf8(root)).generic_u8string();
+        const std::string relative(generic.begin(), generic.end());
+        const std::string path = Utf8FromPath(it->path());
         SnapshotEntry entry;
         const fs::file_status status = it->symlink_status(ignored);
-        if (fs::is_symlink(status)) {
+        // LinkTarget also sees Windows links, which std::filesystem there does not know (and follows).
+        if (std::optional<std::string> target = LinkTarget(path)) {
+            it.disable_recursion_pending();
             entry.m_nKind = EntryKind::Link;
-            entry.m_strLinkTarget = fs::read_symlink(it->path(), ignored).string();
+            entry.m_strLinkTarget = *target;
             entry.m_nHash = kFnvOffset;
             HashInto(entry.m_nHash, entry.m_strLinkTarget.data(), entry.m_strLinkTarget.size());
         } else if (fs::is_directory(status)) {
@@ -91,7 +96,7 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
             entry.m_nKind = EntryKind::File;
             entry.m_nHash = kFnvOffset;
             std::ifstream in(it->path(), std::ios::binary);
-            if (!in) ADD_FAILURE() << "snapshot could not read " << it->path().string();
+            if (!in) ADD_FAILURE() << "snapshot could not read " << path;
             char buffer[65536];
             while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
                 const std::size_t got = static_cast<std::size_t>(in.gcount());
@@ -100,7 +105,7 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
                     entry.m_strBytes.append(buffer, std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
                 entry.m_nSize += got;
             }
-            entry.m_nLastWriteTime = LastWriteTime(it->path().string()).value_or(0);
+            entry.m_nLastWriteTime = LastWriteTime(path).value_or(0);
         }
         snapshot.m_lstEntries.emplace(relative, std::move(entry));
     }
@@ -167,7 +172,7 @@ std::string MoveInvariant::Check(const std::set<std::string>& mayChange) const {
     for (const std::string& root : m_lstSourceRoots) {
         std::error_code error;
         // A source root moved away as a whole is no longer there; that is not an error.
-        if (fs::exists(fs::symlink_status(root, error)))
+        if (fs::exists(fs::symlink_status(PathFromUtf8(root), error)) || LinkTarget(root))
             after.push_back(TreeSnapshot::Take(root));
     }
     after.push_back(TreeSnapshot::Take(m_strDestinationRoot));

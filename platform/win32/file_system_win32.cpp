@@ -1,0 +1,485 @@
+// Platform layer (Win32): file-system operations on the wide Win32 calls, never replacing anything
+// and never deleting a source before its copy is complete and flushed.
+#include "platform/win32/file_system_win32.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <random>
+
+#include "platform/win32/unique_handle_win32.h"
+#include "platform/win32/utf16_win32.h"
+
+namespace tandemere::win32 {
+
+using engine::DirEntry;
+using engine::ErrorKind;
+using engine::kWindowsPaths;
+using engine::Status;
+
+namespace {
+
+constexpr FILEOP_FLAGS kShellMoveFlags = FOF_SILENT | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR;
+static_assert(kShellMoveFlags == 0x244);
+constexpr std::size_t kMaxPathUnits = MAX_PATH - 1;  // the terminator takes the last unit
+constexpr std::size_t kMaxComponentUnits = 255;
+
+Status FromWin32(DWORD error, const std::string& path) {
+    return Status(ErrorKindFromWin32(error), static_cast<std::int64_t>(error), path);
+}
+
+Status NotUnicode(const std::string& path) {
+    return Status(ErrorKind::Other, ERROR_NO_UNICODE_TRANSLATION, path);
+}
+
+bool IsExistsError(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+bool IsValidAttributes(DWORD attributes) { return attributes != INVALID_FILE_ATTRIBUTES; }
+bool IsLinkAttributes(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+// A real folder: a reparse point carrying the directory bit is a link to a folder, not a folder.
+bool IsFolderAttributes(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsLinkAttributes(attributes);
+}
+
+// The calls do not want the trailing separator the engine's folder paths may carry; roots keep it.
+std::string Trim(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && engine::EndsWithSeparator(kWindowsPaths, trimmed) &&
+           !engine::IsRoot(kWindowsPaths, trimmed))
+        trimmed.pop_back();
+    return trimmed;
+}
+
+// The trimmed path in UTF-16, or a status that names the path.
+Status Widen(const std::string& path, std::wstring& wide) {
+    if (!Utf8ToUtf16(Trim(path), wide)) return NotUnicode(path);
+    return Status::Ok();
+}
+
+// Beyond MAX_PATH only the extended-length form reaches the file; used for our own temporaries.
+std::wstring ExtendedIfLong(const std::wstring& path) {
+    if (path.size() <= kMaxPathUnits) return path;
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+std::uint64_t Combine(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+
+// WIN32_FIND_DATAW and WIN32_FILE_ATTRIBUTE_DATA share these fields.
+template <class Data>
+void FillEntry(const Data& data, DirEntry& entry) {
+    entry.m_bLink = IsLinkAttributes(data.dwFileAttributes);
+    entry.m_bDirectory = IsFolderAttributes(data.dwFileAttributes);
+    const bool anyFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.m_nSize = anyFolder ? 0 : Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    // FILETIME counts exactly the engine's ticks.
+    entry.m_nLastWriteTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+}
+
+std::mt19937_64& Random() {
+    thread_local std::mt19937_64 random{std::random_device{}() ^ ::GetTickCount64() ^
+                                        (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 32)};
+    return random;
+}
+
+// A short name (so that it fits wherever the target fits, mostly) no one uses yet.
+std::wstring TemporaryName() {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring name = L"~tdm";
+    std::uint64_t bits = Random()();
+    for (int i = 0; i < 8; ++i, bits >>= 4) name += kDigits[bits & 15];
+    return name + L".tmp";
+}
+
+// Removes a copy this backend made, read-only or not.
+void RemoveOwnCopy(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (!IsValidAttributes(attributes)) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        ::RemoveDirectoryW(path.c_str());
+    else
+        ::DeleteFileW(path.c_str());
+}
+
+// Writes a copied file's data to the device; a read-only copy is opened for it for a moment.
+DWORD FlushFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (!IsValidAttributes(attributes)) return ::GetLastError();
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return ::GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    {
+        UniqueFileHandle file(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !::FlushFileBuffers(file.Get())) error = ::GetLastError();
+    }
+    if (readOnly && !::SetFileAttributesW(path.c_str(), attributes) && error == ERROR_SUCCESS)
+        error = ::GetLastError();
+    return error;
+}
+
+// Deletes a file or a link to a folder; a read-only file is made writable for it, and stays
+// read-only when it cannot be deleted after all.
+DWORD DeleteEntry(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return ::RemoveDirectoryW(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+    if (::DeleteFileW(path.c_str())) return ERROR_SUCCESS;
+    DWORD error = ::GetLastError();
+    if (error != ERROR_ACCESS_DENIED || !(attributes & FILE_ATTRIBUTE_READONLY)) return error;
+    if (!::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return error;
+    if (::DeleteFileW(path.c_str())) return ERROR_SUCCESS;
+    error = ::GetLastError();
+    ::SetFileAttributesW(path.c_str(), attributes);
+    return error;
+}
+
+struct FileIdentity {
+    DWORD m_nVolumeSerial = 0;
+    DWORD m_nIndexHigh = 0;
+    DWORD m_nIndexLow = 0;
+};
+
+// Opens what the path reaches (links followed; FILE_FLAG_BACKUP_SEMANTICS for folders).
+DWORD Identify(const std::wstring& path, FileIdentity& identity) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return ::GetLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(file.Get(), &info)) return ::GetLastError();
+    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return ERROR_SUCCESS;
+}
+
+// The root of the volume that holds an existing path ("C:\", a mount folder, "\\server\share\").
+bool VolumeOf(const std::wstring& path, std::wstring& volume) {
+    wchar_t buffer[MAX_PATH + 1];
+    if (!::GetVolumePathNameW(path.c_str(), buffer, MAX_PATH + 1)) return false;
+    volume = buffer;
+    return true;
+}
+
+class Win32ReadFile : public engine::IReadFile {
+public:
+    Win32ReadFile(UniqueFileHandle file, std::string path) : m_file(std::move(file)), m_strPath(std::move(path)) {}
+    Status Read(void* buffer, std::size_t size, std::size_t& got) override {
+        got = 0;
+        const DWORD request = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        DWORD read = 0;
+        if (!::ReadFile(m_file.Get(), buffer, request, &read, nullptr)) return FromWin32(::GetLastError(), m_strPath);
+        got = read;
+        return Status::Ok();
+    }
+
+private:
+    UniqueFileHandle m_file;
+    std::string m_strPath;
+};
+
+}  // namespace
+
+ErrorKind ErrorKindFromWin32(DWORD error) {
+    switch (error) {
+        case ERROR_SUCCESS: return ErrorKind::None;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME: return ErrorKind::NotFound;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return ErrorKind::Exists;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_CURRENT_DIRECTORY:
+        case ERROR_PRIVILEGE_NOT_HELD: return ErrorKind::AccessDenied;
+        case ERROR_DIR_NOT_EMPTY: return ErrorKind::NotEmpty;
+        case ERROR_DIRECTORY: return ErrorKind::NotADirectory;
+        case ERROR_NOT_SAME_DEVICE: return ErrorKind::CrossDevice;
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_BUFFER_OVERFLOW: return ErrorKind::NameTooLong;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY: return ErrorKind::NoMemory;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_CRC:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+        case ERROR_GEN_FAILURE:
+        case ERROR_NOT_READY:
+        case ERROR_IO_DEVICE: return ErrorKind::Io;
+        case ERROR_INVALID_FUNCTION:
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_CALL_NOT_IMPLEMENTED: return ErrorKind::Unsupported;
+        default: return ErrorKind::Other;
+    }
+}
+
+Win32FileSystem::Win32FileSystem()
+    : m_fnShellFileOperation([](SHFILEOPSTRUCTW& operation) { return ::SHFileOperationW(&operation); }) {}
+
+Win32FileSystem::Win32FileSystem(ShellFileOperation shellFileOperation)
+    : m_fnShellFileOperation(std::move(shellFileOperation)) {}
+
+bool Win32FileSystem::PathFits(const std::string& path) const {
+    std::wstring wide;
+    if (path.empty() || !Utf8ToUtf16(path, wide) || wide.size() > kMaxPathUnits) return false;
+    std::size_t component = 0;
+    for (wchar_t c : wide) {
+        component = (c == L'\\' || c == L'/') ? 0 : component + 1;
+        if (component > kMaxComponentUnits) return false;
+    }
+    return true;
+}
+
+Status Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
+    entries.clear();
+    std::wstring wideFolder;
+    if (Status status = Widen(folder, wideFolder); !status) return status;
+    std::wstring pattern = wideFolder;
+    if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) {
+        const DWORD error = ::GetLastError();
+        const DWORD attributes = ::GetFileAttributesW(wideFolder.c_str());
+        // An empty drive root has no dot entries either, so its first search finds nothing.
+        if (error == ERROR_FILE_NOT_FOUND && IsValidAttributes(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Status::Ok();
+        if (IsValidAttributes(attributes) && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return FromWin32(ERROR_DIRECTORY, folder);
+        return FromWin32(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error, folder);
+    }
+    // The whole listing is read before the caller acts on any entry of it.
+    do {
+        DirEntry entry;
+        if (!Utf16ToUtf8(data.cFileName, entry.m_strName)) return NotUnicode(folder);
+        FillEntry(data, entry);
+        entries.push_back(std::move(entry));
+    } while (::FindNextFileW(find.Get(), &data));
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_NO_MORE_FILES) {
+        entries.clear();
+        return FromWin32(error, folder);
+    }
+    return Status::Ok();
+}
+
+Status Win32FileSystem::Lookup(const std::string& path, DirEntry& entry) {
+    std::wstring wide;
+    if (Status status = Widen(path, wide); !status) return status;
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    // Neither call follows a final reparse point.
+    if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &info)) return FromWin32(::GetLastError(), path);
+    FillEntry(info, entry);
+    const std::string trimmed = Trim(path);
+    entry.m_strName = engine::IsRoot(kWindowsPaths, trimmed) ? trimmed
+                                                             : std::string(engine::FindFileName(kWindowsPaths, trimmed));
+    // The stored spelling of the name comes from a search for exactly this path (a real name
+    // holds no wildcard, so the search cannot match another entry).
+    if (!engine::IsRoot(kWindowsPaths, trimmed) && wide.find_first_of(L"*?") == std::wstring::npos) {
+        WIN32_FIND_DATAW data;
+        UniqueFindHandle find(::FindFirstFileW(wide.c_str(), &data));
+        std::string stored;
+        if (find && Utf16ToUtf8(data.cFileName, stored)) entry.m_strName = std::move(stored);
+    }
+    return Status::Ok();
+}
+
+bool Win32FileSystem::IsFolder(const std::string& path) {
+    std::wstring wide;
+    if (!Widen(path, wide)) return false;
+    // PathIsDirectoryW answers FILE_ATTRIBUTE_DIRECTORY (16), not TRUE, for a folder.
+    if (::PathIsDirectoryW(wide.c_str()) == FALSE) return false;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (!IsValidAttributes(attributes) || !IsLinkAttributes(attributes)) return true;
+    // A link to a folder counts only when its target is there.
+    FileIdentity identity;
+    return Identify(wide, identity) == ERROR_SUCCESS;
+}
+
+Status Win32FileSystem::OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) {
+    file.reset();
+    std::wstring wide;
+    if (Status status = Widen(path, wide); !status) return status;
+    UniqueFileHandle handle(::CreateFileW(wide.c_str(), FILE_READ_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!handle) {
+        const DWORD error = ::GetLastError();
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (error == ERROR_ACCESS_DENIED && IsValidAttributes(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Status(ErrorKind::IsADirectory, error, path);
+        return FromWin32(error, path);
+    }
+    file = std::make_unique<Win32ReadFile>(std::move(handle), path);
+    return Status::Ok();
+}
+
+Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
+    std::wstring source;
+    std::wstring target;
+    if (Status status = Widen(from, source); !status) return status;
+    if (Status status = Widen(to, target); !status) return status;
+    // Without MOVEFILE_COPY_ALLOWED: MoveFileW's own copy across volumes would write straight
+    // under the target name, unflushed, so a failure could leave half a file there.
+    if (::MoveFileExW(source.c_str(), target.c_str(), 0)) return Status::Ok();
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_NOT_SAME_DEVICE) return FromWin32(error, IsExistsError(error) ? to : from);
+
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
+    // A folder crosses volumes only through MoveFolderAcrossVolumes.
+    if (IsFolderAttributes(attributes)) return FromWin32(ERROR_NOT_SAME_DEVICE, from);
+    if (IsValidAttributes(::GetFileAttributesW(target.c_str()))) return FromWin32(ERROR_FILE_EXISTS, to);
+    return CopyAcrossVolumes(source, attributes, target, from, to);
+}
+
+Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attributes, const std::wstring& target,
+                                          const std::string& from, const std::string& to) {
+    std::wstring folder;
+    if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), folder)) return NotUnicode(to);
+    const bool link = IsLinkAttributes(attributes);
+    const DWORD copyFlags = COPY_FILE_FAIL_IF_EXISTS | (link ? COPY_FILE_COPY_SYMLINK : 0);
+    std::wstring temporary;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && IsExistsError(error); ++attempt) {
+        temporary = ExtendedIfLong(folder + TemporaryName());
+        error = ::CopyFileExW(source.c_str(), temporary.c_str(), nullptr, nullptr, nullptr, copyFlags)
+                    ? ERROR_SUCCESS
+                    : ::GetLastError();
+        if (error != ERROR_SUCCESS && !IsExistsError(error)) RemoveOwnCopy(temporary);
+    }
+    if (error != ERROR_SUCCESS) return FromWin32(error, to);
+    if (!link) {
+        if (const DWORD flushError = FlushFile(temporary)) {
+            RemoveOwnCopy(temporary);
+            return FromWin32(flushError, to);
+        }
+    }
+    if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        error = ::GetLastError();
+        RemoveOwnCopy(temporary);
+        return FromWin32(error, to);
+    }
+    // The complete copy is in place; only now does the source go.
+    if (const DWORD deleteError = DeleteEntry(source, attributes)) {
+        // The source stays, so the copy must go: one file must not end up in both places.
+        RemoveOwnCopy(target);
+        return FromWin32(deleteError, from);
+    }
+    return Status::Ok();
+}
+
+Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {
+    std::wstring source;
+    std::wstring target;
+    if (Status status = Widen(from, source); !status) return status;
+    if (Status status = Widen(to, target); !status) return status;
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return Status::Ok();
+    const DWORD error = ::GetLastError();
+    return FromWin32(error, IsExistsError(error) ? to : from);
+}
+
+Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
+                                                const std::string& to) {
+    std::wstring source;
+    std::wstring target;
+    if (Status status = Widen(from, source); !status) return status;
+    if (Status status = Widen(to, target); !status) return status;
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
+    if (!IsFolderAttributes(attributes)) return FromWin32(ERROR_DIRECTORY, from);
+    // The shell would merge into an existing folder or ask; never hand it a taken name.
+    if (IsValidAttributes(::GetFileAttributesW(target.c_str()))) return FromWin32(ERROR_ALREADY_EXISTS, to);
+    std::wstring parent;
+    if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), parent)) return NotUnicode(to);
+    if (!IsFolderAttributes(::GetFileAttributesW(parent.c_str()))) return FromWin32(ERROR_PATH_NOT_FOUND, to);
+
+    // Lists of one path, each ended by a double NUL.
+    const std::wstring fromList = source + std::wstring(2, L'\0');
+    const std::wstring toList = target + std::wstring(2, L'\0');
+    SHFILEOPSTRUCTW operation{};
+    operation.hwnd = static_cast<HWND>(owner);
+    operation.wFunc = FO_MOVE;
+    operation.pFrom = fromList.c_str();
+    operation.pTo = toList.c_str();
+    operation.fFlags = kShellMoveFlags;
+    operation.fAnyOperationsAborted = FALSE;
+    operation.hNameMappings = nullptr;
+    operation.lpszProgressTitle = L"Tandemere";
+    const int result = m_fnShellFileOperation(operation);
+    // The shell's results are its own codes, not GetLastError values.
+    if (result != 0) return Status(ErrorKind::Other, result, from);
+    if (operation.fAnyOperationsAborted) return Status(ErrorKind::Other, ERROR_CANCELLED, from);
+    if (!IsFolderAttributes(::GetFileAttributesW(target.c_str()))) return Status(ErrorKind::Io, ERROR_PATH_NOT_FOUND, to);
+    if (IsValidAttributes(::GetFileAttributesW(source.c_str()))) return Status(ErrorKind::Io, ERROR_DIR_NOT_EMPTY, from);
+    return Status::Ok();
+}
+
+Status Win32FileSystem::DeleteFile(const std::string& path) {
+    std::wstring wide;
+    if (Status status = Widen(path, wide); !status) return status;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), path);
+    if (IsFolderAttributes(attributes)) return Status(ErrorKind::IsADirectory, ERROR_ACCESS_DENIED, path);
+    // A link to a folder is a directory entry of its own: RemoveDirectoryW removes the link only.
+    const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(wide.c_str())
+                                                                  : ::DeleteFileW(wide.c_str());
+    if (!removed) return FromWin32(::GetLastError(), path);
+    return Status::Ok();
+}
+
+Status Win32FileSystem::RemoveFolder(const std::string& path) {
+    std::wstring wide;
+    if (Status status = Widen(path, wide); !status) return status;
+    if (!::RemoveDirectoryW(wide.c_str())) return FromWin32(::GetLastError(), path);
+    return Status::Ok();
+}
+
+bool Win32FileSystem::IsSameVolume(const std::string& existing, const std::string& target) {
+    std::wstring source;
+    if (!Widen(existing, source) || !IsValidAttributes(::GetFileAttributesW(source.c_str()))) return false;
+    // The folder that will receive the name decides; climb to the nearest one that exists.
+    std::string ancestor = engine::ParentFolder(kWindowsPaths, Trim(target));
+    std::wstring wideAncestor;
+    for (;;) {
+        if (!Widen(ancestor, wideAncestor)) return false;
+        if (IsValidAttributes(::GetFileAttributesW(wideAncestor.c_str()))) break;
+        const std::string parent = engine::ParentFolder(kWindowsPaths, Trim(ancestor));
+        if (parent.empty() || parent == ancestor) return false;
+        ancestor = parent;
+    }
+    std::wstring sourceVolume;
+    std::wstring targetVolume;
+    if (VolumeOf(source, sourceVolume) && VolumeOf(wideAncestor, targetVolume))
+        return ::PathIsSameRootW(sourceVolume.c_str(), targetVolume.c_str()) != FALSE;
+    return ::PathIsSameRootW(source.c_str(), wideAncestor.c_str()) != FALSE;
+}
+
+Status Win32FileSystem::IsSameObject(const std::string& a, const std::string& b, bool& same) {
+    same = false;
+    std::wstring first;
+    std::wstring second;
+    if (Status status = Widen(a, first); !status) return status;
+    if (Status status = Widen(b, second); !status) return status;
+    FileIdentity one;
+    FileIdentity other;
+    if (const DWORD error = Identify(first, one)) return FromWin32(error, a);
+    if (const DWORD error = Identify(second, other)) return FromWin32(error, b);
+    same = one.m_nVolumeSerial == other.m_nVolumeSerial && one.m_nIndexHigh == other.m_nIndexHigh &&
+           one.m_nIndexLow == other.m_nIndexLow;
+    return Status::Ok();
+}
+
+}  // namespace tandemere::win32

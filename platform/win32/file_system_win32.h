@@ -1,0 +1,68 @@
+// Platform layer (Win32): the engine's file-system interface on the wide Win32 and shell calls.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+#include "engine/file_system.h"
+
+namespace tandemere::win32 {
+
+// The portable error kind for a GetLastError value.
+engine::ErrorKind ErrorKindFromWin32(DWORD error);
+
+// Windows file system. Paths are UTF-8 at the engine's side and UTF-16 at the calls, so names
+// outside the ANSI code page work. Reparse points (symbolic links, junctions) are the links of
+// the engine and are never followed when listed, looked up, moved or deleted.
+class Win32FileSystem : public engine::IFileSystem {
+public:
+    // The shell's folder move; returns what SHFileOperationW returns. Replaceable so a test can
+    // see the exact request (the shell's own outcome is not faithful under every emulation).
+    using ShellFileOperation = std::function<int(SHFILEOPSTRUCTW& operation)>;
+
+    Win32FileSystem();
+    explicit Win32FileSystem(ShellFileOperation shellFileOperation);
+
+    const engine::PathStyle& Style() const override { return engine::kWindowsPaths; }
+    // The whole path at most 259 UTF-16 units (MAX_PATH with its terminator), each component at
+    // most 255; false for text that is not valid UTF-8.
+    bool PathFits(const std::string& path) const override;
+    // FindFirstFileW order; "." and ".." where the system returns them (not at a drive root).
+    // An empty drive root, which gives ERROR_FILE_NOT_FOUND on the first search, is an empty list.
+    engine::Status ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
+    engine::Status Lookup(const std::string& path, engine::DirEntry& entry) override;
+    bool IsFolder(const std::string& path) override;
+    // FILE_READ_DATA, FILE_SHARE_READ only, FILE_FLAG_SEQUENTIAL_SCAN.
+    engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
+    // A rename within a volume; a file or link on another volume goes as a flushed copy under a
+    // temporary name renamed into place, and the source is deleted only then. A folder on
+    // another volume fails with CrossDevice.
+    engine::Status Move(const std::string& from, const std::string& to) override;
+    // MoveFileExW with MOVEFILE_WRITE_THROUGH, never replacing.
+    engine::Status Rename(const std::string& from, const std::string& to) override;
+    // SHFileOperationW FO_MOVE, flags 0x244, progress title "Tandemere", owned by `owner`.
+    // Refuses an existing target. A zero result counts only when the target folder is there and
+    // the source is gone: a shell that reports success for less is not believed.
+    engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
+                                           const std::string& to) override;
+    // DeleteFileW; a link to a folder (or a junction) is removed with RemoveDirectoryW, never
+    // what it points to. A real folder fails with IsADirectory.
+    engine::Status DeleteFile(const std::string& path) override;
+    engine::Status RemoveFolder(const std::string& path) override;
+    // Compares the volumes (GetVolumePathNameW) of the existing path and of the target's nearest
+    // existing ancestor; falls back to PathIsSameRootW on the texts.
+    bool IsSameVolume(const std::string& existing, const std::string& target) override;
+    // Volume serial number and file index (GetFileInformationByHandle), links followed.
+    engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+
+private:
+    engine::Status CopyAcrossVolumes(const std::wstring& from, DWORD attributes, const std::wstring& to,
+                                     const std::string& fromText, const std::string& toText);
+
+    ShellFileOperation m_fnShellFileOperation;
+};
+
+}  // namespace tandemere::win32
