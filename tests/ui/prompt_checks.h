@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 
 #include "res/resource.h"
@@ -52,6 +53,28 @@ template <class MakePrompt> void ExpectPromptAnswers(MakePrompt make) {
         EXPECT_EQ(result, IDCANCEL);
         EXPECT_FALSE(dialog->m_bThisMove);
         EXPECT_FALSE(dialog->m_bEveryMove);
+    }
+}
+
+// A mnemonic key and the result it must give.
+struct MnemonicKey {
+    wchar_t m_chKey;
+    int m_nResult;
+};
+
+// Ticks "...for every move", presses each key (without Alt, as a dialog takes it) and checks the
+// result: an answer reads the box, Cancel reads nothing.
+template <class MakePrompt> void ExpectMnemonics(MakePrompt make, std::initializer_list<MnemonicKey> keys) {
+    for (const MnemonicKey& key : keys) {
+        SCOPED_TRACE(testing::Message() << "key " << static_cast<char>(key.m_chKey));
+        auto dialog = make();
+        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](CDialogSpy&, HWND hwnd) {
+            Click(hwnd, IDC_EVERY_MOVE);
+            PressChar(hwnd, key.m_chKey);
+        });
+        EXPECT_EQ(result, key.m_nResult);
+        EXPECT_FALSE(dialog->m_bThisMove);
+        EXPECT_EQ(dialog->m_bEveryMove, key.m_nResult != IDCANCEL);
     }
 }
 

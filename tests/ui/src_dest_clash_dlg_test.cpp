@@ -235,5 +235,11 @@ TEST(ClashPrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {
     uitest::ExpectPromptAnswers([&] { return std::make_unique<CSrcDestClashDlg>(prompt); });
 }
 
+TEST(ClashPrompt, MnemonicsPressTheAnswerButtons) {
+    const engine::ClashPrompt prompt = MakePrompt(1, 2, kMarch2024, kMarch2024);
+    uitest::ExpectMnemonics([&] { return std::make_unique<CSrcDestClashDlg>(prompt); },
+                            {{L'o', IDC_ANSWER_FIRST}, {L'r', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}, {L'c', IDCANCEL}});
+}
+
 }  // namespace
 }  // namespace tandemere::win32

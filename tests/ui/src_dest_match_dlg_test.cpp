@@ -93,21 +93,10 @@ TEST(ChoicePrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {
 }
 
 TEST(ChoicePrompt, MnemonicsPressTheAnswerButtons) {
-    const struct {
-        wchar_t m_chKey;
-        int m_nAnswer;
-    } keys[] = {{L'd', IDC_ANSWER_FIRST}, {L'f', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}};
-    for (const auto& key : keys) {
-        SCOPED_TRACE(testing::Message() << "key " << static_cast<char>(key.m_chKey));
-        const auto dialog = MakeFolderClashPrompt();
-        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-            Click(hwnd, IDC_EVERY_MOVE);
-            uitest::PressChar(hwnd, key.m_chKey);
-        });
-        EXPECT_EQ(result, key.m_nAnswer);
-        EXPECT_FALSE(dialog->m_bThisMove);
-        EXPECT_TRUE(dialog->m_bEveryMove);
-    }
+    uitest::ExpectMnemonics(&MakeFolderClashPrompt, {{L'd', IDC_ANSWER_FIRST},
+                                                     {L'f', IDC_ANSWER_SECOND},
+                                                     {L's', IDC_ANSWER_THIRD},
+                                                     {L'c', IDCANCEL}});
 }
 
 TEST(ChoicePrompt, ShowsAnAmpersandInAPathAsItIs) {

@@ -69,11 +69,9 @@ std::wstring FormatFileTime(std::uint64_t fileTime) {
 }
 
 CSrcDestClashDlg::CSrcDestClashDlg(const engine::ClashPrompt& prompt)
-    : CModalDialog(IDD_CLASH_PROMPT), m_prompt(prompt) {}
+    : CPromptDlg(IDD_CLASH_PROMPT), m_prompt(prompt) {}
 
-BOOL CSrcDestClashDlg::OnInitDialog() {
-    m_hwndThisMove = ::GetDlgItem(m_hWnd, IDC_THIS_MOVE);
-    m_hwndEveryMove = ::GetDlgItem(m_hWnd, IDC_EVERY_MOVE);
+void CSrcDestClashDlg::FillTexts() {
     ::SetDlgItemTextW(m_hWnd, IDC_QUESTION, ui::Widen(m_prompt.m_strQuestion).c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_SRC_PATH, ui::Widen(m_prompt.m_strSrcShown).c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_DEST_PATH, ui::Widen(m_prompt.m_strDestShown).c_str());
@@ -100,7 +98,6 @@ BOOL CSrcDestClashDlg::OnInitDialog() {
     ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT1, ui::Widen(m_prompt.m_strText1).c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT2, ui::Widen(m_prompt.m_strText2).c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT3, ui::Widen(m_prompt.m_strText3).c_str());
-    return CModalDialog::OnInitDialog();
 }
 
 void CSrcDestClashDlg::OpenWithShell(const std::string& path) {
@@ -119,15 +116,8 @@ bool CSrcDestClashDlg::OnCommand(WORD id, WORD code, HWND control) {
     case IDC_OPEN_DEST:
         OpenWithShell(m_prompt.m_strDestPath);
         return true;
-    case IDC_ANSWER_FIRST:
-    case IDC_ANSWER_SECOND:
-    case IDC_ANSWER_THIRD:
-        m_bThisMove = ::SendMessageW(m_hwndThisMove, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        m_bEveryMove = ::SendMessageW(m_hwndEveryMove, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        ::EndDialog(m_hWnd, id);
-        return true;
     default:
-        return CModalDialog::OnCommand(id, code, control);
+        return CPromptDlg::OnCommand(id, code, control);
     }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/user_interface.h"
-#include "ui/win32/dialog_base_win32.h"
+#include "ui/win32/prompt_dlg_win32.h"
 
 namespace tandemere::win32 {
 
@@ -30,18 +30,14 @@ private:
 // A 64-bit UTC file time as "<short date> (<time>)" in local time and the user's formats.
 std::wstring FormatFileTime(std::uint64_t fileTime);
 
-class CSrcDestClashDlg : public CModalDialog {
+// Its answers: 230 overwrite the destination file, 231 move in under the free name, 232 skip.
+class CSrcDestClashDlg : public CPromptDlg {
 public:
     // Holds the prompt by reference: it must outlive the dialog.
     explicit CSrcDestClashDlg(const engine::ClashPrompt& prompt);
 
-    // ShowModal returns 230 (overwrite), 231 (rename), 232 (skip), 2 (Cancel, Escape, close box),
-    // or 0 / -1 when the prompt could not be shown. The flags are valid after an answer.
-    bool m_bThisMove = false;
-    bool m_bEveryMove = false;
-
 protected:
-    BOOL OnInitDialog() override;
+    void FillTexts() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
 
 private:
@@ -49,8 +45,6 @@ private:
     void OpenWithShell(const std::string& path);
 
     const engine::ClashPrompt& m_prompt;
-    HWND m_hwndThisMove = nullptr;
-    HWND m_hwndEveryMove = nullptr;
 };
 
 }  // namespace tandemere::win32

@@ -1,4 +1,4 @@
-// Windows user interface layer: the choice prompt's texts and answers.
+// Windows user interface layer: the choice prompt's texts.
 #include "ui/win32/src_dest_match_dlg_win32.h"
 
 #include "res/resource.h"
@@ -9,7 +9,7 @@ namespace tandemere::win32 {
 CSrcDestMatchDlg::CSrcDestMatchDlg(std::string_view question, std::string_view caption1,
                                    std::string_view text1, std::string_view caption2,
                                    std::string_view text2, std::string_view text3)
-    : CModalDialog(IDD_CHOICE_PROMPT),
+    : CPromptDlg(IDD_CHOICE_PROMPT),
       m_strQuestion(ui::Widen(question)),
       m_strCaption1(ui::Widen(caption1)),
       m_strText1(ui::Widen(text1)),
@@ -17,26 +17,13 @@ CSrcDestMatchDlg::CSrcDestMatchDlg(std::string_view question, std::string_view c
       m_strText2(ui::Widen(text2)),
       m_strText3(ui::Widen(text3)) {}
 
-BOOL CSrcDestMatchDlg::OnInitDialog() {
-    m_hwndThisMove = ::GetDlgItem(m_hWnd, IDC_THIS_MOVE);
-    m_hwndEveryMove = ::GetDlgItem(m_hWnd, IDC_EVERY_MOVE);
+void CSrcDestMatchDlg::FillTexts() {
     ::SetDlgItemTextW(m_hWnd, IDC_QUESTION, m_strQuestion.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_ANSWER_FIRST, m_strCaption1.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_CHOICE_TEXT1, m_strText1.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_ANSWER_SECOND, m_strCaption2.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_CHOICE_TEXT2, m_strText2.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_CHOICE_TEXT3, m_strText3.c_str());
-    return CModalDialog::OnInitDialog();
-}
-
-bool CSrcDestMatchDlg::OnCommand(WORD id, WORD code, HWND control) {
-    if (id == IDC_ANSWER_FIRST || id == IDC_ANSWER_SECOND || id == IDC_ANSWER_THIRD) {
-        m_bThisMove = ::SendMessageW(m_hwndThisMove, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        m_bEveryMove = ::SendMessageW(m_hwndEveryMove, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        ::EndDialog(m_hWnd, id);
-        return true;
-    }
-    return CModalDialog::OnCommand(id, code, control);
 }
 
 }  // namespace tandemere::win32
