@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "res/resource.h"
 #include "tests/ui/window_driver.h"
@@ -82,8 +83,10 @@ void ExpectLayoutFollowsTheRule(HWND hwnd) {
     const int w = client.right;
     const int h = client.bottom;
     SCOPED_TRACE(testing::Message() << "client " << w << " x " << h);
-    const RECT ok = uitest::ReadControls(hwnd)[0].m_rc;
-    const RECT edit = uitest::ReadControls(hwnd)[1].m_rc;
+    const std::vector<uitest::ControlInfo> controls = uitest::ReadControls(hwnd);
+    ASSERT_EQ(controls.size(), 2u);
+    const RECT ok = controls[0].m_rc;
+    const RECT edit = controls[1].m_rc;
     const RECT okSize = uitest::DialogUnitsToPixels(hwnd, 215, 260, 50, 16);
     const RECT editPlace = uitest::DialogUnitsToPixels(hwnd, 8, 7, 472, 249);
     EXPECT_EQ(ok.left, w / 2 - 37);
