@@ -47,7 +47,7 @@ TEST_F(DecisionTest, PromptAnswersAndWhatTheyRemember) {
     m_ui.m_hActiveWindow = reinterpret_cast<engine::WindowHandle>(0xAC7E);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
-        std::remove(m_config.Path("settings").c_str());
+        m_testSettings.Clear();
         m_lstPromptOwners.clear();
         engine::MoveCommand command(m_fs, m_settings, m_ui);
         std::int32_t field = AnswerAsk;
@@ -69,17 +69,17 @@ TEST_F(DecisionTest, ARememberedValueIsReturnedWithoutPromptWhateverItIs) {
         EXPECT_EQ(value, field);
         EXPECT_TRUE(m_lstPromptOwners.empty());
     }
-    EXPECT_FALSE(Exists(m_config.Path("settings")));
+    EXPECT_FALSE(m_testSettings.Exists());
 }
 
 TEST_F(DecisionTest, FailedWriteShowsTheBoxButTheAnswerGovernsThisMove) {
-    ASSERT_TRUE(WriteFile(m_config.Path("blocker"), "x"));
-    posix::SettingsFileStore broken(m_config.Path("blocker/settings"));
-    engine::MoveCommand command(m_fs, broken, m_ui);
+    std::unique_ptr<engine::ISettingsStore> broken = m_testSettings.MakeUncreatableStore();
+    ASSERT_NE(nullptr, broken);
+    engine::MoveCommand command(m_fs, *broken, m_ui);
     std::int32_t field = AnswerAsk;
     EXPECT_EQ(231, Decide(command, field, {231, false, true}));
     EXPECT_EQ(231, field);
-    EXPECT_EQ(std::vector<std::string>{broken.WriteErrorText()}, m_ui.m_lstErrors);
+    EXPECT_EQ(std::vector<std::string>{broken->WriteErrorText()}, m_ui.m_lstErrors);
     EXPECT_EQ(std::vector<engine::WindowHandle>{kOwner}, m_ui.m_lstErrorOwners);
     // Asked once only: the field now answers.
     EXPECT_EQ(231, Decide(command, field, {230, false, false}));

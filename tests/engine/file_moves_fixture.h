@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "engine/move_command.h"
-#include "platform/posix/file_system_posix.h"
-#include "platform/posix/settings_file_posix.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/tree_snapshot.h"
@@ -27,7 +26,7 @@ class FileMoves : public ::testing::Test {
 protected:
     using Op = FaultyFileSystem::Operation;
 
-    FileMoves() : m_fs(m_realFs), m_settings(m_config.Path("settings")) {
+    FileMoves() {
         m_fs.m_fnBeforeCall = [this](Op op, const std::string& path) {
             if (op != Op::OpenRead) return;
             if (m_fnBeforeOpen) m_fnBeforeOpen(path);
@@ -42,9 +41,11 @@ protected:
     void FailAt(Op op, int n, engine::ErrorKind kind = engine::ErrorKind::AccessDenied) {
         m_fs.FailNth(op, m_fs.Calls(op) + n, kind);
     }
-    // Stores a remembered answer (or switch) in the settings file the move reads.
+    // Stores a remembered answer (or switch) in the settings the move reads.
     void SetRemembered(const std::string& name, std::int32_t value) {
-        ASSERT_TRUE(m_settings.SetDword(name, static_cast<std::uint32_t>(value)).IsOk());
+        std::unique_ptr<engine::ISettingsKey> key = m_settings.OpenForWrite();
+        ASSERT_NE(nullptr, key);
+        ASSERT_TRUE(key->SetDword(name, static_cast<std::uint32_t>(value)));
     }
 
     // A folder the move never touches: a copy kept there of a destination file that an answer
@@ -83,10 +84,11 @@ protected:
     }
 
     TempFolder m_tmp;
-    TempFolder m_config;
-    posix::PosixFileSystem m_realFs;
-    FaultyFileSystem m_fs;
-    posix::SettingsFileStore m_settings;
+    TestSettings m_testSettings;
+    std::unique_ptr<engine::IFileSystem> m_pRealFs = MakeRealFileSystem();
+    engine::IFileSystem& m_realFs = *m_pRealFs;
+    FaultyFileSystem m_fs{m_realFs};
+    engine::ISettingsStore& m_settings = m_testSettings.Store();
     std::vector<std::string> m_lstOpened;  // paths opened for reading, in order
     std::function<void(const std::string&)> m_fnBeforeOpen;
     ScriptedUserInterface m_ui;

@@ -82,7 +82,9 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
 TEST_F(FileMoves, OnlyFilesCanBeIdentical) {
     ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
     ASSERT_TRUE(WriteFile(Keep("x.txt"), "content"));
-    ASSERT_TRUE(MakeSymlink(Keep("x.txt"), Dst("link.txt")));  // same bytes behind it; never followed
+    if (CanMakeLinks()) {
+        ASSERT_TRUE(MakeSymlink(Keep("x.txt"), Dst("link.txt")));  // same bytes behind it; never followed
+    }
     ASSERT_TRUE(MakeFolders(Dst("folder")));
     EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}));
     EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
@@ -193,7 +195,7 @@ TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
         EXPECT_EQ(engine::kResultFail, Run({Src("s.txt"), Src("t.txt")}, {}, dst.Root()));
         std::string error = c.m_strError;
         for (auto [mark, path] : {std::pair<std::string, std::string>{"%S", Src("s.txt")},
-                                  {"%D", dst.Root() + "/"}, {"%I", dst.Path("x.txt")}, {"%A", dst.Path("s.txt")}})
+                                  {"%D", dst.Root() + NativeSeparator()}, {"%I", dst.Path("x.txt")}, {"%A", dst.Path("s.txt")}})
             if (auto at = error.find(mark); at != std::string::npos) error.replace(at, 2, path);
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_EQ(error + "\r\n", m_log);

@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "engine/move_command.h"
-#include "platform/posix/file_system_posix.h"
-#include "platform/posix/settings_file_posix.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/tree_snapshot.h"
@@ -23,8 +22,7 @@ inline const engine::WindowHandle kOwner = reinterpret_cast<engine::WindowHandle
 
 class MoveFixture : public ::testing::Test {
 protected:
-    MoveFixture()
-        : m_fs(m_realFs), m_settings(m_config.Path("settings")) {
+    MoveFixture() {
         MakeFolders(m_tmp.Path("src"));
         MakeFolders(m_tmp.Path("dst"));
     }
@@ -32,8 +30,8 @@ protected:
     std::string Src(std::string_view relative = {}) const { return JoinPath(m_tmp.Path("src"), relative); }
     std::string Dst(std::string_view relative = {}) const { return JoinPath(m_tmp.Path("dst"), relative); }
 
-    // Writes the settings file in its stored form, one value a line.
-    void WriteSettings(const std::string& text) { ASSERT_TRUE(WriteFile(m_config.Path("settings"), text)); }
+    // Replaces the settings by values in their stored form, one value a line.
+    void WriteSettings(const std::string& text) { m_testSettings.Write(text); }
 
     // Runs one move of `dropped` into `dest` (default: dst/), checking the content invariant over
     // `roots` (default: src and dst). `mayChange`: destination paths an answer allowed to change.
@@ -60,10 +58,11 @@ protected:
     }
 
     TempFolder m_tmp;
-    TempFolder m_config;
-    posix::PosixFileSystem m_realFs;
-    FaultyFileSystem m_fs;
-    posix::SettingsFileStore m_settings;
+    TestSettings m_testSettings;
+    std::unique_ptr<engine::IFileSystem> m_pRealFs = MakeRealFileSystem();
+    engine::IFileSystem& m_realFs = *m_pRealFs;
+    FaultyFileSystem m_fs{m_realFs};
+    engine::ISettingsStore& m_settings = m_testSettings.Store();
     ScriptedUserInterface m_ui;
     std::unique_ptr<engine::MoveCommand> m_command;
     std::string m_log;

@@ -30,7 +30,7 @@ protected:
 TEST_F(SettingsTest, ReadsTypedValuesOverTheDefaults) {
     struct Case {
         const char* m_szName;
-        const char* m_szFile;  // nullptr: no settings file at all
+        const char* m_szFile;  // nullptr: no settings at all
         Fields m_expected;
     };
     const Case cases[] = {
@@ -53,7 +53,7 @@ TEST_F(SettingsTest, ReadsTypedValuesOverTheDefaults) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
-        std::remove(m_config.Path("settings").c_str());
+        m_testSettings.Clear();
         if (c.m_szFile != nullptr) WriteSettings(c.m_szFile);
         engine::MoveCommand command(m_fs, m_settings, m_ui);
         command.ReadSettings();
@@ -129,7 +129,7 @@ TEST_F(SettingsTest, ReadingNeverAsksForWriteAccess) {
 TEST_F(SettingsTest, WriteDlgDefaultStoresTheAnswerButNeverCancel) {
     engine::MoveCommand command(m_fs, m_settings, m_ui);
     command.WriteDlgDefault(kOwner, "DiffFileSameNameDlgDefault", 2);
-    EXPECT_FALSE(Exists(m_config.Path("settings")));  // Cancel writes nothing, not even the file
+    EXPECT_FALSE(m_testSettings.Exists());  // Cancel writes nothing, not even the file
 
     command.WriteDlgDefault(kOwner, "DiffFileSameNameDlgDefault", 231);
     command.WriteDlgDefault(kOwner, "SameFileDiffNameDlgDefault", 230);
@@ -143,12 +143,12 @@ TEST_F(SettingsTest, WriteDlgDefaultStoresTheAnswerButNeverCancel) {
 }
 
 TEST_F(SettingsTest, WriteFailureShowsTheBoxAndWritesNoLogLine) {
-    // A real store that cannot create its file: its folder is a plain file.
-    ASSERT_TRUE(WriteFile(m_config.Path("not-a-folder"), "x"));
-    posix::SettingsFileStore broken(m_config.Path("not-a-folder/settings"));
-    engine::MoveCommand command(m_fs, broken, m_ui);
+    // A real store whose key can never be created.
+    std::unique_ptr<engine::ISettingsStore> broken = m_testSettings.MakeUncreatableStore();
+    ASSERT_NE(nullptr, broken);
+    engine::MoveCommand command(m_fs, *broken, m_ui);
     command.WriteDlgDefault(kOwner, "FnameFldrnameClashDlgDefault", 230);
-    EXPECT_EQ(std::vector<std::string>{broken.WriteErrorText()}, m_ui.m_lstErrors);
+    EXPECT_EQ(std::vector<std::string>{broken->WriteErrorText()}, m_ui.m_lstErrors);
     EXPECT_EQ(std::vector<engine::WindowHandle>{kOwner}, m_ui.m_lstErrorOwners);
     EXPECT_EQ("", command.Log());
 
