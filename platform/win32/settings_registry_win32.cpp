@@ -1,42 +1,27 @@
 // Platform layer (Windows): reading and writing the settings values under the registry key.
 #include "platform/win32/settings_registry_win32.h"
 
-#include <climits>
-#include <type_traits>
 #include <utility>
+
+#include "platform/win32/unique_handle_win32.h"
+#include "platform/win32/utf16_win32.h"
 
 namespace tandemere::win32 {
 namespace {
 
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { ::RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-// Value names arrive in UTF-8; a name that is not valid UTF-8 matches no value.
-bool WideName(const std::string& utf8, std::wstring& wide) {
-    wide.clear();
-    if (utf8.empty()) return true;
-    if (utf8.size() > INT_MAX) return false;
-    const int size = static_cast<int>(utf8.size());
-    const int count = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (count <= 0) return false;
-    wide.resize(static_cast<std::size_t>(count));
-    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), count) == count;
-}
-
 class RegistryKey : public engine::ISettingsKey {
 public:
-    explicit RegistryKey(UniqueKey key) : m_hKey(std::move(key)) {}
+    explicit RegistryKey(UniqueRegKey key) : m_hKey(std::move(key)) {}
 
     engine::ValueKind QueryDword(const std::string& name, std::uint32_t& value) override {
+        // A name that is not valid UTF-8 names no value.
         std::wstring wide;
-        if (!WideName(name, wide)) return engine::ValueKind::Missing;
+        if (!Utf8ToUtf16(name, wide)) return engine::ValueKind::Missing;
         DWORD type = REG_NONE;
         DWORD data = 0;
         DWORD size = sizeof data;
         const LSTATUS status =
-            ::RegQueryValueExW(m_hKey.get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+            ::RegQueryValueExW(m_hKey.Get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
         if (status == ERROR_FILE_NOT_FOUND) return engine::ValueKind::Missing;
         // Anything but a clean 4-byte REG_DWORD (a longer value gives ERROR_MORE_DATA) is not a
         // number this system wrote: the field keeps its default.
@@ -47,14 +32,14 @@ public:
 
     bool SetDword(const std::string& name, std::uint32_t value) override {
         std::wstring wide;
-        if (!WideName(name, wide)) return false;
+        if (!Utf8ToUtf16(name, wide)) return false;
         const DWORD data = value;
-        return ::RegSetValueExW(m_hKey.get(), wide.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+        return ::RegSetValueExW(m_hKey.Get(), wide.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
                                 sizeof data) == ERROR_SUCCESS;
     }
 
 private:
-    UniqueKey m_hKey;
+    UniqueRegKey m_hKey;
 };
 
 }  // namespace
@@ -66,18 +51,18 @@ RegistrySettingsStore::RegistrySettingsStore(HKEY root, std::wstring subkey, REG
     : m_hRoot(root), m_strSubkey(std::move(subkey)), m_nView(view) {}
 
 std::unique_ptr<engine::ISettingsKey> RegistrySettingsStore::OpenForRead() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(m_hRoot, m_strSubkey.c_str(), 0, KEY_READ | m_nView, &key) != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<RegistryKey>(UniqueKey(key));
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(m_hRoot, m_strSubkey.c_str(), 0, KEY_READ | m_nView, key.Put()) != ERROR_SUCCESS) return nullptr;
+    return std::make_unique<RegistryKey>(std::move(key));
 }
 
 std::unique_ptr<engine::ISettingsKey> RegistrySettingsStore::OpenForWrite() {
-    HKEY key = nullptr;
+    UniqueRegKey key;
     // Opens an existing key too; created keys are non-volatile, with default security.
     if (::RegCreateKeyExW(m_hRoot, m_strSubkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_READ | KEY_WRITE | m_nView, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                          KEY_READ | KEY_WRITE | m_nView, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
         return nullptr;
-    return std::make_unique<RegistryKey>(UniqueKey(key));
+    return std::make_unique<RegistryKey>(std::move(key));
 }
 
 std::string RegistrySettingsStore::WriteErrorText() const { return "Error writing to registry"; }

@@ -74,13 +74,14 @@ protected:
         return result;
     }
 
-    // The log line of a file moved in as unique under its own name.
+    // The log line of a file moved in as unique under its own name (relative paths written with '/').
     static std::string UniqueLine(const std::string& src, const std::string& dst) {
-        return "Moved source file \"" + src + "\" to destination \"" + dst +
+        return "Moved source file \"" + Native(src) + "\" to destination \"" + Native(dst) +
                "\" because the source file is unique and the filename was not already being used.\r\n";
     }
     static std::string DeletedLine(const std::string& src, const std::string& dst) {
-        return "Deleted source file \"" + src + "\", because destination file \"" + dst + "\" is the same.\r\n";
+        return "Deleted source file \"" + Native(src) + "\", because destination file \"" + Native(dst) +
+               "\" is the same.\r\n";
     }
 
     TempFolder m_tmp;

@@ -1,8 +1,6 @@
 // Engine tests: links among the sources are moved as themselves, never followed, merged or compared.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing {
@@ -14,16 +12,12 @@ using engine::kResultOk;
 class LinksTest : public MoveFixture {
 protected:
     // The link's own target text; empty when the path is not a link.
-    static std::string LinkTarget(const std::string& path) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) return {};
-        return std::filesystem::read_symlink(path, error).string();
-    }
+    static std::string TargetOf(const std::string& path) { return LinkTarget(path).value_or(""); }
     static std::string MovedLink(const std::string& s, const std::string& e) {
-        return "Moved link \"" + s + "\" to destination \"" + e + "\" without following it.\r\n";
+        return "Moved link \"" + Native(s) + "\" to destination \"" + Native(e) + "\" without following it.\r\n";
     }
     static std::string LeftLink(const std::string& s, const std::string& e) {
-        return "Left link \"" + s + "\" alone, given existence of \"" + e + "\" in the destination folder.\r\n";
+        return "Left link \"" + Native(s) + "\" alone, given existence of \"" + Native(e) + "\" in the destination folder.\r\n";
     }
 };
 
@@ -39,9 +33,9 @@ TEST_F(LinksTest, DroppedLinksMoveAsLinksWhenTheirNameIsFree) {
     EXPECT_EQ(MovedLink("to-folder", "to-folder") + MovedLink("dangling", "dangling") +
                   MovedLink("to-file", "to-file"),
               m_log);
-    EXPECT_EQ("missing-target", LinkTarget(Dst("dangling")));
-    EXPECT_EQ(m_tmp.Path("elsewhere/big/file.bin"), LinkTarget(Dst("to-file")));
-    EXPECT_EQ(m_tmp.Path("elsewhere/big"), LinkTarget(Dst("to-folder")));
+    EXPECT_EQ("missing-target", TargetOf(Dst("dangling")));
+    EXPECT_EQ(m_tmp.Path("elsewhere/big/file.bin"), TargetOf(Dst("to-file")));
+    EXPECT_EQ(m_tmp.Path("elsewhere/big"), TargetOf(Dst("to-folder")));
     EXPECT_FALSE(Exists(Src("to-folder")));
     EXPECT_FALSE(Exists(Src("dangling")));
     EXPECT_EQ("outside the move", ReadFile(m_tmp.Path("elsewhere/big/file.bin")));
@@ -94,7 +88,7 @@ TEST_F(LinksTest, LinkAcrossFileSystemsStaysALink) {
     ASSERT_TRUE(other.IsValid());
     ASSERT_TRUE(MakeSymlink("relative/target", Src("link")));
     EXPECT_EQ(kResultOk, Run({Src("link")}, other.Root(), {}, {Src()}, other.Root()));
-    EXPECT_EQ("relative/target", LinkTarget(other.Path("link")));
+    EXPECT_EQ("relative/target", TargetOf(other.Path("link")));
     EXPECT_FALSE(Exists(Src("link")));
 }
 

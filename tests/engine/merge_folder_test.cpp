@@ -12,11 +12,11 @@ using engine::kResultOk;
 class MergeFolderTest : public MoveFixture {
 protected:
     static std::string Deleted(const std::string& shown) {
-        return "Deleted source folder \"" + shown + "\" because its contents are all in the equivalent destination "
+        return "Deleted source folder \"" + Native(shown) + "\" because its contents are all in the equivalent destination "
                "folder.\r\n";
     }
     static std::string Kept(const std::string& shown) {
-        return "Didn't delete source folder \"" + shown +
+        return "Didn't delete source folder \"" + Native(shown) +
                "\" because it wasn't possible to move all objects from within it.\r\n";
     }
 };
@@ -46,9 +46,9 @@ TEST_F(MergeFolderTest, NestedMergeMovesEntriesAndRemovesEveryEmptiedFolder) {
     // Listing order decides the order of the lines, so check each one and the count.
     for (const std::string& line :
          {UniqueLine("Photos/2019/a.jpg", "Photos/2019/a.jpg"),
-          std::string("Deleted source file \"Photos/2019/same.jpg\", because destination file \"Photos/2019/same.jpg\" "
-                      "is the same.\r\n"),
-          Deleted("Photos/2019"), std::string("Moved source folder \"Photos/new/\" to destination as \"Photos/new/\".\r\n"),
+          Native("Deleted source file \"Photos/2019/same.jpg\", because destination file \"Photos/2019/same.jpg\" "
+                 "is the same.\r\n"),
+          Deleted("Photos/2019"), Native("Moved source folder \"Photos/new/\" to destination as \"Photos/new/\".\r\n"),
           Deleted("Photos")}) {
         EXPECT_NE(std::string::npos, m_log.find(line)) << line;
     }
@@ -149,7 +149,7 @@ TEST_F(MergeFolderTest, CounterpartThatIsTheSourceItselfIsNotMergedIntoItself) {
     EXPECT_EQ("the only photo", ReadFile(Src("A/Photos/a.jpg")));
     EXPECT_EQ("bravo", ReadFile(Dst("A/b.txt")));
     EXPECT_NE(std::string::npos,
-              m_log.find("Left \"A/Photos\" alone, because it already lies in the destination folder.\r\n"));
+              m_log.find(Native("Left \"A/Photos\" alone, because it already lies in the destination folder.\r\n")));
     EXPECT_TRUE(m_log.ends_with(Kept("A"))) << m_log;
     EXPECT_EQ(0u, m_ui.m_lstErrors.size());
 }

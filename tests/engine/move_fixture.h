@@ -51,9 +51,10 @@ protected:
         return result;
     }
 
-    // The log line of a unique file moved under its own name (shown paths relative to the roots).
+    // The log line of a unique file moved under its own name (shown paths relative to the roots,
+    // written with '/').
     static std::string UniqueLine(const std::string& src, const std::string& dst) {
-        return "Moved source file \"" + src + "\" to destination \"" + dst +
+        return "Moved source file \"" + Native(src) + "\" to destination \"" + Native(dst) +
                "\" because the source file is unique and the filename was not already being used.\r\n";
     }
 

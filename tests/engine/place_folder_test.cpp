@@ -18,7 +18,7 @@ protected:
         ASSERT_TRUE(WriteFile(Dst("Docs"), "a file called Docs"));
     }
     static std::string Moved(const std::string& s, const std::string& t) {
-        return "Moved source folder \"" + s + "\" to destination as \"" + t + "\".";
+        return "Moved source folder \"" + Native(s) + "\" to destination as \"" + Native(t) + "\".";
     }
 };
 

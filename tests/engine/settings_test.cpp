@@ -161,7 +161,7 @@ TEST_F(SettingsTest, WriteFailureShowsTheBoxAndWritesNoLogLine) {
     refusingValue.m_bRefuseSet = true;
     engine::MoveCommand third(m_fs, refusingValue, m_ui);
     third.WriteDlgDefault(kOwner, "FnameFldrnameClashDlgDefault", 230);
-    EXPECT_EQ(3u, m_ui.m_lstErrors.size());
+    ASSERT_EQ(3u, m_ui.m_lstErrors.size());
     EXPECT_EQ(m_settings.WriteErrorText(), m_ui.m_lstErrors[1]);
     EXPECT_EQ(m_settings.WriteErrorText(), m_ui.m_lstErrors[2]);
 }

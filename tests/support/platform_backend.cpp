@@ -1,4 +1,9 @@
 // Test support: the real backends of the platform the tests run on, and a settings store per test.
+#ifdef _WIN32
+// First, so that every declaration in this file sees the same DeleteFile macro as the backend does.
+#include <windows.h>
+#endif
+
 #include "tests/support/platform_backend.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +16,9 @@
 #include "tests/support/temp_folder.h"
 
 #ifdef _WIN32
-#include <windows.h>
-
-#include "platform/win32/settings_registry_win32.h"
-#if __has_include("platform/win32/file_system_win32.h")
 #include "platform/win32/file_system_win32.h"
-#define TANDEMERE_HAVE_WIN32_FILE_SYSTEM 1
-#endif
+#include "platform/win32/settings_registry_win32.h"
+#include "platform/win32/utf16_win32.h"
 #else
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/settings_file_posix.h"
@@ -85,20 +86,14 @@ std::string Native(std::string_view relative) {
 namespace {
 
 std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
-    if (count > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+    std::wstring wide;
+    if (!win32::Utf8ToUtf16(utf8, wide)) ADD_FAILURE() << "not UTF-8: " << utf8;
     return wide;
 }
 
 std::string Narrow(std::wstring_view utf16) {
-    if (utf16.empty()) return {};
-    const int size = static_cast<int>(utf16.size());
-    const int count = ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(count > 0 ? count : 0), '\0');
-    if (count > 0) ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, narrow.data(), count, nullptr, nullptr);
+    std::string narrow;
+    win32::Utf16ToUtf8(utf16, narrow);
     return narrow;
 }
 
@@ -125,9 +120,7 @@ void DeleteKeyTree(const std::wstring& subkey) {
 
 }  // namespace
 
-#ifdef TANDEMERE_HAVE_WIN32_FILE_SYSTEM
 std::unique_ptr<engine::IFileSystem> MakeRealFileSystem() { return std::make_unique<win32::Win32FileSystem>(); }
-#endif
 
 std::string OtherVolumeBase() {
     wchar_t buffer[MAX_PATH + 1];
@@ -161,12 +154,12 @@ bool RunningUnderWine() {
 struct TestSettings::Impl {
     std::wstring m_strSubkey = UniqueTestSubkey();
     win32::RegistrySettingsStore m_store{HKEY_CURRENT_USER, m_strSubkey};
-    HKEY m_hReadOnlyParent = nullptr;
+    HKEY m_hDeletedParent = nullptr;
     std::unique_ptr<engine::ISettingsStore> m_pUncreatable;
 
     ~Impl() {
         m_pUncreatable.reset();
-        if (m_hReadOnlyParent != nullptr) ::RegCloseKey(m_hReadOnlyParent);
+        if (m_hDeletedParent != nullptr) ::RegCloseKey(m_hDeletedParent);
         DeleteKeyTree(m_strSubkey);
     }
 };
@@ -214,21 +207,15 @@ bool TestSettings::Exists() const {
 }
 
 std::unique_ptr<engine::ISettingsStore> TestSettings::MakeUncreatableStore() {
-    // Below a parent opened without the right to create subkeys, the key can never be made.
-    const std::wstring parent = m_pImpl->m_strSubkey + L"-parent";
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS) {
-        ADD_FAILURE() << "could not create the read-only parent key";
+    // Below a key that was deleted while still open, no key can ever be created.
+    const std::wstring parent = m_pImpl->m_strSubkey + L"-deleted";
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                          nullptr, &m_pImpl->m_hDeletedParent, nullptr) != ERROR_SUCCESS ||
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, parent.c_str()) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "could not make a deleted parent key";
         return nullptr;
     }
-    ::RegCloseKey(key);
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, KEY_QUERY_VALUE, &m_pImpl->m_hReadOnlyParent) !=
-        ERROR_SUCCESS) {
-        ADD_FAILURE() << "could not open the read-only parent key";
-        return nullptr;
-    }
-    return std::make_unique<win32::RegistrySettingsStore>(m_pImpl->m_hReadOnlyParent, L"settings");
+    return std::make_unique<win32::RegistrySettingsStore>(m_pImpl->m_hDeletedParent, L"settings");
 }
 
 #else
