@@ -49,7 +49,8 @@ endfunction()
 # the tests themselves.
 function(gtest_discover_tests target)
   _tandemere_wine_fixture()
-  cmake_parse_arguments(arg "" "" "PROPERTIES" ${ARGN})
+  # The first discovery of a run may make the prefix (minutes on a loaded machine).
+  cmake_parse_arguments(arg "" "DISCOVERY_TIMEOUT" "PROPERTIES" ${ARGN})
   if(TANDEMERE_WINE_MODE STREQUAL "none")
     add_test(NAME ${target}.needs_32bit_support
              COMMAND sh -c "echo '${target}: this machine cannot run 32-bit programs; skipped'; exit 77")
@@ -60,7 +61,7 @@ function(gtest_discover_tests target)
     # One process for every case: its time limit is the sum of theirs, not one case's.
     set_tests_properties(${target} PROPERTIES TIMEOUT 2400)
   else()
-    _gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS}
+    _gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} DISCOVERY_TIMEOUT 900
                           PROPERTIES FIXTURES_REQUIRED wine_env ${arg_PROPERTIES})
   endif()
 endfunction()
@@ -71,5 +72,5 @@ function(tandemere_wine_test target)
   if(arg_NEEDS_DISPLAY)
     list(APPEND props RESOURCE_LOCK wine_display)
   endif()
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 300 ${arg_UNPARSED_ARGUMENTS} PROPERTIES ${props})
+  gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} PROPERTIES ${props})
 endfunction()
