@@ -164,3 +164,24 @@ TEST_F(MergeFolderTest, FullPathsShowTheMergedFolderWhole) {
 
 }  // namespace
 }  // namespace tandemere::testing
+
+namespace tandemere::testing {
+namespace {
+
+// Names outside any ANSI code page travel whole through the backend, in paths and in the log.
+TEST_F(MergeFolderTest, NamesOutsideTheCodePageMoveWhole) {
+    const std::string photos = "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE";   // Cyrillic "photo"
+    const std::string picture = "\xE5\x86\x99\xE7\x9C\x9F.jpg";      // CJK "picture"
+    ASSERT_TRUE(WriteFile(Src(photos + "/" + picture), "photo bytes"));
+    ASSERT_TRUE(WriteFile(Src(photos + "/same.jpg"), "same"));
+    ASSERT_TRUE(WriteFile(Dst(photos + "/same.jpg"), "same"));
+    EXPECT_EQ(kResultOk, Run({Src(photos)}));
+    EXPECT_EQ("photo bytes", ReadFile(Dst(photos + "/" + picture)));
+    EXPECT_FALSE(Exists(Src(photos)));
+    EXPECT_NE(std::string::npos, m_log.find(UniqueLine(photos + "/" + picture, photos + "/" + picture))) << m_log;
+    EXPECT_TRUE(m_log.ends_with(Deleted(photos))) << m_log;
+    EXPECT_EQ(0u, m_ui.m_lstErrors.size());
+}
+
+}  // namespace
+}  // namespace tandemere::testing
