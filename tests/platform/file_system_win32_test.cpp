@@ -305,6 +305,9 @@ DWORD MakeJunction(const std::wstring& target, const std::wstring& link) {
 }
 
 TEST_F(Win32FileSystemTest, JunctionIsALinkNeverItsTarget) {
+    // Measured: Wine 8 answers FSCTL_SET_REPARSE_POINT with error 50 (64-bit), and the 32-bit
+    // process run by emulation dies inside the call ("wine client error: partial write").
+    if (UnderWine()) GTEST_SKIP() << "Wine cannot make junctions (FSCTL_SET_REPARSE_POINT: error 50)";
     ASSERT_TRUE(WriteFile(m_dir.Path("target/keep.txt"), "keep"));
     if (const DWORD error = MakeJunction(Wide(m_dir.Path("target")), Wide(m_dir.Path("junction"))))
         GTEST_SKIP() << "cannot make a junction here (FSCTL_SET_REPARSE_POINT error " << error

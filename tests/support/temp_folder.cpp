@@ -195,7 +195,7 @@ std::optional<std::uint64_t> LastWriteTime(const std::string& path) {
 
 std::optional<std::string> TryReadFile(const std::string& path) {
     std::error_code error;
-    if (!fs::is_regular_file(PathFromUtf8(path), error) || LinkTarget(path)) return std::nullopt;
+    if (!fs::is_regular_file(PathFromUtf8(path), error)) return std::nullopt;
     std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) return std::nullopt;
     std::string bytes;
