@@ -25,5 +25,3 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $sudo apt-get update -q
   $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-
-[ "${1:-}" = "--native-only" ] || bash "$(dirname "$0")/enable-32bit-emulation.sh"
