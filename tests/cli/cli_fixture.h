@@ -13,10 +13,12 @@ namespace tandemere::testing {
 
 class ToolTest : public ::testing::Test {
 protected:
-    ToolTest() {
-        MakeFolders(m_tmp.Path("src"));
-        MakeFolders(m_tmp.Path("dst"));
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+    ToolTest() { MakeTrees(); }
+
+    // Gives the next case of a table new trees and a settings file of its own.
+    void StartCase() {
+        m_tmp = TempFolder();
+        MakeTrees();
     }
 
     std::string Src(std::string_view relative = {}) const { return JoinPath(m_tmp.Path("src"), relative); }
@@ -46,6 +48,13 @@ protected:
 
     TempFolder m_tmp;
     ToolEnvironment m_env;
+
+private:
+    void MakeTrees() {
+        MakeFolders(m_tmp.Path("src"));
+        MakeFolders(m_tmp.Path("dst"));
+        m_env.m_strSettingsFile = m_tmp.Path("settings");
+    }
 };
 
 inline int Count(const std::string& text, std::string_view part) {

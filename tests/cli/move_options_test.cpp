@@ -84,9 +84,7 @@ TEST_F(ToolTest, FullAndShortPaths) {
 TEST_F(ToolTest, OnlySameExtensionNarrowsTheSearchForAnIdenticalFile) {
     for (const char* option : {"--only-same-ext", "--all-ext"}) {
         SCOPED_TRACE(option);
-        TempFolder again;
-        m_tmp = std::move(again);
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        StartCase();
         WriteFile(Src("a.txt"), "same");
         WriteFile(Dst("b.dat"), "same");
         const ToolResult run = Move({option, "--identical=delete", Src("a.txt")});
@@ -112,9 +110,7 @@ TEST_F(ToolTest, AnswersGivenInAdvance) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_strOption);
-        TempFolder again;
-        m_tmp = std::move(again);
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        StartCase();
         WriteFile(Dst("a.txt"), "dd");
         if (c.m_bDifferent) {
             WriteFile(Src("a.txt"), "sss");
@@ -233,9 +229,7 @@ TEST_F(ToolTest, FolderIntoItsOwnSubfolderAsksYesOrNo) {
     const Case cases[] = {{"y\n", 0, true}, {"maybe\nYES\n", 0, true}, {"n\n", 1, false}, {"", 1, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszInput);
-        TempFolder again;
-        m_tmp = std::move(again);
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        StartCase();
         WriteFile(Src("top/sub/keep"), "k");
         WriteFile(Src("other/c.txt"), "c");
         const ToolResult run =

@@ -50,11 +50,7 @@ TEST_F(PromptTest, DifferentFileAnswers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("input: ") + c.m_pszInput);
-        TempFolder again;
-        m_tmp = std::move(again);
-        MakeFolders(Src());
-        MakeFolders(Dst());
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        StartCase();
         MakeDifferentPair();
         const ToolResult run = Move({Src("a.txt")}, c.m_pszInput);
         EXPECT_EQ(run.m_nExit, c.m_nExit) << run.m_strErr;
@@ -138,9 +134,7 @@ TEST_F(PromptTest, IdenticalFileUnderAnotherName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszInput);
-        TempFolder again;
-        m_tmp = std::move(again);
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        StartCase();
         WriteFile(Src("same.txt"), "hello");
         WriteFile(Dst("other.txt"), "hello");
         const ToolResult run = Move({Src("same.txt")}, c.m_pszInput);
@@ -172,9 +166,7 @@ TEST_F(PromptTest, FileAgainstFolderAndFolderAgainstFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.m_bSourceIsFile ? "file vs folder: " : "folder vs file: ") + c.m_pszInput);
-        TempFolder again;
-        m_tmp = std::move(again);
-        m_env.m_strSettingsFile = m_tmp.Path("settings");
+        StartCase();
         if (c.m_bSourceIsFile) {
             WriteFile(Src("x"), "abc");
             WriteFile(Dst("x/inner"), "i");

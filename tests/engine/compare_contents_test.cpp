@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/file_moves_fixture.h"
+#include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing::files {
 namespace {
@@ -45,13 +45,13 @@ TEST_F(FileMoves, EqualSizeAndBytesAloneMakeFilesTheSame) {
         {"first byte differs", "Xbcdef", "abcdef", false},
         {"last byte differs", "abcdeX", "abcdef", false},
     };
-    SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerThird);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
+        SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerThird);
         ASSERT_TRUE(WriteFile(Src("f.dat"), c.m_strSource));
-        ASSERT_TRUE(WriteFile(dst.Path("f.dat"), c.m_strDest));
-        EXPECT_EQ(engine::kResultOk, Run({Src("f.dat")}, {}, dst.Root()));
+        ASSERT_TRUE(WriteFile(Dst("f.dat"), c.m_strDest));
+        EXPECT_EQ(engine::kResultOk, Run({Src("f.dat")}));
         EXPECT_EQ(!c.m_bSame, Exists(Src("f.dat")));
         EXPECT_EQ(c.m_bSame ? DeletedLine("f.dat", "f.dat")
                             : "Left source file \"f.dat\" alone, given existence of differing destination file \"f.dat\".\r\n",
@@ -99,7 +99,7 @@ TEST_F(FileMoves, ACandidateGoneBeforeItsComparisonIsPassedOverAndTheSearchGoesO
         if (path == Src("s.txt")) std::remove(Dst(first).c_str());
     };
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {first}));
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {}, {first}));
     EXPECT_TRUE(m_ui.m_lstErrors.empty());
     EXPECT_EQ(DeletedLine("s.txt", second), m_log);
     EXPECT_FALSE(Exists(Src("s.txt")));
@@ -111,7 +111,7 @@ TEST_F(FileMoves, ACandidateThatChangedSizeIsNotTheSame) {
     m_fnBeforeOpen = [&](const std::string& path) {
         if (path == Src("s.txt")) WriteFile(Dst("x.txt"), "same bytes, and more");
     };
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {"x.txt"}));
+    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {}, {"x.txt"}));
     EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
 }
 
@@ -169,16 +169,13 @@ TEST_F(FileMoves, EveryComparisonFailureIsReportedAndEndsTheMove) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("f.txt"), "0123"));
         ASSERT_TRUE(WriteFile(Src("later.txt"), "later"));
-        ASSERT_TRUE(WriteFile(dst.Path("f.txt"), "0124"));
+        ASSERT_TRUE(WriteFile(Dst("f.txt"), "0124"));
         FailAt(c.m_nOp, c.m_nCall);
-        m_ui.m_lstErrors.clear();
-        EXPECT_EQ(engine::kResultFail, Run({Src("f.txt"), Src("later.txt")}, {}, dst.Root()));
-        std::string error = c.m_strError;
-        if (auto at = error.find("%SRC%"); at != std::string::npos) error.replace(at, 5, Src("f.txt"));
-        if (auto at = error.find("%DST%"); at != std::string::npos) error.replace(at, 5, dst.Path("f.txt"));
+        EXPECT_EQ(engine::kResultFail, Run({Src("f.txt"), Src("later.txt")}));
+        const std::string error = WithPaths(c.m_strError, {{"%SRC%", Src("f.txt")}, {"%DST%", Dst("f.txt")}});
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_EQ(error + "\r\n", m_log);
         EXPECT_TRUE(Exists(Src("f.txt")));

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/file_moves_fixture.h"
+#include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing::files {
 namespace {
@@ -27,21 +27,21 @@ TEST_F(FileMoves, FreeNamesFollowStemCounterExtension) {
          "n (10).txt"},
         {"plain", {"plain (1)", "plain (02)"}, "plain (2)"},
     };
-    SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerSecond);
     int serial = 0;
     for (const FreeNameCase& c : cases) {
         SCOPED_TRACE(c.m_pszName);
-        TempFolder dst;
+        StartCase();
+        SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerSecond);
         ASSERT_TRUE(WriteFile(Src(c.m_pszName), "source bytes"));
-        ASSERT_TRUE(WriteFile(dst.Path(c.m_pszName), "a different file of that name"));
+        ASSERT_TRUE(WriteFile(Dst(c.m_pszName), "a different file of that name"));
         for (const std::string& taken : c.m_lstTaken) {
             if (taken.back() == '/')
-                ASSERT_TRUE(MakeFolders(dst.Path(taken.substr(0, taken.size() - 1))));
+                ASSERT_TRUE(MakeFolders(Dst(taken.substr(0, taken.size() - 1))));
             else
-                ASSERT_TRUE(WriteFile(dst.Path(taken), "taken " + std::to_string(++serial)));
+                ASSERT_TRUE(WriteFile(Dst(taken), "taken " + std::to_string(++serial)));
         }
-        EXPECT_EQ(engine::kResultOk, Run({Src(c.m_pszName)}, {}, dst.Root()));
-        EXPECT_EQ("source bytes", ReadFile(dst.Path(c.m_pszExpected)));
+        EXPECT_EQ(engine::kResultOk, Run({Src(c.m_pszName)}));
+        EXPECT_EQ("source bytes", ReadFile(Dst(c.m_pszExpected)));
         EXPECT_EQ("Moved source file \"" + std::string(c.m_pszName) +
                       "\" to destination folder, naming it \"" + c.m_pszExpected +
                       "\" to avoid overwriting different existing file \"" + c.m_pszName + "\".\r\n",

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/file_moves_fixture.h"
+#include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing::files {
 namespace {
@@ -45,37 +45,34 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
-        ASSERT_TRUE(WriteFile(dst.Path("x.txt"), "content"));
+        ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
         if (c.m_bNameTaken) {
-            ASSERT_TRUE(WriteFile(dst.Path("s.txt"), "another"));
+            ASSERT_TRUE(WriteFile(Dst("s.txt"), "another"));
         }
         m_ui.QueueAnswer(c.m_nAnswer);
-        const std::size_t prompts = m_ui.m_lstChoicePrompts.size();
-        EXPECT_EQ(c.m_nResult, Run({Src("s.txt")}, {"x.txt"}, dst.Root()));
+        EXPECT_EQ(c.m_nResult, Run({Src("s.txt")}, {}, {"x.txt"}));
         EXPECT_EQ(c.m_strLog, m_log);
-        EXPECT_EQ("content", ReadFile(dst.Path(c.m_pszIdenticalAt)));
+        EXPECT_EQ("content", ReadFile(Dst(c.m_pszIdenticalAt)));
         const bool kept = c.m_nAnswer == engine::AnswerThird || c.m_nAnswer == engine::AnswerCancel;
         EXPECT_EQ(kept, Exists(Src("s.txt")));
         if (c.m_bNameTaken) {
-            EXPECT_EQ("another", ReadFile(dst.Path("s.txt")));
+            EXPECT_EQ("another", ReadFile(Dst("s.txt")));
         }
-        ASSERT_EQ(prompts + 1, m_ui.m_lstChoicePrompts.size());
-        const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts.back();
+        ASSERT_EQ(1u, m_ui.m_lstChoicePrompts.size());
+        const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
         EXPECT_EQ(engine::DecisionKind::SameFileDiffName, p.m_nKind);
-        EXPECT_EQ(std::string("Source file \"s.txt\" is the same as destination file \"x.txt\"") +
-                      (c.m_bNameTaken ? "\r\nA different file named \"s.txt\" already exists in the destination folder."
-                                      : ""),
-                  p.m_strQuestion);
-        EXPECT_EQ("&Delete", p.m_strCaption1);
-        EXPECT_EQ("Delete source file \"s.txt\", leaving identical file \"x.txt\".", p.m_strText1);
-        EXPECT_EQ("Delete and &Rename", p.m_strCaption2);
-        EXPECT_EQ(std::string("Delete source file \"s.txt\", and rename identical destination file from \"x.txt\" to \"") +
-                      (c.m_bNameTaken ? "s (2).txt" : "s.txt") + "\".",
-                  p.m_strText2);
-        EXPECT_EQ("Leave source file \"s.txt\" alone.", p.m_strText3);
-        std::remove(Src("s.txt").c_str());
+        const std::string freeName = c.m_bNameTaken ? "s (2).txt" : "s.txt";
+        EXPECT_EQ((std::vector<std::string>{
+                      std::string("Source file \"s.txt\" is the same as destination file \"x.txt\"") +
+                          (c.m_bNameTaken ? "\r\nA different file named \"s.txt\" already exists in the destination folder."
+                                          : ""),
+                      "&Delete", "Delete source file \"s.txt\", leaving identical file \"x.txt\".", "Delete and &Rename",
+                      "Delete source file \"s.txt\", and rename identical destination file from \"x.txt\" to \"" +
+                          freeName + "\".",
+                      "Leave source file \"s.txt\" alone."}),
+                  TextsOf(p));
     }
 }
 
@@ -94,18 +91,20 @@ TEST_F(FileMoves, OnlyFilesCanBeIdentical) {
 TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {
     for (bool narrow : {false, true}) {
         SCOPED_TRACE(narrow ? "same extension only" : "every file");
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("a.txt"), "bytes"));
-        ASSERT_TRUE(WriteFile(dst.Path("b.dat"), "bytes"));
+        ASSERT_TRUE(WriteFile(Dst("b.dat"), "bytes"));
         SetRemembered("OnlyCompareSameExt", narrow ? 1 : 0);
         SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-        EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}, {}, dst.Root()));
+        EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
         // With no .txt file at all the search finds nothing, and that is no error.
         EXPECT_EQ(narrow ? UniqueLine("a.txt", "a.txt") : DeletedLine("a.txt", "b.dat"), m_log);
         EXPECT_TRUE(m_ui.m_lstErrors.empty());
-        std::remove(Src("a.txt").c_str());
     }
-    // A source without an extension is compared with every file.
+    // A source without an extension is compared with every file, even when the search is narrowed.
+    StartCase();
+    SetRemembered("OnlyCompareSameExt", 1);
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     ASSERT_TRUE(WriteFile(Src("README"), "bytes"));
     ASSERT_TRUE(WriteFile(Dst("b.dat"), "bytes"));
     EXPECT_EQ(engine::kResultOk, Run({Src("README")}));
@@ -183,28 +182,22 @@ TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
         ASSERT_TRUE(WriteFile(Src("t.txt"), "later"));
-        ASSERT_TRUE(WriteFile(dst.Path("x.txt"), "content"));
+        ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
         SetRemembered("SameFileDiffNameDlgDefault", c.m_nAnswer);
-        m_fs.ClearFaults();
-        m_fs.ResetCounts();
-        m_fs.FailNth(c.m_nOp, c.m_nCall, engine::ErrorKind::AccessDenied);
-        m_ui.m_lstErrors.clear();
-        EXPECT_EQ(engine::kResultFail, Run({Src("s.txt"), Src("t.txt")}, {}, dst.Root()));
-        std::string error = c.m_strError;
-        for (auto [mark, path] : {std::pair<std::string, std::string>{"%S", Src("s.txt")},
-                                  {"%D", dst.Root() + NativeSeparator()}, {"%I", dst.Path("x.txt")}, {"%A", dst.Path("s.txt")}})
-            if (auto at = error.find(mark); at != std::string::npos) error.replace(at, 2, path);
+        FailAt(c.m_nOp, c.m_nCall);
+        EXPECT_EQ(engine::kResultFail, Run({Src("s.txt"), Src("t.txt")}));
+        const std::string error = WithPaths(c.m_strError, {{"%S", Src("s.txt")},
+                                                           {"%D", Dst() + NativeSeparator()},
+                                                           {"%I", Dst("x.txt")},
+                                                           {"%A", Dst("s.txt")}});
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_EQ(error + "\r\n", m_log);
         EXPECT_EQ(c.m_bSourceStays, Exists(Src("s.txt")));
-        EXPECT_EQ("content", ReadFile(dst.Path("x.txt")));
+        EXPECT_EQ("content", ReadFile(Dst("x.txt")));
         EXPECT_TRUE(Exists(Src("t.txt")));
-        m_fs.ClearFaults();
-        std::remove(Src("s.txt").c_str());
-        std::remove(Src("t.txt").c_str());
     }
 }
 

@@ -108,25 +108,20 @@ TEST_F(MergeFolderTest, CancelAfterSecondOfThreeEntriesLeavesTheThirdAndTheFolde
 TEST_F(MergeFolderTest, ListingAndRemovalFailuresAreReportedWithFullPaths) {
     struct Case {
         const char* m_szName;
-        FaultyFileSystem::Operation m_nOp;
+        Op m_nOp;
         const char* m_szText;
     };
     const Case cases[] = {
-        {"listing", FaultyFileSystem::Operation::ListFolder, "ERROR: Couldn't find files in \""},
-        {"removal", FaultyFileSystem::Operation::RemoveFolder, "ERROR: Unable to delete folder \""},
+        {"listing", Op::ListFolder, "ERROR: Couldn't find files in \""},
+        {"removal", Op::RemoveFolder, "ERROR: Unable to delete folder \""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
-        TempFolder fresh;
-        std::swap(m_tmp, fresh);
-        MakeFolders(Src());
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("Work/Photos/a.jpg"), "photo a"));
         ASSERT_TRUE(WriteFile(Src("Work/z.txt"), "zed"));
         ASSERT_TRUE(MakeFolders(Dst("Photos")));
-        m_ui.m_lstErrors.clear();
-        m_fs.ClearFaults();
-        m_fs.ResetCounts();
-        if (c.m_nOp == FaultyFileSystem::Operation::ListFolder)
+        if (c.m_nOp == Op::ListFolder)
             m_fs.FailPath(c.m_nOp, Src("Work/Photos"));
         else
             m_fs.FailNth(c.m_nOp, 1);
@@ -161,12 +156,6 @@ TEST_F(MergeFolderTest, FullPathsShowTheMergedFolderWhole) {
     EXPECT_EQ(kResultOk, Run({Src("Work/Photos")}, {}, {}, {Src()}));
     EXPECT_EQ(Deleted(Src("Work/Photos/2019")) + Deleted(Src("Work/Photos")), m_log);
 }
-
-}  // namespace
-}  // namespace tandemere::testing
-
-namespace tandemere::testing {
-namespace {
 
 // Names outside any ANSI code page travel whole through the backend, in paths and in the log.
 TEST_F(MergeFolderTest, NamesOutsideTheCodePageMoveWhole) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/file_moves_fixture.h"
+#include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing::files {
 namespace {
@@ -50,11 +50,12 @@ TEST_F(FileMoves, TheDifferentFilePromptCarriesBothFilesAndItsTexts) {
     EXPECT_EQ(TicksFromUnixTime(1600000000), p.m_destEntry.m_nLastWriteTime);
     EXPECT_EQ(Dst("a (3).txt"), p.m_strNewPath);
     EXPECT_EQ("a (3).txt", p.m_strNewShown);
-    EXPECT_EQ("Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
-              p.m_strQuestion);
-    EXPECT_EQ("Overwrite destination file \"a.txt\" with source file \"a.txt\".", p.m_strText1);
-    EXPECT_EQ("Rename source file to \"a (3).txt\" and move to destination folder.", p.m_strText2);
-    EXPECT_EQ("Leave source file \"a.txt\" alone.", p.m_strText3);
+    EXPECT_EQ((std::vector<std::string>{
+                  "Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
+                  "Overwrite destination file \"a.txt\" with source file \"a.txt\".",
+                  "Rename source file to \"a (3).txt\" and move to destination folder.",
+                  "Leave source file \"a.txt\" alone."}),
+              (std::vector<std::string>{p.m_strQuestion, p.m_strText1, p.m_strText2, p.m_strText3}));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
     EXPECT_EQ("Moved source file \"a.txt\" to destination folder, naming it \"a (3).txt\" to avoid overwriting "
               "different existing file \"a.txt\".\r\n",
@@ -88,24 +89,21 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("a.txt"), "new"));
         ASSERT_TRUE(WriteFile(Src("z.txt"), "later item"));
-        ASSERT_TRUE(WriteFile(dst.Path("a.txt"), "old file"));
+        ASSERT_TRUE(WriteFile(Dst("a.txt"), "old file"));
         ASSERT_TRUE(WriteFile(Keep("old"), "old file"));
         SetRemembered("DiffFileSameNameDlgDefault", c.m_nRemembered);
-        const std::size_t prompts = m_ui.m_lstClashPrompts.size();
-        if (c.m_nRemembered == engine::AnswerAsk || c.m_nRemembered == 7) m_ui.QueueAnswer(c.m_nAnswer);
-        EXPECT_EQ(c.m_nResult, Run({Src("a.txt"), Src("z.txt")}, {"a.txt"}, dst.Root()));
         const bool asked = c.m_nRemembered == engine::AnswerAsk || c.m_nRemembered == 7;
-        EXPECT_EQ(prompts + (asked ? 1 : 0), m_ui.m_lstClashPrompts.size());
+        if (asked) m_ui.QueueAnswer(c.m_nAnswer);
+        EXPECT_EQ(c.m_nResult, Run({Src("a.txt"), Src("z.txt")}, {}, {"a.txt"}));
+        EXPECT_EQ(asked ? 1u : 0u, m_ui.m_lstClashPrompts.size());
         const bool stopped = c.m_nResult == engine::kResultFail;
         EXPECT_EQ(c.m_strLog + (stopped ? "" : UniqueLine("z.txt", "z.txt")), m_log);
-        EXPECT_EQ(c.m_pszDestContent, ReadFile(dst.Path("a.txt")));
+        EXPECT_EQ(c.m_pszDestContent, ReadFile(Dst("a.txt")));
         EXPECT_EQ(c.m_bSourceStays, Exists(Src("a.txt")));
         EXPECT_EQ(stopped, Exists(Src("z.txt")));
-        std::remove(Src("a.txt").c_str());
-        std::remove(Src("z.txt").c_str());
     }
 }
 
@@ -139,35 +137,30 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("d.txt"), "file"));
-        ASSERT_TRUE(WriteFile(dst.Path("d.txt/inside"), "inside"));
+        ASSERT_TRUE(WriteFile(Dst("d.txt/inside"), "inside"));
         SetRemembered("FnameFldrnameClashDlgDefault", c.m_nRemembered);
-        const std::size_t prompts = m_ui.m_lstChoicePrompts.size();
-        if (c.m_nRemembered == engine::AnswerAsk) m_ui.QueueAnswer(c.m_nAnswer);
-        EXPECT_EQ(c.m_nResult, Run({Src("d.txt")}, {"d.txt/inside"}, dst.Root()));
+        const bool asked = c.m_nRemembered == engine::AnswerAsk;
+        if (asked) m_ui.QueueAnswer(c.m_nAnswer);
+        EXPECT_EQ(c.m_nResult, Run({Src("d.txt")}, {}, {"d.txt/inside"}));
         EXPECT_EQ(c.m_strLog, m_log);
         if (*c.m_pszFileAt) {
-            EXPECT_EQ("file", ReadFile(dst.Path(c.m_pszFileAt)));
+            EXPECT_EQ("file", ReadFile(Dst(c.m_pszFileAt)));
         }
         EXPECT_EQ(*c.m_pszFileAt == 0, Exists(Src("d.txt")));
-        EXPECT_EQ("inside", ReadFile(dst.Path(std::string(c.m_pszFolderAt) + "/inside")));
-        if (c.m_nRemembered != engine::AnswerAsk) {
-            EXPECT_EQ(prompts, m_ui.m_lstChoicePrompts.size());
-            continue;
-        }
-        ASSERT_EQ(prompts + 1, m_ui.m_lstChoicePrompts.size());
-        const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts.back();
+        EXPECT_EQ("inside", ReadFile(Dst(std::string(c.m_pszFolderAt) + "/inside")));
+        ASSERT_EQ(asked ? 1u : 0u, m_ui.m_lstChoicePrompts.size());
+        if (!asked) continue;
+        const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
         EXPECT_EQ(engine::DecisionKind::FnameFldrnameClash, p.m_nKind);
-        EXPECT_EQ("Can't move source file \"d.txt\" into the destination folder because a subfolder of that name "
-                  "already exists there.",
-                  p.m_strQuestion);
-        EXPECT_EQ("Rename fol&der", p.m_strCaption1);
-        EXPECT_EQ("Rename the subfolder in the destination folder to \"d (2).txt\".", p.m_strText1);
-        EXPECT_EQ("Rename &file", p.m_strCaption2);
-        EXPECT_EQ("Rename the source file to \"d (2).txt\".", p.m_strText2);
-        EXPECT_EQ("Leave source file \"d.txt\" alone.", p.m_strText3);
-        std::remove(Src("d.txt").c_str());
+        EXPECT_EQ((std::vector<std::string>{"Can't move source file \"d.txt\" into the destination folder because a "
+                                            "subfolder of that name already exists there.",
+                                            "Rename fol&der",
+                                            "Rename the subfolder in the destination folder to \"d (2).txt\".",
+                                            "Rename &file", "Rename the source file to \"d (2).txt\".",
+                                            "Leave source file \"d.txt\" alone."}),
+                  TextsOf(p));
     }
 }
 
@@ -198,39 +191,33 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
-        TempFolder dst;
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("a.txt"), "same"));
         ASSERT_TRUE(WriteFile(Src("b.txt"), "never reached"));
         ASSERT_TRUE(WriteFile(Keep("copy"), c.m_pszDest));
         if (std::string(c.m_pszDest) == "/") {
-            ASSERT_TRUE(MakeFolders(dst.Path("a.txt")));
+            ASSERT_TRUE(MakeFolders(Dst("a.txt")));
         } else if (*c.m_pszDest) {
-            ASSERT_TRUE(WriteFile(dst.Path("a.txt"), c.m_pszDest));
+            ASSERT_TRUE(WriteFile(Dst("a.txt"), c.m_pszDest));
         }
         SetRemembered("DiffFileSameNameDlgDefault", c.m_nRemembered);
         SetRemembered("FnameFldrnameClashDlgDefault", c.m_nRemembered);
-        m_fs.ClearFaults();
-        m_fs.ResetCounts();
-        m_fs.FailNth(c.m_nOp, c.m_nCall, engine::ErrorKind::AccessDenied);
-        m_ui.m_lstErrors.clear();
-        EXPECT_EQ(engine::kResultFail, Run({Src("a.txt"), Src("b.txt")}, {"a.txt"}, dst.Root()));
-        std::string error = c.m_strError;
-        for (auto [mark, path] : {std::pair<std::string, std::string>{"%S", Src("a.txt")},
-                                  {"%D", dst.Path("a.txt")}, {"%F", dst.Path("a (2).txt")}})
-            if (auto at = error.find(mark); at != std::string::npos) error.replace(at, 2, path);
+        FailAt(c.m_nOp, c.m_nCall);
+        EXPECT_EQ(engine::kResultFail, Run({Src("a.txt"), Src("b.txt")}, {}, {"a.txt"}));
+        const std::string error =
+            WithPaths(c.m_strError, {{"%S", Src("a.txt")}, {"%D", Dst("a.txt")}, {"%F", Dst("a (2).txt")}});
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-        EXPECT_EQ(error + "\r\n", m_log.substr(m_log.size() - std::min(m_log.size(), error.size() + 2)));
+        EXPECT_TRUE(m_log.ends_with(error + "\r\n")) << m_log;
         EXPECT_EQ("same", ReadFile(Src("a.txt")));
         EXPECT_TRUE(Exists(Src("b.txt")));
         const std::string after = c.m_pszDestAfter;
         if (after == "/") {
-            EXPECT_TRUE(m_realFs.IsFolder(dst.Path("a.txt")));
+            EXPECT_TRUE(m_realFs.IsFolder(Dst("a.txt")));
         } else if (after.empty()) {
-            EXPECT_FALSE(Exists(dst.Path("a.txt")));
+            EXPECT_FALSE(Exists(Dst("a.txt")));
         } else {
-            EXPECT_EQ(after, ReadFile(dst.Path("a.txt")));
+            EXPECT_EQ(after, ReadFile(Dst("a.txt")));
         }
-        m_fs.ClearFaults();
     }
 }
 
@@ -262,7 +249,7 @@ TEST_F(FileMoves, ADestinationFileThatChangesAfterItsComparisonKeepsTheSource) {
     // While the user decides, the identical file is overwritten with other bytes of its size.
     m_ui.m_fnBeforeAnswer = [&] { WriteFile(Dst("x.txt"), "diff"); };
     m_ui.QueueAnswer(engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}, {"x.txt"}));
+    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}, {}, {"x.txt"}));
     EXPECT_EQ(std::vector<std::string>{"ERROR: Destination file \"" + Dst("x.txt") +
                                        "\" changed while it was being compared"},
               m_ui.m_lstErrors);
@@ -299,7 +286,7 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
     ASSERT_TRUE(WriteFile(Keep("o"), "old"));
     SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerFirst);
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, {"o.txt"}, other.Root()));
+    EXPECT_EQ(engine::kResultOk, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other.Root(), {"o.txt"}, {}, other.Root()));
     // The second file is the same as the first, which arrived earlier in this move.
     EXPECT_EQ(UniqueLine("u.txt", "u.txt") + DeletedLine("twin.txt", "u.txt") +
                   "Moved source file \"o.txt\" to destination folder, overwriting different existing file \"o.txt\".\r\n",
@@ -311,7 +298,7 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
 
     // And back from the other volume.
     ASSERT_TRUE(WriteFile(other.Path("back/b.txt"), "back"));
-    EXPECT_EQ(engine::kResultOk, Run({other.Path("back/b.txt")}, {}, Dst(), other.Path("back")));
+    EXPECT_EQ(engine::kResultOk, Run({other.Path("back/b.txt")}, {}, {}, {other.Path("back"), Keep()}));
     EXPECT_EQ("back", ReadFile(Dst("b.txt")));
     EXPECT_FALSE(Exists(other.Path("back/b.txt")));
 }

@@ -79,14 +79,12 @@ TEST_F(PlaceFolderTest, ClashWithAFileAsksWithEveryText) {
     ASSERT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
     EXPECT_EQ(DecisionKind::FldrnameFnameClash, p.m_nKind);
-    EXPECT_EQ("Can't move subfolder \"Docs\" to the destination folder because a file named \"Docs\" already "
-              "exists there.",
-              p.m_strQuestion);
-    EXPECT_EQ("Rename &file", p.m_strCaption1);
-    EXPECT_EQ("Rename the file in the destination folder to \"Docs (2)\".", p.m_strText1);
-    EXPECT_EQ("Rename fol&der", p.m_strCaption2);
-    EXPECT_EQ("Rename the subfolder to \"Docs (2)\".", p.m_strText2);
-    EXPECT_EQ("Leave source folder \"Docs\" alone.", p.m_strText3);
+    EXPECT_EQ((std::vector<std::string>{"Can't move subfolder \"Docs\" to the destination folder because a file "
+                                        "named \"Docs\" already exists there.",
+                                        "Rename &file", "Rename the file in the destination folder to \"Docs (2)\".",
+                                        "Rename fol&der", "Rename the subfolder to \"Docs (2)\".",
+                                        "Leave source folder \"Docs\" alone."}),
+              TextsOf(p));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
     EXPECT_EQ("Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
               m_log);
@@ -127,14 +125,9 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
-        TempFolder fresh;  // each case on its own trees
-        std::swap(m_tmp, fresh);
-        MakeFolders(Src());
-        MakeFolders(Dst());
+        StartCase();
         MakeDocsClash();
-        m_testSettings.Clear();
         if (c.m_szSettings != nullptr) WriteSettings(c.m_szSettings);
-        m_ui.m_lstChoicePrompts.clear();
         if (c.m_szSettings == nullptr) m_ui.QueueAnswer(c.m_nAnswer);
 
         const std::set<std::string> renamed = {"Docs"};
@@ -143,9 +136,9 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
         EXPECT_EQ(c.m_szSettings == nullptr ? 1u : 0u, m_ui.m_lstChoicePrompts.size());
         EXPECT_EQ("doc a", ReadFile(m_tmp.Path(c.m_szFolderAt)));
         EXPECT_EQ("a file called Docs", ReadFile(m_tmp.Path(c.m_szFileAt)));
+        EXPECT_EQ(0u, m_ui.m_lstErrors.size());
+        EXPECT_EQ(0, m_ui.m_nUnscriptedPrompts);
     }
-    EXPECT_EQ(0u, m_ui.m_lstErrors.size());
-    EXPECT_EQ(0, m_ui.m_nUnscriptedPrompts);
 }
 
 TEST_F(PlaceFolderTest, AnswerForThisMoveSettlesLaterClashesWithoutPrompt) {
@@ -169,7 +162,7 @@ TEST_F(PlaceFolderTest, AnswerForThisMoveSettlesLaterClashesWithoutPrompt) {
 TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
     struct Case {
         const char* m_szName;
-        FaultyFileSystem::Operation m_nOp;
+        Op m_nOp;
         std::int32_t m_nAnswer;  // 0: no clash
         const char* m_szVerb;
         const char* m_szFrom;  // the paths of the error text, relative to the test folder
@@ -177,29 +170,23 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
         const char* m_szFileAt;  // destination file afterwards (clash cases)
     };
     const Case cases[] = {
-        {"renaming the destination file", FaultyFileSystem::Operation::Rename, 230, "rename", "dst/Docs", "dst/Docs (2)",
+        {"renaming the destination file", Op::Rename, 230, "rename", "dst/Docs", "dst/Docs (2)",
          "dst/Docs"},
-        {"moving after the file was renamed", FaultyFileSystem::Operation::Move, 230, "move", "src/Docs", "dst/Docs",
+        {"moving after the file was renamed", Op::Move, 230, "move", "src/Docs", "dst/Docs",
          "dst/Docs (2)"},
-        {"moving under the free name", FaultyFileSystem::Operation::Move, 231, "move", "src/Docs", "dst/Docs (2)",
+        {"moving under the free name", Op::Move, 231, "move", "src/Docs", "dst/Docs (2)",
          "dst/Docs"},
-        {"moving with no clash", FaultyFileSystem::Operation::Move, 0, "move", "src/Docs/", "dst/Docs/", nullptr},
+        {"moving with no clash", Op::Move, 0, "move", "src/Docs/", "dst/Docs/", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
-        TempFolder fresh;
-        std::swap(m_tmp, fresh);
-        MakeFolders(Src());
-        MakeFolders(Dst());
+        StartCase();
         ASSERT_TRUE(WriteFile(Src("Docs/a.txt"), "doc a"));
         ASSERT_TRUE(WriteFile(Src("Z.txt"), "zed"));
         if (c.m_nAnswer != 0) {
             ASSERT_TRUE(WriteFile(Dst("Docs"), "a file called Docs"));
             m_ui.QueueAnswer(c.m_nAnswer);
         }
-        m_ui.m_lstErrors.clear();
-        m_fs.ClearFaults();
-        m_fs.ResetCounts();
         m_fs.FailNth(c.m_nOp, 1);
 
         EXPECT_EQ(kResultFail, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs"}));
@@ -244,7 +231,7 @@ TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
     TempFolder other(otherBase);
     ASSERT_TRUE(other.IsValid());
     ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
-    m_fs.FailNth(FaultyFileSystem::Operation::MoveFolderAcrossVolumes, 1);
+    m_fs.FailNth(Op::MoveFolderAcrossVolumes, 1);
     EXPECT_EQ(kResultFail, Run({Src("Photos")}, other.Root(), {}, {Src()}, other.Root()));
     const std::string error = "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other.Path("Photos") + "\"";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);

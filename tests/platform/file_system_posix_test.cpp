@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <string>
 
 #include "tests/platform/file_system_conformance.h"
+#include "tests/platform/locked_folder_posix.h"
 #include "tests/support/status_assert.h"
 #include "tests/support/tree_snapshot.h"
 
@@ -45,29 +45,6 @@ private:
     struct rlimit m_saved {};
     void (*m_pfnSaved)(int) = nullptr;
     bool m_bActive = false;
-};
-
-// Makes a folder refuse removals of its entries: chattr +i for root (who ignores modes), 0555 otherwise.
-class LockedFolder {
-public:
-    explicit LockedFolder(std::string path) : m_strPath(std::move(path)) {
-        if (::geteuid() == 0)
-            m_bLocked = std::system(("chattr +i '" + m_strPath + "' 2>/dev/null").c_str()) == 0;
-        else
-            m_bLocked = SetMode(m_strPath, 0555);
-    }
-    ~LockedFolder() {
-        if (!m_bLocked) return;
-        if (::geteuid() == 0)
-            (void)std::system(("chattr -i '" + m_strPath + "'").c_str());
-        else
-            SetMode(m_strPath, 0755);
-    }
-    bool IsLocked() const { return m_bLocked; }
-
-private:
-    std::string m_strPath;
-    bool m_bLocked = false;
 };
 
 class PosixFileSystemTest : public ::testing::Test {
@@ -173,12 +150,6 @@ TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("f"), m_shm.Path("a/b")));
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("missing"), m_dir.Path("x")));
 }
-
-}  // namespace
-}  // namespace tandemere::testing
-
-namespace tandemere::testing {
-namespace {
 
 TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedStaysWhole) {
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "alpha"));

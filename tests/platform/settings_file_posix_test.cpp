@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/platform/locked_folder_posix.h"
 #include "tests/support/status_assert.h"
 #include "tests/support/temp_folder.h"
 
@@ -183,18 +184,13 @@ TEST_F(SettingsFileTest, WritingThroughALinkReplacesItsTarget) {
 TEST_F(SettingsFileTest, AnUnwritableFileIsLeftAsItWas) {
     ASSERT_TRUE(WriteFile(m_strPath, "\"Logging\"=dword:00000001\n"));
     const std::string folder = m_dir.Path("conf/tandemere");
-    const bool root = ::geteuid() == 0;
-    const std::string lock = "chattr +i '" + folder + "' 2>/dev/null";
-    if (root ? std::system(lock.c_str()) != 0 : !SetMode(folder, 0555)) GTEST_SKIP() << "cannot lock a folder";
-    const bool opened = m_store.OpenForWrite() != nullptr;
-    const engine::Status status = m_store.SetDword("Logging", 0);
-    if (root)
-        (void)std::system(("chattr -i '" + folder + "'").c_str());
-    else
-        SetMode(folder, 0755);
-    EXPECT_FALSE(opened);
-    EXPECT_FALSE(status.IsOk());
-    EXPECT_NE(m_store.OpenForRead(), nullptr) << "reading needs no write access";
+    {
+        LockedFolder lock(folder);
+        if (!lock.IsLocked()) GTEST_SKIP() << "cannot lock a folder";
+        EXPECT_EQ(m_store.OpenForWrite(), nullptr);
+        EXPECT_FALSE(m_store.SetDword("Logging", 0).IsOk());
+        EXPECT_NE(m_store.OpenForRead(), nullptr) << "reading needs no write access";
+    }
     EXPECT_EQ(ReadFile(m_strPath), "\"Logging\"=dword:00000001\n");
     EXPECT_EQ(ListTree(folder), std::vector<std::string>{"settings (25)"});
 }
