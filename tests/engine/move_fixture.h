@@ -97,6 +97,19 @@ protected:
         return text;
     }
 
+    // A folder of the test's own on the second volume; none when there is no second volume (or,
+    // with a test failure, when the folder cannot be made).
+    static std::optional<TempFolder> OtherVolume() {
+        const std::string base = OtherVolumeBase();
+        if (base.empty()) return std::nullopt;
+        TempFolder other(base);
+        if (!other.IsValid()) {
+            ADD_FAILURE() << "no temporary folder under " << base;
+            return std::nullopt;
+        }
+        return other;
+    }
+
     // The log line of a unique file moved under its own name (shown paths relative to the roots,
     // written with '/').
     static std::string UniqueLine(const std::string& src, const std::string& dst) {

@@ -204,36 +204,32 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
 
 TEST_F(PlaceFolderTest, AcrossFileSystemsTheFolderIsCopiedWholeAndShownWithoutSeparators) {
     if (RunningUnderWine()) GTEST_SKIP() << kWineFolderMoveReason;
-    const std::string otherBase = OtherVolumeBase();
-    if (otherBase.empty()) GTEST_SKIP() << kNoOtherVolumeReason;
-    TempFolder other(otherBase);
-    ASSERT_TRUE(other.IsValid());
+    const std::optional<TempFolder> other = OtherVolume();
+    if (!other) GTEST_SKIP() << kNoOtherVolumeReason;
     ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
     ASSERT_TRUE(WriteFile(Src("Photos/2019/b.jpg"), "photo bb"));
     ASSERT_TRUE(WriteFile(Src("Docs/d.txt"), "doc d"));
-    ASSERT_TRUE(WriteFile(other.Path("Docs"), "file Docs"));
+    ASSERT_TRUE(WriteFile(other->Path("Docs"), "file Docs"));
     const auto photos = ListTree(Src("Photos"));
     m_ui.QueueAnswer(231);
 
-    EXPECT_EQ(kResultOk, Run({Src("Photos"), Src("Docs")}, other.Root(), {}, {Src()}, other.Root()));
+    EXPECT_EQ(kResultOk, Run({Src("Photos"), Src("Docs")}, other->Root(), {}, {Src()}, other->Root()));
     EXPECT_EQ(Moved("Photos", "Photos") + "\r\n" + Moved("Docs", "Docs (2)") +
                   "  Folder name was changed to avoid clash with extant file \"Docs\" in the destination folder.\r\n",
               m_log);
-    EXPECT_EQ(photos, ListTree(other.Path("Photos")));
-    EXPECT_EQ("doc d", ReadFile(other.Path("Docs (2)/d.txt")));
+    EXPECT_EQ(photos, ListTree(other->Path("Photos")));
+    EXPECT_EQ("doc d", ReadFile(other->Path("Docs (2)/d.txt")));
     EXPECT_FALSE(Exists(Src("Photos")));
     EXPECT_FALSE(Exists(Src("Docs")));
 }
 
 TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
-    const std::string otherBase = OtherVolumeBase();
-    if (otherBase.empty()) GTEST_SKIP() << kNoOtherVolumeReason;
-    TempFolder other(otherBase);
-    ASSERT_TRUE(other.IsValid());
+    const std::optional<TempFolder> other = OtherVolume();
+    if (!other) GTEST_SKIP() << kNoOtherVolumeReason;
     ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
     m_fs.FailNth(Op::MoveFolderAcrossVolumes, 1);
-    EXPECT_EQ(kResultFail, Run({Src("Photos")}, other.Root(), {}, {Src()}, other.Root()));
-    const std::string error = "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other.Path("Photos") + "\"";
+    EXPECT_EQ(kResultFail, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
+    const std::string error = "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other->Path("Photos") + "\"";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n", m_log);
     EXPECT_EQ("photo a", ReadFile(Src("Photos/a.jpg")));
