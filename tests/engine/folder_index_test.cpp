@@ -23,9 +23,10 @@ protected:
     // A folder path as the engine hands it over: with a trailing separator.
     std::string Folder(std::string_view relative = "d") const { return m_tmp.Path(relative) + NativeSeparator(); }
 
-    std::vector<std::string> Names(std::uint64_t size) {
+    std::vector<std::string> Names(std::uint64_t size) { return Names(size, m_indexes); }
+    std::vector<std::string> Names(std::uint64_t size, engine::FolderIndexes& indexes) {
         std::vector<DirEntry> candidates;
-        EXPECT_OK(m_indexes.Candidates(m_fs, Folder(), size, candidates));
+        EXPECT_OK(indexes.Candidates(m_fs, Folder(), size, candidates));
         std::vector<std::string> names;
         for (const DirEntry& entry : candidates) names.push_back(entry.m_strName);
         return names;
@@ -118,15 +119,10 @@ TEST_F(FolderIndexTest, FollowsTheMovesOwnChanges) {
     // And what it holds is what a fresh listing holds.
     engine::FolderIndexes fresh;
     for (std::uint64_t size : {4u, 10u}) {
-        std::vector<DirEntry> a, b;
-        ASSERT_OK(m_indexes.Candidates(m_fs, Folder(), size, a));
-        ASSERT_OK(fresh.Candidates(m_fs, Folder(), size, b));
-        std::vector<std::string> na, nb;
-        for (const DirEntry& e : a) na.push_back(e.m_strName);
-        for (const DirEntry& e : b) nb.push_back(e.m_strName);
-        std::sort(na.begin(), na.end());
-        std::sort(nb.begin(), nb.end());
-        EXPECT_EQ(nb, na);
+        std::vector<std::string> held = Names(size), listed = Names(size, fresh);
+        std::sort(held.begin(), held.end());
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(listed, held);
     }
 }
 

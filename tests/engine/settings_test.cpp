@@ -143,27 +143,24 @@ TEST_F(SettingsTest, WriteDlgDefaultStoresTheAnswerButNeverCancel) {
 }
 
 TEST_F(SettingsTest, WriteFailureShowsTheBoxAndWritesNoLogLine) {
-    // A real store whose key can never be created.
+    // A real store whose key can never be created, a key that cannot be opened for writing, and a
+    // key that refuses the value: the same box each time, owned by the invoking window.
     std::unique_ptr<engine::ISettingsStore> broken = m_testSettings.MakeUncreatableStore();
     ASSERT_NE(nullptr, broken);
-    engine::MoveCommand command(m_fs, *broken, m_ui);
-    command.WriteDlgDefault(kOwner, "FnameFldrnameClashDlgDefault", 230);
-    EXPECT_EQ(std::vector<std::string>{broken->WriteErrorText()}, m_ui.m_lstErrors);
-    EXPECT_EQ(std::vector<engine::WindowHandle>{kOwner}, m_ui.m_lstErrorOwners);
-    EXPECT_EQ("", command.Log());
-
-    // A key that cannot be opened for writing, and a key that refuses the value: the same box.
     CountingStore refusing(m_settings);
     refusing.m_bRefuseWrite = true;
-    engine::MoveCommand other(m_fs, refusing, m_ui);
-    other.WriteDlgDefault(kOwner, "FnameFldrnameClashDlgDefault", 230);
     CountingStore refusingValue(m_settings);
     refusingValue.m_bRefuseSet = true;
-    engine::MoveCommand third(m_fs, refusingValue, m_ui);
-    third.WriteDlgDefault(kOwner, "FnameFldrnameClashDlgDefault", 230);
-    ASSERT_EQ(3u, m_ui.m_lstErrors.size());
-    EXPECT_EQ(m_settings.WriteErrorText(), m_ui.m_lstErrors[1]);
-    EXPECT_EQ(m_settings.WriteErrorText(), m_ui.m_lstErrors[2]);
+    for (engine::ISettingsStore* store : {broken.get(), static_cast<engine::ISettingsStore*>(&refusing),
+                                          static_cast<engine::ISettingsStore*>(&refusingValue)}) {
+        m_ui = ScriptedUserInterface();
+        engine::MoveCommand command(m_fs, *store, m_ui);
+        command.WriteDlgDefault(kOwner, "FnameFldrnameClashDlgDefault", 230);
+        EXPECT_EQ(std::vector<std::string>{store->WriteErrorText()}, m_ui.m_lstErrors);
+        EXPECT_EQ(std::vector<engine::WindowHandle>{kOwner}, m_ui.m_lstErrorOwners);
+        EXPECT_EQ("", command.Log());
+    }
+    EXPECT_EQ(m_settings.WriteErrorText(), refusing.WriteErrorText());
 }
 
 }  // namespace
