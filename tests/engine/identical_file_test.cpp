@@ -64,15 +64,18 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
         const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
         EXPECT_EQ(engine::DecisionKind::SameFileDiffName, p.m_nKind);
         const std::string freeName = c.m_bNameTaken ? "s (2).txt" : "s.txt";
-        EXPECT_EQ((std::vector<std::string>{
-                      std::string("Source file \"s.txt\" is the same as destination file \"x.txt\"") +
-                          (c.m_bNameTaken ? "\r\nA different file named \"s.txt\" already exists in the destination folder."
-                                          : ""),
-                      "&Delete", "Delete source file \"s.txt\", leaving identical file \"x.txt\".", "Delete and &Rename",
-                      "Delete source file \"s.txt\", and rename identical destination file from \"x.txt\" to \"" +
-                          freeName + "\".",
-                      "Leave source file \"s.txt\" alone."}),
-                  TextsOf(p));
+        EXPECT_EQ(
+            (std::vector<std::string>{
+                std::string("Source file \"s.txt\" is the same as destination file \"x.txt\"") +
+                    (c.m_bNameTaken
+                         ? "\r\nA different file named \"s.txt\" already exists in the destination folder."
+                         : ""),
+                "&Delete", "Delete source file \"s.txt\", leaving identical file \"x.txt\".",
+                "Delete and &Rename",
+                "Delete source file \"s.txt\", and rename identical destination file from \"x.txt\" to \"" +
+                    freeName + "\".",
+                "Leave source file \"s.txt\" alone."}),
+            TextsOf(p));
     }
 }
 

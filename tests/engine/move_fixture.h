@@ -91,7 +91,8 @@ protected:
 
     // `text` with each mark replaced by its path, for tables whose expected texts name paths
     // made only when the case runs.
-    static std::string WithPaths(std::string text, const std::vector<std::pair<std::string, std::string>>& paths) {
+    static std::string WithPaths(std::string text,
+                                 const std::vector<std::pair<std::string, std::string>>& paths) {
         for (const auto& [mark, path] : paths)
             if (auto at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), path);
         return text;

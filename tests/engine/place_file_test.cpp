@@ -50,12 +50,13 @@ TEST_F(FileMoves, TheDifferentFilePromptCarriesBothFilesAndItsTexts) {
     EXPECT_EQ(TicksFromUnixTime(1600000000), p.m_destEntry.m_nLastWriteTime);
     EXPECT_EQ(Dst("a (3).txt"), p.m_strNewPath);
     EXPECT_EQ("a (3).txt", p.m_strNewShown);
-    EXPECT_EQ((std::vector<std::string>{
-                  "Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
-                  "Overwrite destination file \"a.txt\" with source file \"a.txt\".",
-                  "Rename source file to \"a (3).txt\" and move to destination folder.",
-                  "Leave source file \"a.txt\" alone."}),
-              (std::vector<std::string>{p.m_strQuestion, p.m_strText1, p.m_strText2, p.m_strText3}));
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
+            "Overwrite destination file \"a.txt\" with source file \"a.txt\".",
+            "Rename source file to \"a (3).txt\" and move to destination folder.",
+            "Leave source file \"a.txt\" alone."}),
+        (std::vector<std::string>{p.m_strQuestion, p.m_strText1, p.m_strText2, p.m_strText3}));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
     EXPECT_EQ("Moved source file \"a.txt\" to destination folder, naming it \"a (3).txt\" to avoid overwriting "
               "different existing file \"a.txt\".\r\n",
@@ -154,12 +155,12 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
         if (!asked) continue;
         const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
         EXPECT_EQ(engine::DecisionKind::FnameFldrnameClash, p.m_nKind);
-        EXPECT_EQ((std::vector<std::string>{"Can't move source file \"d.txt\" into the destination folder because a "
-                                            "subfolder of that name already exists there.",
-                                            "Rename fol&der",
-                                            "Rename the subfolder in the destination folder to \"d (2).txt\".",
-                                            "Rename &file", "Rename the source file to \"d (2).txt\".",
-                                            "Leave source file \"d.txt\" alone."}),
+        EXPECT_EQ((std::vector<std::string>{
+                      "Can't move source file \"d.txt\" into the destination folder because a "
+                      "subfolder of that name already exists there.",
+                      "Rename fol&der", "Rename the subfolder in the destination folder to \"d (2).txt\".",
+                      "Rename &file", "Rename the source file to \"d (2).txt\".",
+                      "Leave source file \"d.txt\" alone."}),
                   TextsOf(p));
     }
 }
@@ -277,8 +278,8 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
     ASSERT_TRUE(WriteFile(Keep("o"), "old"));
     SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerFirst);
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk,
-              Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(), {"o.txt"}, {}, other->Root()));
+    EXPECT_EQ(engine::kResultOk, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(), {"o.txt"},
+                                     {}, other->Root()));
     // The second file is the same as the first, which arrived earlier in this move.
     EXPECT_EQ(UniqueLine("u.txt", "u.txt") + DeletedLine("twin.txt", "u.txt") +
                   "Moved source file \"o.txt\" to destination folder, overwriting different existing file \"o.txt\".\r\n",

@@ -79,12 +79,13 @@ TEST_F(PlaceFolderTest, ClashWithAFileAsksWithEveryText) {
     ASSERT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
     EXPECT_EQ(DecisionKind::FldrnameFnameClash, p.m_nKind);
-    EXPECT_EQ((std::vector<std::string>{"Can't move subfolder \"Docs\" to the destination folder because a file "
-                                        "named \"Docs\" already exists there.",
-                                        "Rename &file", "Rename the file in the destination folder to \"Docs (2)\".",
-                                        "Rename fol&der", "Rename the subfolder to \"Docs (2)\".",
-                                        "Leave source folder \"Docs\" alone."}),
-              TextsOf(p));
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "Can't move subfolder \"Docs\" to the destination folder because a file "
+            "named \"Docs\" already exists there.",
+            "Rename &file", "Rename the file in the destination folder to \"Docs (2)\".", "Rename fol&der",
+            "Rename the subfolder to \"Docs (2)\".", "Leave source folder \"Docs\" alone."}),
+        TextsOf(p));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
     EXPECT_EQ("Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
               m_log);
@@ -170,12 +171,9 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
         const char* m_szFileAt;  // destination file afterwards (clash cases)
     };
     const Case cases[] = {
-        {"renaming the destination file", Op::Rename, 230, "rename", "dst/Docs", "dst/Docs (2)",
-         "dst/Docs"},
-        {"moving after the file was renamed", Op::Move, 230, "move", "src/Docs", "dst/Docs",
-         "dst/Docs (2)"},
-        {"moving under the free name", Op::Move, 231, "move", "src/Docs", "dst/Docs (2)",
-         "dst/Docs"},
+        {"renaming the destination file", Op::Rename, 230, "rename", "dst/Docs", "dst/Docs (2)", "dst/Docs"},
+        {"moving after the file was renamed", Op::Move, 230, "move", "src/Docs", "dst/Docs", "dst/Docs (2)"},
+        {"moving under the free name", Op::Move, 231, "move", "src/Docs", "dst/Docs (2)", "dst/Docs"},
         {"moving with no clash", Op::Move, 0, "move", "src/Docs/", "dst/Docs/", nullptr},
     };
     for (const Case& c : cases) {
@@ -229,7 +227,8 @@ TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
     ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
     m_fs.FailNth(Op::MoveFolderAcrossVolumes, 1);
     EXPECT_EQ(kResultFail, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
-    const std::string error = "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other->Path("Photos") + "\"";
+    const std::string error =
+        "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other->Path("Photos") + "\"";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n", m_log);
     EXPECT_EQ("photo a", ReadFile(Src("Photos/a.jpg")));
