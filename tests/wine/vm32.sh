@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Test harness, in progress: a small Debian virtual machine for the 32-bit Windows tests, on
+# machines whose kernel does not run 32-bit programs (some virtual machines boot with
+# ia32_emulation off). Its stock kernel runs the 32-bit Wine loader; qemu emulates the whole
+# machine in software. Not yet part of the test run: Wine's own 32-bit programs run in it, but
+# the 32-bit test programs stop at their entry with an access violation, not yet understood.
+# (qemu's user-mode emulation of the 32-bit loader alone was tried first: under it Wine's
+# per-thread state breaks, and the programs crash or hang at random points.)
+#
+#   vm32.sh --root DIR make                   build the machine's disk once (a few minutes)
+#   vm32.sh --root DIR run --share PATH... -- COMMAND...
+#                                             boot it, run COMMAND in the current folder with
+#                                             each PATH shared at the same place, power off;
+#                                             exits with COMMAND's exit status
+#
+# Needs qemu-system-x86, debootstrap and e2fsprogs (mkfs.ext4 -d). One run per DIR at a time
+# (a lock); every boot starts afresh from the tree that make built.
+set -euo pipefail
+
+root=""
+if [ "${1:-}" = "--root" ]; then root="$2"; shift 2; fi
+[ -n "$root" ] || { echo "vm32.sh: --root DIR is required" >&2; exit 2; }
+cmd="${1:-}"; shift || true
+mkdir -p "$root"
+root="$(cd "$root" && pwd)"
+rootfs="$root/rootfs"
+disk="$root/disk.img"
+ready="$root/.ready-1"
+
+# The guest's packages: those the Windows tests need from install-deps.sh, without the compilers.
+guest_packages=(linux-image-amd64 kmod udev procps util-linux
+                wine wine32:i386 wine64 fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386
+                libxcursor1:i386 libxcomposite1:i386 libxinerama1:i386 xvfb xauth x11-utils)
+
+make_disk() {
+    [ -f "$ready" ] && return 0
+    # What an interrupted make left mounted is let go first; the removal never crosses into a
+    # mount (the host's /dev is bound in while packages install).
+    umount "$rootfs/dev" "$rootfs/proc" 2>/dev/null || true
+    rm -rf --one-file-system "$rootfs" "$disk"
+    debootstrap --variant=minbase bookworm "$rootfs" http://deb.debian.org/debian >"$root/debootstrap.log" 2>&1 ||
+        { echo "vm32.sh: debootstrap failed, see $root/debootstrap.log" >&2; return 1; }
+    cp /etc/resolv.conf "$rootfs/etc/resolv.conf"
+    mount -t proc proc "$rootfs/proc"
+    mount --bind /dev "$rootfs/dev"
+    local rc=0
+    chroot "$rootfs" sh -c "dpkg --add-architecture i386 && apt-get update -q &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends ${guest_packages[*]} &&
+        apt-get clean" >"$root/packages.log" 2>&1 || rc=$?
+    umount "$rootfs/dev" "$rootfs/proc"
+    [ "$rc" -eq 0 ] || { echo "vm32.sh: installing the guest's packages failed, see $root/packages.log" >&2; return 1; }
+    install -m 755 "$(dirname "$0")/vm32-init.sh" "$rootfs/tandemere-init"
+    # Old initrds left beside the new one by the kernel's package would only waste disk.
+    rm -f "$rootfs"/boot/*.dpkg-bak "$rootfs"/boot/*.new
+    touch "$ready"
+}
+
+# The disk is made afresh from the folder tree on every boot: quick (seconds), and no run sees
+# what an earlier one left behind.
+boot() {
+    local job="$1"
+    local kernel initrd
+    kernel="$(ls "$rootfs"/boot/vmlinuz-* | tail -n 1)"
+    initrd="$(ls "$rootfs"/boot/initrd.img-* | tail -n 1)"
+    mkfs.ext4 -q -F -d "$rootfs" "$disk" 4G
+    local shares=(-virtfs "local,path=$job,mount_tag=job,security_model=none,id=job")
+    local i=0 path
+    while read -r path; do
+        shares+=(-virtfs "local,path=$path,mount_tag=share$i,security_model=none,id=share$i")
+        i=$((i + 1))
+    done <"$job/shares"
+    # The guest's console is this process's output; the firmware's screen codes before the
+    # init's first line are dropped.
+    # A processor model without SMAP: with it, this qemu faults Wine's 64-bit return to user
+    # mode (iretq) inside the guest's kernel.
+    qemu-system-x86_64 -m 4G -smp 2 -cpu "${TANDEMERE_VM_CPU:-Nehalem}" -nographic -no-reboot \
+        -kernel "$kernel" -initrd "$initrd" \
+        -append "root=/dev/vda rw console=ttyS0 quiet panic=-1 init=/tandemere-init" \
+        -drive "file=$disk,if=virtio,format=raw" -nic none "${shares[@]}" </dev/null 2>&1 |
+        tee "$job/console.log" |
+        sed -u -n -e 's/^.*== vm: up/== vm: up/' -e '/^== vm: up/,$p' | tr -d '\r'
+}
+
+run() {
+    local shares=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        [ "$1" = "--share" ] || { echo "vm32.sh: run --share PATH... -- COMMAND..." >&2; return 2; }
+        shares+=("$(cd "$2" && pwd)"); shift 2
+    done
+    [ "${1:-}" = "--" ] && [ $# -ge 2 ] || { echo "vm32.sh: run needs -- COMMAND" >&2; return 2; }
+    shift
+    [ -f "$ready" ] || { echo "vm32.sh: no machine in $root yet (make first)" >&2; return 1; }
+
+    exec 9>"$root/lock"
+    flock 9
+    local job="$root/job"
+    rm -rf "$job"
+    mkdir -p "$job"
+    printf '%s\n' "${shares[@]}" >"$job/shares"
+    {
+        printf 'cd %q\n' "$PWD"
+        printf 'exec'
+        printf ' %q' "$@"
+        printf '\n'
+    } >"$job/command"
+    boot "$job" 9>&-
+    [ -f "$job/status" ] || { echo "vm32.sh: the machine stopped before the command ended" >&2; return 1; }
+    return "$(cat "$job/status")"
+}
+
+case "$cmd" in
+    make) make_disk ;;
+    run) run "$@" ;;
+    *) echo "usage: vm32.sh --root DIR make | run --share PATH... -- COMMAND..." >&2; exit 2 ;;
+esac
