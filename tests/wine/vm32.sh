@@ -2,12 +2,13 @@
 # Test harness, in progress: a small Debian virtual machine for the 32-bit Windows tests, on
 # machines whose kernel does not run 32-bit programs (some virtual machines boot with
 # ia32_emulation off). Its stock kernel runs the 32-bit Wine loader; qemu emulates the whole
-# machine in software. Not yet part of the test run: Wine's own 32-bit programs run in it, but
-# the 32-bit test programs stop at their entry with an access violation, not yet understood.
+# machine in software. Not yet part of the test run. Wine cannot run a program image that lies
+# on the 9p share (it stops at its entry with an access violation): the programs must be copied
+# to the machine's own disk before they run.
 # (qemu's user-mode emulation of the 32-bit loader alone was tried first: under it Wine's
 # per-thread state breaks, and the programs crash or hang at random points.)
 #
-#   vm32.sh --root DIR make                   build the machine's disk once (a few minutes)
+#   vm32.sh --root DIR make                   build the machine's tree once (about 10 minutes)
 #   vm32.sh --root DIR run --share PATH... -- COMMAND...
 #                                             boot it, run COMMAND in the current folder with
 #                                             each PATH shared at the same place, power off;
