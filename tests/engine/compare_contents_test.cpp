@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,21 +9,6 @@
 
 namespace tandemere::testing::files {
 namespace {
-
-// A sparse file of `size` bytes whose last byte is `last` (the rest reads as zeros).
-bool WriteSparse(const std::string& path, std::uint64_t size, char last) {
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-    }
-    std::error_code error;
-    std::filesystem::resize_file(path, size, error);
-    if (error) return false;
-    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
-    out.seekp(static_cast<std::streamoff>(size - 1));
-    out.put(last);
-    return static_cast<bool>(out);
-}
 
 int CountOf(const std::vector<std::string>& list, const std::string& item) {
     return static_cast<int>(std::count(list.begin(), list.end(), item));
@@ -117,9 +99,9 @@ TEST_F(FileMoves, ACandidateThatChangedSizeIsNotTheSame) {
 
 TEST_F(FileMoves, LargeSourcesAreStreamedAndADifferenceInTheLastBlockCounts) {
     const std::uint64_t size = engine::kSourceInMemoryLimit + 3 * 1024 * 1024 + 17;
-    ASSERT_TRUE(WriteSparse(Src("big.img"), size, 'a'));
-    ASSERT_TRUE(WriteSparse(Dst("big.img"), size, 'b'));
-    ASSERT_TRUE(WriteSparse(Dst("copy.img"), size, 'a'));
+    ASSERT_TRUE(WriteSparseFile(Src("big.img"), size, 'a'));
+    ASSERT_TRUE(WriteSparseFile(Dst("big.img"), size, 'b'));
+    ASSERT_TRUE(WriteSparseFile(Dst("copy.img"), size, 'a'));
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     EXPECT_EQ(engine::kResultOk, Run({Src("big.img")}));
     EXPECT_EQ(DeletedLine("big.img", "copy.img"), m_log);
@@ -130,9 +112,9 @@ TEST_F(FileMoves, LargeSourcesAreStreamedAndADifferenceInTheLastBlockCounts) {
 TEST_F(FileMoves, FilesOfFourGibibytesOrMoreAreReportedOnlyUnderTheSameName) {
     const std::uint64_t big = engine::kFourGiB + 5;
     ASSERT_TRUE(WriteFile(Src("a.txt"), "small"));
-    ASSERT_TRUE(WriteSparse(Dst("a.txt"), big, 'z'));
+    ASSERT_TRUE(WriteSparseFile(Dst("a.txt"), big, 'z'));
     ASSERT_TRUE(WriteFile(Src("b.txt"), "other"));
-    ASSERT_TRUE(WriteSparse(Dst("huge.bin"), big, 'z'));
+    ASSERT_TRUE(WriteSparseFile(Dst("huge.bin"), big, 'z'));
     m_bCheckInvariant = false;  // it would read the 4 GiB file
     EXPECT_EQ(engine::kResultOk, Run({Src("a.txt"), Src("b.txt")}));
     const std::string error = "ERROR: Destination file \"" + Dst("a.txt") + "\" is too large";
@@ -143,7 +125,7 @@ TEST_F(FileMoves, FilesOfFourGibibytesOrMoreAreReportedOnlyUnderTheSameName) {
 }
 
 TEST_F(FileMoves, ASourceOfFourGibibytesIsReportedAndTheMoveGoesOn) {
-    ASSERT_TRUE(WriteSparse(Src("huge.bin"), engine::kFourGiB, 'q'));
+    ASSERT_TRUE(WriteSparseFile(Src("huge.bin"), engine::kFourGiB, 'q'));
     ASSERT_TRUE(WriteFile(Src("next.txt"), "next"));
     m_bCheckInvariant = false;  // it would read the 4 GiB file
     EXPECT_EQ(engine::kResultOk, Run({Src("huge.bin"), Src("next.txt")}));

@@ -215,6 +215,34 @@ std::string ReadFile(const std::string& path) {
     return *bytes;
 }
 
+bool WriteSparseFile(const std::string& path, std::uint64_t size, char last) {
+#ifdef _WIN32
+    // The 32-bit runtime's streams cannot seek past 2 GiB.
+    const std::string failure = win32::WriteSparseFile(path, size, last);
+    if (!failure.empty()) ADD_FAILURE() << failure;
+    return failure.empty();
+#endif
+    {
+        std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
+        if (!out) {
+            ADD_FAILURE() << "could not create " << path;
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::resize_file(PathFromUtf8(path), size, error);
+    if (error) return Fail("resize_file", path, error);
+    std::fstream out(PathFromUtf8(path), std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(size - 1));
+    out.put(last);
+    out.close();
+    if (!out) {
+        ADD_FAILURE() << "could not write the last byte of " << path;
+        return false;
+    }
+    return true;
+}
+
 bool MakeFolders(const std::string& path) {
     std::error_code error;
     fs::create_directories(PathFromUtf8(path), error);

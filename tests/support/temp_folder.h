@@ -67,6 +67,9 @@ std::optional<std::uint64_t> LastWriteTime(const std::string& path);
 std::optional<std::string> TryReadFile(const std::string& path);
 // A file's bytes; an empty text plus a test failure when it cannot be read.
 std::string ReadFile(const std::string& path);
+// A sparse file of `size` bytes (at least 1) whose last byte is `last` and the rest zeros; sizes
+// past 4 GiB take no disk space where the file system has holes.
+bool WriteSparseFile(const std::string& path, std::uint64_t size, char last);
 // Creates a folder and its missing parents.
 bool MakeFolders(const std::string& path);
 // Creates a symbolic link at `link` whose target text is `target` (the target need not exist).

@@ -113,6 +113,21 @@ std::string SetLastWriteTicks(const std::string& path, std::uint64_t ticks) {
     return {};
 }
 
+std::string WriteSparseFile(const std::string& path, std::uint64_t size, char last) {
+    UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return Failure("CreateFileW", path);
+    // Where the volume cannot mark it sparse, the zeros are simply written out.
+    DWORD returned = 0;
+    ::DeviceIoControl(file.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(size - 1);
+    if (!::SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN)) return Failure("SetFilePointerEx", path);
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), &last, 1, &written, nullptr) || written != 1) return Failure("WriteFile", path);
+    return {};
+}
+
 std::optional<std::uint64_t> LastWriteTicks(const std::string& path) {
     UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

@@ -13,6 +13,7 @@ namespace tandemere::testing::win32 {
 
 // Each returns an empty text on success, or what failed.
 std::string SetLastWriteTicks(const std::string& path, std::uint64_t ticks);
+std::string WriteSparseFile(const std::string& path, std::uint64_t size, char last);
 std::string MakeSymbolicLink(const std::string& target, const std::string& link);
 std::string RemoveTree(const std::string& root);
 

@@ -4,8 +4,7 @@
 #   wine-env.sh --root DIR setup            make (once) and start everything; idempotent
 #   wine-env.sh --root DIR run PROGRAM ...  run a Windows program in it (the CMake cross-compiling emulator)
 #   wine-env.sh --root DIR teardown         stop the wineserver and the display
-#   wine-env.sh --root DIR can-run-32       exit 0 when this machine can run 32-bit Windows programs
-#   wine-env.sh --root DIR 32bit-mode       prints how: native, emulated (qemu through binfmt_misc) or none
+#   wine-env.sh --root DIR 32bit-mode       prints whether this kernel runs the 32-bit loader: native or none
 #
 # Every wine process gets the same environment (own WINEPREFIX, DISPLAY, no debug output, no
 # Mono/Gecko prompts): a process started without DISPLAY would leave the session unable to show
@@ -124,11 +123,6 @@ setup() {
     unlock
 }
 
-can_run_32() {
-    # The 32-bit loader runs only where the kernel runs 32-bit programs.
-    [ -x "$wine32" ] && "$wine32" --version </dev/null >/dev/null 2>&1
-}
-
 case "$cmd" in
     setup)
         setup
@@ -154,17 +148,18 @@ case "$cmd" in
         rm -rf "$shm"
         unlock
         ;;
-    can-run-32)
-        can_run_32
-        ;;
     32bit-mode)
-        if ! can_run_32; then echo none
-        elif grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then echo emulated
-        else echo native
+        # The 32-bit loader runs only where the kernel runs 32-bit programs; qemu's user-mode
+        # emulation, where registered, does not count (Wine's per-thread state breaks under it).
+        if [ -x "$wine32" ] && ! grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 &&
+           "$wine32" --version </dev/null >/dev/null 2>&1; then
+            echo native
+        else
+            echo none
         fi
         ;;
     *)
-        echo "usage: wine-env.sh --root DIR setup|run PROGRAM...|teardown|can-run-32|32bit-mode" >&2
+        echo "usage: wine-env.sh --root DIR setup|run PROGRAM...|teardown|32bit-mode" >&2
         exit 2
         ;;
 esac
