@@ -6,7 +6,7 @@
 # per-thread state breaks, and the programs crash or hang at random points.)
 #
 #   vm32.sh --root DIR make                   build the machine's tree and its Wine prefix once
-#                                             (about 15 minutes)
+#                                             (7 to 15 minutes)
 #   vm32.sh --root DIR run --share PATH... -- COMMAND...
 #                                             boot it, run COMMAND in the current folder with
 #                                             each PATH shared at the same place, power off;
