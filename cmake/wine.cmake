@@ -13,7 +13,8 @@ set(TANDEMERE_WINE_CMAKE_INCLUDED TRUE)
 set(TANDEMERE_WINE_ENV ${PROJECT_SOURCE_DIR}/tests/wine/wine-env.sh)
 set(TANDEMERE_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 set(TANDEMERE_VM32 ${PROJECT_SOURCE_DIR}/tests/wine/vm32.sh)
-# The test machine's tree (about 3 GB, 10 minutes to make) outlives build folders and clones.
+# The test machine's tree (about 8 GB with its disk image, 7 to 15 minutes to make) outlives
+# build folders and clones.
 if(DEFINED ENV{TANDEMERE_VM32_ROOT})
   set(TANDEMERE_VM32_ROOT $ENV{TANDEMERE_VM32_ROOT})
 elseif(DEFINED ENV{XDG_CACHE_HOME})
