@@ -12,7 +12,7 @@ set -euo pipefail
 
 native=(g++ cmake ninja-build make libgtest-dev libgmock-dev googletest libcli11-dev pkg-config)
 windows=(wine wine64 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-         binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 xvfb xauth imagemagick x11-utils msitools)
+         binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 xvfb xauth imagemagick x11-utils msitools wixl)
 # The host's 32-bit Wine, only where this kernel runs 32-bit programs.
 windows_i386=(wine32:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
               libxcomposite1:i386 libxinerama1:i386)
