@@ -87,6 +87,8 @@ endfunction()
 # the tests themselves.
 function(gtest_discover_tests target)
   _tandemere_wine_fixture()
+  # Tells wine-env.sh that the program's own code started (see start_marker.cpp).
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/wine/start_marker.cpp)
   # The first discovery of a run may make the prefix (minutes on a loaded machine).
   cmake_parse_arguments(arg "" "DISCOVERY_TIMEOUT" "PROPERTIES" ${ARGN})
   if(TANDEMERE_WINE_MODE STREQUAL "none")
