@@ -53,6 +53,7 @@ missing_of() {
 # in $failed_indexes), not the end. Once per run.
 failed_indexes=""
 indexes_updated=""
+added_i386=""
 update_indexes() {
   [ -z "$indexes_updated" ] || return 0
   indexes_updated=yes
@@ -79,8 +80,11 @@ try_install() {
   mapfile -t missing < <(missing_of "$@")
   [ "${#missing[@]}" -gt 0 ] || return 0
   if printf '%s\n' "${missing[@]}" | grep -q ':i386'; then
-    dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-    indexes_updated=""  # the new architecture's indexes
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      $sudo dpkg --add-architecture i386
+      added_i386=yes
+      indexes_updated=""  # the new architecture's indexes
+    fi
   fi
   update_indexes
   local out rc=0
@@ -135,6 +139,9 @@ if kernel_runs_32bit; then
   # missing that may be impossible, and the test machine, whose packages come from the main suite
   # alone, still runs the 32-bit tests.
   try_install "${windows_i386[@]}" && exit 0
+  # Nothing i386 came in: the architecture goes again, so the machine's own updates do not keep
+  # fetching (and failing on) its indexes.
+  [ -z "$added_i386" ] || $sudo dpkg --remove-architecture i386 || true
   echo "install-deps.sh: WARNING: the host's 32-bit Wine cannot be installed; the 32-bit tests will" \
        "run in the test machine (tests/wine/vm32.sh) instead." >&2
 fi
