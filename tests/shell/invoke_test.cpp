@@ -68,6 +68,8 @@ struct CMoveDriver {
     bool m_bProgressShown = false;
 };
 
+const CLSID kClsidValue = {0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
+
 void NoAnswer(HWND dialog) { ADD_FAILURE() << "unexpected window: " << ::testing::PrintToString(StaticText(dialog)); }
 
 class InvokeTest : public ::testing::Test {
@@ -173,9 +175,7 @@ TEST_F(InvokeTest, AnyVerbButCommandOffsetZeroIsRefusedAndNothingHappens) {
     ASSERT_TRUE(WriteFile(m_tmp.Path("src/a.txt"), "a") && testing::MakeFolders(m_tmp.Path("dst")));
     CLoadedDll dll;
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(dll.GetClassObject(CLSID{0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}},
-                                 IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-              S_OK);
+    ASSERT_EQ(dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     IContextMenu* menu = nullptr;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
     factory->Release();
@@ -225,6 +225,45 @@ TEST_F(InvokeTest, ItemsFromSeveralFoldersWithLongAndWideNamesArriveWholeAndOnce
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/a.txt")), "a");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/" + wide)), "wide");
     Regsvr32(L"/u");
+}
+
+TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
+    CLoadedDll dll;
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+    factory->Release();
+    const HMENU drop = MakeMenu({L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"", L"Cancel"});
+    ASSERT_EQ(menu->QueryContextMenu(drop, 0, 0x7100, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
+
+    // The menu as the file manager shows it after a right-button drop, read back from its window.
+    std::vector<std::wstring> shown;
+    std::thread watcher([&] {
+        HWND popup = nullptr;
+        for (int i = 0; i < 300 && !popup; ++i) {
+            popup = ::FindWindowW(L"#32768", nullptr);
+            if (popup && !::IsWindowVisible(popup)) popup = nullptr;
+            if (!popup) ::Sleep(20);
+        }
+        if (!popup) {
+            ADD_FAILURE() << "no menu window";
+            ::PostMessageW(m_owner.Hwnd(), WM_CANCELMODE, 0, 0);
+            return;
+        }
+        uitest::Settle(popup);
+        shown = MenuTexts(reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0)));
+        uitest::SaveScreenshot(::GetDesktopWindow(), "drop_menu");
+        ::PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::SetForegroundWindow(m_owner.Hwnd());
+    const RECT owner = uitest::WindowRect(m_owner.Hwnd());
+    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, owner.left + 120, owner.top + 90, 0, m_owner.Hwnd(), nullptr);
+    watcher.join();
+    ::DestroyMenu(drop);
+    menu->Release();
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"",
+                                                 L"&Tandemere", L"Cancel"}));
 }
 
 }  // namespace
