@@ -34,16 +34,19 @@ const std::wstring& InstalledDll() {
 }
 
 DWORD Regsvr32(const std::wstring& arguments) {
-    std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + InstalledDll() + L"\"";
+    return RunProgram(L"regsvr32.exe /s " + arguments + L" \"" + InstalledDll() + L"\"");
+}
+
+DWORD RunProgram(std::wstring command) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ADD_FAILURE() << "regsvr32 did not start: " << ::GetLastError();
+        ADD_FAILURE() << "the program did not start: " << ::GetLastError();
         return ~DWORD{0};
     }
     DWORD code = ~DWORD{0};
-    if (::WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
+    if (::WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return code;

@@ -21,6 +21,9 @@ inline constexpr const wchar_t* kHandlerParents[] = {L"Directory", L"Folder", L"
 // not load under Wine), as an installation would place it. The same path for the whole process.
 const std::wstring& InstalledDll();
 
+// Runs a program with its command line and waits for it; returns its exit code.
+DWORD RunProgram(std::wstring commandLine);
+
 // Runs Wine's regsvr32 (of this process's architecture) with `arguments` and the DLL, silently;
 // returns its exit code (0 on success).
 DWORD Regsvr32(const std::wstring& arguments);
