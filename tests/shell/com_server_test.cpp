@@ -168,8 +168,7 @@ TEST_F(ComServerTest, QueryContextMenuPutsTheItemBeforeTheFirstGreaterTextElseBe
         std::size_t m_nPosition;  // where the item lands
     };
     const Case cases[] = {
-        {"the drop menu: before its last item, after the separator",
-         {L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"", L"Cancel"}, 4},
+        {"the drop menu: before its last item, after the separator", kDropMenu, 4},
         {"one leading ampersand is skipped", {L"&Move Here", L"&Zip Here", L"Cancel"}, 1},
         {"a second one is compared", {L"&&Zip", L"Cancel"}, 1},
         {"an ampersand inside is compared", {L"T&b", L"Tb", L"Cancel"}, 1},

@@ -68,8 +68,6 @@ struct CMoveDriver {
     bool m_bProgressShown = false;
 };
 
-const CLSID kClsidValue = {0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
-
 void NoAnswer(HWND dialog) { ADD_FAILURE() << "unexpected window: " << ::testing::PrintToString(StaticText(dialog)); }
 
 class InvokeTest : public ::testing::Test {
@@ -100,6 +98,17 @@ protected:
         return menu;
     }
 
+    // The extension made through the DLL's own exports, without registration.
+    IContextMenu* CreateThroughExports() {
+        IClassFactory* factory = nullptr;
+        IContextMenu* menu = nullptr;
+        if (m_dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK) {
+            EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+            factory->Release();
+        }
+        return menu;
+    }
+
     HRESULT Initialize(IContextMenu* menu, const std::string& target, IDataObject* data) {
         IShellExtInit* init = nullptr;
         EXPECT_EQ(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
@@ -109,6 +118,7 @@ protected:
         return result;
     }
 
+    CLoadedDll m_dll;
     TempFolder m_tmp;
     uitest::COwnerWindow m_owner{100, 100, 500, 400};
     CMoveDriver m_driver;
@@ -124,7 +134,7 @@ TEST_F(InvokeTest, TheChosenItemMovesTheDraggedItemsAndAsksWhereItMust) {
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
     data->Release();
 
-    const HMENU drop = MakeMenu({L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"", L"Cancel"});
+    const HMENU drop = MakeMenu(kDropMenu);
     const UINT first = 0x7100;
     ASSERT_EQ(menu->QueryContextMenu(drop, 0, first, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
     const UINT chosen = MenuId(drop, 4);
@@ -173,12 +183,8 @@ TEST_F(InvokeTest, CancelInAPromptStopsTheMoveWithEFail) {
 
 TEST_F(InvokeTest, AnyVerbButCommandOffsetZeroIsRefusedAndNothingHappens) {
     ASSERT_TRUE(WriteFile(m_tmp.Path("src/a.txt"), "a") && testing::MakeFolders(m_tmp.Path("dst")));
-    CLoadedDll dll;
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-    IContextMenu* menu = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
-    factory->Release();
+    IContextMenu* menu = CreateThroughExports();
+    ASSERT_NE(menu, nullptr);
     IDataObject* data = DropDataObject({m_tmp.Path("src/a.txt")});
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
     data->Release();
@@ -228,13 +234,9 @@ TEST_F(InvokeTest, ItemsFromSeveralFoldersWithLongAndWideNamesArriveWholeAndOnce
 }
 
 TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
-    CLoadedDll dll;
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-    IContextMenu* menu = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
-    factory->Release();
-    const HMENU drop = MakeMenu({L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"", L"Cancel"});
+    IContextMenu* menu = CreateThroughExports();
+    ASSERT_NE(menu, nullptr);
+    const HMENU drop = MakeMenu(kDropMenu);
     ASSERT_EQ(menu->QueryContextMenu(drop, 0, 0x7100, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
 
     // The menu as the file manager shows it after a right-button drop, read back from its window.
@@ -262,8 +264,9 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
     watcher.join();
     ::DestroyMenu(drop);
     menu->Release();
-    EXPECT_EQ(shown, (std::vector<std::wstring>{L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"",
-                                                 L"&Tandemere", L"Cancel"}));
+    std::vector<std::wstring> expected = kDropMenu;
+    expected.insert(expected.end() - 1, L"&Tandemere");
+    EXPECT_EQ(shown, expected);
 }
 
 }  // namespace

@@ -16,6 +16,10 @@ inline constexpr const wchar_t* kClsid = L"{CAE668DE-3232-4011-B916-7293AA34BF43
 inline constexpr const wchar_t* kApprovedKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 inline constexpr const wchar_t* kHandlerParents[] = {L"Directory", L"Folder", L"Drive"};
+inline const CLSID kClsidValue = {0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
+// The menu the file manager builds for a right-button drop ("" is its separator).
+inline const std::vector<std::wstring> kDropMenu = {L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"",
+                                                    L"Cancel"};
 
 // The built DLL copied into a folder of the prefix's own disk (a program image on a 9p share does
 // not load under Wine), as an installation would place it. The same path for the whole process.
