@@ -12,19 +12,28 @@ LONG volatile g_nLocks = 0;
 HMODULE ModuleHandle() {
     if (!g_hModule) {
         HMODULE module = nullptr;
-        if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 reinterpret_cast<LPCWSTR>(&ModuleHandle), &module))
+        if (::GetModuleHandleExW(
+                GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                reinterpret_cast<LPCWSTR>(&ModuleHandle), &module))
             g_hModule = module;
     }
     return g_hModule;
 }
 
-void SetModuleHandle(HMODULE module) { g_hModule = module; }
+void SetModuleHandle(HMODULE module) {
+    g_hModule = module;
+}
 
-void LockModule() { ::InterlockedIncrement(&g_nLocks); }
+void LockModule() {
+    ::InterlockedIncrement(&g_nLocks);
+}
 
-void UnlockModule() { ::InterlockedDecrement(&g_nLocks); }
+void UnlockModule() {
+    ::InterlockedDecrement(&g_nLocks);
+}
 
-LONG ModuleLockCount() { return ::InterlockedCompareExchange(&g_nLocks, 0, 0); }
+LONG ModuleLockCount() {
+    return ::InterlockedCompareExchange(&g_nLocks, 0, 0);
+}
 
 }  // namespace tandemere::shell

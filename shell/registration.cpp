@@ -15,8 +15,9 @@ constexpr const wchar_t* kHandlerValue = L"%CLSID%";
 
 // Parents before children: the backward walk removes children first.
 const RegistryRow kRows[] = {
-    {RowKind::Approval, Hive::Software, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
-     nullptr, L"%CLSID%", L"Tandemere Shell Extension", false},
+    {RowKind::Approval, Hive::Software,
+     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", nullptr, L"%CLSID%",
+     L"Tandemere Shell Extension", false},
     {RowKind::RemovedWhenEmpty, Hive::Software, L"Software\\Ravelstock", nullptr, nullptr, nullptr, true},
     {RowKind::Removed, Hive::Software, L"Software\\Ravelstock\\Tandemere", nullptr, nullptr, nullptr, true},
     {RowKind::Kept, Hive::Classes, L"CLSID", nullptr, nullptr, nullptr, false},
@@ -26,8 +27,8 @@ const RegistryRow kRows[] = {
     {RowKind::Kept, Hive::Classes, L"Directory", nullptr, nullptr, nullptr, false},
     {RowKind::Kept, Hive::Classes, L"Directory\\shellex", nullptr, nullptr, nullptr, false},
     {RowKind::Kept, Hive::Classes, L"Directory\\shellex\\DragDropHandlers", nullptr, nullptr, nullptr, false},
-    {RowKind::Replaced, Hive::Classes, L"Directory\\shellex\\DragDropHandlers\\TandemereShlExt", kHandlerValue,
-     nullptr, nullptr, true},
+    {RowKind::Replaced, Hive::Classes, L"Directory\\shellex\\DragDropHandlers\\TandemereShlExt",
+     kHandlerValue, nullptr, nullptr, true},
     {RowKind::Kept, Hive::Classes, L"Folder", nullptr, nullptr, nullptr, false},
     {RowKind::Kept, Hive::Classes, L"Folder\\shellex", nullptr, nullptr, nullptr, false},
     {RowKind::Kept, Hive::Classes, L"Folder\\shellex\\DragDropHandlers", nullptr, nullptr, nullptr, false},
@@ -36,8 +37,8 @@ const RegistryRow kRows[] = {
     {RowKind::Kept, Hive::Classes, L"Drive", nullptr, nullptr, nullptr, false},
     {RowKind::Kept, Hive::Classes, L"Drive\\shellex", nullptr, nullptr, nullptr, false},
     {RowKind::Kept, Hive::Classes, L"Drive\\shellex\\DragDropHandlers", nullptr, nullptr, nullptr, false},
-    {RowKind::Replaced, Hive::Classes, L"Drive\\shellex\\DragDropHandlers\\TandemereShlExt", kHandlerValue, nullptr,
-     nullptr, true},
+    {RowKind::Replaced, Hive::Classes, L"Drive\\shellex\\DragDropHandlers\\TandemereShlExt", kHandlerValue,
+     nullptr, nullptr, true},
 };
 
 // The settings key lies in the 32-bit view for both builds (see the settings store).
@@ -47,7 +48,8 @@ std::wstring Expand(const wchar_t* text, const std::wstring& clsid, const std::w
     std::wstring result = text ? text : L"";
     for (const auto& [mark, value] : {std::pair<std::wstring, const std::wstring&>{L"%CLSID%", clsid},
                                       std::pair<std::wstring, const std::wstring&>{L"%MODULE%", module}}) {
-        for (std::size_t at = result.find(mark); at != std::wstring::npos; at = result.find(mark, at + value.size()))
+        for (std::size_t at = result.find(mark); at != std::wstring::npos;
+             at = result.find(mark, at + value.size()))
             result.replace(at, mark.size(), value);
     }
     return result;
@@ -58,9 +60,13 @@ std::wstring PathOf(const RegistryRow& row, const RegistryRoots& roots, const st
            Expand(row.m_pszKey, clsid, std::wstring());
 }
 
-HRESULT FromStatus(LSTATUS status) { return HRESULT_FROM_WIN32(static_cast<DWORD>(status)); }
+HRESULT FromStatus(LSTATUS status) {
+    return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+}
 
-bool Gone(LSTATUS status) { return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND; }
+bool Gone(LSTATUS status) {
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
 
 class CSystemRegistry final : public IRegistry {
 public:
@@ -68,16 +74,20 @@ public:
         return ::RegOpenKeyExW(root, path.c_str(), 0, access, key.Put());
     }
     LSTATUS CreateKey(HKEY root, const std::wstring& path, REGSAM access, win32::UniqueRegKey& key) override {
-        return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.Put(),
-                                 nullptr);
+        return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 key.Put(), nullptr);
     }
     LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& data) override {
         // REG_SZ with its terminating NUL.
         return ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
-    LSTATUS DeleteValue(HKEY key, const std::wstring& name) override { return ::RegDeleteValueW(key, name.c_str()); }
-    LSTATUS DeleteTree(HKEY root, const std::wstring& path) override { return ::RegDeleteTreeW(root, path.c_str()); }
+    LSTATUS DeleteValue(HKEY key, const std::wstring& name) override {
+        return ::RegDeleteValueW(key, name.c_str());
+    }
+    LSTATUS DeleteTree(HKEY root, const std::wstring& path) override {
+        return ::RegDeleteTreeW(root, path.c_str());
+    }
     LSTATUS DeleteKey(HKEY root, const std::wstring& path, REGSAM view) override {
         return ::RegDeleteKeyExW(root, path.c_str(), view, 0);
     }
@@ -128,10 +138,11 @@ HRESULT RegisterRows(IRegistry& registry, const RegistryRoots& roots, const std:
                 // may not exist yet.
                 win32::UniqueRegKey key;
                 const LSTATUS opened = roots.m_bMachine ? registry.OpenKey(root, path, KEY_SET_VALUE, key)
-                                                         : registry.CreateKey(root, path, KEY_SET_VALUE, key);
+                                                        : registry.CreateKey(root, path, KEY_SET_VALUE, key);
                 if (opened != ERROR_SUCCESS) return E_ACCESSDENIED;
                 const std::wstring name = Expand(row.m_pszValueName, clsid, module);
-                if (registry.SetString(key.Get(), name.c_str(), Expand(row.m_pszValue, clsid, module)) != ERROR_SUCCESS)
+                if (registry.SetString(key.Get(), name.c_str(), Expand(row.m_pszValue, clsid, module)) !=
+                    ERROR_SUCCESS)
                     return E_ACCESSDENIED;
                 break;
             }

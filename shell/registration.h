@@ -57,7 +57,8 @@ class IRegistry {
 public:
     virtual ~IRegistry() = default;
     virtual LSTATUS OpenKey(HKEY root, const std::wstring& path, REGSAM access, win32::UniqueRegKey& key) = 0;
-    virtual LSTATUS CreateKey(HKEY root, const std::wstring& path, REGSAM access, win32::UniqueRegKey& key) = 0;
+    virtual LSTATUS CreateKey(HKEY root, const std::wstring& path, REGSAM access,
+                              win32::UniqueRegKey& key) = 0;
     virtual LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& data) = 0;
     virtual LSTATUS DeleteValue(HKEY key, const std::wstring& name) = 0;
     // The key and everything below it.

@@ -9,11 +9,16 @@
 
 namespace tandemere::shell {
 
-const CLSID CLSID_TandemereShlExt = {0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
+const CLSID CLSID_TandemereShlExt = {
+    0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
 
-HRESULT ResultOfMove(engine::MoveOutcome outcome) { return outcome == engine::MoveFinished ? S_OK : E_FAIL; }
+HRESULT ResultOfMove(engine::MoveOutcome outcome) {
+    return outcome == engine::MoveFinished ? S_OK : E_FAIL;
+}
 
-bool IsOurCommand(const CMINVOKECOMMANDINFO& info) { return info.lpVerb == nullptr; }
+bool IsOurCommand(const CMINVOKECOMMANDINFO& info) {
+    return info.lpVerb == nullptr;
+}
 
 int MenuInsertPosition(HMENU menu) {
     const int count = ::GetMenuItemCount(menu);
@@ -41,9 +46,13 @@ IUnknown* CTandemereShlExt::Create(IUnknown* outer) noexcept {
     }
 }
 
-CTandemereShlExt::CTandemereShlExt(IUnknown* outer) : m_pOuter(outer ? outer : &m_inner) { LockModule(); }
+CTandemereShlExt::CTandemereShlExt(IUnknown* outer) : m_pOuter(outer ? outer : &m_inner) {
+    LockModule();
+}
 
-CTandemereShlExt::~CTandemereShlExt() { UnlockModule(); }
+CTandemereShlExt::~CTandemereShlExt() {
+    UnlockModule();
+}
 
 STDMETHODIMP CTandemereShlExt::CInnerUnknown::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -62,7 +71,9 @@ STDMETHODIMP CTandemereShlExt::CInnerUnknown::QueryInterface(REFIID riid, void**
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) CTandemereShlExt::CInnerUnknown::AddRef() { return ++m_owner.m_nRefs; }
+STDMETHODIMP_(ULONG) CTandemereShlExt::CInnerUnknown::AddRef() {
+    return ++m_owner.m_nRefs;
+}
 
 STDMETHODIMP_(ULONG) CTandemereShlExt::CInnerUnknown::Release() {
     const ULONG refs = --m_owner.m_nRefs;
@@ -70,13 +81,20 @@ STDMETHODIMP_(ULONG) CTandemereShlExt::CInnerUnknown::Release() {
     return refs;
 }
 
-STDMETHODIMP CTandemereShlExt::QueryInterface(REFIID riid, void** ppv) { return m_pOuter->QueryInterface(riid, ppv); }
+STDMETHODIMP CTandemereShlExt::QueryInterface(REFIID riid, void** ppv) {
+    return m_pOuter->QueryInterface(riid, ppv);
+}
 
-STDMETHODIMP_(ULONG) CTandemereShlExt::AddRef() { return m_pOuter->AddRef(); }
+STDMETHODIMP_(ULONG) CTandemereShlExt::AddRef() {
+    return m_pOuter->AddRef();
+}
 
-STDMETHODIMP_(ULONG) CTandemereShlExt::Release() { return m_pOuter->Release(); }
+STDMETHODIMP_(ULONG) CTandemereShlExt::Release() {
+    return m_pOuter->Release();
+}
 
-STDMETHODIMP CTandemereShlExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY hkeyProgID) {
+STDMETHODIMP CTandemereShlExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj,
+                                          HKEY hkeyProgID) {
     (void)hkeyProgID;
     try {
         std::string target;
@@ -107,7 +125,8 @@ STDMETHODIMP CTandemereShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UIN
     try {
         if (uFlags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
         const int position = MenuInsertPosition(hmenu);
-        if (!::InsertMenuW(hmenu, static_cast<UINT>(position), MF_BYPOSITION | MF_STRING, idCmdFirst, kMenuText))
+        if (!::InsertMenuW(hmenu, static_cast<UINT>(position), MF_BYPOSITION | MF_STRING, idCmdFirst,
+                           kMenuText))
             return HRESULT_FROM_WIN32(::GetLastError());
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
     } catch (...) {

@@ -1,7 +1,6 @@
 // Shell tests: the DLL's COM contract through its exports by ordinal: the class factory, the
 // interfaces, unloading, Initialize's refusals and the menu item's place.
 #include <gtest/gtest.h>
-
 #include <shlobj.h>
 
 #include "shell/tandemere_shl_ext.h"
@@ -52,8 +51,8 @@ protected:
 
 TEST_F(ComServerTest, TheExportsServeOneCachedFactoryForOurClassOnly) {
     // Plain names beside the ordinals: COM looks the exports up by name.
-    for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
-                             "DllInstall"})
+    for (const char* name :
+         {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer", "DllInstall"})
         EXPECT_NE(::GetProcAddress(m_dll.Module(), name), nullptr) << name;
 
     EXPECT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IClassFactory, nullptr), E_POINTER);
@@ -62,7 +61,9 @@ TEST_F(ComServerTest, TheExportsServeOneCachedFactoryForOurClassOnly) {
     EXPECT_EQ(other, nullptr);
 
     IUnknown* again = nullptr;
-    ASSERT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IUnknown, reinterpret_cast<void**>(&again)), S_OK);
+    ASSERT_EQ(
+        m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IUnknown, reinterpret_cast<void**>(&again)),
+        S_OK);
     EXPECT_EQ(again, static_cast<IUnknown*>(m_pFactory));
     again->Release();
 }
@@ -136,13 +137,15 @@ TEST_F(ComServerTest, DllCanUnloadNowWaitsForObjectsHeldFactoriesAndLocks) {
     EXPECT_EQ(m_dll.CanUnloadNow(), S_OK);
 
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+    ASSERT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IClassFactory,
+                                   reinterpret_cast<void**>(&factory)),
               S_OK);
     EXPECT_EQ(m_dll.CanUnloadNow(), S_FALSE) << "a held factory";
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     factory->Release();
     EXPECT_EQ(m_dll.CanUnloadNow(), S_FALSE) << "a lock";
-    ASSERT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+    ASSERT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IClassFactory,
+                                   reinterpret_cast<void**>(&factory)),
               S_OK);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
     factory->Release();
@@ -183,7 +186,8 @@ TEST_F(ComServerTest, QueryContextMenuPutsTheItemBeforeTheFirstGreaterTextElseBe
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszName);
         const HMENU hmenu = MakeMenu(c.m_lstMenu);
-        EXPECT_EQ(menu->QueryContextMenu(hmenu, 0, 0x7000, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
+        EXPECT_EQ(menu->QueryContextMenu(hmenu, 0, 0x7000, 0x7FFF, CMF_NORMAL),
+                  MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
         std::vector<std::wstring> expected = c.m_lstMenu;
         expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(c.m_nPosition), kItem);
         EXPECT_EQ(MenuTexts(hmenu), expected);
@@ -216,8 +220,16 @@ TEST_F(ComServerTest, InitializeDeclinesWhatTheMoveCannotTake) {
         {"a target without a file-system path", computer, {tmp.Path("src/a.txt")}, true, E_FAIL},
         {"no file-drop list", dst.m_pidl, {}, false, E_INVALIDARG},
         {"a dragged drive", dst.m_pidl, {"C:\\", tmp.Path("src/a.txt")}, true, E_FAIL},
-        {"items already in the target", dst.m_pidl, {tmp.Path("dst/b.txt"), tmp.Path("src/a.txt")}, true, E_FAIL},
-        {"only a later item in the target", dst.m_pidl, {tmp.Path("src/a.txt"), tmp.Path("dst/b.txt")}, true, S_OK},
+        {"items already in the target",
+         dst.m_pidl,
+         {tmp.Path("dst/b.txt"), tmp.Path("src/a.txt")},
+         true,
+         E_FAIL},
+        {"only a later item in the target",
+         dst.m_pidl,
+         {tmp.Path("src/a.txt"), tmp.Path("dst/b.txt")},
+         true,
+         S_OK},
         {"an empty drop list", dst.m_pidl, {}, true, S_OK},
     };
     for (const Case& c : cases) {

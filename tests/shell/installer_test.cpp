@@ -26,7 +26,9 @@ std::wstring Environment(const wchar_t* name) {
     return n > 0 && n < MAX_PATH ? std::wstring(value, n) : std::wstring();
 }
 
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Whether a 32-bit program runs here: some machines' kernels run none, and then the 32-bit DLL
 // is installed but cannot register itself.
@@ -35,10 +37,12 @@ bool Runs32BitPrograms() {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return false;
     DWORD code = 0;
-    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
+    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &code);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return code == 7;
@@ -60,9 +64,10 @@ TEST(Installer, InstallsBothDllsRegisteredEachInItsViewAndUninstallsEverything) 
     EXPECT_TRUE(FileExists(dll32)) << ::testing::PrintToString(dll32);
     ExpectBuildRegistered(dll64, KEY_WOW64_64KEY);
     for (const wchar_t* parent : kHandlerParents) {
-        EXPECT_EQ(StringValue(HKEY_CLASSES_ROOT, parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt"),
-                              nullptr),
-                  kClsid);
+        EXPECT_EQ(
+            StringValue(HKEY_CLASSES_ROOT,
+                        parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt"), nullptr),
+            kClsid);
     }
     const bool both = Runs32BitPrograms();
     if (both) {
@@ -79,7 +84,8 @@ TEST(Installer, InstallsBothDllsRegisteredEachInItsViewAndUninstallsEverything) 
         EXPECT_FALSE(StringValue(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid, view));
     }
     for (const wchar_t* parent : kHandlerParents) {
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt")));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT,
+                               parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt")));
     }
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
 }

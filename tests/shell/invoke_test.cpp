@@ -2,7 +2,6 @@
 // registered handler key, a real folder's ID list and the dragged items' data object, the drop
 // menu, and the move run by InvokeCommand with its real windows answered by a watcher thread.
 #include <gtest/gtest.h>
-
 #include <shlobj.h>
 
 #include <functional>
@@ -23,7 +22,8 @@ using testing::WriteFile;
 
 std::wstring StaticText(HWND box) {
     for (const auto& control : uitest::ReadControls(box)) {
-        if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) != SS_ICON && !control.m_strText.empty())
+        if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) != SS_ICON &&
+            !control.m_strText.empty())
             return control.m_strText;
     }
     return std::wstring();
@@ -68,7 +68,9 @@ struct CMoveDriver {
     bool m_bProgressShown = false;
 };
 
-void NoAnswer(HWND dialog) { ADD_FAILURE() << "unexpected window: " << ::testing::PrintToString(StaticText(dialog)); }
+void NoAnswer(HWND dialog) {
+    ADD_FAILURE() << "unexpected window: " << ::testing::PrintToString(StaticText(dialog));
+}
 
 class InvokeTest : public ::testing::Test {
 protected:
@@ -102,8 +104,10 @@ protected:
     IContextMenu* CreateThroughExports() {
         IClassFactory* factory = nullptr;
         IContextMenu* menu = nullptr;
-        if (m_dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK) {
-            EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+        if (m_dll.GetClassObject(kClsidValue, IID_IClassFactory, reinterpret_cast<void**>(&factory)) ==
+            S_OK) {
+            EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu)),
+                      S_OK);
             factory->Release();
         }
         return menu;
@@ -126,7 +130,8 @@ protected:
 
 TEST_F(InvokeTest, TheChosenItemMovesTheDraggedItemsAndAsksWhereItMust) {
     ASSERT_TRUE(WriteFile(m_tmp.Path("src/a.txt"), "new a") && WriteFile(m_tmp.Path("src/b.txt"), "b") &&
-                WriteFile(m_tmp.Path("src/Photos/p.jpg"), "jpeg") && WriteFile(m_tmp.Path("dst/a.txt"), "old"));
+                WriteFile(m_tmp.Path("src/Photos/p.jpg"), "jpeg") &&
+                WriteFile(m_tmp.Path("dst/a.txt"), "old"));
     IContextMenu* menu = CreateRegistered();
     ASSERT_NE(menu, nullptr);
     IDataObject* data = ShellDataObject(m_tmp.Path("src"), {"a.txt", "b.txt", "Photos"});
@@ -136,30 +141,36 @@ TEST_F(InvokeTest, TheChosenItemMovesTheDraggedItemsAndAsksWhereItMust) {
 
     const HMENU drop = MakeMenu(kDropMenu);
     const UINT first = 0x7100;
-    ASSERT_EQ(menu->QueryContextMenu(drop, 0, first, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
+    ASSERT_EQ(menu->QueryContextMenu(drop, 0, first, 0x7FFF, CMF_NORMAL),
+              MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
     const UINT chosen = MenuId(drop, 4);
     ::DestroyMenu(drop);
 
     std::wstring question;
-    const HRESULT result = m_driver.Invoke(menu, m_owner.Hwnd(), MAKEINTRESOURCEA(chosen - first), [&](HWND prompt) {
-        question = uitest::WindowText(::GetDlgItem(prompt, IDC_QUESTION));
-        uitest::Click(prompt, IDC_ANSWER_SECOND);  // rename
-    });
+    const HRESULT result =
+        m_driver.Invoke(menu, m_owner.Hwnd(), MAKEINTRESOURCEA(chosen - first), [&](HWND prompt) {
+            question = uitest::WindowText(::GetDlgItem(prompt, IDC_QUESTION));
+            uitest::Click(prompt, IDC_ANSWER_SECOND);  // rename
+        });
     menu->Release();
 
     EXPECT_EQ(result, S_OK);
     EXPECT_TRUE(m_driver.m_bProgressShown);
-    EXPECT_EQ(question, L"Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.");
-    EXPECT_EQ(m_driver.m_strLog,
-              L"Moved source file \"a.txt\" to destination folder, naming it \"a (2).txt\" to avoid overwriting "
-              L"different existing file \"a.txt\".\r\n"
-              L"Moved source file \"b.txt\" to destination \"b.txt\" because the source file is unique and the "
-              L"filename was not already being used.\r\n"
-              L"Moved source folder \"Photos\\\" to destination as \"Photos\\\".\r\n");
+    EXPECT_EQ(
+        question,
+        L"Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.");
+    EXPECT_EQ(
+        m_driver.m_strLog,
+        L"Moved source file \"a.txt\" to destination folder, naming it \"a (2).txt\" to avoid overwriting "
+        L"different existing file \"a.txt\".\r\n"
+        L"Moved source file \"b.txt\" to destination \"b.txt\" because the source file is unique and the "
+        L"filename was not already being used.\r\n"
+        L"Moved source folder \"Photos\\\" to destination as \"Photos\\\".\r\n");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/a (2).txt")), "new a");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/a.txt")), "old");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/Photos/p.jpg")), "jpeg");
-    EXPECT_FALSE(Exists(m_tmp.Path("src/a.txt")) || Exists(m_tmp.Path("src/b.txt")) || Exists(m_tmp.Path("src/Photos")));
+    EXPECT_FALSE(Exists(m_tmp.Path("src/a.txt")) || Exists(m_tmp.Path("src/b.txt")) ||
+                 Exists(m_tmp.Path("src/Photos")));
     Regsvr32(L"/u");
 }
 
@@ -189,7 +200,8 @@ TEST_F(InvokeTest, AnyVerbButCommandOffsetZeroIsRefusedAndNothingHappens) {
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
     data->Release();
 
-    for (LPCSTR verb : {static_cast<LPCSTR>(MAKEINTRESOURCEA(1)), static_cast<LPCSTR>("Tandemere"), static_cast<LPCSTR>("")}) {
+    for (LPCSTR verb : {static_cast<LPCSTR>(MAKEINTRESOURCEA(1)), static_cast<LPCSTR>("Tandemere"),
+                        static_cast<LPCSTR>("")}) {
         EXPECT_EQ(m_driver.Invoke(menu, m_owner.Hwnd(), verb, NoAnswer), E_INVALIDARG);
     }
     EXPECT_EQ(menu->InvokeCommand(nullptr), E_INVALIDARG);
@@ -222,12 +234,15 @@ TEST_F(InvokeTest, ItemsFromSeveralFoldersWithLongAndWideNamesArriveWholeAndOnce
     menu->Release();
     EXPECT_EQ(result, S_OK);
     EXPECT_EQ(error, L"ERROR: Path \"" + Wide(longPath) + L"\" is too long");
-    EXPECT_EQ(m_driver.m_strLog,
-              L"Moved source file \"a.txt\" to destination \"a.txt\" because the source file is unique and the "
-              L"filename was not already being used.\r\n"
-              L"Moved source file \"" + Wide(m_tmp.Path("two/" + wide)) + L"\" to destination \"" + Wide(wide) +
-                  L"\" because the source file is unique and the filename was not already being used.\r\n"
-                  L"ERROR: Path \"" + Wide(longPath) + L"\" is too long\r\n");
+    EXPECT_EQ(
+        m_driver.m_strLog,
+        L"Moved source file \"a.txt\" to destination \"a.txt\" because the source file is unique and the "
+        L"filename was not already being used.\r\n"
+        L"Moved source file \"" +
+            Wide(m_tmp.Path("two/" + wide)) + L"\" to destination \"" + Wide(wide) +
+            L"\" because the source file is unique and the filename was not already being used.\r\n"
+            L"ERROR: Path \"" +
+            Wide(longPath) + L"\" is too long\r\n");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/a.txt")), "a");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/" + wide)), "wide");
     Regsvr32(L"/u");
@@ -237,7 +252,8 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
     IContextMenu* menu = CreateThroughExports();
     ASSERT_NE(menu, nullptr);
     const HMENU drop = MakeMenu(kDropMenu);
-    ASSERT_EQ(menu->QueryContextMenu(drop, 0, 0x7100, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
+    ASSERT_EQ(menu->QueryContextMenu(drop, 0, 0x7100, 0x7FFF, CMF_NORMAL),
+              MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
 
     // The menu as the file manager shows it after a right-button drop, read back from its window.
     std::vector<std::wstring> shown;
@@ -260,7 +276,8 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
     });
     ::SetForegroundWindow(m_owner.Hwnd());
     const RECT owner = uitest::WindowRect(m_owner.Hwnd());
-    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, owner.left + 120, owner.top + 90, 0, m_owner.Hwnd(), nullptr);
+    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, owner.left + 120, owner.top + 90, 0, m_owner.Hwnd(),
+                     nullptr);
     watcher.join();
     ::DestroyMenu(drop);
     menu->Release();

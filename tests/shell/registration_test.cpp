@@ -23,7 +23,8 @@ void ExpectRegistered(HKEY hive, const std::wstring& classes = kClasses, const s
     EXPECT_EQ(StringValue(hive, classes + kClass + L"\\InprocServer32", nullptr), InstalledDll());
     EXPECT_EQ(StringValue(hive, classes + kClass + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
     for (const wchar_t* parent : kHandlerParents) {
-        SCOPED_TRACE(::testing::Message() << "handler under " << ::testing::PrintToString(std::wstring(parent)));
+        SCOPED_TRACE(::testing::Message()
+                     << "handler under " << ::testing::PrintToString(std::wstring(parent)));
         EXPECT_EQ(StringValue(hive, classes + parent + kHandler, nullptr), kClsid);
     }
 }
@@ -33,7 +34,8 @@ void ExpectUnregistered(HKEY hive, const std::wstring& classes = kClasses) {
     EXPECT_FALSE(KeyExists(hive, classes + kClass));
     EXPECT_TRUE(KeyExists(hive, classes + L"CLSID"));
     for (const wchar_t* parent : kHandlerParents) {
-        SCOPED_TRACE(::testing::Message() << "handler under " << ::testing::PrintToString(std::wstring(parent)));
+        SCOPED_TRACE(::testing::Message()
+                     << "handler under " << ::testing::PrintToString(std::wstring(parent)));
         EXPECT_FALSE(KeyExists(hive, classes + parent + kHandler));
         EXPECT_TRUE(KeyExists(hive, classes + parent + L"\\shellex\\DragDropHandlers"));
     }
@@ -72,7 +74,8 @@ TEST_F(RegistrationTest, PerMachineWritesEveryRowAndTheFileManagerFindsTheClassT
     ASSERT_EQ(::CLSIDFromString(handler->c_str(), &clsid), S_OK);
     ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     IShellExtInit* init = nullptr;
-    EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, reinterpret_cast<void**>(&init)),
+    EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                 reinterpret_cast<void**>(&init)),
               S_OK);
     EXPECT_NE(::GetModuleHandleW(InstalledDll().c_str()), nullptr);
     if (init) init->Release();
@@ -84,11 +87,12 @@ TEST_F(RegistrationTest, RegisteringAgainReplacesTheClassAndHandlerKeysWhole) {
     // What an older version, or a hand, left in the keys that registration owns.
     for (const std::wstring& key : {kClass + L"\\Stale", std::wstring(L"Folder") + kHandler + L"\\Stale"})
         ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kClasses + key));
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kClasses + kClass + L"\\InprocServer32").c_str(), nullptr,
-                                REG_SZ, L"old.dll", 8 * sizeof(wchar_t)),
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kClasses + kClass + L"\\InprocServer32").c_str(),
+                                nullptr, REG_SZ, L"old.dll", 8 * sizeof(wchar_t)),
               ERROR_SUCCESS);
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid, REG_SZ, L"old", 4 * sizeof(wchar_t)),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid, REG_SZ, L"old", 4 * sizeof(wchar_t)),
+        ERROR_SUCCESS);
 
     ASSERT_EQ(Regsvr32(L""), 0u);
     ExpectRegistered(HKEY_LOCAL_MACHINE);
@@ -98,7 +102,8 @@ TEST_F(RegistrationTest, RegisteringAgainReplacesTheClassAndHandlerKeysWhole) {
 
 TEST_F(RegistrationTest, UnregisterRemovesItsRowsAndTheSettingsAndKeepsTheParents) {
     for (bool makerHasOtherProduct : {false, true}) {
-        SCOPED_TRACE(makerHasOtherProduct ? "the maker's key holds another product" : "the maker's key holds ours only");
+        SCOPED_TRACE(makerHasOtherProduct ? "the maker's key holds another product"
+                                          : "the maker's key holds ours only");
         ASSERT_EQ(Regsvr32(L""), 0u);
         ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
         if (makerHasOtherProduct) {
@@ -219,7 +224,8 @@ protected:
 
 TEST_F(RegistryWalkTest, RegistrationThatMayNotWriteTheApprovalIsDeniedAndWritesNothing) {
     using Call = CFaultyRegistry::Call;
-    for (const auto& [call, part] : {std::pair{Call::OpenKey, L"Approved"}, std::pair{Call::SetString, kClsid}}) {
+    for (const auto& [call, part] :
+         {std::pair{Call::OpenKey, L"Approved"}, std::pair{Call::SetString, kClsid}}) {
         SCOPED_TRACE(call == Call::OpenKey ? "the list cannot be opened" : "the value cannot be set");
         CFaultyRegistry registry(call, part);
         EXPECT_EQ(Register(registry), E_ACCESSDENIED);
@@ -247,7 +253,8 @@ TEST_F(RegistryWalkTest, UnregistrationIgnoresTheApprovalAndSettingsAndReportsAC
     }
 
     CFaultyRegistry registry(CFaultyRegistry::Call::DeleteTree, L"CLSID\\");
-    EXPECT_EQ(shell::UnregisterRows(registry, m_roots, kClsid, InstalledDll()), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(shell::UnregisterRows(registry, m_roots, kClsid, InstalledDll()),
+              HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(Exists(m_strClasses + kClass));
     // The walk went on: the handlers (after the class key in the table) went first anyway, and the
     // settings and approval (before it) after it.

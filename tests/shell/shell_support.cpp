@@ -41,12 +41,14 @@ DWORD RunProgram(std::wstring command) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process)) {
         ADD_FAILURE() << "the program did not start: " << ::GetLastError();
         return ~DWORD{0};
     }
     DWORD code = ~DWORD{0};
-    if (::WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
+    if (::WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &code);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return code;
@@ -59,13 +61,15 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     return true;
 }
 
-std::optional<std::wstring> StringValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
+std::optional<std::wstring> StringValue(HKEY root, const std::wstring& path, const wchar_t* name,
+                                        REGSAM view) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return std::nullopt;
     wchar_t data[1024] = {};
     DWORD size = sizeof(data) - sizeof(wchar_t);
     DWORD type = 0;
-    const LSTATUS status = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    const LSTATUS status =
+        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     ::RegCloseKey(key);
     if (status != ERROR_SUCCESS) return std::nullopt;
     if (type != REG_SZ) return L"<not REG_SZ>";
@@ -91,7 +95,9 @@ bool CreateKey(HKEY root, const std::wstring& path, REGSAM view) {
     return true;
 }
 
-REGSAM OtherView() { return sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+REGSAM OtherView() {
+    return sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
 
 CLoadedDll::CLoadedDll() : m_hModule(::LoadLibraryW(InstalledDll().c_str())) {
     EXPECT_NE(m_hModule, nullptr) << "LoadLibrary failed: " << ::GetLastError();
@@ -146,19 +152,23 @@ IDataObject* ShellDataObject(const std::string& folder, const std::vector<std::s
     PIDLIST_RELATIVE folderList = nullptr;
     std::wstring wideFolder = Wide(folder);
     IShellFolder* parent = nullptr;
-    if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wideFolder.data(), nullptr, &folderList, nullptr)) &&
-        SUCCEEDED(desktop->BindToObject(folderList, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&parent)))) {
+    if (SUCCEEDED(
+            desktop->ParseDisplayName(nullptr, nullptr, wideFolder.data(), nullptr, &folderList, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(folderList, nullptr, IID_IShellFolder,
+                                        reinterpret_cast<void**>(&parent)))) {
         std::vector<PIDLIST_RELATIVE> children;
         for (const std::string& name : names) {
             std::wstring wideName = Wide(name);
             PIDLIST_RELATIVE child = nullptr;
-            if (SUCCEEDED(parent->ParseDisplayName(nullptr, nullptr, wideName.data(), nullptr, &child, nullptr)))
+            if (SUCCEEDED(
+                    parent->ParseDisplayName(nullptr, nullptr, wideName.data(), nullptr, &child, nullptr)))
                 children.push_back(child);
         }
         if (children.size() == names.size()) {
-            parent->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()),
-                                  const_cast<PCUITEMID_CHILD_ARRAY>(reinterpret_cast<PITEMID_CHILD*>(children.data())),
-                                  IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
+            parent->GetUIObjectOf(
+                nullptr, static_cast<UINT>(children.size()),
+                const_cast<PCUITEMID_CHILD_ARRAY>(reinterpret_cast<PITEMID_CHILD*>(children.data())),
+                IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
         }
         for (PIDLIST_RELATIVE child : children) ::ILFree(child);
         parent->Release();
@@ -174,7 +184,8 @@ namespace {
 // Holds a DROPFILES block and hands out a copy for each GetData, as a drag source does.
 class CDropDataObject final : public IDataObject {
 public:
-    CDropDataObject(const std::vector<std::string>& paths, bool withDropList) : m_bWithDropList(withDropList) {
+    CDropDataObject(const std::vector<std::string>& paths, bool withDropList)
+        : m_bWithDropList(withDropList) {
         for (const std::string& path : paths) {
             m_strFiles += Wide(path);
             m_strFiles += L'\0';
@@ -224,7 +235,9 @@ public:
     }
     STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
     STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
@@ -264,7 +277,9 @@ std::vector<std::wstring> MenuTexts(HMENU menu) {
     return texts;
 }
 
-UINT MenuId(HMENU menu, int position) { return ::GetMenuItemID(menu, position); }
+UINT MenuId(HMENU menu, int position) {
+    return ::GetMenuItemID(menu, position);
+}
 
 void ClearSettings() {
     ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock\\Tandemere", KEY_WOW64_32KEY, 0);

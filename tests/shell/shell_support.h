@@ -2,8 +2,8 @@
 // folder and dragged items), and the registry read back.
 #pragma once
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>
@@ -16,10 +16,11 @@ inline constexpr const wchar_t* kClsid = L"{CAE668DE-3232-4011-B916-7293AA34BF43
 inline constexpr const wchar_t* kApprovedKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 inline constexpr const wchar_t* kHandlerParents[] = {L"Directory", L"Folder", L"Drive"};
-inline const CLSID kClsidValue = {0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
+inline const CLSID kClsidValue = {
+    0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
 // The menu the file manager builds for a right-button drop ("" is its separator).
-inline const std::vector<std::wstring> kDropMenu = {L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here", L"",
-                                                    L"Cancel"};
+inline const std::vector<std::wstring> kDropMenu = {L"&Move Here", L"&Copy Here", L"Create &Shortcuts Here",
+                                                    L"", L"Cancel"};
 
 // The built DLL copied into a folder of the prefix's own disk (a program image on a 9p share does
 // not load under Wine), as an installation would place it. The same path for the whole process.
@@ -34,7 +35,8 @@ DWORD Regsvr32(const std::wstring& arguments);
 
 // Registry read-back in this process's own view, or another with a KEY_WOW64_* flag.
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
-std::optional<std::wstring> StringValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
+std::optional<std::wstring> StringValue(HKEY root, const std::wstring& path, const wchar_t* name,
+                                        REGSAM view = 0);
 // Removes a key with everything below it; no error when it is missing.
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 // Creates a key (and its parents) in a view.
