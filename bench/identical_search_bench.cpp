@@ -99,9 +99,9 @@ int main(int argc, char** argv) {
         command.SetDestFolder(root + "/dst");
         for (int i = 0; i < kSources; ++i) command.AddDropped(root + "/src/src" + std::to_string(i) + ".dat");
         const auto moveStart = Clock::now();
-        const engine::HResult result = command.InvokeCommand(0, nullptr);
+        const engine::MoveOutcome result = command.Run(nullptr);
         const double moveSeconds = Seconds(Clock::now() - moveStart);
-        if (result != engine::kResultOk || ui.m_nErrors != 0 || !fs::is_empty(root + "/src")) {
+        if (result != engine::MoveFinished || ui.m_nErrors != 0 || !fs::is_empty(root + "/src")) {
             std::fprintf(stderr, "the move did not place every file\n");
             return 1;
         }

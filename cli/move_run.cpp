@@ -122,8 +122,8 @@ int RunMove(const MoveOptions& options) {
     command.SetDestFolder(*dest);
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
-    const engine::HResult result = command.InvokeCommand(0, nullptr);
-    return result == engine::kResultOk ? kExitFinished : kExitStopped;
+    const engine::MoveOutcome result = command.Run(nullptr);
+    return result == engine::MoveFinished ? kExitFinished : kExitStopped;
 }
 
 }  // namespace tandemere::cli

@@ -19,9 +19,7 @@ void MoveCommand::SetDestFolder(std::string folder) {
 
 void MoveCommand::AddDropped(std::string path) { m_lstDropped.push_back(std::move(path)); }
 
-HResult MoveCommand::InvokeCommand(std::uintptr_t verb, WindowHandle owner) {
-    if (verb != 0) return kResultInvalidArg;
-
+MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_pszSettingsKey = kSettingsKeyPath;
     m_ui.CreateProgress(owner);
     m_ui.SetProgressRange(CountItems());
@@ -51,7 +49,7 @@ HResult MoveCommand::InvokeCommand(std::uintptr_t verb, WindowHandle owner) {
 
     m_ui.DestroyProgress();
     if (m_bLogging) m_ui.ShowLog(m_ui.GetActiveWindow(), m_strLog);
-    return stopped ? kResultFail : kResultOk;
+    return stopped ? MoveStopped : MoveFinished;
 }
 
 PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder) {

@@ -24,11 +24,11 @@ enum PlaceResult : std::int32_t {
     StopMove = 2,     // end the whole move now
 };
 
-// COM result codes, as the shell extension returns them.
-using HResult = std::int32_t;
-inline constexpr HResult kResultOk = 0;
-inline constexpr HResult kResultFail = static_cast<HResult>(0x80004005u);
-inline constexpr HResult kResultInvalidArg = static_cast<HResult>(0x80070057u);
+// How a move ended; each front end turns it into its own result (a COM code, an exit status).
+enum MoveOutcome : std::int32_t {
+    MoveFinished = 0,  // every dragged path was placed, whatever each placement's result
+    MoveStopped = 1,   // a placement returned StopMove (Cancel, or an error that ends the move)
+};
 
 inline constexpr const char* kSettingsKeyPath = "Software\\Ravelstock\\Tandemere";
 
@@ -62,10 +62,9 @@ public:
     // Appends one dragged path (full, no trailing separator) in drop order.
     void AddDropped(std::string path);
 
-    // Runs the whole move. `verb` is the command's verb: 0 is the only one accepted (any other
-    // offset or a string verb gives kResultInvalidArg and nothing else happens). Returns kResultOk
-    // when the move ran to its end, kResultFail when it was stopped.
-    HResult InvokeCommand(std::uintptr_t verb, WindowHandle owner);
+    // Runs the whole move, every window owned by `owner`: MoveFinished when it ran to its end,
+    // MoveStopped when a placement stopped it.
+    MoveOutcome Run(WindowHandle owner);
 
     const std::string& Log() const { return m_strLog; }
 

@@ -33,7 +33,7 @@ TEST_F(FileMoves, EqualSizeAndBytesAloneMakeFilesTheSame) {
         SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerThird);
         ASSERT_TRUE(WriteFile(Src("f.dat"), c.m_strSource));
         ASSERT_TRUE(WriteFile(Dst("f.dat"), c.m_strDest));
-        EXPECT_EQ(engine::kResultOk, Run({Src("f.dat")}));
+        EXPECT_EQ(engine::MoveFinished, Run({Src("f.dat")}));
         EXPECT_EQ(!c.m_bSame, Exists(Src("f.dat")));
         EXPECT_EQ(c.m_bSame ? DeletedLine("f.dat", "f.dat")
                             : "Left source file \"f.dat\" alone, given existence of differing destination file \"f.dat\".\r\n",
@@ -48,7 +48,7 @@ TEST_F(FileMoves, FilesOfAnotherSizeAreNeverOpened) {
     ASSERT_TRUE(WriteFile(Dst("a.txt"), "five!"));
     ASSERT_TRUE(WriteFile(Dst("b.txt"), "three"));
     ASSERT_TRUE(MakeFolders(Dst("c.txt")));
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}));
     EXPECT_TRUE(m_lstOpened.empty());
     EXPECT_TRUE(Exists(Src("a.txt")));
 }
@@ -58,7 +58,7 @@ TEST_F(FileMoves, TheSourceIsReadOnceForAllCandidatesOfItsSize) {
     ASSERT_TRUE(WriteFile(Dst("s.bin"), "0123456780"));
     for (const char* name : {"p.bin", "q.bin", "r.bin"}) ASSERT_TRUE(WriteFile(Dst(name), std::string(name) + "-----"));
     m_ui.QueueAnswer(engine::AnswerThird);
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.bin")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.bin")}));
     EXPECT_EQ(1, CountOf(m_lstOpened, Src("s.bin")));
     EXPECT_EQ(5, static_cast<int>(m_lstOpened.size()));  // the source, the same-name file, three others
     ASSERT_EQ(1u, m_ui.m_lstClashPrompts.size());
@@ -81,7 +81,7 @@ TEST_F(FileMoves, ACandidateGoneBeforeItsComparisonIsPassedOverAndTheSearchGoesO
         if (path == Src("s.txt")) std::remove(Dst(first).c_str());
     };
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {}, {first}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {first}));
     EXPECT_TRUE(m_ui.m_lstErrors.empty());
     EXPECT_EQ(DeletedLine("s.txt", second), m_log);
     EXPECT_FALSE(Exists(Src("s.txt")));
@@ -93,7 +93,7 @@ TEST_F(FileMoves, ACandidateThatChangedSizeIsNotTheSame) {
     m_fnBeforeOpen = [&](const std::string& path) {
         if (path == Src("s.txt")) WriteFile(Dst("x.txt"), "same bytes, and more");
     };
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}, {}, {"x.txt"}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {"x.txt"}));
     EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
 }
 
@@ -103,7 +103,7 @@ TEST_F(FileMoves, LargeSourcesAreStreamedAndADifferenceInTheLastBlockCounts) {
     ASSERT_TRUE(WriteSparseFile(Dst("big.img"), size, 'b'));
     ASSERT_TRUE(WriteSparseFile(Dst("copy.img"), size, 'a'));
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("big.img")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("big.img")}));
     EXPECT_EQ(DeletedLine("big.img", "copy.img"), m_log);
     // Streamed, the source is read again beside each candidate of its size.
     EXPECT_EQ(2, CountOf(m_lstOpened, Src("big.img")));
@@ -116,7 +116,7 @@ TEST_F(FileMoves, FilesOfFourGibibytesOrMoreAreReportedOnlyUnderTheSameName) {
     ASSERT_TRUE(WriteFile(Src("b.txt"), "other"));
     ASSERT_TRUE(WriteSparseFile(Dst("huge.bin"), big, 'z'));
     m_bCheckInvariant = false;  // it would read the 4 GiB file
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt"), Src("b.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt"), Src("b.txt")}));
     const std::string error = "ERROR: Destination file \"" + Dst("a.txt") + "\" is too large";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n" + UniqueLine("b.txt", "b.txt"), m_log);
@@ -128,7 +128,7 @@ TEST_F(FileMoves, ASourceOfFourGibibytesIsReportedAndTheMoveGoesOn) {
     ASSERT_TRUE(WriteSparseFile(Src("huge.bin"), engine::kFourGiB, 'q'));
     ASSERT_TRUE(WriteFile(Src("next.txt"), "next"));
     m_bCheckInvariant = false;  // it would read the 4 GiB file
-    EXPECT_EQ(engine::kResultOk, Run({Src("huge.bin"), Src("next.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("huge.bin"), Src("next.txt")}));
     EXPECT_EQ("next", ReadFile(Dst("next.txt")));
     EXPECT_EQ("ERROR: Source file \"" + Src("huge.bin") + "\" is too large\r\n" + UniqueLine("next.txt", "next.txt"),
               m_log);
@@ -156,7 +156,7 @@ TEST_F(FileMoves, EveryComparisonFailureIsReportedAndEndsTheMove) {
         ASSERT_TRUE(WriteFile(Src("later.txt"), "later"));
         ASSERT_TRUE(WriteFile(Dst("f.txt"), "0124"));
         FailAt(c.m_nOp, c.m_nCall);
-        EXPECT_EQ(engine::kResultFail, Run({Src("f.txt"), Src("later.txt")}));
+        EXPECT_EQ(engine::MoveStopped, Run({Src("f.txt"), Src("later.txt")}));
         const std::string error = WithPaths(c.m_strError, {{"%SRC%", Src("f.txt")}, {"%DST%", Dst("f.txt")}});
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_EQ(error + "\r\n", m_log);

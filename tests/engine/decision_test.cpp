@@ -93,13 +93,13 @@ TEST_F(DecisionTest, AnswerForEveryMoveGovernsTheNextMoveWithoutPrompt) {
     ASSERT_TRUE(WriteFile(Src("two/Docs/b.txt"), "doc bb"));
     ASSERT_TRUE(WriteFile(Dst("Docs"), "a file called Docs"));
     m_ui.QueueAnswer(232, false, true);
-    EXPECT_EQ(engine::kResultOk, Run({Src("one/Docs")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("one/Docs")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     engine::MoveCommand reader(m_fs, m_settings, m_ui);
     reader.ReadSettings();
     EXPECT_EQ(232, reader.m_nFldrnameFnameClashDlgDefault);
 
-    EXPECT_EQ(engine::kResultOk, Run({Src("two/Docs")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("two/Docs")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     EXPECT_EQ("Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
               m_log);

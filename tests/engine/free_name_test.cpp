@@ -40,7 +40,7 @@ TEST_F(FileMoves, FreeNamesFollowStemCounterExtension) {
             else
                 ASSERT_TRUE(WriteFile(Dst(taken), "taken " + std::to_string(++serial)));
         }
-        EXPECT_EQ(engine::kResultOk, Run({Src(c.m_pszName)}));
+        EXPECT_EQ(engine::MoveFinished, Run({Src(c.m_pszName)}));
         EXPECT_EQ("source bytes", ReadFile(Dst(c.m_pszExpected)));
         EXPECT_EQ("Moved source file \"" + std::string(c.m_pszName) +
                       "\" to destination folder, naming it \"" + c.m_pszExpected +
@@ -61,7 +61,7 @@ TEST_F(FileMoves, AnyKindOfEntryTakesAFreeNameCandidate) {
         ASSERT_TRUE(WriteFile(Dst("x (2).txt"), "taken"));
     }
     ASSERT_TRUE(MakeFolders(Dst("x (3).txt")));
-    EXPECT_EQ(engine::kResultOk, Run({Src("x.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("x.txt")}));
     EXPECT_EQ("new", ReadFile(Dst("x (4).txt")));
 }
 
@@ -71,7 +71,7 @@ TEST_F(FileMoves, FreeNameOfASubfolderClashIsNumberedEvenForTheRenamedFolder) {
     ASSERT_TRUE(MakeFolders(Dst("data.bin")));
     ASSERT_TRUE(WriteFile(Dst("data (2).bin"), "other"));
     m_ui.QueueAnswer(engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("data.bin")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("data.bin")}));
     EXPECT_TRUE(m_realFs.IsFolder(Dst("data (3).bin")));
     EXPECT_EQ("file", ReadFile(Dst("data.bin")));
 }

@@ -27,21 +27,21 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
         const char* m_pszWhat;
         bool m_bNameTaken;  // a different file already bears the source's name
         std::int32_t m_nAnswer;
-        engine::HResult m_nResult;
+        engine::MoveOutcome m_nResult;
         std::string m_strLog;
         const char* m_pszIdenticalAt;  // where the identical content is afterwards
     };
     const Case cases[] = {
-        {"delete", false, engine::AnswerFirst, engine::kResultOk, DeletedLine("s.txt", "x.txt"), "x.txt"},
-        {"delete and rename", false, engine::AnswerSecond, engine::kResultOk,
+        {"delete", false, engine::AnswerFirst, engine::MoveFinished, DeletedLine("s.txt", "x.txt"), "x.txt"},
+        {"delete and rename", false, engine::AnswerSecond, engine::MoveFinished,
          "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s.txt\".\r\n", "s.txt"},
-        {"delete and rename beside a different file", true, engine::AnswerSecond, engine::kResultOk,
+        {"delete and rename beside a different file", true, engine::AnswerSecond, engine::MoveFinished,
          "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s (2).txt\".  Changed "
          "name of file because source filename is already used in destination folder.\r\n",
          "s (2).txt"},
-        {"skip", false, engine::AnswerThird, engine::kResultOk,
+        {"skip", false, engine::AnswerThird, engine::MoveFinished,
          "Left source file \"s.txt\" alone, given existence of identical destination file \"x.txt\".\r\n", "x.txt"},
-        {"cancel", true, engine::AnswerCancel, engine::kResultFail, "Cancelled by request.", "x.txt"},
+        {"cancel", true, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "x.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
@@ -86,7 +86,7 @@ TEST_F(FileMoves, OnlyFilesCanBeIdentical) {
         ASSERT_TRUE(MakeSymlink(Keep("x.txt"), Dst("link.txt")));  // same bytes behind it; never followed
     }
     ASSERT_TRUE(MakeFolders(Dst("folder")));
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}));
     EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
     EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
 }
@@ -99,7 +99,7 @@ TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {
         ASSERT_TRUE(WriteFile(Dst("b.dat"), "bytes"));
         SetRemembered("OnlyCompareSameExt", narrow ? 1 : 0);
         SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-        EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
+        EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}));
         // With no .txt file at all the search finds nothing, and that is no error.
         EXPECT_EQ(narrow ? UniqueLine("a.txt", "a.txt") : DeletedLine("a.txt", "b.dat"), m_log);
         EXPECT_TRUE(m_ui.m_lstErrors.empty());
@@ -110,7 +110,7 @@ TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     ASSERT_TRUE(WriteFile(Src("README"), "bytes"));
     ASSERT_TRUE(WriteFile(Dst("b.dat"), "bytes"));
-    EXPECT_EQ(engine::kResultOk, Run({Src("README")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("README")}));
     EXPECT_EQ(DeletedLine("README", "b.dat"), m_log);
 }
 
@@ -120,7 +120,7 @@ TEST_F(FileMoves, TheFirstIdenticalFileInListingOrderIsTaken) {
     ASSERT_TRUE(WriteFile(Dst("y.bin"), "twice"));
     const auto [first, second] = InListingOrder(m_realFs, Dst(), "x.bin", "y.bin");
     m_ui.QueueAnswer(engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.bin")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.bin")}));
     EXPECT_EQ(DeletedLine("s.bin", first), m_log);
     EXPECT_EQ(0, std::count(m_lstOpened.begin(), m_lstOpened.end(), Dst(second)));
 }
@@ -136,7 +136,7 @@ TEST_F(FileMoves, ARememberedAnswerDeletesEveryIdenticalFileAndTheFolderIsListed
         dropped.push_back(Src("s" + n));
         expected += DeletedLine("s" + n, "d" + n);
     }
-    EXPECT_EQ(engine::kResultOk, Run(dropped));
+    EXPECT_EQ(engine::MoveFinished, Run(dropped));
     EXPECT_EQ(expected, m_log);
     EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
     EXPECT_EQ(1, m_fs.Calls(Op::ListFolder));
@@ -150,7 +150,7 @@ TEST_F(FileMoves, FilesPlacedEarlierInTheMoveAreFoundUnderTheirNewNames) {
     ASSERT_TRUE(WriteFile(Src("c.txt"), "one"));
     m_ui.QueueAnswer(engine::AnswerSecond);
     m_ui.QueueAnswer(engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt"), Src("b.txt"), Src("c.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt"), Src("b.txt"), Src("c.txt")}));
     EXPECT_EQ(UniqueLine("a.txt", "a.txt") +
                   "Deleted source file \"b.txt\" and renamed identical destination file from \"a.txt\" to \"b.txt\".\r\n" +
                   DeletedLine("c.txt", "b.txt"),
@@ -163,7 +163,7 @@ TEST_F(FileMoves, AnUnknownRememberedAnswerAsks) {
     ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
     ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
     m_ui.QueueAnswer(engine::AnswerThird);
-    EXPECT_EQ(engine::kResultOk, Run({Src("s.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     EXPECT_TRUE(Exists(Src("s.txt")));
 }
@@ -191,7 +191,7 @@ TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
         ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
         SetRemembered("SameFileDiffNameDlgDefault", c.m_nAnswer);
         FailAt(c.m_nOp, c.m_nCall);
-        EXPECT_EQ(engine::kResultFail, Run({Src("s.txt"), Src("t.txt")}));
+        EXPECT_EQ(engine::MoveStopped, Run({Src("s.txt"), Src("t.txt")}));
         const std::string error = WithPaths(c.m_strError, {{"%S", Src("s.txt")},
                                                            {"%D", Dst() + NativeSeparator()},
                                                            {"%I", Dst("x.txt")},

@@ -6,8 +6,8 @@
 namespace tandemere::testing {
 namespace {
 
-using engine::kResultFail;
-using engine::kResultOk;
+using engine::MoveFinished;
+using engine::MoveStopped;
 
 class LinksTest : public MoveFixture {
 protected:
@@ -28,7 +28,7 @@ TEST_F(LinksTest, DroppedLinksMoveAsLinksWhenTheirNameIsFree) {
     ASSERT_TRUE(MakeSymlink("missing-target", Src("dangling")));
     ASSERT_TRUE(MakeSymlink(m_tmp.Path("elsewhere/big/file.bin"), Src("to-file")));
 
-    EXPECT_EQ(kResultOk, Run({Src("to-folder"), Src("dangling"), Src("to-file")}));
+    EXPECT_EQ(MoveFinished, Run({Src("to-folder"), Src("dangling"), Src("to-file")}));
 
     EXPECT_EQ(MovedLink("to-folder", "to-folder") + MovedLink("dangling", "dangling") +
                   MovedLink("to-file", "to-file"),
@@ -51,7 +51,7 @@ TEST_F(LinksTest, LinkWhoseNameIsTakenIsLeftAloneAndNeverCompared) {
     ASSERT_TRUE(WriteFile(Dst("copy.txt"), "same bytes"));
     ASSERT_TRUE(WriteFile(Dst("Folder/copy.txt"), "same bytes"));
 
-    EXPECT_EQ(kResultOk, Run({Src("copy.txt"), Src("Folder")}));
+    EXPECT_EQ(MoveFinished, Run({Src("copy.txt"), Src("Folder")}));
 
     EXPECT_EQ(LeftLink("copy.txt", "copy.txt") + LeftLink("Folder/copy.txt", "Folder/copy.txt") +
                   "Didn't delete source folder \"Folder\" because it wasn't possible to move all objects from "
@@ -72,7 +72,7 @@ TEST_F(LinksTest, LinkToAFolderInsideAMergeIsNotMergedInto) {
     ASSERT_TRUE(WriteFile(Dst("Photos/album/inner.txt"), "elsewhere"));
     ASSERT_TRUE(WriteFile(Src("Photos/x.jpg"), "photo x"));
 
-    EXPECT_EQ(kResultOk, Run({Src("Photos")}));
+    EXPECT_EQ(MoveFinished, Run({Src("Photos")}));
 
     EXPECT_EQ("elsewhere", ReadFile(m_tmp.Path("elsewhere/inner.txt")));
     EXPECT_TRUE(Exists(Src("Photos/album")));
@@ -85,7 +85,7 @@ TEST_F(LinksTest, LinkAcrossFileSystemsStaysALink) {
     const std::optional<TempFolder> other = OtherVolume();
     if (!other) GTEST_SKIP() << kNoOtherVolumeReason;
     ASSERT_TRUE(MakeSymlink("relative/target", Src("link")));
-    EXPECT_EQ(kResultOk, Run({Src("link")}, other->Root(), {}, {Src()}, other->Root()));
+    EXPECT_EQ(MoveFinished, Run({Src("link")}, other->Root(), {}, {Src()}, other->Root()));
     EXPECT_EQ("relative/target", TargetOf(other->Path("link")));
     EXPECT_FALSE(Exists(Src("link")));
 }
@@ -95,7 +95,7 @@ TEST_F(LinksTest, FailedLinkMoveStopsTheMove) {
     ASSERT_TRUE(MakeSymlink("target", Src("link")));
     ASSERT_TRUE(WriteFile(Src("z.txt"), "zed"));
     m_fs.FailNth(FaultyFileSystem::Operation::Move, 1);
-    EXPECT_EQ(kResultFail, Run({Src("link"), Src("z.txt")}));
+    EXPECT_EQ(MoveStopped, Run({Src("link"), Src("z.txt")}));
     const std::string error = "ERROR: Couldn't move \"" + Src("link") + "\" to \"" + Dst("link") + "\"";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n", m_log);

@@ -6,8 +6,8 @@
 namespace tandemere::testing {
 namespace {
 
-using engine::kResultFail;
-using engine::kResultOk;
+using engine::MoveFinished;
+using engine::MoveStopped;
 
 class MergeFolderTest : public MoveFixture {
 protected:
@@ -24,7 +24,7 @@ protected:
 TEST_F(MergeFolderTest, EmptySourceFolderIsRemoved) {
     ASSERT_TRUE(MakeFolders(Src("Photos")));
     ASSERT_TRUE(WriteFile(Dst("Photos/old.jpg"), "old photo"));
-    EXPECT_EQ(kResultOk, Run({Src("Photos")}));
+    EXPECT_EQ(MoveFinished, Run({Src("Photos")}));
     EXPECT_EQ(Deleted("Photos"), m_log);
     EXPECT_FALSE(Exists(Src("Photos")));
     EXPECT_EQ("old photo", ReadFile(Dst("Photos/old.jpg")));
@@ -37,7 +37,7 @@ TEST_F(MergeFolderTest, NestedMergeMovesEntriesAndRemovesEveryEmptiedFolder) {
     ASSERT_TRUE(WriteFile(Dst("Photos/2019/same.jpg"), "same bytes"));
     const auto newTree = ListTree(Src("Work/Photos/new"));
 
-    EXPECT_EQ(kResultOk, Run({Src("Work/Photos")}, {}, {}, {Src()}));
+    EXPECT_EQ(MoveFinished, Run({Src("Work/Photos")}, {}, {}, {Src()}));
 
     EXPECT_FALSE(Exists(Src("Work/Photos")));
     EXPECT_EQ("photo a", ReadFile(Dst("Photos/2019/a.jpg")));
@@ -63,7 +63,7 @@ TEST_F(MergeFolderTest, AnEntryLeftBehindKeepsItsFolderAndEveryEnclosingOne) {
     ASSERT_TRUE(WriteFile(Dst("A/B/keep.txt"), "destination version"));
     m_ui.QueueAnswer(232);
 
-    EXPECT_EQ(kResultOk, Run({Src("A")}));
+    EXPECT_EQ(MoveFinished, Run({Src("A")}));
 
     EXPECT_EQ(1u, m_ui.m_lstClashPrompts.size());
     EXPECT_EQ("source version", ReadFile(Src("A/B/keep.txt")));
@@ -79,7 +79,7 @@ TEST_F(MergeFolderTest, HiddenEntryIsNotPlacedSoTheFolderCannotBeRemoved) {
     ASSERT_TRUE(WriteFile(Src("Photos/.hidden"), "hidden"));
     ASSERT_TRUE(WriteFile(Src("next.txt"), "next"));
     ASSERT_TRUE(MakeFolders(Dst("Photos")));
-    EXPECT_EQ(kResultFail, Run({Src("Photos"), Src("next.txt")}));
+    EXPECT_EQ(MoveStopped, Run({Src("Photos"), Src("next.txt")}));
     const std::string error = "ERROR: Unable to delete folder \"" + Src("Photos") + "\"";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n", m_log);
@@ -94,7 +94,7 @@ TEST_F(MergeFolderTest, CancelAfterSecondOfThreeEntriesLeavesTheThirdAndTheFolde
     ASSERT_TRUE(WriteFile(Src("Photos/c.jpg"), "photo ccc"));
     ASSERT_TRUE(MakeFolders(Dst("Photos")));
     m_ui.CancelAtPump(2);
-    EXPECT_EQ(kResultFail, Run({Src("Photos")}));
+    EXPECT_EQ(MoveStopped, Run({Src("Photos")}));
     int left = 0;
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) left += Exists(Src(std::string("Photos/") + name)) ? 1 : 0;
     EXPECT_EQ(1, left);
@@ -125,7 +125,7 @@ TEST_F(MergeFolderTest, ListingAndRemovalFailuresAreReportedWithFullPaths) {
             m_fs.FailPath(c.m_nOp, Src("Work/Photos"));
         else
             m_fs.FailNth(c.m_nOp, 1);
-        EXPECT_EQ(kResultFail, Run({Src("Work/Photos"), Src("Work/z.txt")}, {}, {}, {Src()}));
+        EXPECT_EQ(MoveStopped, Run({Src("Work/Photos"), Src("Work/z.txt")}, {}, {}, {Src()}));
         const std::string error = c.m_szText + Src("Work/Photos") + "\"";
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_TRUE(m_log.ends_with(error + "\r\n")) << m_log;
@@ -140,7 +140,7 @@ TEST_F(MergeFolderTest, CounterpartThatIsTheSourceItselfIsNotMergedIntoItself) {
     ASSERT_TRUE(WriteFile(Src("A/b.txt"), "bravo"));
     ASSERT_TRUE(MakeFolders(Dst("A")));
     ASSERT_TRUE(MakeSymlink(Src("A/Photos"), Dst("A/Photos")));
-    EXPECT_EQ(kResultOk, Run({Src("A")}));
+    EXPECT_EQ(MoveFinished, Run({Src("A")}));
     EXPECT_EQ("the only photo", ReadFile(Src("A/Photos/a.jpg")));
     EXPECT_EQ("bravo", ReadFile(Dst("A/b.txt")));
     EXPECT_NE(std::string::npos,
@@ -153,7 +153,7 @@ TEST_F(MergeFolderTest, FullPathsShowTheMergedFolderWhole) {
     ASSERT_TRUE(MakeFolders(Src("Work/Photos/2019")));
     ASSERT_TRUE(MakeFolders(Dst("Photos/2019")));
     WriteSettings("\"FullPaths\"=dword:00000001\n");
-    EXPECT_EQ(kResultOk, Run({Src("Work/Photos")}, {}, {}, {Src()}));
+    EXPECT_EQ(MoveFinished, Run({Src("Work/Photos")}, {}, {}, {Src()}));
     EXPECT_EQ(Deleted(Src("Work/Photos/2019")) + Deleted(Src("Work/Photos")), m_log);
 }
 
@@ -164,7 +164,7 @@ TEST_F(MergeFolderTest, NamesOutsideTheCodePageMoveWhole) {
     ASSERT_TRUE(WriteFile(Src(photos + "/" + picture), "photo bytes"));
     ASSERT_TRUE(WriteFile(Src(photos + "/same.jpg"), "same"));
     ASSERT_TRUE(WriteFile(Dst(photos + "/same.jpg"), "same"));
-    EXPECT_EQ(kResultOk, Run({Src(photos)}));
+    EXPECT_EQ(MoveFinished, Run({Src(photos)}));
     EXPECT_EQ("photo bytes", ReadFile(Dst(photos + "/" + picture)));
     EXPECT_FALSE(Exists(Src(photos)));
     EXPECT_NE(std::string::npos, m_log.find(UniqueLine(photos + "/" + picture, photos + "/" + picture))) << m_log;

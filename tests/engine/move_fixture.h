@@ -70,7 +70,7 @@ protected:
     // Runs one move of `dropped` into `dest` (default: dst/), then checks that no content of
     // `sourceRoots` (default: src and keep) or of `destRoot` (default: dst) was lost, and that no
     // entry of `destRoot` changed except those in `mayChange` (relative, '/').
-    engine::HResult Run(const std::vector<std::string>& dropped, std::string dest = {},
+    engine::MoveOutcome Run(const std::vector<std::string>& dropped, std::string dest = {},
                         const std::set<std::string>& mayChange = {}, std::vector<std::string> sourceRoots = {},
                         std::string destRoot = {}) {
         if (dest.empty()) dest = Dst();
@@ -81,7 +81,7 @@ protected:
         m_command = std::make_unique<engine::MoveCommand>(m_fs, m_settings, m_ui);
         m_command->SetDestFolder(dest);
         for (const std::string& path : dropped) m_command->AddDropped(path);
-        const engine::HResult result = m_command->InvokeCommand(0, kOwner);
+        const engine::MoveOutcome result = m_command->Run(kOwner);
         m_log = m_command->Log();
         if (invariant) {
             EXPECT_EQ("", invariant->Check(mayChange));

@@ -14,7 +14,7 @@ const char kLeftDifferent[] = "Left source file \"a.txt\" alone, given existence
 TEST_F(FileMoves, UniqueFilesMoveInUnderTheirOwnNames) {
     ASSERT_TRUE(WriteFile(Src("a.txt"), "alpha"));
     ASSERT_TRUE(WriteFile(Dst("other.txt"), "gamma ray"));
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}));
     EXPECT_EQ(UniqueLine("a.txt", "a.txt"), m_log);
     EXPECT_EQ("alpha", ReadFile(Dst("a.txt")));
     EXPECT_FALSE(Exists(Src("a.txt")));
@@ -25,7 +25,7 @@ TEST_F(FileMoves, ASameNamedIdenticalFileMeansTheSourceIsDeletedWithoutASearch) 
     ASSERT_TRUE(WriteFile(Src("a.txt"), "alpha"));
     ASSERT_TRUE(WriteFile(Dst("a.txt"), "alpha"));
     ASSERT_TRUE(WriteFile(Dst("b.txt"), "alpha"));
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}));
     EXPECT_EQ(DeletedLine("a.txt", "a.txt"), m_log);
     EXPECT_FALSE(Exists(Src("a.txt")));
     EXPECT_EQ(0, m_fs.Calls(Op::ListFolder));
@@ -37,7 +37,7 @@ TEST_F(FileMoves, TheDifferentFilePromptCarriesBothFilesAndItsTexts) {
     ASSERT_TRUE(WriteFile(Dst("a.txt"), "old", TicksFromUnixTime(1600000000)));
     ASSERT_TRUE(WriteFile(Dst("a (2).txt"), "taken"));
     m_ui.QueueAnswer(engine::AnswerSecond);
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}));
     ASSERT_EQ(1u, m_ui.m_lstClashPrompts.size());
     const engine::ClashPrompt& p = m_ui.m_lstClashPrompts[0];
     EXPECT_EQ(Src("a.txt"), p.m_strSrcPath);
@@ -70,23 +70,23 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
         const char* m_pszWhat;
         std::int32_t m_nRemembered;  // -1: asked, answered with m_nAnswer
         std::int32_t m_nAnswer;
-        engine::HResult m_nResult;
+        engine::MoveOutcome m_nResult;
         std::string m_strLog;
         const char* m_pszDestContent;
         bool m_bSourceStays;
     };
     const Case cases[] = {
-        {"overwrite, remembered", engine::AnswerFirst, 0, engine::kResultOk,
+        {"overwrite, remembered", engine::AnswerFirst, 0, engine::MoveFinished,
          "Moved source file \"a.txt\" to destination folder, overwriting different existing file \"a.txt\".\r\n", "new",
          false},
-        {"overwrite, asked", engine::AnswerAsk, engine::AnswerFirst, engine::kResultOk,
+        {"overwrite, asked", engine::AnswerAsk, engine::AnswerFirst, engine::MoveFinished,
          "Moved source file \"a.txt\" to destination folder, overwriting different existing file \"a.txt\".\r\n", "new",
          false},
-        {"skip", engine::AnswerAsk, engine::AnswerThird, engine::kResultOk, kLeftDifferent, "old file", true},
-        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::kResultFail, "Cancelled by request.", "old file", true},
-        {"cancel remembered", engine::AnswerCancel, 0, engine::kResultFail, "Cancelled by request.", "old file", true},
+        {"skip", engine::AnswerAsk, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file", true},
+        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "old file", true},
+        {"cancel remembered", engine::AnswerCancel, 0, engine::MoveStopped, "Cancelled by request.", "old file", true},
         // A value no prompt gives is not acted on blindly: the user is asked.
-        {"unknown remembered value", 7, engine::AnswerThird, engine::kResultOk, kLeftDifferent, "old file", true},
+        {"unknown remembered value", 7, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
@@ -100,7 +100,7 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
         if (asked) m_ui.QueueAnswer(c.m_nAnswer);
         EXPECT_EQ(c.m_nResult, Run({Src("a.txt"), Src("z.txt")}, {}, {"a.txt"}));
         EXPECT_EQ(asked ? 1u : 0u, m_ui.m_lstClashPrompts.size());
-        const bool stopped = c.m_nResult == engine::kResultFail;
+        const bool stopped = c.m_nResult == engine::MoveStopped;
         EXPECT_EQ(c.m_strLog + (stopped ? "" : UniqueLine("z.txt", "z.txt")), m_log);
         EXPECT_EQ(c.m_pszDestContent, ReadFile(Dst("a.txt")));
         EXPECT_EQ(c.m_bSourceStays, Exists(Src("a.txt")));
@@ -113,7 +113,7 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
         const char* m_pszWhat;
         std::int32_t m_nRemembered;
         std::int32_t m_nAnswer;
-        engine::HResult m_nResult;
+        engine::MoveOutcome m_nResult;
         std::string m_strLog;
         const char* m_pszFileAt;    // where the file ends up (empty: stays)
         const char* m_pszFolderAt;  // where the subfolder ends up
@@ -122,18 +122,18 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
         "Renamed a subfolder in the destination folder from \"d.txt\" to \"d (2).txt\" because it had the same name as "
         "the source file \"d.txt\".\r\n";
     const Case cases[] = {
-        {"rename folder", engine::AnswerAsk, engine::AnswerFirst, engine::kResultOk,
+        {"rename folder", engine::AnswerAsk, engine::AnswerFirst, engine::MoveFinished,
          renamedFolder + "Moved source file \"d.txt\" to destination as \"d.txt\".\r\n", "d.txt", "d (2).txt"},
-        {"rename file", engine::AnswerAsk, engine::AnswerSecond, engine::kResultOk,
+        {"rename file", engine::AnswerAsk, engine::AnswerSecond, engine::MoveFinished,
          "Moved source file \"d.txt\" to destination as \"d (2).txt\".  Filename was changed to avoid clash with extant "
          "subfolder \"d.txt\" in the destination folder.\r\n",
          "d (2).txt", "d.txt"},
-        {"skip", engine::AnswerAsk, engine::AnswerThird, engine::kResultOk,
+        {"skip", engine::AnswerAsk, engine::AnswerThird, engine::MoveFinished,
          "Left source file \"d.txt\" alone, given existence of a subfolder of the same name in the destination folder.\r\n",
          "", "d.txt"},
-        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::kResultFail, "Cancelled by request.", "", "d.txt"},
+        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "", "d.txt"},
         // A remembered value of its own renames the file, without the sentence.
-        {"unknown remembered value", 5, 0, engine::kResultOk,
+        {"unknown remembered value", 5, 0, engine::MoveFinished,
          "Moved source file \"d.txt\" to destination as \"d (2).txt\".\r\n", "d (2).txt", "d.txt"},
     };
     for (const Case& c : cases) {
@@ -204,7 +204,7 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
         SetRemembered("DiffFileSameNameDlgDefault", c.m_nRemembered);
         SetRemembered("FnameFldrnameClashDlgDefault", c.m_nRemembered);
         FailAt(c.m_nOp, c.m_nCall);
-        EXPECT_EQ(engine::kResultFail, Run({Src("a.txt"), Src("b.txt")}, {}, {"a.txt"}));
+        EXPECT_EQ(engine::MoveStopped, Run({Src("a.txt"), Src("b.txt")}, {}, {"a.txt"}));
         const std::string error =
             WithPaths(c.m_strError, {{"%S", Src("a.txt")}, {"%D", Dst("a.txt")}, {"%F", Dst("a (2).txt")}});
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
@@ -230,7 +230,7 @@ TEST_F(FileMoves, ASourceThatChangesAfterItsComparisonIsNotDeleted) {
     m_fnBeforeOpen = [&](const std::string& path) {
         if (path == Dst("a.txt")) SetLastWriteTime(Src("a.txt"), TicksFromUnixTime(1700000000));
     };
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt"), Src("b.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt"), Src("b.txt")}));
     const std::string error = "ERROR: Source file \"" + Src("a.txt") + "\" changed while it was being compared";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n" + UniqueLine("b.txt", "b.txt"), m_log);
@@ -243,7 +243,7 @@ TEST_F(FileMoves, ADestinationFileThatChangesAfterItsComparisonKeepsTheSource) {
     // While the user decides, the identical file is overwritten with other bytes of its size.
     m_ui.m_fnBeforeAnswer = [&] { WriteFile(Dst("x.txt"), "diff"); };
     m_ui.QueueAnswer(engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("a.txt")}, {}, {"x.txt"}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}, {}, {"x.txt"}));
     EXPECT_EQ(std::vector<std::string>{"ERROR: Destination file \"" + Dst("x.txt") +
                                        "\" changed while it was being compared"},
               m_ui.m_lstErrors);
@@ -260,7 +260,7 @@ TEST_F(FileMoves, APathTheFileSystemCannotTakeIsRefusedAndTheMoveGoesOn) {
     ASSERT_TRUE(WriteFile(Dst(name), "old"));
     ASSERT_TRUE(WriteFile(Src("b.txt"), "b"));
     SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerSecond);
-    EXPECT_EQ(engine::kResultOk, Run({Src(name), Src("b.txt")}));
+    EXPECT_EQ(engine::MoveFinished, Run({Src(name), Src("b.txt")}));
     ASSERT_EQ(1u, m_ui.m_lstErrors.size());
     EXPECT_EQ(0u, m_ui.m_lstErrors[0].rfind("ERROR: ", 0));
     EXPECT_NE(std::string::npos, m_ui.m_lstErrors[0].find(Dst(stem + " (2).txt")));
@@ -278,7 +278,7 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
     ASSERT_TRUE(WriteFile(Keep("o"), "old"));
     SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerFirst);
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::kResultOk, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(), {"o.txt"},
+    EXPECT_EQ(engine::MoveFinished, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(), {"o.txt"},
                                      {}, other->Root()));
     // The second file is the same as the first, which arrived earlier in this move.
     EXPECT_EQ(UniqueLine("u.txt", "u.txt") + DeletedLine("twin.txt", "u.txt") +
@@ -291,7 +291,7 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
 
     // And back from the other volume.
     ASSERT_TRUE(WriteFile(other->Path("back/b.txt"), "back"));
-    EXPECT_EQ(engine::kResultOk, Run({other->Path("back/b.txt")}, {}, {}, {other->Path("back"), Keep()}));
+    EXPECT_EQ(engine::MoveFinished, Run({other->Path("back/b.txt")}, {}, {}, {other->Path("back"), Keep()}));
     EXPECT_EQ("back", ReadFile(Dst("b.txt")));
     EXPECT_FALSE(Exists(other->Path("back/b.txt")));
 }

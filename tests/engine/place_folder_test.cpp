@@ -7,8 +7,8 @@ namespace tandemere::testing {
 namespace {
 
 using engine::DecisionKind;
-using engine::kResultFail;
-using engine::kResultOk;
+using engine::MoveFinished;
+using engine::MoveStopped;
 
 class PlaceFolderTest : public MoveFixture {
 protected:
@@ -29,7 +29,7 @@ TEST_F(PlaceFolderTest, FreeNameMovesTheFolderWholeByOneRename) {
         ASSERT_TRUE(MakeSymlink("a.jpg", Src("Photos/latest")));
     }
     const auto before = ListTree(Src("Photos"));
-    EXPECT_EQ(kResultOk, Run({Src("Photos")}));
+    EXPECT_EQ(MoveFinished, Run({Src("Photos")}));
     EXPECT_EQ(Moved("Photos/", "Photos/") + "\r\n", m_log);
     EXPECT_EQ(before, ListTree(Dst("Photos")));
     EXPECT_FALSE(Exists(Src("Photos")));
@@ -39,7 +39,7 @@ TEST_F(PlaceFolderTest, FreeNameMovesTheFolderWholeByOneRename) {
 TEST_F(PlaceFolderTest, IntoItselfIsRefusedAndTheMoveGoesOn) {
     ASSERT_TRUE(WriteFile(Src("A/x.txt"), "x"));
     ASSERT_TRUE(WriteFile(Src("B.txt"), "bee"));
-    EXPECT_EQ(kResultOk, Run({Src("A"), Src("B.txt")}, Src("A")));
+    EXPECT_EQ(MoveFinished, Run({Src("A"), Src("B.txt")}, Src("A")));
     const std::string error = "ERROR: Can't move folder \"" + Src("A") + "\" into itself";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n" + UniqueLine("B.txt", "B.txt"), m_log);
@@ -56,7 +56,7 @@ TEST_F(PlaceFolderTest, IntoItsOwnSubfolderAsksWhetherToContinue) {
         SCOPED_TRACE(yes);
         m_ui.m_lstYesNoTexts.clear();
         m_ui.QueueYesNo(yes);
-        EXPECT_EQ(yes ? kResultOk : kResultFail, Run({Src("A"), Src("B.txt")}, Src("A/sub/deeper")));
+        EXPECT_EQ(yes ? MoveFinished : MoveStopped, Run({Src("A"), Src("B.txt")}, Src("A/sub/deeper")));
         EXPECT_EQ(std::vector<std::string>{line + "\r\nContinue?"}, m_ui.m_lstYesNoTexts);
         EXPECT_EQ(yes ? line + UniqueLine("B.txt", "B.txt") : line, m_log);
         EXPECT_TRUE(Exists(Src("A/sub/deeper/x.txt")));
@@ -67,7 +67,7 @@ TEST_F(PlaceFolderTest, IntoItsOwnSubfolderAsksWhetherToContinue) {
 TEST_F(PlaceFolderTest, SiblingWhoseNameBeginsLikeTheSourceIsNotASubfolder) {
     ASSERT_TRUE(WriteFile(Src("A/x.txt"), "x"));
     ASSERT_TRUE(MakeFolders(Src("AB")));
-    EXPECT_EQ(kResultOk, Run({Src("A")}, Src("AB")));
+    EXPECT_EQ(MoveFinished, Run({Src("A")}, Src("AB")));
     EXPECT_EQ(Moved("A/", "A/") + "\r\n", m_log);
     EXPECT_EQ("x", ReadFile(Src("AB/A/x.txt")));
 }
@@ -75,7 +75,7 @@ TEST_F(PlaceFolderTest, SiblingWhoseNameBeginsLikeTheSourceIsNotASubfolder) {
 TEST_F(PlaceFolderTest, ClashWithAFileAsksWithEveryText) {
     MakeDocsClash();
     m_ui.QueueAnswer(232);
-    EXPECT_EQ(kResultOk, Run({Src("Docs")}));
+    EXPECT_EQ(MoveFinished, Run({Src("Docs")}));
     ASSERT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
     EXPECT_EQ(DecisionKind::FldrnameFnameClash, p.m_nKind);
@@ -98,31 +98,31 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
         const char* m_szName;
         const char* m_szSettings;  // remembered answer, or nullptr to answer the prompt
         std::int32_t m_nAnswer;
-        engine::HResult m_nResult;
+        engine::MoveOutcome m_nResult;
         std::string m_strLog;
         const char* m_szFolderAt;  // where the folder's a.txt ends up, relative to the test folder
         const char* m_szFileAt;    // where the destination file ends up
     };
     const std::string movedUnderFreeName = Moved("Docs", "Docs (2)");
     const Case cases[] = {
-        {"230 renames the file", nullptr, 230, kResultOk,
+        {"230 renames the file", nullptr, 230, MoveFinished,
          "Renamed a file in the destination folder from \"Docs\" to \"Docs (2)\" because it had the same name as "
          "the source folder \"Docs\".\r\n" +
              Moved("Docs", "Docs") + "\r\n",
          "dst/Docs/a.txt", "dst/Docs (2)"},
-        {"231 renames the folder", nullptr, 231, kResultOk,
+        {"231 renames the folder", nullptr, 231, MoveFinished,
          movedUnderFreeName + "  Folder name was changed to avoid clash with extant file \"Docs\" in the "
                               "destination folder.\r\n",
          "dst/Docs (2)/a.txt", "dst/Docs"},
-        {"Cancel", nullptr, 2, kResultFail, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
-        {"remembered 231", "\"FldrnameFnameClashDlgDefault\"=dword:000000e7\n", 0, kResultOk,
+        {"Cancel", nullptr, 2, MoveStopped, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
+        {"remembered 231", "\"FldrnameFnameClashDlgDefault\"=dword:000000e7\n", 0, MoveFinished,
          movedUnderFreeName + "  Folder name was changed to avoid clash with extant file \"Docs\" in the "
                               "destination folder.\r\n",
          "dst/Docs (2)/a.txt", "dst/Docs"},
         {"remembered odd value acts as 231 without the sentence", "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n",
-         0, kResultOk, movedUnderFreeName + "\r\n", "dst/Docs (2)/a.txt", "dst/Docs"},
+         0, MoveFinished, movedUnderFreeName + "\r\n", "dst/Docs (2)/a.txt", "dst/Docs"},
         {"remembered 2 cancels without a prompt", "\"FldrnameFnameClashDlgDefault\"=dword:00000002\n", 0,
-         kResultFail, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
+         MoveStopped, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
@@ -148,7 +148,7 @@ TEST_F(PlaceFolderTest, AnswerForThisMoveSettlesLaterClashesWithoutPrompt) {
     ASSERT_TRUE(WriteFile(Dst("Docs"), "file Docs"));
     ASSERT_TRUE(WriteFile(Dst("Music"), "file Music"));
     m_ui.QueueAnswer(231, true, false);
-    EXPECT_EQ(kResultOk, Run({Src("Docs"), Src("Music")}));
+    EXPECT_EQ(MoveFinished, Run({Src("Docs"), Src("Music")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     const std::string sentence = "  Folder name was changed to avoid clash with extant file \"%\" in the destination folder.";
     auto with = [&](const char* name) {
@@ -187,7 +187,7 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
         }
         m_fs.FailNth(c.m_nOp, 1);
 
-        EXPECT_EQ(kResultFail, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs"}));
+        EXPECT_EQ(MoveStopped, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs"}));
         const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" + m_tmp.Path(c.m_szFrom) +
                                   "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
@@ -211,7 +211,7 @@ TEST_F(PlaceFolderTest, AcrossFileSystemsTheFolderIsCopiedWholeAndShownWithoutSe
     const auto photos = ListTree(Src("Photos"));
     m_ui.QueueAnswer(231);
 
-    EXPECT_EQ(kResultOk, Run({Src("Photos"), Src("Docs")}, other->Root(), {}, {Src()}, other->Root()));
+    EXPECT_EQ(MoveFinished, Run({Src("Photos"), Src("Docs")}, other->Root(), {}, {Src()}, other->Root()));
     EXPECT_EQ(Moved("Photos", "Photos") + "\r\n" + Moved("Docs", "Docs (2)") +
                   "  Folder name was changed to avoid clash with extant file \"Docs\" in the destination folder.\r\n",
               m_log);
@@ -226,7 +226,7 @@ TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
     if (!other) GTEST_SKIP() << kNoOtherVolumeReason;
     ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
     m_fs.FailNth(Op::MoveFolderAcrossVolumes, 1);
-    EXPECT_EQ(kResultFail, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
+    EXPECT_EQ(MoveStopped, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
     const std::string error =
         "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other->Path("Photos") + "\"";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
@@ -238,7 +238,7 @@ TEST_F(PlaceFolderTest, LoggingOffStillShowsEveryBox) {
     ASSERT_TRUE(WriteFile(Src("A/x.txt"), "x"));
     WriteSettings("\"Logging\"=dword:00000000\n");
     m_ui.QueueYesNo(true);
-    EXPECT_EQ(kResultFail, Run({Src("A"), Src("missing")}, Src("A/sub")));
+    EXPECT_EQ(MoveStopped, Run({Src("A"), Src("missing")}, Src("A/sub")));
     EXPECT_EQ("", m_log);
     EXPECT_EQ(1u, m_ui.m_lstYesNoTexts.size());
     EXPECT_EQ(1u, m_ui.m_lstErrors.size());

@@ -70,14 +70,14 @@ TEST_F(SettingsTest, EveryMoveStartsFromTheDefaultsAndReadsAfresh) {
     command.m_bFullPaths = true;
     command.m_nDiffFileSameNameDlgDefault = 231;
     command.AddDropped(Src("a.txt"));
-    EXPECT_EQ(engine::kResultOk, command.InvokeCommand(0, kOwner));
+    EXPECT_EQ(engine::MoveFinished, command.Run(kOwner));
     EXPECT_TRUE(kDefaults == Of(command));
     EXPECT_EQ(UniqueLine("a.txt", "a.txt"), command.Log());
 
     // A value changed between two moves governs the next one; the log keeps growing.
     WriteSettings("\"FullPaths\"=dword:00000001\n");
     command.m_lstDropped = {Src("b.txt")};
-    EXPECT_EQ(engine::kResultOk, command.InvokeCommand(0, kOwner));
+    EXPECT_EQ(engine::MoveFinished, command.Run(kOwner));
     EXPECT_EQ(UniqueLine("a.txt", "a.txt") + UniqueLine(Src("b.txt"), Dst("b.txt")), command.Log());
 }
 

@@ -1,0 +1,83 @@
+// Shell layer: the drop target's and the dragged items' paths, read with the wide calls.
+#include "shell/drop_paths.h"
+
+#include <shellapi.h>
+
+#include "engine/path.h"
+#include "platform/win32/utf16_win32.h"
+
+namespace tandemere::shell {
+namespace {
+
+// The longest path the wide calls take, with its terminator.
+constexpr UINT kLongestPath = 32768;
+
+// Unlocks and releases the medium on every path; the medium may belong to the data object.
+class CLockedMedium {
+public:
+    explicit CLockedMedium(STGMEDIUM& medium) : m_medium(medium), m_pData(::GlobalLock(medium.hGlobal)) {}
+    ~CLockedMedium() {
+        if (m_pData) ::GlobalUnlock(m_medium.hGlobal);
+        ::ReleaseStgMedium(&m_medium);
+    }
+    CLockedMedium(const CLockedMedium&) = delete;
+    CLockedMedium& operator=(const CLockedMedium&) = delete;
+    bool IsLocked() const { return m_pData != nullptr; }
+
+private:
+    STGMEDIUM& m_medium;
+    void* m_pData;
+};
+
+// One dragged path: the length asked first, then read whole; empty when it cannot be read or is
+// not valid UTF-16.
+std::string DroppedPath(HDROP drop, UINT index) {
+    const UINT length = ::DragQueryFileW(drop, index, nullptr, 0);
+    if (length == 0) return std::string();
+    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+    const UINT got = ::DragQueryFileW(drop, index, wide.data(), length + 1);
+    if (got == 0 || got > length) return std::string();
+    wide.resize(got);
+    std::string path;
+    if (!win32::Utf16ToUtf8(wide, path)) return std::string();
+    return path;
+}
+
+}  // namespace
+
+bool PathFromIdList(PCIDLIST_ABSOLUTE idList, std::string& path) {
+    path.clear();
+    if (!idList) return false;
+    std::wstring wide(kLongestPath, L'\0');
+    if (!::SHGetPathFromIDListEx(idList, wide.data(), kLongestPath, GPFIDL_DEFAULT)) return false;
+    wide.resize(wcslen(wide.c_str()));
+    return !wide.empty() && win32::Utf16ToUtf8(wide, path);
+}
+
+HRESULT ReadDroppedPaths(IDataObject* data, std::vector<std::string>& paths) {
+    paths.clear();
+    if (!data) return E_INVALIDARG;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(data->GetData(&format, &medium))) return E_INVALIDARG;
+    if (medium.tymed != TYMED_HGLOBAL) {
+        ::ReleaseStgMedium(&medium);
+        return E_INVALIDARG;
+    }
+    CLockedMedium locked(medium);
+    if (!locked.IsLocked()) return E_INVALIDARG;
+    const auto drop = static_cast<HDROP>(medium.hGlobal);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    paths.reserve(count);
+    for (UINT i = 0; i < count; ++i) paths.push_back(DroppedPath(drop, i));
+    return S_OK;
+}
+
+bool IsDeclinedDrop(const std::string& firstItem, const std::string& target) {
+    if (engine::IsRoot(engine::kWindowsPaths, firstItem)) return true;
+    std::string parent = firstItem;
+    engine::RemoveFileSpec(engine::kWindowsPaths, parent);
+    return parent == target;
+}
+
+}  // namespace tandemere::shell
