@@ -16,12 +16,16 @@ namespace {
 // Destination files, and sources too large to keep whole, are read in blocks of this size.
 constexpr std::size_t kCompareBlockSize = 1024 * 1024;
 
-// Reads until `size` bytes arrived or the file ended; `got` tells how many arrived.
-Status ReadFully(IReadFile& file, unsigned char* buffer, std::size_t size, std::size_t& got) {
+// Reads until `size` bytes arrived or the file ended; `got` tells how many arrived. Asks for at
+// most one block a call, with a keep-alive tick before each, so a whole source of many megabytes
+// never holds the thread's messages up for long.
+Status ReadFully(IReadFile& file, unsigned char* buffer, std::size_t size, std::size_t& got,
+                 KeepAlive& keepAlive) {
     got = 0;
     while (got < size) {
+        keepAlive.Tick();
         std::size_t chunk = 0;
-        Status status = file.Read(buffer + got, size - got, chunk);
+        Status status = file.Read(buffer + got, std::min(size - got, kCompareBlockSize), chunk);
         if (!status) return status;
         if (chunk == 0) break;
         got += chunk;
@@ -79,7 +83,7 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
             return 2;
         }
         std::size_t got = 0;
-        if (!ReadFully(*sourceFile, content.m_buffer.data(), content.m_buffer.size(), got)) {
+        if (!ReadFully(*sourceFile, content.m_buffer.data(), content.m_buffer.size(), got, m_keepAlive)) {
             ReportError(owner, FormatText("ERROR: Couldn't read source file: \"%s\"", {source}));
             return 2;
         }
@@ -130,7 +134,7 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, destBlock.size()));
         std::size_t got = 0;
-        if (!ReadFully(*destFile, destBlock.data(), want, got)) {
+        if (!ReadFully(*destFile, destBlock.data(), want, got, m_keepAlive)) {
             ReportError(owner, readError);
             return 2;
         }
@@ -140,7 +144,7 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
             expected = content.m_buffer.data() + offset;
         } else {
             std::size_t sourceGot = 0;
-            if (!ReadFully(*sourceFile, sourceBlock.data(), want, sourceGot)) {
+            if (!ReadFully(*sourceFile, sourceBlock.data(), want, sourceGot, m_keepAlive)) {
                 ReportError(owner, FormatText("ERROR: Couldn't read source file: \"%s\"", {source}));
                 return 2;
             }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/keep_alive.h"
 #include "engine/path.h"
 #include "engine/status.h"
 
@@ -88,6 +89,10 @@ public:
     // Whether two paths reach the same file-system object (same device and inode, or same volume
     // serial and file index), whatever their spelling. Links on the way are followed.
     virtual Status IsSameObject(const std::string& a, const std::string& b, bool& same) = 0;
+
+    // The keep-alive that a copy across volumes ticks between its blocks, or null for none; the
+    // caller keeps it alive while it is set.
+    virtual void SetKeepAlive(KeepAlive* keepAlive) = 0;
 };
 
 }  // namespace tandemere::engine

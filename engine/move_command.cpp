@@ -9,7 +9,12 @@
 namespace tandemere::engine {
 
 MoveCommand::MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterface& ui)
-    : m_fs(fs), m_settings(settings), m_ui(ui) {}
+    // A Cancel pressed meanwhile stays registered and is seen after the item under way.
+    : m_keepAlive([this] { m_ui.PumpAndCheckCancel(); }), m_fs(fs), m_settings(settings), m_ui(ui) {
+    m_fs.SetKeepAlive(&m_keepAlive);
+}
+
+MoveCommand::~MoveCommand() { m_fs.SetKeepAlive(nullptr); }
 
 void MoveCommand::SetDestFolder(std::string folder) {
     AddSeparator(m_fs.Style(), folder);

@@ -12,6 +12,7 @@
 
 #include "engine/file_system.h"
 #include "engine/folder_index.h"
+#include "engine/keep_alive.h"
 #include "engine/settings_store.h"
 #include "engine/user_interface.h"
 
@@ -55,7 +56,11 @@ struct IdenticalSearch {
 
 class MoveCommand {
 public:
+    // Hands `fs` the keep-alive of long copies until the command is destroyed.
     MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterface& ui);
+    ~MoveCommand();
+    MoveCommand(const MoveCommand&) = delete;
+    MoveCommand& operator=(const MoveCommand&) = delete;
 
     // The drop target, a full path; a separator is appended unless it ends in one.
     void SetDestFolder(std::string folder);
@@ -108,6 +113,8 @@ public:
     std::int32_t m_nFnameFldrnameClashDlgDefault = AnswerAsk;
     std::int32_t m_nSameFileDiffNameDlgDefault = AnswerAsk;
     std::int32_t m_nFldrnameFnameClashDlgDefault = AnswerAsk;
+    // Pumps the thread's messages during one long compare or copy.
+    KeepAlive m_keepAlive;
 
 private:
     // Appends to the log when logging is on.

@@ -94,11 +94,13 @@ int SyncFolderAt(int dirfd, const char* path) {
 
 int SyncFolder(const std::string& path) { return SyncFolderAt(AT_FDCWD, path.c_str()); }
 
-// Copies the data of one open file to another, in blocks; large files are fine.
-int CopyData(int in, int out) {
+// Copies the data of one open file to another, in blocks; large files are fine. The keep-alive
+// (if any) ticks between blocks.
+int CopyData(int in, int out, engine::KeepAlive* keepAlive) {
     bool useRange = true;
     std::vector<char> buffer;
     for (;;) {
+        if (keepAlive) keepAlive->Tick();
         if (useRange) {
             const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, kCopyBlock, 0);
             if (got > 0) continue;
@@ -156,7 +158,8 @@ void SetTimesAt(int dirfd, const char* name, const struct stat& st) {
 
 // Creates a copy of one file or link (fstatat'ed as `st`) under `toName` in `toDir`, created
 // exclusively, with its mode and times, flushed. Removes what it made when it fails.
-int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int toDir, const char* toName) {
+int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int toDir, const char* toName,
+                engine::KeepAlive* keepAlive) {
     if (S_ISLNK(st.st_mode)) {
         std::vector<char> target(static_cast<std::size_t>(st.st_size) + 2);
         for (;;) {
@@ -178,7 +181,7 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
     ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     UniqueFd out(::openat(toDir, toName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!out.IsValid()) return errno;
-    int error = CopyData(in.Get(), out.Get());
+    int error = CopyData(in.Get(), out.Get(), keepAlive);
     if (error == 0) {
         // Ownership only carries over for a privileged user; the mode after it (chown clears set-id bits).
         if (::fchown(out.Get(), st.st_uid, st.st_gid) != 0) errno = 0;
@@ -233,7 +236,7 @@ int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
 
 // Copies the contents of folder `fromFd` into the empty folder `toFd`, recursively, then gives
 // each copied folder its source's mode and times. 0 or the first errno (the caller cleans up).
-int CopyTreeContents(int fromFd, int toFd, std::string& failedName) {
+int CopyTreeContents(int fromFd, int toFd, std::string& failedName, engine::KeepAlive* keepAlive) {
     std::vector<std::string> names;
     {
         UniqueDir dir(::fdopendir(::dup(fromFd)));
@@ -256,7 +259,7 @@ int CopyTreeContents(int fromFd, int toFd, std::string& failedName) {
             UniqueFd to(::openat(toFd, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!to.IsValid()) return errno;
             std::string inner;
-            if (const int error = CopyTreeContents(from.Get(), to.Get(), inner)) {
+            if (const int error = CopyTreeContents(from.Get(), to.Get(), inner, keepAlive)) {
                 failedName = entry + "/" + inner;
                 return error;
             }
@@ -265,7 +268,7 @@ int CopyTreeContents(int fromFd, int toFd, std::string& failedName) {
             if (::fchmod(to.Get(), st.st_mode & 07777) != 0) return errno;
             const struct timespec times[2] = {st.st_atim, st.st_mtim};
             if (::futimens(to.Get(), times) != 0) return errno;
-        } else if (const int error = CopyEntryAt(fromFd, entry.c_str(), st, toFd, entry.c_str())) {
+        } else if (const int error = CopyEntryAt(fromFd, entry.c_str(), st, toFd, entry.c_str(), keepAlive)) {
             return error;
         }
     }
@@ -404,7 +407,7 @@ Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
     int copyError = EEXIST;
     for (int attempt = 0; attempt < 100 && copyError == EEXIST; ++attempt) {
         temporary = TemporaryName(Random());
-        copyError = CopyEntryAt(AT_FDCWD, source.c_str(), st, folderFd.Get(), temporary.c_str());
+        copyError = CopyEntryAt(AT_FDCWD, source.c_str(), st, folderFd.Get(), temporary.c_str(), m_pKeepAlive);
     }
     if (copyError != 0) return FromErrno(copyError, copyError == EEXIST ? folder : to);
     if (const int renameError = RenameNoReplaceAt(folderFd.Get(), temporary.c_str(), folderFd.Get(), name.c_str())) {
@@ -460,7 +463,7 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
         if (!fromFd.IsValid() || !toFd.IsValid()) {
             error = errno;
         } else {
-            error = CopyTreeContents(fromFd.Get(), toFd.Get(), failedName);
+            error = CopyTreeContents(fromFd.Get(), toFd.Get(), failedName, m_pKeepAlive);
             if (error == 0 && ::fsync(toFd.Get()) != 0 && errno != EINVAL) error = errno;
             if (error == 0 && ::fchown(toFd.Get(), st.st_uid, st.st_gid) != 0) errno = 0;
             if (error == 0 && ::fchmod(toFd.Get(), st.st_mode & 07777) != 0) error = errno;

@@ -35,6 +35,10 @@ public:
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+    void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
+
+private:
+    engine::KeepAlive* m_pKeepAlive = nullptr;
 };
 
 }  // namespace tandemere::posix

@@ -19,6 +19,13 @@ using engine::Status;
 
 namespace {
 
+// CopyFileExW's progress routine: lets the keep-alive pump between the chunks of a long copy.
+DWORD CALLBACK TickKeepAlive(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                             HANDLE, LPVOID data) {
+    static_cast<engine::KeepAlive*>(data)->Tick();
+    return PROGRESS_CONTINUE;
+}
+
 constexpr FILEOP_FLAGS kShellMoveFlags = FOF_SILENT | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR;
 static_assert(kShellMoveFlags == 0x244);
 constexpr std::size_t kMaxPathUnits = MAX_PATH - 1;  // the terminator takes the last unit
@@ -355,7 +362,8 @@ Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attr
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < 100 && IsExistsError(error); ++attempt) {
         temporary = ExtendedIfLong(folder + TemporaryName());
-        error = ::CopyFileExW(source.c_str(), temporary.c_str(), nullptr, nullptr, nullptr, copyFlags)
+        error = ::CopyFileExW(source.c_str(), temporary.c_str(), m_pKeepAlive ? TickKeepAlive : nullptr,
+                              m_pKeepAlive, nullptr, copyFlags)
                     ? ERROR_SUCCESS
                     : ::GetLastError();
         if (error != ERROR_SUCCESS && !IsExistsError(error)) RemoveOwnCopy(temporary);

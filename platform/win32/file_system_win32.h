@@ -57,12 +57,14 @@ public:
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     // Volume serial number and file index (GetFileInformationByHandle), links followed.
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+    void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
 
 private:
     engine::Status CopyAcrossVolumes(const std::wstring& from, DWORD attributes, const std::wstring& to,
                                      const std::string& fromText, const std::string& toText);
 
     ShellFileOperation m_fnShellFileOperation;
+    engine::KeepAlive* m_pKeepAlive = nullptr;
 };
 
 }  // namespace tandemere::win32

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/engine/move_fixture.h"
@@ -107,6 +109,24 @@ TEST_F(FileMoves, LargeSourcesAreStreamedAndADifferenceInTheLastBlockCounts) {
     EXPECT_EQ(DeletedLine("big.img", "copy.img"), m_log);
     // Streamed, the source is read again beside each candidate of its size.
     EXPECT_EQ(2, CountOf(m_lstOpened, Src("big.img")));
+}
+
+TEST_F(FileMoves, ALongComparisonLetsMessagesThroughAndItsCancelEndsTheMoveAfterTheItem) {
+    const std::string bytes(3 * 1024 * 1024 + 5, 'x');
+    ASSERT_TRUE(WriteFile(Src("big.bin"), bytes));
+    ASSERT_TRUE(WriteFile(Dst("big.bin"), bytes));
+    ASSERT_TRUE(WriteFile(Src("next.txt"), "next"));
+    // From its first open on, the comparison lasts longer than the keep-alive's interval.
+    bool slept = false;
+    m_fnBeforeOpen = [&slept](const std::string&) {
+        if (!slept) std::this_thread::sleep_for(engine::kKeepAliveInterval + std::chrono::milliseconds(10));
+        slept = true;
+    };
+    m_ui.CancelAtPump(1);  // pressed while the comparison runs
+    EXPECT_EQ(engine::MoveStopped, Run({Src("big.bin"), Src("next.txt")}));
+    EXPECT_GE(m_ui.m_nPumps, 2) << "no message was let through during the comparison";
+    EXPECT_EQ(DeletedLine("big.bin", "big.bin") + "Cancelled by request.", m_log);
+    EXPECT_TRUE(Exists(Src("next.txt")));
 }
 
 TEST_F(FileMoves, FilesOfFourGibibytesOrMoreAreReportedOnlyUnderTheSameName) {

@@ -19,6 +19,7 @@ struct ConformanceBackend {
     // A folder on another volume than the default temporary folder (empty: no cross-volume cases).
     std::string m_strOtherVolumeBase;
     bool m_bSymlinks = true;  // the platform's helpers can make symbolic links
+    bool m_bCopyProgress = true;  // the system's file copy calls its progress routine
 };
 
 // Called once by the backend's own test file (e.g. from a static initializer).
