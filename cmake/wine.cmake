@@ -29,8 +29,13 @@ endif()
 # 32-bit programs are built and each reports itself skipped with the reason. qemu's user-mode
 # emulation of the loader alone does not count: under it Wine's per-thread state breaks, and the
 # programs crash or hang at random points.
+# TANDEMERE_FORCE_VM32 takes the test machine even where the kernel could run the loader, so
+# that path can be tested on any machine.
+option(TANDEMERE_FORCE_VM32 "Run the 32-bit tests in the test machine even where this kernel runs them" OFF)
 set(TANDEMERE_WINE_MODE native)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TANDEMERE_FORCE_VM32)
+  set(TANDEMERE_WINE_MODE none)
+elseif(CMAKE_SIZEOF_VOID_P EQUAL 4)
   execute_process(COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} 32bit-mode
                   OUTPUT_VARIABLE TANDEMERE_WINE_MODE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   if(NOT TANDEMERE_WINE_MODE STREQUAL "native")

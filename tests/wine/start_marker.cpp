@@ -3,6 +3,9 @@
 // file: nothing of ours ran) from a test that failed.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/win32/unique_handle_win32.h"
 
 namespace {
@@ -13,9 +16,19 @@ struct StartMarker {
         // program reports its start.
         char path[MAX_PATH];
         const DWORD length = ::GetEnvironmentVariableA("TANDEMERE_START_MARKER", path, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return;
-        const tandemere::win32::UniqueFileHandle file(
-            ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (length == 0) return;
+        if (length < MAX_PATH) {
+            const tandemere::win32::UniqueFileHandle file(
+                ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file.IsValid()) return;
+        } else {
+            path[MAX_PATH - 1] = '\0';
+        }
+        // Without the file a failed test would pass for a start Wine gave up on, and be run
+        // again: end before any test runs, and say why.
+        std::fprintf(stderr, "start marker: cannot create \"%s\" (error %lu)\n", path, ::GetLastError());
+        std::fflush(stderr);
+        std::_Exit(3);
     }
 };
 

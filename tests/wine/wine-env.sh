@@ -27,7 +27,8 @@ shm="/dev/shm/tandemere-wine-$(id -u)-$(printf '%s' "$root" | md5sum | cut -c1-1
 other_drive="t:"
 
 export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
+# Silent but for the loader's own errors, which say why a start failed.
+export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 export TANDEMERE_TEST_OTHER_VOLUME='T:\'
@@ -148,12 +149,18 @@ case "$cmd" in
         marker_dir="$(mktemp -d)"
         trap 'rm -rf "$marker_dir"' EXIT
         export TANDEMERE_START_MARKER="Z:$(printf '%s' "$marker_dir/started" | tr / '\\')"
+        # Each attempt's output is kept too, so a retry's log says what Wine printed.
         for attempt in 1 2 3; do
-            rc=0
-            "$wine64" "$program" "$@" || rc=$?
+            set +e
+            "$wine64" "$program" "$@" 2>&1 | tee "$marker_dir/output"
+            rc=${PIPESTATUS[0]}
+            set -e
             { [ "$rc" -ne 0 ] && [ ! -e "$marker_dir/started" ]; } || break
-            echo "wine-env.sh: $(date -u +%FT%TZ) $(basename "$program") $* ended with status $rc" \
-                 "before its own code ran (attempt $attempt of 3)" | tee -a "$root/start-retries.log" >&2
+            {
+                echo "wine-env.sh: $(date -u +%FT%TZ) $(basename "$program") $* ended with status $rc" \
+                     "before its own code ran (attempt $attempt of 3); its output:"
+                sed -e 's/^/    /' "$marker_dir/output"
+            } | tee -a "$root/start-retries.log" >&2
         done
         exit "$rc"
         ;;
