@@ -33,18 +33,21 @@ endif()
 # that path can be tested on any machine.
 option(TANDEMERE_FORCE_VM32 "Run the 32-bit tests in the test machine even where this kernel runs them" OFF)
 set(TANDEMERE_WINE_MODE native)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TANDEMERE_FORCE_VM32)
-  set(TANDEMERE_WINE_MODE none)
-elseif(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  execute_process(COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} 32bit-mode
-                  OUTPUT_VARIABLE TANDEMERE_WINE_MODE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(TANDEMERE_FORCE_VM32)
+    set(TANDEMERE_WINE_MODE none)
+  else()
+    execute_process(COMMAND ${TANDEMERE_WINE_ENV} --root ${TANDEMERE_WINE_ROOT} 32bit-mode
+                    OUTPUT_VARIABLE TANDEMERE_WINE_MODE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
   if(NOT TANDEMERE_WINE_MODE STREQUAL "native")
     find_program(TANDEMERE_QEMU_SYSTEM qemu-system-x86_64)
     find_program(TANDEMERE_DEBOOTSTRAP debootstrap PATHS /usr/sbin /sbin)
     find_program(TANDEMERE_MKFS_EXT4 mkfs.ext4 PATHS /usr/sbin /sbin)
     if(TANDEMERE_QEMU_SYSTEM AND TANDEMERE_DEBOOTSTRAP AND TANDEMERE_MKFS_EXT4)
-      message(STATUS "This kernel cannot run 32-bit programs: the 32-bit tests run in a virtual "
-                     "machine (tests/wine/vm32.sh, in ${TANDEMERE_VM32_ROOT})")
+      message(STATUS "The 32-bit tests run in a virtual machine (tests/wine/vm32.sh, in "
+                     "${TANDEMERE_VM32_ROOT}): this kernel cannot run 32-bit programs, or "
+                     "TANDEMERE_FORCE_VM32 is on")
       set(TANDEMERE_WINE_MODE vm)
     else()
       message(WARNING "This machine cannot run 32-bit programs, and has no qemu-system-x86_64, "

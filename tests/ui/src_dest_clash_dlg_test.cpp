@@ -217,8 +217,8 @@ TEST(ClashPrompt, OpenOnAMissingFileShowsTheErrorBoxAndTheQuestionStays) {
             EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
             if (open.m_nButton == IDC_OPEN_SRC) uitest::SaveScreenshot(box, "clash_prompt_open_error");
             Click(box, IDOK);
+            EXPECT_TRUE(uitest::WaitUntilClosed(box)) << "OK left the box open";
             uitest::Settle(hwnd);
-            EXPECT_FALSE(::IsWindow(box));
             EXPECT_TRUE(::IsWindowVisible(hwnd));
             EXPECT_TRUE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
             EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));

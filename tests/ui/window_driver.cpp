@@ -145,6 +145,14 @@ void Click(HWND dialog, int id) {
     ::SendMessageW(button, BM_CLICK, 0, 0);
 }
 
+bool WaitUntilClosed(HWND hwnd) {
+    for (DWORD waited = 0; ::IsWindow(hwnd); waited += 10) {
+        if (waited >= kLongWaitMs) return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
 void ClickAsync(HWND dialog, int id) {
     const HWND button = ::GetDlgItem(dialog, id);
     ASSERT_NE(button, nullptr) << "no control " << id;
@@ -344,7 +352,8 @@ COwnerWindow::COwnerWindow(int x, int y, int width, int height, bool visible) {
     }();
     m_hWnd = ::CreateWindowExW(0, MAKEINTATOM(s_class), L"Owner", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
                                x, y, width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    EXPECT_NE(m_hWnd, nullptr);
+    const DWORD error = ::GetLastError();
+    EXPECT_NE(m_hWnd, nullptr) << "class atom " << s_class << ", error " << error;
 }
 
 COwnerWindow::~COwnerWindow() {

@@ -36,6 +36,10 @@ void Settle(HWND hwnd);
 
 // Presses a button the way a click does (BM_CLICK), waiting for what the click did.
 void Click(HWND dialog, int id);
+// Waits until a window of another thread is destroyed; false if it still exists after a long wait.
+// A modal loop ended by a click notices its end only at its next message, so a closed dialog
+// may outlive the click for a moment.
+bool WaitUntilClosed(HWND hwnd);
 // Presses a button without waiting: for buttons whose command opens another modal window.
 void ClickAsync(HWND dialog, int id);
 // Posts a key press (down and up) to the control that has the keyboard focus in the dialog's thread.
