@@ -5,11 +5,11 @@
 #include <shlobj.h>
 
 #include <functional>
-#include <thread>
 
 #include "res/resource.h"
 #include "tests/shell/shell_support.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/watcher_thread.h"
 #include "tests/ui/window_driver.h"
 
 namespace tandemere::shelltest {
@@ -35,7 +35,7 @@ struct CMoveDriver {
     HRESULT Invoke(IContextMenu* menu, HWND owner, LPCSTR verb, const std::function<void(HWND)>& answer) {
         uitest::CDialogSpy spy;
         const HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::thread watcher([&] {
+        uitest::CWatcherTask watcher([&] {
             while (const HWND dialog = spy.WaitForDialog(done)) {
                 uitest::Settle(dialog);
                 if (::GetDlgItem(dialog, IDC_PROGRESS_BAR)) {
@@ -58,7 +58,7 @@ struct CMoveDriver {
         info.nShow = SW_SHOWNORMAL;
         const HRESULT result = menu->InvokeCommand(&info);
         ::SetEvent(done);
-        watcher.join();
+        watcher.Join();
         ::CloseHandle(done);
         return result;
     }
@@ -257,7 +257,7 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
 
     // The menu as the file manager shows it after a right-button drop, read back from its window.
     std::vector<std::wstring> shown;
-    std::thread watcher([&] {
+    uitest::CWatcherTask watcher([&] {
         HWND popup = nullptr;
         for (int i = 0; i < 300 && !popup; ++i) {
             popup = ::FindWindowW(L"#32768", nullptr);
@@ -278,7 +278,7 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
     const RECT owner = uitest::WindowRect(m_owner.Hwnd());
     ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, owner.left + 120, owner.top + 90, 0, m_owner.Hwnd(),
                      nullptr);
-    watcher.join();
+    watcher.Join();
     ::DestroyMenu(drop);
     menu->Release();
     std::vector<std::wstring> expected = kDropMenu;

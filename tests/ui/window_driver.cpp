@@ -6,9 +6,9 @@
 
 #include <deque>
 #include <mutex>
-#include <thread>
 
 #include "tests/ui/png_writer.h"
+#include "tests/ui/watcher_thread.h"
 
 namespace tandemere::uitest {
 
@@ -109,7 +109,7 @@ INT_PTR RunModal(const std::function<INT_PTR()>& show,
                  const std::function<void(CDialogSpy& spy, HWND dialog)>& drive) {
     CDialogSpy spy;
     const HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread watcher([&] {
+    CWatcherTask watcher([&] {
         const HWND dialog = spy.WaitForDialog(done);
         if (!dialog) {
             ADD_FAILURE() << "no dialog was shown";
@@ -126,7 +126,7 @@ INT_PTR RunModal(const std::function<INT_PTR()>& show,
     });
     const INT_PTR result = show();
     ::SetEvent(done);
-    watcher.join();
+    watcher.Join();
     ::CloseHandle(done);
     return result;
 }
