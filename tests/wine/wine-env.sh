@@ -75,9 +75,17 @@ start_server() {
 make_prefix() {
     [ -f "$prefix/.tandemere-ready-2" ] && return 0
     rm -rf "$prefix"
-    start_server
+    # No persistent server yet, so that `wineserver -w` returns when wineboot's whole session has
+    # ended: wineboot itself returns before the 32-bit half of the prefix is installed, and the
+    # server's end below once cut that half short on a slow (emulated) machine, leaving 32-bit
+    # programs without system DLLs.
     "$wine64" wineboot -i </dev/null >"$root/wineboot.log" 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
     [ -d "$prefix/drive_c/windows" ] || { echo "wine-env.sh: wineboot made no prefix, see $root/wineboot.log" >&2; return 1; }
+    if [ -x "$wine32" ] && [ ! -f "$prefix/drive_c/windows/syswow64/sechost.dll" ]; then
+        echo "wine-env.sh: wineboot left the prefix's 32-bit half incomplete, see $root/wineboot.log" >&2
+        return 1
+    fi
     # Wine's own fonts (Debian's Wine does not load them) and a virtual desktop, so windows have
     # frames and close quickly without a window manager. The progress and log windows ask for
     # "MS Sans Serif": its bitmap face gives Windows' dialog base units of 6 by 13 at 8 points (the
