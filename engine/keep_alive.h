@@ -21,8 +21,6 @@ public:
     // last pump. Cheap enough for every block (one clock read).
     void Tick();
 
-    void SetInterval(std::chrono::milliseconds interval) { m_interval = interval; }
-
 private:
     using Clock = std::chrono::steady_clock;
 
