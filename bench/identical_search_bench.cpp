@@ -1,4 +1,5 @@
-// Benchmark: the cost per file of moving unique files into destination folders of growing size, through the real engine.
+// Benchmark: the cost per file of moving unique files into destination folders of growing size, through the
+// real engine.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,8 +28,12 @@ public:
     }
     bool AskYesNo(engine::WindowHandle, const std::string&) override { return false; }
     engine::WindowHandle GetActiveWindow() override { return nullptr; }
-    engine::PromptResult ShowChoicePrompt(engine::WindowHandle, const engine::ChoicePrompt&) override { return {}; }
-    engine::PromptResult ShowClashPrompt(engine::WindowHandle, const engine::ClashPrompt&) override { return {}; }
+    engine::PromptResult ShowChoicePrompt(engine::WindowHandle, const engine::ChoicePrompt&) override {
+        return {};
+    }
+    engine::PromptResult ShowClashPrompt(engine::WindowHandle, const engine::ClashPrompt&) override {
+        return {};
+    }
     void CreateProgress(engine::WindowHandle) override {}
     void SetProgressRange(std::uint32_t) override {}
     void SetProgressItem(const std::string&) override {}
@@ -45,12 +50,16 @@ void Write(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 constexpr int kSources = 1000;
 // Source i has 4096 + i bytes, so no two sources and no filler entry share a size; every tenth
 // source has a decoy in the destination of its size with other bytes, so it is compared.
-std::string SourceBytes(int i) { return std::string(4096 + i, static_cast<char>('a' + i % 26)); }
+std::string SourceBytes(int i) {
+    return std::string(4096 + i, static_cast<char>('a' + i % 26));
+}
 
 void MakeSources(const std::string& folder) {
     fs::create_directories(folder);
@@ -66,7 +75,8 @@ void MakeDestination(const std::string& folder, int entries) {
         Write(folder + "/decoy" + std::to_string(i) + ".dat", decoy);
     }
     for (int j = 0; made < entries; ++j, ++made)
-        Write(folder + "/fill" + std::to_string(j) + ".dat", std::string(static_cast<std::size_t>(j % 64), 'f'));
+        Write(folder + "/fill" + std::to_string(j) + ".dat",
+              std::string(static_cast<std::size_t>(j % 64), 'f'));
 }
 
 }  // namespace
@@ -74,10 +84,12 @@ void MakeDestination(const std::string& folder, int entries) {
 int main(int argc, char** argv) {
     const std::string base = argc > 1 ? argv[1] : (fs::temp_directory_path() / "tandemere-bench").string();
     fs::remove_all(base);
-    std::printf("%d unique files moved into a folder of M entries (same file system; every tenth file is compared\n"
-                "with one decoy of its size). Baseline: rename() of the same files into a folder of the same M.\n\n",
-                kSources);
-    std::printf("%9s %12s %12s %12s %12s %9s\n", "M", "engine us/f", "listing ms", "after 1st us", "rename us/f", "ratio");
+    std::printf(
+        "%d unique files moved into a folder of M entries (same file system; every tenth file is compared\n"
+        "with one decoy of its size). Baseline: rename() of the same files into a folder of the same M.\n\n",
+        kSources);
+    std::printf("%9s %12s %12s %12s %12s %9s\n", "M", "engine us/f", "listing ms", "after 1st us",
+                "rename us/f", "ratio");
 
     posix::PosixFileSystem posixFs;
     posix::SettingsFileStore settings(base + "/no-settings");
@@ -109,17 +121,19 @@ int main(int argc, char** argv) {
         const auto renameStart = Clock::now();
         for (int i = 0; i < kSources; ++i) {
             const std::string name = "/src" + std::to_string(i) + ".dat";
-            if (std::rename((root + "/src-baseline" + name).c_str(), (root + "/dst-baseline" + name).c_str()) != 0)
+            if (std::rename((root + "/src-baseline" + name).c_str(),
+                            (root + "/dst-baseline" + name).c_str()) != 0)
                 return 1;
         }
         const double renameSeconds = Seconds(Clock::now() - renameStart);
 
         const double perFile = moveSeconds / kSources * 1e6;
         // After the first item (which lists the folder once), what each further file costs.
-        const double perFileNoList = Seconds(ui.m_lstDone.back() - ui.m_lstDone.front()) / (kSources - 1) * 1e6;
+        const double perFileNoList =
+            Seconds(ui.m_lstDone.back() - ui.m_lstDone.front()) / (kSources - 1) * 1e6;
         const double perRename = renameSeconds / kSources * 1e6;
-        std::printf("%9d %12.1f %12.1f %12.1f %12.1f %9.1f\n", entries, perFile, listSeconds * 1e3, perFileNoList,
-                    perRename, perFileNoList / perRename);
+        std::printf("%9d %12.1f %12.1f %12.1f %12.1f %9.1f\n", entries, perFile, listSeconds * 1e3,
+                    perFileNoList, perRename, perFileNoList / perRename);
         fs::remove_all(root);
     }
     fs::remove_all(base);

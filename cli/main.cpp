@@ -22,15 +22,18 @@ int Run(int argc, char** argv) {
     CLI::App app{"Moves files and folders into a folder without creating duplicates.", "tandemere"};
     app.set_version_flag("--version", "tandemere " TANDEMERE_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 the move ran to its end, 1 it was stopped, 2 usage error or refused drop.\n"
-               "See tandemere(1).");
+    app.footer(
+        "Exit status: 0 the move ran to its end, 1 it was stopped, 2 usage error or refused drop.\n"
+        "See tandemere(1).");
 
     MoveOptions move;
     CLI::App* moveCommand = app.add_subcommand(
-        "move", "Move each SOURCE into the existing folder DESTINATION: identical files are deleted at the "
-                "source, name clashes are asked (or answered in advance), folders are merged.");
-    moveCommand->add_option("SOURCE... DESTINATION", move.m_lstPaths,
-                            "the items to move, in order, then the folder that receives them")
+        "move",
+        "Move each SOURCE into the existing folder DESTINATION: identical files are deleted at the "
+        "source, name clashes are asked (or answered in advance), folders are merged.");
+    moveCommand
+        ->add_option("SOURCE... DESTINATION", move.m_lstPaths,
+                     "the items to move, in order, then the folder that receives them")
         ->required()
         ->expected(2, -1)
         ->type_name("PATH");
@@ -38,12 +41,14 @@ int Run(int argc, char** argv) {
     CLI::Option* log = moveCommand->add_flag("--log", logOn, "write the log and print it at the end");
     CLI::Option* noLog = moveCommand->add_flag("--no-log", logOff, "write no log");
     log->excludes(noLog);
-    CLI::Option* full = moveCommand->add_flag("--full-paths", fullOn, "show whole paths in prompts and the log");
-    CLI::Option* shortPaths =
-        moveCommand->add_flag("--short-paths", fullOff, "show paths relative to the source and destination folders");
+    CLI::Option* full =
+        moveCommand->add_flag("--full-paths", fullOn, "show whole paths in prompts and the log");
+    CLI::Option* shortPaths = moveCommand->add_flag(
+        "--short-paths", fullOff, "show paths relative to the source and destination folders");
     full->excludes(shortPaths);
     CLI::Option* sameExt = moveCommand->add_flag(
-        "--only-same-ext", sameOn, "look for an identical file under another name only among files of the same extension");
+        "--only-same-ext", sameOn,
+        "look for an identical file under another name only among files of the same extension");
     CLI::Option* allExt = moveCommand->add_flag("--all-ext", sameOff, "look for it among all files");
     sameExt->excludes(allExt);
     moveCommand->add_option("--settings", move.m_strSettingsFile, "the settings file to use for this move")
@@ -52,15 +57,30 @@ int Run(int argc, char** argv) {
         ->type_name("FILE");
 
     AnswerOption answers[] = {
-        {"--different", "DiffFileSameNameDlgDefault", "a different file of the same name is in the destination", {}},
-        {"--identical", "SameFileDiffNameDlgDefault", "an identical file is in the destination under another name", {}},
-        {"--file-vs-folder", "FnameFldrnameClashDlgDefault", "a source file's name is taken by a destination folder", {}},
-        {"--folder-vs-file", "FldrnameFnameClashDlgDefault", "a source folder's name is taken by a destination file", {}},
+        {"--different",
+         "DiffFileSameNameDlgDefault",
+         "a different file of the same name is in the destination",
+         {}},
+        {"--identical",
+         "SameFileDiffNameDlgDefault",
+         "an identical file is in the destination under another name",
+         {}},
+        {"--file-vs-folder",
+         "FnameFldrnameClashDlgDefault",
+         "a source file's name is taken by a destination folder",
+         {}},
+        {"--folder-vs-file",
+         "FldrnameFnameClashDlgDefault",
+         "a source folder's name is taken by a destination file",
+         {}},
     };
     for (AnswerOption& answer : answers) {
         const SettingInfo& setting = SettingNamed(answer.m_pszValueName);
-        const std::vector<std::string> words = {setting.m_pszFirstWord, setting.m_pszSecondWord, "skip", "ask"};
-        moveCommand->add_option(answer.m_pszFlag, answer.m_strWord, std::string("the answer when ") + answer.m_pszHelp)
+        const std::vector<std::string> words = {setting.m_pszFirstWord, setting.m_pszSecondWord, "skip",
+                                                "ask"};
+        moveCommand
+            ->add_option(answer.m_pszFlag, answer.m_strWord,
+                         std::string("the answer when ") + answer.m_pszHelp)
             ->check(CLI::IsMember(words))
             ->type_name("ANSWER");
     }
@@ -74,7 +94,8 @@ int Run(int argc, char** argv) {
     set->add_option("--settings", settingsFile, "the settings file")->type_name("FILE");
     set->add_option("NAME", name, "one of the seven value names")->required();
     set->add_option("VALUE", value, "a number, or a word (on/off; ask or an answer word)")->required();
-    CLI::App* unset = settingsCommand->add_subcommand("unset", "Remove one value, so its default governs again.");
+    CLI::App* unset =
+        settingsCommand->add_subcommand("unset", "Remove one value, so its default governs again.");
     unset->add_option("--settings", settingsFile, "the settings file")->type_name("FILE");
     unset->add_option("NAME", name, "one of the seven value names")->required();
 

@@ -26,7 +26,9 @@ namespace {
 using engine::FormatText;
 using engine::kPosixPaths;
 
-void Complain(const std::string& text) { tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n"); }
+void Complain(const std::string& text) {
+    tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n");
+}
 
 std::string CurrentFolder() {
     char buffer[PATH_MAX];
@@ -103,14 +105,18 @@ int RunMove(const MoveOptions& options) {
     OverlaySettingsStore settings(file);
     if (options.m_bLogging) settings.Override("Logging", *options.m_bLogging ? 1 : 0);
     if (options.m_bFullPaths) settings.Override("FullPaths", *options.m_bFullPaths ? 1 : 0);
-    if (options.m_bOnlyCompareSameExt) settings.Override("OnlyCompareSameExt", *options.m_bOnlyCompareSameExt ? 1 : 0);
-    for (const auto& [name, answer] : options.m_answers) settings.Override(name, static_cast<std::uint32_t>(answer));
+    if (options.m_bOnlyCompareSameExt)
+        settings.Override("OnlyCompareSameExt", *options.m_bOnlyCompareSameExt ? 1 : 0);
+    for (const auto& [name, answer] : options.m_answers)
+        settings.Override(name, static_cast<std::uint32_t>(answer));
 
     tty::TtyUserInterface ui;
     if (!options.m_strLogFile.empty()) {
-        posix::UniqueFd log(::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        posix::UniqueFd log(
+            ::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
         if (!log.IsValid()) {
-            Complain(FormatText("can't write the log file \"%s\": %s", {options.m_strLogFile, std::strerror(errno)}));
+            Complain(FormatText("can't write the log file \"%s\": %s",
+                                {options.m_strLogFile, std::strerror(errno)}));
             return kExitUsage;
         }
         ui.SetLogFile(std::move(log), options.m_strLogFile);

@@ -16,7 +16,9 @@ namespace {
 
 using engine::FormatText;
 
-void Complain(const std::string& text) { tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n"); }
+void Complain(const std::string& text) {
+    tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n");
+}
 
 std::string Padded(std::string text, std::size_t width) {
     if (text.size() < width) text.append(width - text.size(), ' ');
@@ -25,7 +27,8 @@ std::string Padded(std::string text, std::size_t width) {
 
 std::string AllNames() {
     std::string names;
-    for (const SettingInfo& setting : kSettings) names += (names.empty() ? "" : ", ") + std::string(setting.m_pszName);
+    for (const SettingInfo& setting : kSettings)
+        names += (names.empty() ? "" : ", ") + std::string(setting.m_pszName);
     return names;
 }
 
@@ -36,7 +39,8 @@ std::string Shown(const SettingInfo& setting, std::uint32_t value) {
 
 const SettingInfo* NamedOrComplain(const std::string& name) {
     const SettingInfo* setting = FindSetting(name);
-    if (setting == nullptr) Complain(FormatText("there is no setting \"%s\"; the settings are %s", {name, AllNames()}));
+    if (setting == nullptr)
+        Complain(FormatText("there is no setting \"%s\"; the settings are %s", {name, AllNames()}));
     return setting;
 }
 
@@ -44,9 +48,10 @@ const SettingInfo* NamedOrComplain(const std::string& name) {
 
 int ListSettings(const std::string& path) {
     posix::SettingsFileStore store(path);
-    struct stat info{};
+    struct stat info {};
     const bool exists = ::stat(path.c_str(), &info) == 0;
-    std::string text = "Settings file: " + path + (exists ? "" : " (not there: every value is its default)") + "\n";
+    std::string text =
+        "Settings file: " + path + (exists ? "" : " (not there: every value is its default)") + "\n";
     text += Padded("NAME", 30) + Padded("VALUE", 8) + Padded("MEANING", 16) + "FROM\n";
     int status = kExitFinished;
     for (const SettingInfo& setting : kSettings) {
@@ -75,7 +80,8 @@ int SetSetting(const std::string& path, const std::string& name, const std::stri
     if (setting == nullptr) return kExitUsage;
     const std::optional<std::uint32_t> number = ParseSettingValue(*setting, value);
     if (!number) {
-        Complain(FormatText("\"%s\" is not a value for %s; use %s", {value, setting->m_pszName, AcceptedValues(*setting)}));
+        Complain(FormatText("\"%s\" is not a value for %s; use %s",
+                            {value, setting->m_pszName, AcceptedValues(*setting)}));
         return kExitUsage;
     }
     posix::SettingsFileStore store(path);

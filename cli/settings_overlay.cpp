@@ -7,7 +7,8 @@ namespace {
 
 class OverlayKey : public engine::ISettingsKey {
 public:
-    OverlayKey(std::unique_ptr<engine::ISettingsKey> base, const std::map<std::string, std::uint32_t>& overrides)
+    OverlayKey(std::unique_ptr<engine::ISettingsKey> base,
+               const std::map<std::string, std::uint32_t>& overrides)
         : m_pBase(std::move(base)), m_overrides(overrides) {}
 
     engine::ValueKind QueryDword(const std::string& name, std::uint32_t& value) override {

@@ -11,7 +11,8 @@ const SettingInfo kSettings[kSettingCount] = {
     {"Logging", SettingRole::Switch, 1, nullptr, nullptr, "--log / --no-log"},
     {"OnlyCompareSameExt", SettingRole::Switch, 0, nullptr, nullptr, "--only-same-ext / --all-ext"},
     {"FullPaths", SettingRole::Switch, 0, nullptr, nullptr, "--full-paths / --short-paths"},
-    {"DiffFileSameNameDlgDefault", SettingRole::Answer, engine::AnswerAsk, "overwrite", "rename", "--different"},
+    {"DiffFileSameNameDlgDefault", SettingRole::Answer, engine::AnswerAsk, "overwrite", "rename",
+     "--different"},
     {"FldrnameFnameClashDlgDefault", SettingRole::Answer, engine::AnswerAsk, "rename-file", "rename-folder",
      "--folder-vs-file"},
     {"FnameFldrnameClashDlgDefault", SettingRole::Answer, engine::AnswerAsk, "rename-folder", "rename-file",
@@ -95,18 +96,25 @@ std::optional<std::uint32_t> ParseSettingValue(const SettingInfo& setting, std::
 std::string DescribeValue(const SettingInfo& setting, std::uint32_t value) {
     if (setting.m_nRole == SettingRole::Switch) return value != 0 ? "on" : "off";
     switch (static_cast<std::int32_t>(value)) {
-        case engine::AnswerAsk: return "ask";
-        case engine::AnswerFirst: return setting.m_pszFirstWord;
-        case engine::AnswerSecond: return setting.m_pszSecondWord;
-        case engine::AnswerThird: return "skip";
-        case engine::AnswerCancel: return "cancel: ends every move";
-        default: return "not an answer";
+        case engine::AnswerAsk:
+            return "ask";
+        case engine::AnswerFirst:
+            return setting.m_pszFirstWord;
+        case engine::AnswerSecond:
+            return setting.m_pszSecondWord;
+        case engine::AnswerThird:
+            return "skip";
+        case engine::AnswerCancel:
+            return "cancel: ends every move";
+        default:
+            return "not an answer";
     }
 }
 
 std::string AcceptedValues(const SettingInfo& setting) {
     if (setting.m_nRole == SettingRole::Switch) return "a number (0 is off), on, off, true, false, yes, no";
-    return std::string("ask, ") + setting.m_pszFirstWord + ", " + setting.m_pszSecondWord + ", skip, -1, 230, 231, 232";
+    return std::string("ask, ") + setting.m_pszFirstWord + ", " + setting.m_pszSecondWord +
+           ", skip, -1, 230, 231, 232";
 }
 
 }  // namespace tandemere::cli

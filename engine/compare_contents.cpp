@@ -1,4 +1,5 @@
-// Engine layer: content comparison of a source file with one destination entry, block by block in bounded memory.
+// Engine layer: content comparison of a source file with one destination entry, block by block in bounded
+// memory.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -56,8 +57,7 @@ bool Allocate(std::vector<unsigned char>& buffer, std::size_t size) {
 }  // namespace
 
 int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, SourceContent& content,
-                                 const std::string& destFolder, const DirEntry& candidate,
-                                 bool& identical) {
+                                 const std::string& destFolder, const DirEntry& candidate, bool& identical) {
     identical = false;
     // Links are never followed, so a link is never the same content.
     if (candidate.m_bDirectory || candidate.m_bLink) return 0;
@@ -122,8 +122,7 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
     std::vector<unsigned char> destBlock;
     if (!Allocate(destBlock, static_cast<std::size_t>(std::min<std::uint64_t>(
                                  std::max<std::uint64_t>(size, 1), kCompareBlockSize)))) {
-        ReportError(owner,
-                    FormatText("ERROR: Unable to allocate memory for \"%s\"", {candidate.m_strName}));
+        ReportError(owner, FormatText("ERROR: Unable to allocate memory for \"%s\"", {candidate.m_strName}));
         return 2;
     }
     const std::string readError =

@@ -8,7 +8,8 @@ std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& va
     if (field != AnswerAsk) return field;
     const PromptResult result = showPrompt(m_ui.GetActiveWindow());
     // Cancel, or a prompt that could not be shown at all: end the move, remember nothing.
-    if (result.m_nAnswer != AnswerFirst && result.m_nAnswer != AnswerSecond && result.m_nAnswer != AnswerThird)
+    if (result.m_nAnswer != AnswerFirst && result.m_nAnswer != AnswerSecond &&
+        result.m_nAnswer != AnswerThird)
         return AnswerCancel;
     if (result.m_bThisMove || result.m_bEveryMove) field = result.m_nAnswer;
     if (result.m_bEveryMove) WriteDlgDefault(owner, valueName, field);

@@ -18,10 +18,10 @@ using WindowHandle = void*;
 
 // One entry of a folder listing, or the result of looking one path up.
 struct DirEntry {
-    std::string m_strName;          // as stored on disk (a lookup gives the stored spelling too)
-    bool m_bDirectory = false;      // a folder (for a link: never; links are not followed)
-    bool m_bLink = false;           // a symbolic link, or on Windows any reparse point (junctions)
-    std::uint64_t m_nSize = 0;      // bytes; 0 for folders
+    std::string m_strName;               // as stored on disk (a lookup gives the stored spelling too)
+    bool m_bDirectory = false;           // a folder (for a link: never; links are not followed)
+    bool m_bLink = false;                // a symbolic link, or on Windows any reparse point (junctions)
+    std::uint64_t m_nSize = 0;           // bytes; 0 for folders
     std::uint64_t m_nLastWriteTime = 0;  // 100-ns ticks since 1601-01-01 UTC, as FILETIME counts them
 };
 

@@ -16,9 +16,13 @@ std::string FoldKey(std::string_view text, bool ignoreCase) {
     return key;
 }
 
-bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+bool IsDotEntry(std::string_view name) {
+    return name == "." || name == "..";
+}
 
-bool IsCandidateKind(const DirEntry& entry) { return !entry.m_bDirectory && !entry.m_bLink; }
+bool IsCandidateKind(const DirEntry& entry) {
+    return !entry.m_bDirectory && !entry.m_bLink;
+}
 
 }  // namespace
 
@@ -106,7 +110,9 @@ void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from,
     Add(toFolder->second, ignoreCase, entry);
 }
 
-void FolderIndexes::Clear() { m_mapFolders.clear(); }
+void FolderIndexes::Clear() {
+    m_mapFolders.clear();
+}
 
 void FolderIndexes::Add(Folder& folder, bool ignoreCase, const DirEntry& entry) {
     Remove(folder, ignoreCase, entry.m_strName);

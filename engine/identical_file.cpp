@@ -1,4 +1,5 @@
-// Engine layer: the search for the source file's content under another name in the destination, and the decision about it.
+// Engine layer: the search for the source file's content under another name in the destination, and the
+// decision about it.
 #include <string>
 #include <vector>
 
@@ -70,15 +71,14 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
     // A remembered value this decision does not know would leave the file without a word: ask.
     if (!IsKnownAnswer(m_nSameFileDiffNameDlgDefault)) m_nSameFileDiffNameDlgDefault = AnswerAsk;
     const std::int32_t answer = GetDecision(
-        m_nSameFileDiffNameDlgDefault, "SameFileDiffNameDlgDefault", owner,
-        [&](WindowHandle promptOwner) {
+        m_nSameFileDiffNameDlgDefault, "SameFileDiffNameDlgDefault", owner, [&](WindowHandle promptOwner) {
             ChoicePrompt prompt{DecisionKind::SameFileDiffName, {}, {}, {}, {}, {}, {}};
             prompt.m_strQuestion = FormatText("Source file \"%s\" is the same as destination file \"%s\"",
                                               {shownSource, shownIdentical});
             if (nameTaken)
-                prompt.m_strQuestion += FormatText(
-                    "\r\nA different file named \"%s\" already exists in the destination folder.",
-                    {shownSource});
+                prompt.m_strQuestion +=
+                    FormatText("\r\nA different file named \"%s\" already exists in the destination folder.",
+                               {shownSource});
             prompt.m_strCaption1 = "&Delete";
             prompt.m_strText1 = FormatText("Delete source file \"%s\", leaving identical file \"%s\".",
                                            {shownSource, shownIdentical});
@@ -95,8 +95,9 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
         return StopMove;
     }
     if (answer != AnswerFirst && answer != AnswerSecond) {
-        AppendLog(FormatText("Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
-                             {shownSource, shownIdentical}));
+        AppendLog(FormatText(
+            "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
+            {shownSource, shownIdentical}));
         return NotAllMoved;
     }
 
@@ -104,7 +105,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
     // then could mean its content exists nowhere else.
     DirEntry now;
     if (!m_fs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
-        ReportError(owner, FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
+        ReportError(owner,
+                    FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
         return NotAllMoved;
     }
     if (!m_fs.Lookup(identicalPath, now) || !Unchanged(identical, now)) {
@@ -128,9 +130,11 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
         return StopMove;
     }
     m_indexes.NoteRenamed(m_fs.Style(), identicalPath, newPath);
-    std::string line = FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
-                                  {shownSource, shownIdentical, shownNew});
-    if (nameTaken) line += "  Changed name of file because source filename is already used in destination folder.";
+    std::string line =
+        FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
+                   {shownSource, shownIdentical, shownNew});
+    if (nameTaken)
+        line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
     AppendLog(line);
     return Placed;

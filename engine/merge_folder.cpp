@@ -29,18 +29,20 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
 
     if (last == StopMove) return StopMove;
     if (notAllMoved) {
-        AppendLog(FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects "
-                             "from within it.\r\n",
-                             {GetShownPath(source, m_nSourceRootLen)}));
+        AppendLog(
+            FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects "
+                       "from within it.\r\n",
+                       {GetShownPath(source, m_nSourceRootLen)}));
         return NotAllMoved;
     }
     if (!m_fs.RemoveFolder(source)) {
         ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {source}));
         return StopMove;
     }
-    AppendLog(FormatText("Deleted source folder \"%s\" because its contents are all in the equivalent destination "
-                         "folder.\r\n",
-                         {GetShownPath(source, m_nSourceRootLen)}));
+    AppendLog(
+        FormatText("Deleted source folder \"%s\" because its contents are all in the equivalent destination "
+                   "folder.\r\n",
+                   {GetShownPath(source, m_nSourceRootLen)}));
     return Placed;
 }
 

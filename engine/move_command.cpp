@@ -14,7 +14,9 @@ MoveCommand::MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterfa
     m_fs.SetKeepAlive(&m_keepAlive);
 }
 
-MoveCommand::~MoveCommand() { m_fs.SetKeepAlive(nullptr); }
+MoveCommand::~MoveCommand() {
+    m_fs.SetKeepAlive(nullptr);
+}
 
 void MoveCommand::SetDestFolder(std::string folder) {
     AddSeparator(m_fs.Style(), folder);
@@ -22,7 +24,9 @@ void MoveCommand::SetDestFolder(std::string folder) {
     m_nDestFolderLen = static_cast<std::uint32_t>(m_szDestFolder.size());
 }
 
-void MoveCommand::AddDropped(std::string path) { m_lstDropped.push_back(std::move(path)); }
+void MoveCommand::AddDropped(std::string path) {
+    m_lstDropped.push_back(std::move(path));
+}
 
 MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_pszSettingsKey = kSettingsKeyPath;

@@ -132,12 +132,10 @@ private:
                         const std::string& destFolder, const DirEntry& candidate, bool& identical);
     // The free name "%s (%u)%s" of `name` in `folder`, counting from 2.
     std::string GetFreeName(const std::string& folder, const std::string& name);
-    IdenticalSearch FindIdenticalFile(WindowHandle owner, const std::string& source,
-                                      const std::string& name, SourceContent& content,
-                                      const std::string& destFolder);
-    PlaceResult ResolveIdenticalFile(WindowHandle owner, const std::string& source,
-                                     const std::string& name, const std::string& destFolder,
-                                     bool nameTaken, const DirEntry& identical,
+    IdenticalSearch FindIdenticalFile(WindowHandle owner, const std::string& source, const std::string& name,
+                                      SourceContent& content, const std::string& destFolder);
+    PlaceResult ResolveIdenticalFile(WindowHandle owner, const std::string& source, const std::string& name,
+                                     const std::string& destFolder, bool nameTaken, const DirEntry& identical,
                                      const DirEntry& sourceEntry);
 
     IFileSystem& m_fs;

@@ -44,42 +44,50 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         if (!m_fs.PathFits(freePath)) return RefuseLongPath(owner, freePath);
         const std::string_view shownFree = GetShownPath(freePath, m_nDestFolderLen);
 
-        const std::int32_t answer = GetDecision(
-            m_nFnameFldrnameClashDlgDefault, "FnameFldrnameClashDlgDefault", owner,
-            [&](WindowHandle promptOwner) {
-                ChoicePrompt prompt{DecisionKind::FnameFldrnameClash, {}, {}, {}, {}, {}, {}};
-                prompt.m_strQuestion = FormatText(
-                    "Can't move source file \"%s\" into the destination folder because a subfolder of that name already exists there.",
-                    {shownSource});
-                prompt.m_strCaption1 = "Rename fol&der";
-                prompt.m_strText1 =
-                    FormatText("Rename the subfolder in the destination folder to \"%s\".", {shownFree});
-                prompt.m_strCaption2 = "Rename &file";
-                prompt.m_strText2 = FormatText("Rename the source file to \"%s\".", {shownFree});
-                prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
-                return m_ui.ShowChoicePrompt(promptOwner, prompt);
-            });
+        const std::int32_t answer =
+            GetDecision(m_nFnameFldrnameClashDlgDefault, "FnameFldrnameClashDlgDefault", owner,
+                        [&](WindowHandle promptOwner) {
+                            ChoicePrompt prompt{DecisionKind::FnameFldrnameClash, {}, {}, {}, {}, {}, {}};
+                            prompt.m_strQuestion = FormatText(
+                                "Can't move source file \"%s\" into the destination folder because a "
+                                "subfolder of that name already exists there.",
+                                {shownSource});
+                            prompt.m_strCaption1 = "Rename fol&der";
+                            prompt.m_strText1 = FormatText(
+                                "Rename the subfolder in the destination folder to \"%s\".", {shownFree});
+                            prompt.m_strCaption2 = "Rename &file";
+                            prompt.m_strText2 = FormatText("Rename the source file to \"%s\".", {shownFree});
+                            prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
+                            return m_ui.ShowChoicePrompt(promptOwner, prompt);
+                        });
 
         if (answer == AnswerCancel) {
             AppendLog("Cancelled by request.");
             return StopMove;
         }
         if (answer == AnswerThird) {
-            AppendLog(FormatText("Left source file \"%s\" alone, given existence of a subfolder of the same name in the destination folder.\r\n",
-                                 {shownSource}));
+            AppendLog(
+                FormatText("Left source file \"%s\" alone, given existence of a subfolder of the same name "
+                           "in the destination folder.\r\n",
+                           {shownSource}));
             return NotAllMoved;
         }
         // Any answer but the first, a remembered value of its own included, renames the file.
         std::string target = freePath;
         if (answer == AnswerFirst) {
             if (!m_fs.Move(samePath, freePath)) {
-                ReportError(owner, FormatText("ERROR: couldn't rename subfolder in destination folder from \"%s\" to \"%s\".",
-                                              {samePath, freePath}));
+                ReportError(
+                    owner,
+                    FormatText(
+                        "ERROR: couldn't rename subfolder in destination folder from \"%s\" to \"%s\".",
+                        {samePath, freePath}));
                 return StopMove;
             }
             m_indexes.NoteRenamed(style, samePath, freePath);
-            AppendLog(FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had the same name as the source file \"%s\".\r\n",
-                                 {shownSame, shownFree, shownSource}));
+            AppendLog(
+                FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it "
+                           "had the same name as the source file \"%s\".\r\n",
+                           {shownSame, shownFree, shownSource}));
             target = samePath;
         }
         if (!m_fs.Move(sourcePath, target)) {
@@ -91,8 +99,10 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         std::string line = FormatText("Moved source file \"%s\" to destination as \"%s\".",
                                       {shownSource, GetShownPath(target, m_nDestFolderLen)});
         if (answer == AnswerSecond)
-            line += FormatText("  Filename was changed to avoid clash with extant subfolder \"%s\" in the destination folder.",
-                               {shownSame});
+            line += FormatText(
+                "  Filename was changed to avoid clash with extant subfolder \"%s\" in the destination "
+                "folder.",
+                {shownSame});
         line += "\r\n";
         AppendLog(line);
         return Placed;
@@ -110,7 +120,8 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
             content.Release();
             // A file system that ignores case can store the name in another spelling.
             if (sameEntry.m_strName != name)
-                return ResolveIdenticalFile(owner, sourcePath, name, destFolder, true, sameEntry, sourceEntry);
+                return ResolveIdenticalFile(owner, sourcePath, name, destFolder, true, sameEntry,
+                                            sourceEntry);
 
             // The source goes only while both files still are as they were compared.
             DirEntry now;
@@ -120,8 +131,9 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
                 return NotAllMoved;
             }
             if (!m_fs.Lookup(samePath, now) || !Unchanged(sameEntry, now)) {
-                ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
-                                              {samePath}));
+                ReportError(owner,
+                            FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
+                                       {samePath}));
                 return NotAllMoved;
             }
             if (!m_fs.DeleteFile(sourcePath)) {
@@ -129,8 +141,9 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
                 return StopMove;
             }
             m_indexes.NoteRemoved(style, sourcePath);
-            AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
-                                 {shownSource, shownSame}));
+            AppendLog(
+                FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
+                           {shownSource, shownSame}));
             return Placed;
         }
     }
@@ -140,7 +153,8 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     if (search.m_nOutcome == IdenticalSearch::Stop) return StopMove;
     if (search.m_nOutcome == IdenticalSearch::LeaveAlone) return NotAllMoved;
     if (search.m_nOutcome == IdenticalSearch::Found)
-        return ResolveIdenticalFile(owner, sourcePath, name, destFolder, nameTaken, search.m_entry, sourceEntry);
+        return ResolveIdenticalFile(owner, sourcePath, name, destFolder, nameTaken, search.m_entry,
+                                    sourceEntry);
 
     if (nameTaken) {
         // A different file of the destination bears the file's name.
@@ -184,26 +198,33 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
             }
             m_indexes.NoteRemoved(style, samePath);
             if (!m_fs.Move(sourcePath, samePath)) {
-                ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {sourcePath, samePath}));
+                ReportError(owner,
+                            FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {sourcePath, samePath}));
                 return StopMove;
             }
             noteMoved(samePath);
-            AppendLog(FormatText("Moved source file \"%s\" to destination folder, overwriting different existing file \"%s\".\r\n",
-                                 {shownSource, shownSame}));
+            AppendLog(
+                FormatText("Moved source file \"%s\" to destination folder, overwriting different existing "
+                           "file \"%s\".\r\n",
+                           {shownSource, shownSame}));
             return Placed;
         }
         if (answer == AnswerSecond) {
             if (!m_fs.Move(sourcePath, freePath)) {
-                ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {sourcePath, freePath}));
+                ReportError(owner,
+                            FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {sourcePath, freePath}));
                 return StopMove;
             }
             noteMoved(freePath);
-            AppendLog(FormatText("Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid overwriting different existing file \"%s\".\r\n",
-                                 {shownSource, shownFree, shownSame}));
+            AppendLog(
+                FormatText("Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid "
+                           "overwriting different existing file \"%s\".\r\n",
+                           {shownSource, shownFree, shownSame}));
             return Placed;
         }
-        AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\".\r\n",
-                             {shownSource, shownSame}));
+        AppendLog(FormatText(
+            "Left source file \"%s\" alone, given existence of differing destination file \"%s\".\r\n",
+            {shownSource, shownSame}));
         return NotAllMoved;
     }
 
@@ -212,8 +233,10 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         return StopMove;
     }
     noteMoved(samePath);
-    AppendLog(FormatText("Moved source file \"%s\" to destination \"%s\" because the source file is unique and the filename was not already being used.\r\n",
-                         {shownSource, shownSame}));
+    AppendLog(
+        FormatText("Moved source file \"%s\" to destination \"%s\" because the source file is unique and the "
+                   "filename was not already being used.\r\n",
+                   {shownSource, shownSame}));
     return Placed;
 }
 

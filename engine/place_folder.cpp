@@ -9,7 +9,7 @@ namespace tandemere::engine {
 
 PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder) {
     const PathStyle& style = m_fs.Style();
-    const std::string& folder = source;  // P: the folder as passed, without a trailing separator
+    const std::string& folder = source;    // P: the folder as passed, without a trailing separator
     const std::string& dest = destFolder;  // D: ends in a separator
 
     std::string srcPath = folder;  // S
@@ -60,7 +60,8 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
         if (!m_fs.PathFits(target)) return RefuseLongPath(owner, target);
 
         answer = GetDecision(
-            m_nFldrnameFnameClashDlgDefault, "FldrnameFnameClashDlgDefault", owner, [&](WindowHandle promptOwner) {
+            m_nFldrnameFnameClashDlgDefault, "FldrnameFnameClashDlgDefault", owner,
+            [&](WindowHandle promptOwner) {
                 const std::string_view shownS = GetShownPath(srcPath, m_nSourceRootLen);
                 const std::string_view shownF = GetShownPath(clash, m_nDestFolderLen);
                 const std::string_view shownT = GetShownPath(target, m_nDestFolderLen);
@@ -83,9 +84,10 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
             return StopMove;
         }
         if (answer == AnswerThird) {
-            AppendLog(FormatText(
-                "Left source folder \"%s\" alone, given existence of file \"%s\" in the destination folder.\r\n",
-                {GetShownPath(srcPath, m_nSourceRootLen), GetShownPath(clash, m_nDestFolderLen)}));
+            AppendLog(
+                FormatText("Left source folder \"%s\" alone, given existence of file \"%s\" in the "
+                           "destination folder.\r\n",
+                           {GetShownPath(srcPath, m_nSourceRootLen), GetShownPath(clash, m_nDestFolderLen)}));
             return NotAllMoved;
         }
         if (answer == AnswerFirst) {
@@ -94,10 +96,11 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
                 return StopMove;
             }
             m_indexes.NoteRenamed(style, clash, target);
-            AppendLog(FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had "
-                                 "the same name as the source folder \"%s\".\r\n",
-                                 {GetShownPath(clash, m_nDestFolderLen), GetShownPath(target, m_nDestFolderLen),
-                                  GetShownPath(srcPath, m_nSourceRootLen)}));
+            AppendLog(
+                FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had "
+                           "the same name as the source folder \"%s\".\r\n",
+                           {GetShownPath(clash, m_nDestFolderLen), GetShownPath(target, m_nDestFolderLen),
+                            GetShownPath(srcPath, m_nSourceRootLen)}));
             target = clash;
         }
         // 231, and any other remembered value, move the folder in under the free name.
@@ -128,12 +131,14 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     added.m_bDirectory = true;
     m_indexes.NoteAdded(style, to, added);
 
-    std::string line = FormatText("Moved source folder \"%s\" to destination as \"%s\".",
-                                  {GetShownPath(srcPath, m_nSourceRootLen), GetShownPath(target, m_nDestFolderLen)});
+    std::string line =
+        FormatText("Moved source folder \"%s\" to destination as \"%s\".",
+                   {GetShownPath(srcPath, m_nSourceRootLen), GetShownPath(target, m_nDestFolderLen)});
     if (answer == AnswerSecond)
-        line += FormatText("  Folder name was changed to avoid clash with extant file \"%s\" in the destination "
-                           "folder.",
-                           {GetShownPath(clash, m_nDestFolderLen)});
+        line += FormatText(
+            "  Folder name was changed to avoid clash with extant file \"%s\" in the destination "
+            "folder.",
+            {GetShownPath(clash, m_nDestFolderLen)});
     line += "\r\n";
     AppendLog(line);
     return Placed;

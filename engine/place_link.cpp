@@ -5,7 +5,8 @@
 
 namespace tandemere::engine {
 
-PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source, const std::string& destFolder) {
+PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source,
+                                   const std::string& destFolder) {
     const PathStyle& style = m_fs.Style();
     std::string target = destFolder;
     target += FindFileName(style, source);
@@ -13,8 +14,9 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
 
     DirEntry existing;
     if (m_fs.Lookup(target, existing)) {
-        AppendLog(FormatText("Left link \"%s\" alone, given existence of \"%s\" in the destination folder.\r\n",
-                             {GetShownPath(source, m_nSourceRootLen), GetShownPath(target, m_nDestFolderLen)}));
+        AppendLog(
+            FormatText("Left link \"%s\" alone, given existence of \"%s\" in the destination folder.\r\n",
+                       {GetShownPath(source, m_nSourceRootLen), GetShownPath(target, m_nDestFolderLen)}));
         return NotAllMoved;
     }
     if (!m_fs.Move(source, target)) {

@@ -10,8 +10,7 @@ namespace tandemere::engine {
 
 // An answer some decision point knows how to act on (a remembered value may be anything).
 inline bool IsKnownAnswer(std::int32_t answer) {
-    return answer == AnswerCancel || answer == AnswerFirst || answer == AnswerSecond ||
-           answer == AnswerThird;
+    return answer == AnswerCancel || answer == AnswerFirst || answer == AnswerSecond || answer == AnswerThird;
 }
 
 // Whether a file still looks as it did when it was compared.

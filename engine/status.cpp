@@ -5,19 +5,32 @@ namespace tandemere::engine {
 
 const char* ErrorKindName(ErrorKind kind) {
     switch (kind) {
-        case ErrorKind::None: return "ok";
-        case ErrorKind::NotFound: return "not found";
-        case ErrorKind::Exists: return "already exists";
-        case ErrorKind::AccessDenied: return "access denied";
-        case ErrorKind::NotEmpty: return "folder not empty";
-        case ErrorKind::NotADirectory: return "not a folder";
-        case ErrorKind::IsADirectory: return "is a folder";
-        case ErrorKind::CrossDevice: return "different volumes";
-        case ErrorKind::NameTooLong: return "path too long";
-        case ErrorKind::NoMemory: return "out of memory";
-        case ErrorKind::Io: return "input/output error";
-        case ErrorKind::Unsupported: return "not supported";
-        case ErrorKind::Other: return "error";
+        case ErrorKind::None:
+            return "ok";
+        case ErrorKind::NotFound:
+            return "not found";
+        case ErrorKind::Exists:
+            return "already exists";
+        case ErrorKind::AccessDenied:
+            return "access denied";
+        case ErrorKind::NotEmpty:
+            return "folder not empty";
+        case ErrorKind::NotADirectory:
+            return "not a folder";
+        case ErrorKind::IsADirectory:
+            return "is a folder";
+        case ErrorKind::CrossDevice:
+            return "different volumes";
+        case ErrorKind::NameTooLong:
+            return "path too long";
+        case ErrorKind::NoMemory:
+            return "out of memory";
+        case ErrorKind::Io:
+            return "input/output error";
+        case ErrorKind::Unsupported:
+            return "not supported";
+        case ErrorKind::Other:
+            return "error";
     }
     return "error";
 }

@@ -16,10 +16,10 @@ enum class ErrorKind : std::uint8_t {
     NotEmpty,      // a folder still holds entries
     NotADirectory,
     IsADirectory,
-    CrossDevice,   // the operation needs both paths on one volume
-    NameTooLong,   // the path exceeds what the platform accepts
+    CrossDevice,  // the operation needs both paths on one volume
+    NameTooLong,  // the path exceeds what the platform accepts
     NoMemory,
-    Io,            // the device failed, or the file changed under us
+    Io,  // the device failed, or the file changed under us
     Unsupported,
     Other,
 };

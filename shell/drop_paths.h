@@ -2,8 +2,8 @@
 // the engine's UTF-8 paths through the wide calls, so no path is cut at 260 characters.
 #pragma once
 
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>

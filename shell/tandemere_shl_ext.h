@@ -3,8 +3,8 @@
 // runs the move when it is chosen (IContextMenu).
 #pragma once
 
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include "engine/move_command.h"
 #include "platform/win32/file_system_win32.h"

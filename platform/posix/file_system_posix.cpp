@@ -92,7 +92,9 @@ int SyncFolderAt(int dirfd, const char* path) {
     return 0;
 }
 
-int SyncFolder(const std::string& path) { return SyncFolderAt(AT_FDCWD, path.c_str()); }
+int SyncFolder(const std::string& path) {
+    return SyncFolderAt(AT_FDCWD, path.c_str());
+}
 
 // Copies the data of one open file to another, in blocks; large files are fine. The keep-alive
 // (if any) ticks between blocks.
@@ -296,27 +298,40 @@ private:
 
 ErrorKind ErrorKindFromErrno(int error) {
     switch (error) {
-        case 0: return ErrorKind::None;
-        case ENOENT: return ErrorKind::NotFound;
-        case EEXIST: return ErrorKind::Exists;
+        case 0:
+            return ErrorKind::None;
+        case ENOENT:
+            return ErrorKind::NotFound;
+        case EEXIST:
+            return ErrorKind::Exists;
         case EACCES:
         case EPERM:
         case EROFS:
         case ETXTBSY:
-        case EBUSY: return ErrorKind::AccessDenied;
-        case ENOTEMPTY: return ErrorKind::NotEmpty;
-        case ENOTDIR: return ErrorKind::NotADirectory;
-        case EISDIR: return ErrorKind::IsADirectory;
-        case EXDEV: return ErrorKind::CrossDevice;
-        case ENAMETOOLONG: return ErrorKind::NameTooLong;
-        case ENOMEM: return ErrorKind::NoMemory;
+        case EBUSY:
+            return ErrorKind::AccessDenied;
+        case ENOTEMPTY:
+            return ErrorKind::NotEmpty;
+        case ENOTDIR:
+            return ErrorKind::NotADirectory;
+        case EISDIR:
+            return ErrorKind::IsADirectory;
+        case EXDEV:
+            return ErrorKind::CrossDevice;
+        case ENAMETOOLONG:
+            return ErrorKind::NameTooLong;
+        case ENOMEM:
+            return ErrorKind::NoMemory;
         case EIO:
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return ErrorKind::Io;
+        case EFBIG:
+            return ErrorKind::Io;
         case ENOSYS:
-        case EOPNOTSUPP: return ErrorKind::Unsupported;
-        default: return ErrorKind::Other;
+        case EOPNOTSUPP:
+            return ErrorKind::Unsupported;
+        default:
+            return ErrorKind::Other;
     }
 }
 
@@ -407,10 +422,12 @@ Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
     int copyError = EEXIST;
     for (int attempt = 0; attempt < 100 && copyError == EEXIST; ++attempt) {
         temporary = TemporaryName(Random());
-        copyError = CopyEntryAt(AT_FDCWD, source.c_str(), st, folderFd.Get(), temporary.c_str(), m_pKeepAlive);
+        copyError =
+            CopyEntryAt(AT_FDCWD, source.c_str(), st, folderFd.Get(), temporary.c_str(), m_pKeepAlive);
     }
     if (copyError != 0) return FromErrno(copyError, copyError == EEXIST ? folder : to);
-    if (const int renameError = RenameNoReplaceAt(folderFd.Get(), temporary.c_str(), folderFd.Get(), name.c_str())) {
+    if (const int renameError =
+            RenameNoReplaceAt(folderFd.Get(), temporary.c_str(), folderFd.Get(), name.c_str())) {
         ::unlinkat(folderFd.Get(), temporary.c_str(), 0);
         return FromErrno(renameError, to);
     }
@@ -459,7 +476,8 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
     std::string failedName;
     {
         UniqueFd fromFd(::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        UniqueFd toFd(::openat(folderFd.Get(), temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        UniqueFd toFd(
+            ::openat(folderFd.Get(), temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fromFd.IsValid() || !toFd.IsValid()) {
             error = errno;
         } else {
@@ -477,11 +495,13 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
     }
     if (error != 0) {
         RemoveTreeAt(folderFd.Get(), temporary.c_str(), true);
-        return FromErrno(error, failedName.empty() ? (error == EEXIST ? to : from) : source + "/" + failedName);
+        return FromErrno(error,
+                         failedName.empty() ? (error == EEXIST ? to : from) : source + "/" + failedName);
     }
     if (const int syncError = SyncFolderAt(folderFd.Get(), ".")) return FromErrno(syncError, to);
     // The whole tree is safely in place; only now does the source go.
-    if (const int removeError = RemoveTreeAt(AT_FDCWD, source.c_str(), false)) return FromErrno(removeError, from);
+    if (const int removeError = RemoveTreeAt(AT_FDCWD, source.c_str(), false))
+        return FromErrno(removeError, from);
     return Status::Ok();
 }
 

@@ -26,12 +26,12 @@ namespace {
 constexpr char kDwordPrefix[] = "dword:";
 
 Status FromErrno(int error, const std::string& path) {
-    return Status(error == ENOENT    ? ErrorKind::NotFound
-                  : error == EEXIST  ? ErrorKind::Exists
+    return Status(error == ENOENT                                         ? ErrorKind::NotFound
+                  : error == EEXIST                                       ? ErrorKind::Exists
                   : (error == EACCES || error == EPERM || error == EROFS) ? ErrorKind::AccessDenied
-                  : error == ENOTDIR ? ErrorKind::NotADirectory
-                  : (error == ENOSPC || error == EIO || error == EDQUOT) ? ErrorKind::Io
-                                     : ErrorKind::Other,
+                  : error == ENOTDIR                                      ? ErrorKind::NotADirectory
+                  : (error == ENOSPC || error == EIO || error == EDQUOT)  ? ErrorKind::Io
+                                                                          : ErrorKind::Other,
                   error, path);
 }
 
@@ -142,7 +142,8 @@ std::string DefaultSettingsPath() {
     if (config.empty() || config[0] != '/') {
         std::string home = Env("HOME");
         if (home.empty()) {
-            if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) home = pw->pw_dir;
+            if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+                home = pw->pw_dir;
         }
         config = home + "/.config";
     }
@@ -153,7 +154,8 @@ SettingsFileStore::SettingsFileStore(std::string path) : m_strPath(std::move(pat
 
 bool SettingsFileStore::ParseLine(const std::string& rawLine, SettingValue& value) {
     std::string line = rawLine;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.pop_back();
     std::size_t pos = 0;
     if (!ReadQuoted(line, pos, value.m_strName) || value.m_strName.empty()) return false;
     if (pos >= line.size() || line[pos] != '=') return false;
@@ -186,7 +188,8 @@ bool SettingsFileStore::ParseLine(const std::string& rawLine, SettingValue& valu
     return true;
 }
 
-Status SettingsFileStore::ReadLines(std::vector<std::string>& lines, bool& endsWithNewline, bool& exists) const {
+Status SettingsFileStore::ReadLines(std::vector<std::string>& lines, bool& endsWithNewline,
+                                    bool& exists) const {
     lines.clear();
     endsWithNewline = true;
     exists = false;
@@ -319,7 +322,8 @@ Status SettingsFileStore::List(std::vector<SettingValue>& values) const {
         SettingValue value;
         if (!ParseLine(line, value)) continue;
         bool seen = false;
-        for (const SettingValue& v : values) seen = seen || engine::EqualNames(v.m_strName, value.m_strName, true);
+        for (const SettingValue& v : values)
+            seen = seen || engine::EqualNames(v.m_strName, value.m_strName, true);
         if (!seen) values.push_back(std::move(value));
     }
     return Status::Ok();

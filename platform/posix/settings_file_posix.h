@@ -18,7 +18,7 @@ std::string DefaultSettingsPath();
 // One value line of the file.
 struct SettingValue {
     enum class Kind : std::uint8_t { Dword, Text, Other };
-    std::string m_strName;   // as written in the file (names match ignoring ASCII case)
+    std::string m_strName;  // as written in the file (names match ignoring ASCII case)
     Kind m_nKind = Kind::Other;
     std::uint32_t m_nDword = 0;  // Dword only
     std::string m_strText;       // Text only, unescaped

@@ -39,10 +39,16 @@ Status NotUnicode(const std::string& path) {
     return Status(ErrorKind::Other, ERROR_NO_UNICODE_TRANSLATION, path);
 }
 
-bool IsExistsError(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+bool IsExistsError(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
 
-bool IsValidAttributes(DWORD attributes) { return attributes != INVALID_FILE_ATTRIBUTES; }
-bool IsLinkAttributes(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+bool IsValidAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES;
+}
+bool IsLinkAttributes(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
 // A real folder: a reparse point carrying the directory bit is a link to a folder, not a folder.
 bool IsFolderAttributes(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsLinkAttributes(attributes);
@@ -77,7 +83,9 @@ std::wstring ExtendedIfLong(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
-std::uint64_t Combine(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+std::uint64_t Combine(DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
 
 // WIN32_FIND_DATAW and WIN32_FILE_ATTRIBUTE_DATA share these fields.
 template <class Data>
@@ -109,7 +117,8 @@ std::wstring TemporaryName() {
 void RemoveOwnCopy(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (!IsValidAttributes(attributes)) return;
-    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         ::RemoveDirectoryW(path.c_str());
     else
@@ -125,8 +134,8 @@ DWORD FlushFile(const std::wstring& path) {
         return ::GetLastError();
     DWORD error = ERROR_SUCCESS;
     {
-        UniqueFileHandle file(
-            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file || !::FlushFileBuffers(file.Get())) error = ::GetLastError();
     }
     if (readOnly && !::SetFileAttributesW(path.c_str(), attributes) && error == ERROR_SUCCESS)
@@ -177,12 +186,14 @@ bool VolumeOf(const std::wstring& path, std::wstring& volume) {
 
 class Win32ReadFile : public engine::IReadFile {
 public:
-    Win32ReadFile(UniqueFileHandle file, std::string path) : m_file(std::move(file)), m_strPath(std::move(path)) {}
+    Win32ReadFile(UniqueFileHandle file, std::string path)
+        : m_file(std::move(file)), m_strPath(std::move(path)) {}
     Status Read(void* buffer, std::size_t size, std::size_t& got) override {
         got = 0;
         const DWORD request = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
         DWORD read = 0;
-        if (!::ReadFile(m_file.Get(), buffer, request, &read, nullptr)) return FromWin32(::GetLastError(), m_strPath);
+        if (!::ReadFile(m_file.Get(), buffer, request, &read, nullptr))
+            return FromWin32(::GetLastError(), m_strPath);
         got = read;
         return Status::Ok();
     }
@@ -196,27 +207,36 @@ private:
 
 ErrorKind ErrorKindFromWin32(DWORD error) {
     switch (error) {
-        case ERROR_SUCCESS: return ErrorKind::None;
+        case ERROR_SUCCESS:
+            return ErrorKind::None;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_DRIVE:
         case ERROR_BAD_NETPATH:
-        case ERROR_BAD_NET_NAME: return ErrorKind::NotFound;
+        case ERROR_BAD_NET_NAME:
+            return ErrorKind::NotFound;
         case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return ErrorKind::Exists;
+        case ERROR_ALREADY_EXISTS:
+            return ErrorKind::Exists;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
         case ERROR_WRITE_PROTECT:
         case ERROR_CURRENT_DIRECTORY:
-        case ERROR_PRIVILEGE_NOT_HELD: return ErrorKind::AccessDenied;
-        case ERROR_DIR_NOT_EMPTY: return ErrorKind::NotEmpty;
-        case ERROR_DIRECTORY: return ErrorKind::NotADirectory;
-        case ERROR_NOT_SAME_DEVICE: return ErrorKind::CrossDevice;
+        case ERROR_PRIVILEGE_NOT_HELD:
+            return ErrorKind::AccessDenied;
+        case ERROR_DIR_NOT_EMPTY:
+            return ErrorKind::NotEmpty;
+        case ERROR_DIRECTORY:
+            return ErrorKind::NotADirectory;
+        case ERROR_NOT_SAME_DEVICE:
+            return ErrorKind::CrossDevice;
         case ERROR_FILENAME_EXCED_RANGE:
-        case ERROR_BUFFER_OVERFLOW: return ErrorKind::NameTooLong;
+        case ERROR_BUFFER_OVERFLOW:
+            return ErrorKind::NameTooLong;
         case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY: return ErrorKind::NoMemory;
+        case ERROR_OUTOFMEMORY:
+            return ErrorKind::NoMemory;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
         case ERROR_CRC:
@@ -224,11 +244,14 @@ ErrorKind ErrorKindFromWin32(DWORD error) {
         case ERROR_WRITE_FAULT:
         case ERROR_GEN_FAILURE:
         case ERROR_NOT_READY:
-        case ERROR_IO_DEVICE: return ErrorKind::Io;
+        case ERROR_IO_DEVICE:
+            return ErrorKind::Io;
         case ERROR_INVALID_FUNCTION:
         case ERROR_NOT_SUPPORTED:
-        case ERROR_CALL_NOT_IMPLEMENTED: return ErrorKind::Unsupported;
-        default: return ErrorKind::Other;
+        case ERROR_CALL_NOT_IMPLEMENTED:
+            return ErrorKind::Unsupported;
+        default:
+            return ErrorKind::Other;
     }
 }
 
@@ -262,7 +285,8 @@ Status Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
         const DWORD error = ::GetLastError();
         const DWORD attributes = ::GetFileAttributesW(wideFolder.c_str());
         // An empty drive root has no dot entries either, so its first search finds nothing.
-        if (error == ERROR_FILE_NOT_FOUND && IsValidAttributes(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (error == ERROR_FILE_NOT_FOUND && IsValidAttributes(attributes) &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Status::Ok();
         if (IsValidAttributes(attributes) && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return FromWin32(ERROR_DIRECTORY, folder);
@@ -288,11 +312,13 @@ Status Win32FileSystem::Lookup(const std::string& path, DirEntry& entry) {
     if (Status status = Widen(path, wide); !status) return status;
     WIN32_FILE_ATTRIBUTE_DATA info;
     // Neither call follows a final reparse point.
-    if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &info)) return FromWin32(::GetLastError(), path);
+    if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &info))
+        return FromWin32(::GetLastError(), path);
     FillEntry(info, entry);
     const std::string trimmed = Trim(path);
-    entry.m_strName = engine::IsRoot(kWindowsPaths, trimmed) ? trimmed
-                                                             : std::string(engine::FindFileName(kWindowsPaths, trimmed));
+    entry.m_strName = engine::IsRoot(kWindowsPaths, trimmed)
+                          ? trimmed
+                          : std::string(engine::FindFileName(kWindowsPaths, trimmed));
     // The stored spelling of the name comes from a search for exactly this path (a real name
     // holds no wildcard, so the search cannot match another entry).
     if (!engine::IsRoot(kWindowsPaths, trimmed) && wide.find_first_of(L"*?") == std::wstring::npos) {
@@ -320,12 +346,13 @@ Status Win32FileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
     file.reset();
     std::wstring wide;
     if (Status status = Widen(path, wide); !status) return status;
-    UniqueFileHandle handle(::CreateFileW(wide.c_str(), FILE_READ_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueFileHandle handle(::CreateFileW(wide.c_str(), FILE_READ_DATA, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!handle) {
         const DWORD error = ::GetLastError();
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        if (error == ERROR_ACCESS_DENIED && IsValidAttributes(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (error == ERROR_ACCESS_DENIED && IsValidAttributes(attributes) &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Status(ErrorKind::IsADirectory, error, path);
         return FromWin32(error, path);
     }
@@ -352,8 +379,9 @@ Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
     return CopyAcrossVolumes(source, attributes, target, from, to);
 }
 
-Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attributes, const std::wstring& target,
-                                          const std::string& from, const std::string& to) {
+Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attributes,
+                                          const std::wstring& target, const std::string& from,
+                                          const std::string& to) {
     std::wstring folder;
     if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), folder)) return NotUnicode(to);
     const bool link = IsLinkAttributes(attributes);
@@ -430,8 +458,10 @@ Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, cons
     // The shell's results are its own codes, not GetLastError values.
     if (result != 0) return Status(ErrorKind::Other, result, from);
     if (operation.fAnyOperationsAborted) return Status(ErrorKind::Other, ERROR_CANCELLED, from);
-    if (!IsFolderAttributes(::GetFileAttributesW(target.c_str()))) return Status(ErrorKind::Io, ERROR_PATH_NOT_FOUND, to);
-    if (IsValidAttributes(::GetFileAttributesW(source.c_str()))) return Status(ErrorKind::Io, ERROR_DIR_NOT_EMPTY, from);
+    if (!IsFolderAttributes(::GetFileAttributesW(target.c_str())))
+        return Status(ErrorKind::Io, ERROR_PATH_NOT_FOUND, to);
+    if (IsValidAttributes(::GetFileAttributesW(source.c_str())))
+        return Status(ErrorKind::Io, ERROR_DIR_NOT_EMPTY, from);
     return Status::Ok();
 }
 
@@ -443,7 +473,7 @@ Status Win32FileSystem::DeleteFile(const std::string& path) {
     if (IsFolderAttributes(attributes)) return Status(ErrorKind::IsADirectory, ERROR_ACCESS_DENIED, path);
     // A link to a folder is a directory entry of its own: RemoveDirectoryW removes the link only.
     const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(wide.c_str())
-                                                                  : ::DeleteFileW(wide.c_str());
+                                                                 : ::DeleteFileW(wide.c_str());
     if (!removed) return FromWin32(::GetLastError(), path);
     return Status::Ok();
 }

@@ -20,12 +20,13 @@ public:
         DWORD type = REG_NONE;
         DWORD data = 0;
         DWORD size = sizeof data;
-        const LSTATUS status =
-            ::RegQueryValueExW(m_hKey.Get(), wide.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+        const LSTATUS status = ::RegQueryValueExW(m_hKey.Get(), wide.c_str(), nullptr, &type,
+                                                  reinterpret_cast<BYTE*>(&data), &size);
         if (status == ERROR_FILE_NOT_FOUND) return engine::ValueKind::Missing;
         // Anything but a clean 4-byte REG_DWORD (a longer value gives ERROR_MORE_DATA) is not a
         // number this system wrote: the field keeps its default.
-        if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data) return engine::ValueKind::OtherType;
+        if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data)
+            return engine::ValueKind::OtherType;
         value = data;
         return engine::ValueKind::Dword;
     }
@@ -34,8 +35,8 @@ public:
         std::wstring wide;
         if (!Utf8ToUtf16(name, wide)) return false;
         const DWORD data = value;
-        return ::RegSetValueExW(m_hKey.Get(), wide.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                                sizeof data) == ERROR_SUCCESS;
+        return ::RegSetValueExW(m_hKey.Get(), wide.c_str(), 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
     }
 
 private:
@@ -52,7 +53,8 @@ RegistrySettingsStore::RegistrySettingsStore(HKEY root, std::wstring subkey, REG
 
 std::unique_ptr<engine::ISettingsKey> RegistrySettingsStore::OpenForRead() {
     UniqueRegKey key;
-    if (::RegOpenKeyExW(m_hRoot, m_strSubkey.c_str(), 0, KEY_READ | m_nView, key.Put()) != ERROR_SUCCESS) return nullptr;
+    if (::RegOpenKeyExW(m_hRoot, m_strSubkey.c_str(), 0, KEY_READ | m_nView, key.Put()) != ERROR_SUCCESS)
+        return nullptr;
     return std::make_unique<RegistryKey>(std::move(key));
 }
 
@@ -65,6 +67,8 @@ std::unique_ptr<engine::ISettingsKey> RegistrySettingsStore::OpenForWrite() {
     return std::make_unique<RegistryKey>(std::move(key));
 }
 
-std::string RegistrySettingsStore::WriteErrorText() const { return "Error writing to registry"; }
+std::string RegistrySettingsStore::WriteErrorText() const {
+    return "Error writing to registry";
+}
 
 }  // namespace tandemere::win32

@@ -6,7 +6,8 @@
 namespace tandemere::win32 {
 
 // Traits give the handle type, the value that means "none" and the close call:
-//   struct Traits { using Handle = ...; static Handle Invalid() noexcept; static void Close(Handle) noexcept; };
+//   struct Traits { using Handle = ...; static Handle Invalid() noexcept; static void Close(Handle) noexcept;
+//   };
 // Closes the handle on every path and keeps the caller's GetLastError across its own close.
 template <class Traits>
 class UniqueHandle {

@@ -39,8 +39,8 @@ protected:
     std::string InstallOpener(int status) {
         const std::string bin = m_tmp.Path("bin");
         const std::string record = m_tmp.Path("opened.txt");
-        WriteFile(bin + "/xdg-open",
-                  "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record + "'\nexit " + std::to_string(status) + "\n");
+        WriteFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record + "'\nexit " +
+                                         std::to_string(status) + "\n");
         SetMode(bin + "/xdg-open", 0755);
         m_env.m_lstExtra.push_back("PATH=" + bin + ":/usr/bin:/bin");
         return record;
@@ -59,7 +59,8 @@ private:
 
 inline int Count(const std::string& text, std::string_view part) {
     int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
     return n;
 }
 

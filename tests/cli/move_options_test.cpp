@@ -10,7 +10,8 @@ namespace {
 using Tree = std::vector<std::string>;
 
 constexpr const char* kUniqueLine =
-    "Moved source file \"c.txt\" to destination \"c.txt\" because the source file is unique and the filename was "
+    "Moved source file \"c.txt\" to destination \"c.txt\" because the source file is unique and the filename "
+    "was "
     "not already being used.\n";
 
 TEST_F(ToolTest, AUniqueFileMovesAndTheLogGoesToStdout) {
@@ -73,8 +74,9 @@ TEST_F(ToolTest, LogSwitches) {
 TEST_F(ToolTest, FullAndShortPaths) {
     WriteFile(Src("c.txt"), "unique");
     ToolResult run = Move({"--full-paths", Src("c.txt")});
-    EXPECT_EQ(run.m_strOut, "Moved source file \"" + Src("c.txt") + "\" to destination \"" + Dst("c.txt") +
-                                "\" because the source file is unique and the filename was not already being used.\n");
+    EXPECT_EQ(run.m_strOut,
+              "Moved source file \"" + Src("c.txt") + "\" to destination \"" + Dst("c.txt") +
+                  "\" because the source file is unique and the filename was not already being used.\n");
     WriteFile(m_env.m_strSettingsFile, "\"FullPaths\"=dword:00000001\n");
     ASSERT_EQ(::rename(Dst("c.txt").c_str(), Src("c.txt").c_str()), 0);
     run = Move({"--short-paths", Src("c.txt")});
@@ -89,7 +91,8 @@ TEST_F(ToolTest, OnlySameExtensionNarrowsTheSearchForAnIdenticalFile) {
         WriteFile(Dst("b.dat"), "same");
         const ToolResult run = Move({option, "--identical=delete", Src("a.txt")});
         EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-        const Tree expected = std::string(option) == "--all-ext" ? Tree{"b.dat (4)"} : Tree{"a.txt (4)", "b.dat (4)"};
+        const Tree expected =
+            std::string(option) == "--all-ext" ? Tree{"b.dat (4)"} : Tree{"a.txt (4)", "b.dat (4)"};
         EXPECT_EQ(ListTree(Dst()), expected);
     }
 }
@@ -138,7 +141,8 @@ TEST_F(ToolTest, RefusedDropsTouchNothing) {
         {{"move", "/", Dst()}, "is a root folder"},
         {{"move", "/.", Dst()}, "is a root folder"},
         {{"move", Dst("b.txt"), Src("a.txt"), Dst()}, "already lies in the destination folder"},
-        {{"move", m_tmp.Path("dst/./b.txt"), m_tmp.Path("dst-link")}, "already lies in the destination folder"},
+        {{"move", m_tmp.Path("dst/./b.txt"), m_tmp.Path("dst-link")},
+         "already lies in the destination folder"},
         {{"move", m_tmp.Path("dst-link/b.txt"), Dst()}, "already lies in the destination folder"},
         {{"move", Src("a.txt"), m_tmp.Path("plain")}, "is not an existing folder"},
         {{"move", Src("a.txt"), m_tmp.Path("missing")}, "is not an existing folder"},
@@ -185,8 +189,8 @@ TEST_F(ToolTest, HelpAndVersion) {
     EXPECT_NE(run.m_strOut.find("settings"), std::string::npos);
     run = Tool({"move", "--help"});
     EXPECT_EQ(run.m_nExit, 0);
-    for (const char* option : {"--different", "--identical", "--file-vs-folder", "--folder-vs-file", "--log-file",
-                               "--settings", "--no-log", "--short-paths", "--all-ext"}) {
+    for (const char* option : {"--different", "--identical", "--file-vs-folder", "--folder-vs-file",
+                               "--log-file", "--settings", "--no-log", "--short-paths", "--all-ext"}) {
         EXPECT_NE(run.m_strOut.find(option), std::string::npos) << option;
     }
     run = Tool({"--version"});
@@ -232,8 +236,7 @@ TEST_F(ToolTest, FolderIntoItsOwnSubfolderAsksYesOrNo) {
         StartCase();
         WriteFile(Src("top/sub/keep"), "k");
         WriteFile(Src("other/c.txt"), "c");
-        const ToolResult run =
-            Tool({"move", Src("top"), Src("other/c.txt"), Src("top/sub")}, c.m_pszInput);
+        const ToolResult run = Tool({"move", Src("top"), Src("other/c.txt"), Src("top/sub")}, c.m_pszInput);
         EXPECT_EQ(run.m_nExit, c.m_nExit) << run.m_strErr;
         EXPECT_NE(run.m_strErr.find("ERROR: Can't move folder \"" + Src("top") + "\" into its subfolder \"" +
                                     Src("top/sub") + "/\".\n\nContinue?\n"),

@@ -21,14 +21,14 @@ TEST_F(PromptTest, DifferentFilePromptShowsEveryText) {
     MakeDifferentPair();
     const ToolResult run = Move({Src("a.txt")}, "s\n");
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-    for (const char* text : {
-             "Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
-             "Source File", "Destination File", "2,048 bytes (larger)\n", "1,024 bytes\n",
-             "11/14/23 (22:13:20)\n", "11/14/23 (22:13:21) (newer)\n", "p  Open", "n  Open",
-             "o  Overwrite  Overwrite destination file \"a.txt\" with source file \"a.txt\".",
-             "r  Rename     Rename source file to \"a (2).txt\" and move to destination folder.",
-             "s  Skip       Leave source file \"a.txt\" alone.", "c  Cancel     Don't process any more files",
-             "Always do this...", "...for this move", "...for every move"}) {
+    for (const char* text :
+         {"Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
+          "Source File", "Destination File", "2,048 bytes (larger)\n", "1,024 bytes\n",
+          "11/14/23 (22:13:20)\n", "11/14/23 (22:13:21) (newer)\n", "p  Open", "n  Open",
+          "o  Overwrite  Overwrite destination file \"a.txt\" with source file \"a.txt\".",
+          "r  Rename     Rename source file to \"a (2).txt\" and move to destination folder.",
+          "s  Skip       Leave source file \"a.txt\" alone.", "c  Cancel     Don't process any more files",
+          "Always do this...", "...for this move", "...for every move"}) {
         EXPECT_NE(run.m_strErr.find(text), std::string::npos) << "missing: " << text << "\n" << run.m_strErr;
     }
 }
@@ -45,7 +45,7 @@ TEST_F(PromptTest, DifferentFileAnswers) {
         {"r\n", 0, {}, {"a (2).txt (2048)", "a.txt (1024)"}},
         {"s\n", 0, {"a.txt (2048)"}, {"a.txt (1024)"}},
         {"c\n", 1, {"a.txt (2048)"}, {"a.txt (1024)"}},
-        {"", 1, {"a.txt (2048)"}, {"a.txt (1024)"}},                      // end of input is Cancel
+        {"", 1, {"a.txt (2048)"}, {"a.txt (1024)"}},  // end of input is Cancel
         {"x\n\nhello\no+!!\nq\n  r  \n", 0, {}, {"a (2).txt (2048)", "a.txt (1024)"}},  // bad lines ask again
     };
     for (const Case& c : cases) {
@@ -69,8 +69,8 @@ TEST_F(PromptTest, PlusRemembersForThisMoveOnly) {
     const ToolResult run = Move({Src("a.txt"), Src("b.txt")}, "r+\n");
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     EXPECT_EQ(Count(run.m_strErr, "is unique, but a (different)"), 1);
-    EXPECT_EQ(ListTree(Dst()), (std::vector<std::string>{"a (2).txt (2048)", "a.txt (1024)", "b (2).txt (2048)",
-                                                         "b.txt (1024)"}));
+    EXPECT_EQ(ListTree(Dst()), (std::vector<std::string>{"a (2).txt (2048)", "a.txt (1024)",
+                                                         "b (2).txt (2048)", "b.txt (1024)"}));
     EXPECT_FALSE(Exists(m_tmp.Path("settings")));
 }
 
@@ -85,8 +85,9 @@ TEST_F(PromptTest, BangRemembersForEveryMove) {
     run = Move({Src("a.txt")});
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     EXPECT_EQ(run.m_strErr, "");
-    EXPECT_NE(run.m_strOut.find("Left source file \"a.txt\" alone, given existence of differing destination file"),
-              std::string::npos);
+    EXPECT_NE(
+        run.m_strOut.find("Left source file \"a.txt\" alone, given existence of differing destination file"),
+        std::string::npos);
 }
 
 TEST_F(PromptTest, CancelWithABoxTickedRemembersNothing) {
@@ -111,14 +112,16 @@ TEST_F(PromptTest, AFailedOpenSaysSoAndAsksAgain) {
     InstallOpener(4);
     ToolResult run = Move({Src("a.txt")}, "n\no\n");
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-    EXPECT_NE(run.m_strErr.find("Couldn't open file \"" + Dst("a.txt") + "\""), std::string::npos) << run.m_strErr;
+    EXPECT_NE(run.m_strErr.find("Couldn't open file \"" + Dst("a.txt") + "\""), std::string::npos)
+        << run.m_strErr;
     EXPECT_EQ(ListTree(Dst()), std::vector<std::string>{"a.txt (2048)"});
 
     // No opener at all.
     m_env.m_lstExtra = {"PATH=" + m_tmp.Path("nothing-here")};
     MakeDifferentPair("b.txt");
     run = Move({Src("b.txt")}, "p\ns\n");
-    EXPECT_NE(run.m_strErr.find("Couldn't open file \"" + Src("b.txt") + "\""), std::string::npos) << run.m_strErr;
+    EXPECT_NE(run.m_strErr.find("Couldn't open file \"" + Src("b.txt") + "\""), std::string::npos)
+        << run.m_strErr;
 }
 
 TEST_F(PromptTest, IdenticalFileUnderAnotherName) {
@@ -141,8 +144,9 @@ TEST_F(PromptTest, IdenticalFileUnderAnotherName) {
         EXPECT_NE(run.m_strErr.find("Source file \"same.txt\" is the same as destination file \"other.txt\""),
                   std::string::npos)
             << run.m_strErr;
-        for (const char* text : {"d  Delete ", "r  Delete and Rename  Delete source file \"same.txt\", and rename",
-                                 "s  Skip ", "Don't process any more files"}) {
+        for (const char* text :
+             {"d  Delete ", "r  Delete and Rename  Delete source file \"same.txt\", and rename", "s  Skip ",
+              "Don't process any more files"}) {
             EXPECT_NE(run.m_strErr.find(text), std::string::npos) << text << "\n" << run.m_strErr;
         }
         EXPECT_EQ(ListTree(Src()), c.m_lstSrc);
@@ -176,12 +180,14 @@ TEST_F(PromptTest, FileAgainstFolderAndFolderAgainstFile) {
         }
         const ToolResult run = Move({Src("x")}, c.m_pszInput);
         EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-        const char* question = c.m_bSourceIsFile
-                                   ? "Can't move source file \"x\" into the destination folder because a subfolder"
-                                   : "Can't move subfolder \"x\" to the destination folder because a file named";
+        const char* question =
+            c.m_bSourceIsFile ? "Can't move source file \"x\" into the destination folder because a subfolder"
+                              : "Can't move subfolder \"x\" to the destination folder because a file named";
         EXPECT_NE(run.m_strErr.find(question), std::string::npos) << run.m_strErr;
-        EXPECT_NE(run.m_strErr.find(c.m_bSourceIsFile ? "d  Rename folder" : "f  Rename file"), std::string::npos);
-        EXPECT_NE(run.m_strErr.find(c.m_bSourceIsFile ? "f  Rename file" : "d  Rename folder"), std::string::npos);
+        EXPECT_NE(run.m_strErr.find(c.m_bSourceIsFile ? "d  Rename folder" : "f  Rename file"),
+                  std::string::npos);
+        EXPECT_NE(run.m_strErr.find(c.m_bSourceIsFile ? "f  Rename file" : "d  Rename folder"),
+                  std::string::npos);
         EXPECT_EQ(ListTree(Dst()), c.m_lstDst);
     }
 }

@@ -27,7 +27,8 @@ protected:
 TEST_F(SettingsTest, ListsTheSevenValuesWithTheirOrigin) {
     ToolResult run = Tool({"settings"});
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-    EXPECT_NE(run.m_strOut.find("Settings file: " + Settings() + " (not there"), std::string::npos) << run.m_strOut;
+    EXPECT_NE(run.m_strOut.find("Settings file: " + Settings() + " (not there"), std::string::npos)
+        << run.m_strOut;
     EXPECT_EQ(LineOf(run.m_strOut, "Logging"), "Logging 1 on default");
     EXPECT_EQ(LineOf(run.m_strOut, "OnlyCompareSameExt"), "OnlyCompareSameExt 0 off default");
     EXPECT_EQ(LineOf(run.m_strOut, "FullPaths"), "FullPaths 0 off default");
@@ -36,12 +37,15 @@ TEST_F(SettingsTest, ListsTheSevenValuesWithTheirOrigin) {
         EXPECT_EQ(LineOf(run.m_strOut, answer), std::string(answer) + " -1 ask default");
     }
 
-    WriteFile(Settings(), "; kept\n\"FullPaths\"=\"1\"\n\"Logging\"=dword:00000000\n"
-                          "\"SameFileDiffNameDlgDefault\"=dword:000000e7\n");
+    WriteFile(Settings(),
+              "; kept\n\"FullPaths\"=\"1\"\n\"Logging\"=dword:00000000\n"
+              "\"SameFileDiffNameDlgDefault\"=dword:000000e7\n");
     run = Tool({"settings"});
     EXPECT_EQ(LineOf(run.m_strOut, "Logging"), "Logging 0 off file");
-    EXPECT_EQ(LineOf(run.m_strOut, "FullPaths"), "FullPaths 0 off default (the file's value \"1\" is not a dword: ignored)");
-    EXPECT_EQ(LineOf(run.m_strOut, "SameFileDiffNameDlgDefault"), "SameFileDiffNameDlgDefault 231 delete-rename file");
+    EXPECT_EQ(LineOf(run.m_strOut, "FullPaths"),
+              "FullPaths 0 off default (the file's value \"1\" is not a dword: ignored)");
+    EXPECT_EQ(LineOf(run.m_strOut, "SameFileDiffNameDlgDefault"),
+              "SameFileDiffNameDlgDefault 231 delete-rename file");
 }
 
 TEST_F(SettingsTest, SetAcceptsNumbersAndWords) {
@@ -126,7 +130,8 @@ TEST_F(SettingsTest, AnUnwritableFileIsReported) {
     const std::string path = m_tmp.Path("plain/settings");
     const ToolResult run = Tool({"settings", "set", "--settings", path, "Logging", "0"});
     EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_NE(run.m_strErr.find("Error writing to settings file \"" + path + "\""), std::string::npos) << run.m_strErr;
+    EXPECT_NE(run.m_strErr.find("Error writing to settings file \"" + path + "\""), std::string::npos)
+        << run.m_strErr;
     EXPECT_EQ(ReadFile(m_tmp.Path("plain")), "p");
 }
 

@@ -49,9 +49,10 @@ TEST_F(ToolTest, CtrlCTakesEffectAfterTheItemUnderWay) {
     // The answer is typed before Ctrl-C, so it is read first; Ctrl-C then lands in the item under way.
     run.Type("o\n\x03");
     EXPECT_EQ(run.Finish(), 1) << run.Terminal();
-    EXPECT_EQ(run.Out(),
-              "Moved source file \"a.txt\" to destination folder, overwriting different existing file \"a.txt\".\n"
-              "Cancelled by request.\n");
+    EXPECT_EQ(
+        run.Out(),
+        "Moved source file \"a.txt\" to destination folder, overwriting different existing file \"a.txt\".\n"
+        "Cancelled by request.\n");
     EXPECT_EQ(ListTree(Src()), (Tree{"b.txt (1)", "c.txt (1)"}));
     EXPECT_EQ(ListTree(Dst()), (Tree{"a.txt (6)"}));
 }

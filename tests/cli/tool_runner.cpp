@@ -81,7 +81,8 @@ bool ReadSome(int fd, std::string& into) {
 
 }  // namespace
 
-ToolResult RunTool(const std::vector<std::string>& args, const ToolEnvironment& environment, std::string_view input) {
+ToolResult RunTool(const std::vector<std::string>& args, const ToolEnvironment& environment,
+                   std::string_view input) {
     int in[2], out[2], err[2];
     EXPECT_EQ(::pipe2(in, O_CLOEXEC), 0);
     EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);

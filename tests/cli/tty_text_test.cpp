@@ -11,8 +11,13 @@ TEST(TtyText, GroupsDigitsInThrees) {
         std::uint64_t m_nNumber;
         const char* m_pszSeparator;
         const char* m_pszText;
-    } cases[] = {{0, ",", "0"}, {999, ",", "999"}, {1000, ",", "1,000"}, {1234567, ",", "1,234,567"},
-                 {1234567, ".", "1.234.567"}, {18446744073709551615ull, "\u202f", "18\u202f446\u202f744\u202f073\u202f709\u202f551\u202f615"}};
+    } cases[] = {
+        {0, ",", "0"},
+        {999, ",", "999"},
+        {1000, ",", "1,000"},
+        {1234567, ",", "1,234,567"},
+        {1234567, ".", "1.234.567"},
+        {18446744073709551615ull, "\u202f", "18\u202f446\u202f744\u202f073\u202f709\u202f551\u202f615"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_nNumber);
         EXPECT_EQ(GroupDigits(c.m_nNumber, c.m_pszSeparator), c.m_pszText);
@@ -38,10 +43,10 @@ TEST(TtyText, TypedAnswers) {
         char m_chLetter;
         bool m_bThis, m_bEvery;
     } cases[] = {
-        {"o", true, 'o', false, false},   {"O\r", true, 'o', false, false}, {"  r+ ", true, 'r', true, false},
-        {"s!", true, 's', false, true},   {"s+!", true, 's', true, true},   {"s!+", true, 's', true, true},
-        {"", false, 0, false, false},     {"s++", false, 0, false, false},  {"ov", false, 0, false, false},
-        {"+", false, 0, false, false},    {"1", false, 0, false, false},    {"s !", false, 0, false, false},
+        {"o", true, 'o', false, false}, {"O\r", true, 'o', false, false}, {"  r+ ", true, 'r', true, false},
+        {"s!", true, 's', false, true}, {"s+!", true, 's', true, true},   {"s!+", true, 's', true, true},
+        {"", false, 0, false, false},   {"s++", false, 0, false, false},  {"ov", false, 0, false, false},
+        {"+", false, 0, false, false},  {"1", false, 0, false, false},    {"s !", false, 0, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_pszLine);

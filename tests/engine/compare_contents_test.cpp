@@ -1,4 +1,5 @@
-// Engine tests: content comparison seen through whole moves: what is read, what counts as the same, and every failure text.
+// Engine tests: content comparison seen through whole moves: what is read, what counts as the same, and every
+// failure text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,7 +39,8 @@ TEST_F(FileMoves, EqualSizeAndBytesAloneMakeFilesTheSame) {
         EXPECT_EQ(engine::MoveFinished, Run({Src("f.dat")}));
         EXPECT_EQ(!c.m_bSame, Exists(Src("f.dat")));
         EXPECT_EQ(c.m_bSame ? DeletedLine("f.dat", "f.dat")
-                            : "Left source file \"f.dat\" alone, given existence of differing destination file \"f.dat\".\r\n",
+                            : "Left source file \"f.dat\" alone, given existence of differing destination "
+                              "file \"f.dat\".\r\n",
                   m_log);
         EXPECT_TRUE(m_ui.m_lstErrors.empty());
     }
@@ -58,7 +60,8 @@ TEST_F(FileMoves, FilesOfAnotherSizeAreNeverOpened) {
 TEST_F(FileMoves, TheSourceIsReadOnceForAllCandidatesOfItsSize) {
     ASSERT_TRUE(WriteFile(Src("s.bin"), "0123456789"));
     ASSERT_TRUE(WriteFile(Dst("s.bin"), "0123456780"));
-    for (const char* name : {"p.bin", "q.bin", "r.bin"}) ASSERT_TRUE(WriteFile(Dst(name), std::string(name) + "-----"));
+    for (const char* name : {"p.bin", "q.bin", "r.bin"})
+        ASSERT_TRUE(WriteFile(Dst(name), std::string(name) + "-----"));
     m_ui.QueueAnswer(engine::AnswerThird);
     EXPECT_EQ(engine::MoveFinished, Run({Src("s.bin")}));
     EXPECT_EQ(1, CountOf(m_lstOpened, Src("s.bin")));
@@ -150,7 +153,8 @@ TEST_F(FileMoves, ASourceOfFourGibibytesIsReportedAndTheMoveGoesOn) {
     m_bCheckInvariant = false;  // it would read the 4 GiB file
     EXPECT_EQ(engine::MoveFinished, Run({Src("huge.bin"), Src("next.txt")}));
     EXPECT_EQ("next", ReadFile(Dst("next.txt")));
-    EXPECT_EQ("ERROR: Source file \"" + Src("huge.bin") + "\" is too large\r\n" + UniqueLine("next.txt", "next.txt"),
+    EXPECT_EQ("ERROR: Source file \"" + Src("huge.bin") + "\" is too large\r\n" +
+                  UniqueLine("next.txt", "next.txt"),
               m_log);
     EXPECT_TRUE(Exists(Src("huge.bin")));
 }

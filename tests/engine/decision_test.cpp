@@ -13,10 +13,11 @@ class DecisionTest : public MoveFixture {
 protected:
     // Runs one decision on a field; the prompt, when shown, answers `prompt` and records its owner.
     std::int32_t Decide(engine::MoveCommand& command, std::int32_t& field, PromptResult prompt) {
-        return command.GetDecision(field, "DiffFileSameNameDlgDefault", kOwner, [&](engine::WindowHandle owner) {
-            m_lstPromptOwners.push_back(owner);
-            return prompt;
-        });
+        return command.GetDecision(field, "DiffFileSameNameDlgDefault", kOwner,
+                                   [&](engine::WindowHandle owner) {
+                                       m_lstPromptOwners.push_back(owner);
+                                       return prompt;
+                                   });
     }
     std::int32_t Stored() {
         engine::MoveCommand reader(m_fs, m_settings, m_ui);
@@ -101,8 +102,9 @@ TEST_F(DecisionTest, AnswerForEveryMoveGovernsTheNextMoveWithoutPrompt) {
 
     EXPECT_EQ(engine::MoveFinished, Run({Src("two/Docs")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
-    EXPECT_EQ("Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
-              m_log);
+    EXPECT_EQ(
+        "Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
+        m_log);
     EXPECT_EQ(0, m_ui.m_nUnscriptedPrompts);
 }
 

@@ -1,4 +1,5 @@
-// Engine tests: the per-move folder index on real folders: what it lists, how it follows the move's own changes.
+// Engine tests: the per-move folder index on real folders: what it lists, how it follows the move's own
+// changes.
 #include "engine/folder_index.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,9 @@ using Op = FaultyFileSystem::Operation;
 class FolderIndexTest : public ::testing::Test {
 protected:
     // A folder path as the engine hands it over: with a trailing separator.
-    std::string Folder(std::string_view relative = "d") const { return m_tmp.Path(relative) + NativeSeparator(); }
+    std::string Folder(std::string_view relative = "d") const {
+        return m_tmp.Path(relative) + NativeSeparator();
+    }
 
     std::vector<std::string> Names(std::uint64_t size) { return Names(size, m_indexes); }
     std::vector<std::string> Names(std::uint64_t size, engine::FolderIndexes& indexes) {
@@ -37,7 +40,8 @@ protected:
         EXPECT_OK(m_realFs.ListFolder(Folder(), listing));
         std::vector<std::string> names;
         for (const DirEntry& entry : listing)
-            if (!entry.m_bDirectory && !entry.m_bLink && entry.m_nSize == size) names.push_back(entry.m_strName);
+            if (!entry.m_bDirectory && !entry.m_bLink && entry.m_nSize == size)
+                names.push_back(entry.m_strName);
         return names;
     }
     DirEntry Look(const std::string& path) {

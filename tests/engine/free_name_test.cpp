@@ -11,7 +11,8 @@ namespace {
 
 struct FreeNameCase {
     const char* m_pszName;
-    std::vector<std::string> m_lstTaken;  // entries beside the different file of the same name; "/" ends a folder
+    std::vector<std::string>
+        m_lstTaken;  // entries beside the different file of the same name; "/" ends a folder
     const char* m_pszExpected;
 };
 
@@ -23,7 +24,9 @@ TEST_F(FileMoves, FreeNamesFollowStemCounterExtension) {
         {"notes.old copy", {}, "notes.old copy (2)"},
         {".profile", {}, " (2).profile"},
         {"photo.jpg", {"photo (2).jpg/"}, "photo (3).jpg"},
-        {"n.txt", {"n (2).txt", "n (3).txt", "n (4).txt", "n (5).txt", "n (6).txt", "n (7).txt", "n (8).txt", "n (9).txt"},
+        {"n.txt",
+         {"n (2).txt", "n (3).txt", "n (4).txt", "n (5).txt", "n (6).txt", "n (7).txt", "n (8).txt",
+          "n (9).txt"},
          "n (10).txt"},
         {"plain", {"plain (1)", "plain (02)"}, "plain (2)"},
     };

@@ -1,4 +1,5 @@
-// Engine tests: the search for the same content under another name in the destination, and its decision, by whole moves.
+// Engine tests: the search for the same content under another name in the destination, and its decision, by
+// whole moves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,13 +35,17 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
     const Case cases[] = {
         {"delete", false, engine::AnswerFirst, engine::MoveFinished, DeletedLine("s.txt", "x.txt"), "x.txt"},
         {"delete and rename", false, engine::AnswerSecond, engine::MoveFinished,
-         "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s.txt\".\r\n", "s.txt"},
+         "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to "
+         "\"s.txt\".\r\n",
+         "s.txt"},
         {"delete and rename beside a different file", true, engine::AnswerSecond, engine::MoveFinished,
-         "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s (2).txt\".  Changed "
+         "Deleted source file \"s.txt\" and renamed identical destination file from \"x.txt\" to \"s "
+         "(2).txt\".  Changed "
          "name of file because source filename is already used in destination folder.\r\n",
          "s (2).txt"},
         {"skip", false, engine::AnswerThird, engine::MoveFinished,
-         "Left source file \"s.txt\" alone, given existence of identical destination file \"x.txt\".\r\n", "x.txt"},
+         "Left source file \"s.txt\" alone, given existence of identical destination file \"x.txt\".\r\n",
+         "x.txt"},
         {"cancel", true, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "x.txt"},
     };
     for (const Case& c : cases) {
@@ -152,7 +157,8 @@ TEST_F(FileMoves, FilesPlacedEarlierInTheMoveAreFoundUnderTheirNewNames) {
     m_ui.QueueAnswer(engine::AnswerFirst);
     EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt"), Src("b.txt"), Src("c.txt")}));
     EXPECT_EQ(UniqueLine("a.txt", "a.txt") +
-                  "Deleted source file \"b.txt\" and renamed identical destination file from \"a.txt\" to \"b.txt\".\r\n" +
+                  "Deleted source file \"b.txt\" and renamed identical destination file from \"a.txt\" to "
+                  "\"b.txt\".\r\n" +
                   DeletedLine("c.txt", "b.txt"),
               m_log);
     EXPECT_EQ(std::vector<std::string>{"b.txt (3)"}, ListTree(Dst()));

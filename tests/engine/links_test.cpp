@@ -14,10 +14,12 @@ protected:
     // The link's own target text; empty when the path is not a link.
     static std::string TargetOf(const std::string& path) { return LinkTarget(path).value_or(""); }
     static std::string MovedLink(const std::string& s, const std::string& e) {
-        return "Moved link \"" + Native(s) + "\" to destination \"" + Native(e) + "\" without following it.\r\n";
+        return "Moved link \"" + Native(s) + "\" to destination \"" + Native(e) +
+               "\" without following it.\r\n";
     }
     static std::string LeftLink(const std::string& s, const std::string& e) {
-        return "Left link \"" + Native(s) + "\" alone, given existence of \"" + Native(e) + "\" in the destination folder.\r\n";
+        return "Left link \"" + Native(s) + "\" alone, given existence of \"" + Native(e) +
+               "\" in the destination folder.\r\n";
     }
 };
 
@@ -53,10 +55,11 @@ TEST_F(LinksTest, LinkWhoseNameIsTakenIsLeftAloneAndNeverCompared) {
 
     EXPECT_EQ(MoveFinished, Run({Src("copy.txt"), Src("Folder")}));
 
-    EXPECT_EQ(LeftLink("copy.txt", "copy.txt") + LeftLink("Folder/copy.txt", "Folder/copy.txt") +
-                  "Didn't delete source folder \"Folder\" because it wasn't possible to move all objects from "
-                  "within it.\r\n",
-              m_log);
+    EXPECT_EQ(
+        LeftLink("copy.txt", "copy.txt") + LeftLink("Folder/copy.txt", "Folder/copy.txt") +
+            "Didn't delete source folder \"Folder\" because it wasn't possible to move all objects from "
+            "within it.\r\n",
+        m_log);
     EXPECT_TRUE(Exists(Src("copy.txt")));
     EXPECT_TRUE(Exists(Src("Folder/copy.txt")));
     EXPECT_EQ("same bytes", ReadFile(Src("real.txt")));

@@ -12,7 +12,8 @@ using engine::MoveStopped;
 class MergeFolderTest : public MoveFixture {
 protected:
     static std::string Deleted(const std::string& shown) {
-        return "Deleted source folder \"" + Native(shown) + "\" because its contents are all in the equivalent destination "
+        return "Deleted source folder \"" + Native(shown) +
+               "\" because its contents are all in the equivalent destination "
                "folder.\r\n";
     }
     static std::string Kept(const std::string& shown) {
@@ -46,9 +47,11 @@ TEST_F(MergeFolderTest, NestedMergeMovesEntriesAndRemovesEveryEmptiedFolder) {
     // Listing order decides the order of the lines, so check each one and the count.
     for (const std::string& line :
          {UniqueLine("Photos/2019/a.jpg", "Photos/2019/a.jpg"),
-          Native("Deleted source file \"Photos/2019/same.jpg\", because destination file \"Photos/2019/same.jpg\" "
+          Native("Deleted source file \"Photos/2019/same.jpg\", because destination file "
+                 "\"Photos/2019/same.jpg\" "
                  "is the same.\r\n"),
-          Deleted("Photos/2019"), Native("Moved source folder \"Photos/new/\" to destination as \"Photos/new/\".\r\n"),
+          Deleted("Photos/2019"),
+          Native("Moved source folder \"Photos/new/\" to destination as \"Photos/new/\".\r\n"),
           Deleted("Photos")}) {
         EXPECT_NE(std::string::npos, m_log.find(line)) << line;
     }
@@ -96,7 +99,8 @@ TEST_F(MergeFolderTest, CancelAfterSecondOfThreeEntriesLeavesTheThirdAndTheFolde
     m_ui.CancelAtPump(2);
     EXPECT_EQ(MoveStopped, Run({Src("Photos")}));
     int left = 0;
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) left += Exists(Src(std::string("Photos/") + name)) ? 1 : 0;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        left += Exists(Src(std::string("Photos/") + name)) ? 1 : 0;
     EXPECT_EQ(1, left);
     // Said once, although the enclosing placement sees the Cancel too.
     EXPECT_TRUE(m_log.ends_with(".\r\nCancelled by request.")) << m_log;
@@ -144,7 +148,8 @@ TEST_F(MergeFolderTest, CounterpartThatIsTheSourceItselfIsNotMergedIntoItself) {
     EXPECT_EQ("the only photo", ReadFile(Src("A/Photos/a.jpg")));
     EXPECT_EQ("bravo", ReadFile(Dst("A/b.txt")));
     EXPECT_NE(std::string::npos,
-              m_log.find(Native("Left \"A/Photos\" alone, because it already lies in the destination folder.\r\n")));
+              m_log.find(
+                  Native("Left \"A/Photos\" alone, because it already lies in the destination folder.\r\n")));
     EXPECT_TRUE(m_log.ends_with(Kept("A"))) << m_log;
     EXPECT_EQ(0u, m_ui.m_lstErrors.size());
 }
@@ -159,15 +164,16 @@ TEST_F(MergeFolderTest, FullPathsShowTheMergedFolderWhole) {
 
 // Names outside any ANSI code page travel whole through the backend, in paths and in the log.
 TEST_F(MergeFolderTest, NamesOutsideTheCodePageMoveWhole) {
-    const std::string photos = "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE";   // Cyrillic "photo"
-    const std::string picture = "\xE5\x86\x99\xE7\x9C\x9F.jpg";      // CJK "picture"
+    const std::string photos = "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE";  // Cyrillic "photo"
+    const std::string picture = "\xE5\x86\x99\xE7\x9C\x9F.jpg";     // CJK "picture"
     ASSERT_TRUE(WriteFile(Src(photos + "/" + picture), "photo bytes"));
     ASSERT_TRUE(WriteFile(Src(photos + "/same.jpg"), "same"));
     ASSERT_TRUE(WriteFile(Dst(photos + "/same.jpg"), "same"));
     EXPECT_EQ(MoveFinished, Run({Src(photos)}));
     EXPECT_EQ("photo bytes", ReadFile(Dst(photos + "/" + picture)));
     EXPECT_FALSE(Exists(Src(photos)));
-    EXPECT_NE(std::string::npos, m_log.find(UniqueLine(photos + "/" + picture, photos + "/" + picture))) << m_log;
+    EXPECT_NE(std::string::npos, m_log.find(UniqueLine(photos + "/" + picture, photos + "/" + picture)))
+        << m_log;
     EXPECT_TRUE(m_log.ends_with(Deleted(photos))) << m_log;
     EXPECT_EQ(0u, m_ui.m_lstErrors.size());
 }

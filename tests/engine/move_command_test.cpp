@@ -35,7 +35,8 @@ TEST_F(MoveCommandTest, MovesEachItemInDropOrderAndAdvancesProgress) {
     EXPECT_EQ("jpeg bytes", ReadFile(Dst("Photos/a.jpg")));
     EXPECT_EQ(std::vector<std::uint32_t>{4}, m_ui.m_lstProgressRanges);  // 3 items + a.jpg
     EXPECT_EQ((std::vector<std::int32_t>{1, 2, 3}), m_ui.m_lstProgressPositions);
-    EXPECT_EQ((std::vector<std::string>{Src("two.txt"), Src("one.txt"), Src("Photos")}), m_ui.m_lstProgressItems);
+    EXPECT_EQ((std::vector<std::string>{Src("two.txt"), Src("one.txt"), Src("Photos")}),
+              m_ui.m_lstProgressItems);
     EXPECT_EQ(3, m_ui.m_nPumps);
     EXPECT_EQ(1, m_ui.m_nProgressDestroyed);
     EXPECT_EQ(1, m_ui.m_nLogsShown);
@@ -53,8 +54,8 @@ TEST_F(MoveCommandTest, CancelDuringThirdOfFiveFinishesItAndSkipsTheRest) {
 
     EXPECT_EQ(MoveStopped, Run(dropped));
 
-    EXPECT_EQ(UniqueLine("f1.txt", "f1.txt") + UniqueLine("f2.txt", "f2.txt") + UniqueLine("f3.txt", "f3.txt") +
-                  "Cancelled by request.",
+    EXPECT_EQ(UniqueLine("f1.txt", "f1.txt") + UniqueLine("f2.txt", "f2.txt") +
+                  UniqueLine("f3.txt", "f3.txt") + "Cancelled by request.",
               m_log);
     for (int i = 1; i <= 5; ++i) {
         const std::string name = "f" + std::to_string(i) + ".txt";
@@ -114,8 +115,11 @@ TEST_F(MoveCommandTest, ShownPathsAreRelativeToTheirRootsUnlessFullPathsOrOutsid
     ASSERT_TRUE(MakeFolders(Dst("Photos")));
 
     // Items dragged from two folders: the second folder's item is shown whole.
-    EXPECT_EQ(MoveFinished, Run({Src("Work/Photos/a.jpg"), Src("Other/folder/c-with-a-long-name.txt")}, Dst("Photos")));
-    EXPECT_EQ(UniqueLine("a.jpg", "a.jpg") + UniqueLine(Src("Other/folder/c-with-a-long-name.txt"), "c-with-a-long-name.txt"), m_log);
+    EXPECT_EQ(MoveFinished,
+              Run({Src("Work/Photos/a.jpg"), Src("Other/folder/c-with-a-long-name.txt")}, Dst("Photos")));
+    EXPECT_EQ(UniqueLine("a.jpg", "a.jpg") +
+                  UniqueLine(Src("Other/folder/c-with-a-long-name.txt"), "c-with-a-long-name.txt"),
+              m_log);
 
     WriteSettings("\"FullPaths\"=dword:00000001\n");
     EXPECT_EQ(MoveFinished, Run({Src("Work/Photos/b.jpg")}));
@@ -137,12 +141,9 @@ TEST_F(MoveCommandTest, ShownPathHelperCutsOnlyARealPrefix) {
         std::string m_strShown;
     };
     const Case cases[] = {
-        {"/w/Photos/a.jpg", 3, false, "Photos/a.jpg"},
-        {"/w/Photos/a.jpg", 3, true, "/w/Photos/a.jpg"},
-        {"/d/Archive/a.jpg", 11, false, "a.jpg"},
-        {"/x/Photos/a.jpg", 3, false, "/x/Photos/a.jpg"},
-        {"/d/Other/a.jpg", 11, false, "/d/Other/a.jpg"},
-        {"/w", 3, false, "/w"},
+        {"/w/Photos/a.jpg", 3, false, "Photos/a.jpg"},   {"/w/Photos/a.jpg", 3, true, "/w/Photos/a.jpg"},
+        {"/d/Archive/a.jpg", 11, false, "a.jpg"},        {"/x/Photos/a.jpg", 3, false, "/x/Photos/a.jpg"},
+        {"/d/Other/a.jpg", 11, false, "/d/Other/a.jpg"}, {"/w", 3, false, "/w"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_strPath);
@@ -188,9 +189,10 @@ TEST_F(MoveCommandTest, ItemAlreadyInTheDropFolderIsLeftAloneWhateverTheSpelling
     }
 
     EXPECT_EQ(MoveFinished, Run({Dst("only-copy.txt"), Dst("Album")}, viaLink, {}, {Src()}, Dst()));
-    EXPECT_EQ("Left \"only-copy.txt\" alone, because it already lies in the destination folder.\r\n"
-              "Left \"Album\" alone, because it already lies in the destination folder.\r\n",
-              m_log);
+    EXPECT_EQ(
+        "Left \"only-copy.txt\" alone, because it already lies in the destination folder.\r\n"
+        "Left \"Album\" alone, because it already lies in the destination folder.\r\n",
+        m_log);
     EXPECT_EQ("the only copy", ReadFile(Dst("only-copy.txt")));
     EXPECT_EQ("the only photo", ReadFile(Dst("Album/p.jpg")));
     EXPECT_EQ(0u, m_ui.m_lstErrors.size());

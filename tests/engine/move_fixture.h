@@ -71,8 +71,8 @@ protected:
     // `sourceRoots` (default: src and keep) or of `destRoot` (default: dst) was lost, and that no
     // entry of `destRoot` changed except those in `mayChange` (relative, '/').
     engine::MoveOutcome Run(const std::vector<std::string>& dropped, std::string dest = {},
-                        const std::set<std::string>& mayChange = {}, std::vector<std::string> sourceRoots = {},
-                        std::string destRoot = {}) {
+                            const std::set<std::string>& mayChange = {},
+                            std::vector<std::string> sourceRoots = {}, std::string destRoot = {}) {
         if (dest.empty()) dest = Dst();
         if (sourceRoots.empty()) sourceRoots = {Src(), Keep()};
         if (destRoot.empty()) destRoot = Dst();

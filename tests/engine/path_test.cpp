@@ -14,8 +14,11 @@ struct Case {
 };
 
 TEST(PathTest, RemoveFileSpecKeepsRoots) {
-    const Case windows[] = {{"C:\\Work\\report.txt", "C:\\Work"}, {"C:\\a.txt", "C:\\"},
-                            {"C:\\", "C:\\"}, {"C:\\Work\\", "C:\\Work"}, {"name", ""}};
+    const Case windows[] = {{"C:\\Work\\report.txt", "C:\\Work"},
+                            {"C:\\a.txt", "C:\\"},
+                            {"C:\\", "C:\\"},
+                            {"C:\\Work\\", "C:\\Work"},
+                            {"name", ""}};
     for (const Case& c : windows) {
         SCOPED_TRACE(c.m_pszIn);
         std::string path = c.m_pszIn;
@@ -32,9 +35,9 @@ TEST(PathTest, RemoveFileSpecKeepsRoots) {
 }
 
 TEST(PathTest, ExtensionFollowsTheLastDotUnlessABlankFollows) {
-    const Case cases[] = {{"report.txt", ".txt"},     {"archive.tar.gz", ".gz"}, {"README", ""},
-                          {"notes.old copy", ""},     {".profile", ".profile"}, {"a. b.txt", ".txt"},
-                          {"dir.d\\name", ""},        {"C:\\x.y\\file.z", ".z"}};
+    const Case cases[] = {{"report.txt", ".txt"}, {"archive.tar.gz", ".gz"}, {"README", ""},
+                          {"notes.old copy", ""}, {".profile", ".profile"},  {"a. b.txt", ".txt"},
+                          {"dir.d\\name", ""},    {"C:\\x.y\\file.z", ".z"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszIn);
         EXPECT_EQ(FindExtension(kWindowsPaths, c.m_pszIn), c.m_pszOut);

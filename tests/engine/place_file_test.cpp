@@ -1,4 +1,5 @@
-// Engine tests: placement of source files by whole moves: every outcome, every prompt text, every error and the state it leaves.
+// Engine tests: placement of source files by whole moves: every outcome, every prompt text, every error and
+// the state it leaves.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +10,8 @@
 namespace tandemere::testing::files {
 namespace {
 
-const char kLeftDifferent[] = "Left source file \"a.txt\" alone, given existence of differing destination file \"a.txt\".\r\n";
+const char kLeftDifferent[] =
+    "Left source file \"a.txt\" alone, given existence of differing destination file \"a.txt\".\r\n";
 
 TEST_F(FileMoves, UniqueFilesMoveInUnderTheirOwnNames) {
     ASSERT_TRUE(WriteFile(Src("a.txt"), "alpha"));
@@ -58,9 +60,10 @@ TEST_F(FileMoves, TheDifferentFilePromptCarriesBothFilesAndItsTexts) {
             "Leave source file \"a.txt\" alone."}),
         (std::vector<std::string>{p.m_strQuestion, p.m_strText1, p.m_strText2, p.m_strText3}));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
-    EXPECT_EQ("Moved source file \"a.txt\" to destination folder, naming it \"a (3).txt\" to avoid overwriting "
-              "different existing file \"a.txt\".\r\n",
-              m_log);
+    EXPECT_EQ(
+        "Moved source file \"a.txt\" to destination folder, naming it \"a (3).txt\" to avoid overwriting "
+        "different existing file \"a.txt\".\r\n",
+        m_log);
     EXPECT_EQ("new content", ReadFile(Dst("a (3).txt")));
     EXPECT_EQ("old", ReadFile(Dst("a.txt")));
 }
@@ -77,16 +80,22 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
     };
     const Case cases[] = {
         {"overwrite, remembered", engine::AnswerFirst, 0, engine::MoveFinished,
-         "Moved source file \"a.txt\" to destination folder, overwriting different existing file \"a.txt\".\r\n", "new",
-         false},
+         "Moved source file \"a.txt\" to destination folder, overwriting different existing file "
+         "\"a.txt\".\r\n",
+         "new", false},
         {"overwrite, asked", engine::AnswerAsk, engine::AnswerFirst, engine::MoveFinished,
-         "Moved source file \"a.txt\" to destination folder, overwriting different existing file \"a.txt\".\r\n", "new",
-         false},
-        {"skip", engine::AnswerAsk, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file", true},
-        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "old file", true},
-        {"cancel remembered", engine::AnswerCancel, 0, engine::MoveStopped, "Cancelled by request.", "old file", true},
+         "Moved source file \"a.txt\" to destination folder, overwriting different existing file "
+         "\"a.txt\".\r\n",
+         "new", false},
+        {"skip", engine::AnswerAsk, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file",
+         true},
+        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.",
+         "old file", true},
+        {"cancel remembered", engine::AnswerCancel, 0, engine::MoveStopped, "Cancelled by request.",
+         "old file", true},
         // A value no prompt gives is not acted on blindly: the user is asked.
-        {"unknown remembered value", 7, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file", true},
+        {"unknown remembered value", 7, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
@@ -119,19 +128,24 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
         const char* m_pszFolderAt;  // where the subfolder ends up
     };
     const std::string renamedFolder =
-        "Renamed a subfolder in the destination folder from \"d.txt\" to \"d (2).txt\" because it had the same name as "
+        "Renamed a subfolder in the destination folder from \"d.txt\" to \"d (2).txt\" because it had the "
+        "same name as "
         "the source file \"d.txt\".\r\n";
     const Case cases[] = {
         {"rename folder", engine::AnswerAsk, engine::AnswerFirst, engine::MoveFinished,
-         renamedFolder + "Moved source file \"d.txt\" to destination as \"d.txt\".\r\n", "d.txt", "d (2).txt"},
+         renamedFolder + "Moved source file \"d.txt\" to destination as \"d.txt\".\r\n", "d.txt",
+         "d (2).txt"},
         {"rename file", engine::AnswerAsk, engine::AnswerSecond, engine::MoveFinished,
-         "Moved source file \"d.txt\" to destination as \"d (2).txt\".  Filename was changed to avoid clash with extant "
+         "Moved source file \"d.txt\" to destination as \"d (2).txt\".  Filename was changed to avoid clash "
+         "with extant "
          "subfolder \"d.txt\" in the destination folder.\r\n",
          "d (2).txt", "d.txt"},
         {"skip", engine::AnswerAsk, engine::AnswerThird, engine::MoveFinished,
-         "Left source file \"d.txt\" alone, given existence of a subfolder of the same name in the destination folder.\r\n",
+         "Left source file \"d.txt\" alone, given existence of a subfolder of the same name in the "
+         "destination folder.\r\n",
          "", "d.txt"},
-        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "", "d.txt"},
+        {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "",
+         "d.txt"},
         // A remembered value of its own renames the file, without the sentence.
         {"unknown remembered value", 5, 0, engine::MoveFinished,
          "Moved source file \"d.txt\" to destination as \"d (2).txt\".\r\n", "d (2).txt", "d.txt"},
@@ -178,9 +192,10 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
     const Case cases[] = {
         {"unique move", "", -1, Op::Move, 1, "ERROR: Couldn't rename \"%S\" to \"%D\"", ""},
         {"same content delete", "same", -1, Op::DeleteFile, 1, "ERROR: Couldn't delete \"%S\"", "same"},
-        {"overwrite delete", "different", engine::AnswerFirst, Op::DeleteFile, 1, "ERROR: Couldn't delete \"%D\"",
-         "different"},
-        {"overwrite move", "different", engine::AnswerFirst, Op::Move, 1, "ERROR: Couldn't move \"%S\" to \"%D\"", ""},
+        {"overwrite delete", "different", engine::AnswerFirst, Op::DeleteFile, 1,
+         "ERROR: Couldn't delete \"%D\"", "different"},
+        {"overwrite move", "different", engine::AnswerFirst, Op::Move, 1,
+         "ERROR: Couldn't move \"%S\" to \"%D\"", ""},
         {"rename move", "different", engine::AnswerSecond, Op::Move, 1,
          "ERROR: Couldn't move \"%S\" to \"%F\"", "different"},
         {"subfolder rename", "/", engine::AnswerFirst, Op::Move, 1,
@@ -231,7 +246,8 @@ TEST_F(FileMoves, ASourceThatChangesAfterItsComparisonIsNotDeleted) {
         if (path == Dst("a.txt")) SetLastWriteTime(Src("a.txt"), TicksFromUnixTime(1700000000));
     };
     EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt"), Src("b.txt")}));
-    const std::string error = "ERROR: Source file \"" + Src("a.txt") + "\" changed while it was being compared";
+    const std::string error =
+        "ERROR: Source file \"" + Src("a.txt") + "\" changed while it was being compared";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n" + UniqueLine("b.txt", "b.txt"), m_log);
     EXPECT_TRUE(Exists(Src("a.txt")));
@@ -278,11 +294,12 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
     ASSERT_TRUE(WriteFile(Keep("o"), "old"));
     SetRemembered("DiffFileSameNameDlgDefault", engine::AnswerFirst);
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
-    EXPECT_EQ(engine::MoveFinished, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(), {"o.txt"},
-                                     {}, other->Root()));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(),
+                                        {"o.txt"}, {}, other->Root()));
     // The second file is the same as the first, which arrived earlier in this move.
     EXPECT_EQ(UniqueLine("u.txt", "u.txt") + DeletedLine("twin.txt", "u.txt") +
-                  "Moved source file \"o.txt\" to destination folder, overwriting different existing file \"o.txt\".\r\n",
+                  "Moved source file \"o.txt\" to destination folder, overwriting different existing file "
+                  "\"o.txt\".\r\n",
               m_log);
     EXPECT_EQ("unique", ReadFile(other->Path("u.txt")));
     EXPECT_EQ(TicksFromUnixTime(1650000000), LastWriteTime(other->Path("u.txt")));

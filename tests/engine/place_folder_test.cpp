@@ -50,8 +50,8 @@ TEST_F(PlaceFolderTest, IntoItselfIsRefusedAndTheMoveGoesOn) {
 TEST_F(PlaceFolderTest, IntoItsOwnSubfolderAsksWhetherToContinue) {
     ASSERT_TRUE(WriteFile(Src("A/sub/deeper/x.txt"), "x"));
     ASSERT_TRUE(WriteFile(Src("B.txt"), "bee"));
-    const std::string line =
-        "ERROR: Can't move folder \"" + Src("A") + "\" into its subfolder \"" + Src("A/sub/deeper/") + "\".\r\n";
+    const std::string line = "ERROR: Can't move folder \"" + Src("A") + "\" into its subfolder \"" +
+                             Src("A/sub/deeper/") + "\".\r\n";
     for (bool yes : {true, false}) {
         SCOPED_TRACE(yes);
         m_ui.m_lstYesNoTexts.clear();
@@ -87,8 +87,9 @@ TEST_F(PlaceFolderTest, ClashWithAFileAsksWithEveryText) {
             "Rename the subfolder to \"Docs (2)\".", "Leave source folder \"Docs\" alone."}),
         TextsOf(p));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
-    EXPECT_EQ("Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
-              m_log);
+    EXPECT_EQ(
+        "Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
+        m_log);
     EXPECT_TRUE(Exists(Src("Docs/sub/b.txt")));
     EXPECT_EQ("a file called Docs", ReadFile(Dst("Docs")));
 }
@@ -106,7 +107,8 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
     const std::string movedUnderFreeName = Moved("Docs", "Docs (2)");
     const Case cases[] = {
         {"230 renames the file", nullptr, 230, MoveFinished,
-         "Renamed a file in the destination folder from \"Docs\" to \"Docs (2)\" because it had the same name as "
+         "Renamed a file in the destination folder from \"Docs\" to \"Docs (2)\" because it had the same "
+         "name as "
          "the source folder \"Docs\".\r\n" +
              Moved("Docs", "Docs") + "\r\n",
          "dst/Docs/a.txt", "dst/Docs (2)"},
@@ -119,8 +121,9 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
          movedUnderFreeName + "  Folder name was changed to avoid clash with extant file \"Docs\" in the "
                               "destination folder.\r\n",
          "dst/Docs (2)/a.txt", "dst/Docs"},
-        {"remembered odd value acts as 231 without the sentence", "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n",
-         0, MoveFinished, movedUnderFreeName + "\r\n", "dst/Docs (2)/a.txt", "dst/Docs"},
+        {"remembered odd value acts as 231 without the sentence",
+         "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n", 0, MoveFinished, movedUnderFreeName + "\r\n",
+         "dst/Docs (2)/a.txt", "dst/Docs"},
         {"remembered 2 cancels without a prompt", "\"FldrnameFnameClashDlgDefault\"=dword:00000002\n", 0,
          MoveStopped, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
     };
@@ -132,7 +135,8 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
         if (c.m_szSettings == nullptr) m_ui.QueueAnswer(c.m_nAnswer);
 
         const std::set<std::string> renamed = {"Docs"};
-        EXPECT_EQ(c.m_nResult, Run({Src("Docs")}, {}, c.m_nAnswer == 230 ? renamed : std::set<std::string>{}));
+        EXPECT_EQ(c.m_nResult,
+                  Run({Src("Docs")}, {}, c.m_nAnswer == 230 ? renamed : std::set<std::string>{}));
         EXPECT_EQ(c.m_strLog, m_log);
         EXPECT_EQ(c.m_szSettings == nullptr ? 1u : 0u, m_ui.m_lstChoicePrompts.size());
         EXPECT_EQ("doc a", ReadFile(m_tmp.Path(c.m_szFolderAt)));
@@ -150,12 +154,14 @@ TEST_F(PlaceFolderTest, AnswerForThisMoveSettlesLaterClashesWithoutPrompt) {
     m_ui.QueueAnswer(231, true, false);
     EXPECT_EQ(MoveFinished, Run({Src("Docs"), Src("Music")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
-    const std::string sentence = "  Folder name was changed to avoid clash with extant file \"%\" in the destination folder.";
+    const std::string sentence =
+        "  Folder name was changed to avoid clash with extant file \"%\" in the destination folder.";
     auto with = [&](const char* name) {
         std::string s = sentence;
         return s.replace(s.find('%'), 1, name);
     };
-    EXPECT_EQ(Moved("Docs", "Docs (2)") + with("Docs") + "\r\n" + Moved("Music", "Music (2)") + with("Music") + "\r\n",
+    EXPECT_EQ(Moved("Docs", "Docs (2)") + with("Docs") + "\r\n" + Moved("Music", "Music (2)") +
+                  with("Music") + "\r\n",
               m_log);
     EXPECT_FALSE(m_testSettings.Exists());
 }
@@ -188,8 +194,8 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
         m_fs.FailNth(c.m_nOp, 1);
 
         EXPECT_EQ(MoveStopped, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs"}));
-        const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" + m_tmp.Path(c.m_szFrom) +
-                                  "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
+        const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" +
+                                  m_tmp.Path(c.m_szFrom) + "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_TRUE(m_log.ends_with(error + "\r\n")) << m_log;
         EXPECT_EQ("doc a", ReadFile(Src("Docs/a.txt")));
@@ -213,7 +219,8 @@ TEST_F(PlaceFolderTest, AcrossFileSystemsTheFolderIsCopiedWholeAndShownWithoutSe
 
     EXPECT_EQ(MoveFinished, Run({Src("Photos"), Src("Docs")}, other->Root(), {}, {Src()}, other->Root()));
     EXPECT_EQ(Moved("Photos", "Photos") + "\r\n" + Moved("Docs", "Docs (2)") +
-                  "  Folder name was changed to avoid clash with extant file \"Docs\" in the destination folder.\r\n",
+                  "  Folder name was changed to avoid clash with extant file \"Docs\" in the destination "
+                  "folder.\r\n",
               m_log);
     EXPECT_EQ(photos, ListTree(other->Path("Photos")));
     EXPECT_EQ("doc d", ReadFile(other->Path("Docs (2)/d.txt")));

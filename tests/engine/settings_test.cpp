@@ -48,7 +48,8 @@ TEST_F(SettingsTest, ReadsTypedValuesOverTheDefaults) {
          {true, false, false, 230, 231, 232, 2}},
         {"0xFFFFFFFF is ask", "\"DiffFileSameNameDlgDefault\"=dword:ffffffff\n", kDefaults},
         {"an answer stored as text counts as missing", "\"SameFileDiffNameDlgDefault\"=\"230\"\n", kDefaults},
-        {"an odd remembered value is kept", "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n",
+        {"an odd remembered value is kept",
+         "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n",
          {true, false, false, -1, 7, -1, -1}},
     };
     for (const Case& c : cases) {

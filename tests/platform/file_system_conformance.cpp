@@ -62,9 +62,15 @@ std::string ReadAll(engine::IFileSystem& fs, const std::string& path) {
 
 }  // namespace
 
-void SetConformanceBackend(ConformanceBackend backend) { Backend() = std::move(backend); }
-const ConformanceBackend& GetConformanceBackend() { return Backend(); }
-void SetFolderMoveSkipReason(std::string reason) { FolderMoveSkipReason() = std::move(reason); }
+void SetConformanceBackend(ConformanceBackend backend) {
+    Backend() = std::move(backend);
+}
+const ConformanceBackend& GetConformanceBackend() {
+    return Backend();
+}
+void SetFolderMoveSkipReason(std::string reason) {
+    FolderMoveSkipReason() = std::move(reason);
+}
 
 void FileSystemConformanceTest::SetUp() {
     ASSERT_TRUE(Backend().m_fnMake) << "no backend registered";
@@ -147,8 +153,10 @@ TEST_F(FileSystemConformanceTest, MoveAndRenameNeverReplace) {
         bool m_bFolderSource;
         const char* m_pszTarget;  // what lies at the target: file, folder, dangling
     };
-    const Case cases[] = {{"file over file", false, "file"},     {"file over folder", false, "folder"},
-                          {"folder over file", true, "file"},    {"folder over folder", true, "folder"},
+    const Case cases[] = {{"file over file", false, "file"},
+                          {"file over folder", false, "folder"},
+                          {"folder over file", true, "file"},
+                          {"folder over folder", true, "folder"},
                           {"file over dangling link", false, "dangling"},
                           {"folder over dangling link", true, "dangling"}};
     for (const Case& c : cases) {
@@ -158,7 +166,8 @@ TEST_F(FileSystemConformanceTest, MoveAndRenameNeverReplace) {
             TempFolder dir;
             const std::string from = dir.Path("from");
             const std::string to = dir.Path("to");
-            ASSERT_TRUE(c.m_bFolderSource ? WriteFile(dir.Path("from/inner.txt"), "source") : WriteFile(from, "source"));
+            ASSERT_TRUE(c.m_bFolderSource ? WriteFile(dir.Path("from/inner.txt"), "source")
+                                          : WriteFile(from, "source"));
             const std::string kind = c.m_pszTarget;
             bool made = false;
             if (kind == "file") made = WriteFile(to, "target");
@@ -322,7 +331,8 @@ TEST_F(FileSystemConformanceTest, SameObjectWhateverTheSpelling) {
         EXPECT_EQ(same, c.m_bSame);
     }
     bool same = true;
-    EXPECT_STATUS_KIND(m_pFs->IsSameObject(m_dir.Path("real"), m_dir.Path("gone"), same), ErrorKind::NotFound);
+    EXPECT_STATUS_KIND(m_pFs->IsSameObject(m_dir.Path("real"), m_dir.Path("gone"), same),
+                       ErrorKind::NotFound);
     EXPECT_FALSE(same);
 }
 

@@ -18,7 +18,7 @@ struct ConformanceBackend {
     std::function<std::unique_ptr<engine::IFileSystem>()> m_fnMake;
     // A folder on another volume than the default temporary folder (empty: no cross-volume cases).
     std::string m_strOtherVolumeBase;
-    bool m_bSymlinks = true;  // the platform's helpers can make symbolic links
+    bool m_bSymlinks = true;      // the platform's helpers can make symbolic links
     bool m_bCopyProgress = true;  // the system's file copy calls its progress routine
 };
 

@@ -64,9 +64,14 @@ TEST_F(PosixFileSystemTest, PathFitsTheKernelLimits) {
         std::string m_strPath;
         bool m_bFits;
     };
-    const Case cases[] = {{"/tmp/" + name255, true},  {"/tmp/" + name256, false}, {"/tmp/" + name255 + "/x", true},
-                          {longest, true},            {longest + "g", false},     {"", false},
-                          {"/", true},                {"relative/name", true}};
+    const Case cases[] = {{"/tmp/" + name255, true},
+                          {"/tmp/" + name256, false},
+                          {"/tmp/" + name255 + "/x", true},
+                          {longest, true},
+                          {longest + "g", false},
+                          {"", false},
+                          {"/", true},
+                          {"relative/name", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_strPath.size());
         EXPECT_EQ(m_fs.PathFits(c.m_strPath), c.m_bFits);
@@ -156,7 +161,8 @@ TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedStaysWhole) {
     ASSERT_TRUE(MakeFolders(m_dir.Path("tree/sub")));
     ASSERT_EQ(::mkfifo(m_dir.Path("tree/sub/pipe").c_str(), 0600), 0);
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
-    const engine::Status status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+    const engine::Status status =
+        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
     EXPECT_STATUS_KIND(status, ErrorKind::Unsupported);
     EXPECT_EQ(status.Path(), m_dir.Path("tree/sub/pipe"));
     EXPECT_EQ(ListTree(m_dir.Path("tree")), shape);

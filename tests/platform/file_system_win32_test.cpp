@@ -40,7 +40,8 @@ std::wstring Wide(const std::string& text) {
 bool CanMakeSymlinks() {
     wchar_t temp[MAX_PATH + 1];
     if (::GetTempPathW(MAX_PATH + 1, temp) == 0) return false;
-    const std::wstring link = std::wstring(temp) + L"tandemere-probe-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring link =
+        std::wstring(temp) + L"tandemere-probe-" + std::to_wstring(::GetCurrentProcessId());
     if (!::CreateSymbolicLinkW(link.c_str(), temp, SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2) &&
         !::CreateSymbolicLinkW(link.c_str(), temp, SYMBOLIC_LINK_FLAG_DIRECTORY))
         return false;
@@ -99,7 +100,8 @@ protected:
 };
 
 TEST_F(Win32FileSystemTest, NamesOutsideTheAnsiCodePageWorkEndToEnd) {
-    for (const std::string name : {"\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "\xE5\x86\x99\xE7\x9C\x9F", "\xC3\xA9"}) {
+    for (const std::string name :
+         {"\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE", "\xE5\x86\x99\xE7\x9C\x9F", "\xC3\xA9"}) {
         SCOPED_TRACE(name);
         TempFolder dir;
         ASSERT_TRUE(WriteFile(dir.Path(name + ".txt"), "bytes of " + name));
@@ -110,7 +112,8 @@ TEST_F(Win32FileSystemTest, NamesOutsideTheAnsiCodePageWorkEndToEnd) {
         EXPECT_EQ(entry.m_strName, name + ".txt");
         EXPECT_TRUE(m_fs.IsFolder(dir.Path(name)));
         ASSERT_OK(m_fs.Move(dir.Path(name + ".txt"), dir.Path(name + "/" + name + ".txt")));
-        ASSERT_OK(m_fs.Rename(dir.Path(name + "/" + name + ".txt"), dir.Path(name + "/" + name + " (2).txt")));
+        ASSERT_OK(
+            m_fs.Rename(dir.Path(name + "/" + name + ".txt"), dir.Path(name + "/" + name + " (2).txt")));
         EXPECT_EQ(ReadAll(dir.Path(name + "/" + name + " (2).txt")), "bytes of " + name);
         if (m_other) {
             ASSERT_OK(m_fs.Move(dir.Path(name + "/" + name + " (2).txt"), m_other->Path(name + ".txt")));
@@ -127,12 +130,17 @@ TEST_F(Win32FileSystemTest, NamesOutsideTheAnsiCodePageWorkEndToEnd) {
 TEST_F(Win32FileSystemTest, ConversionRefusesWhatItCannotCarryWhole) {
     std::wstring wide;
     std::string text;
-    ASSERT_TRUE(win32::Utf8ToUtf16("\xE5\x86\x99\xF0\x9F\x98\x80" "a", wide));
+    ASSERT_TRUE(
+        win32::Utf8ToUtf16("\xE5\x86\x99\xF0\x9F\x98\x80"
+                           "a",
+                           wide));
     EXPECT_EQ(wide, (std::wstring{L'\x5199', L'\xD83D', L'\xDE00', L'a'}));
     ASSERT_TRUE(win32::Utf16ToUtf8(wide, text));
-    EXPECT_EQ(text, "\xE5\x86\x99\xF0\x9F\x98\x80" "a");
-    for (const std::string& bad : {std::string("ab\xC3"), std::string("\xED\xA0\x80"), std::string("a\0b", 3),
-                                  std::string("\xFF")}) {
+    EXPECT_EQ(text,
+              "\xE5\x86\x99\xF0\x9F\x98\x80"
+              "a");
+    for (const std::string& bad :
+         {std::string("ab\xC3"), std::string("\xED\xA0\x80"), std::string("a\0b", 3), std::string("\xFF")}) {
         SCOPED_TRACE(bad.size());
         EXPECT_FALSE(win32::Utf8ToUtf16(bad, wide));
         EXPECT_TRUE(wide.empty());
@@ -147,8 +155,8 @@ TEST_F(Win32FileSystemTest, ConversionRefusesWhatItCannotCarryWhole) {
 }
 
 TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
-    const std::string e = "\xC3\xA9";                // one unit, two bytes
-    const std::string face = "\xF0\x9F\x98\x80";     // two units (a surrogate pair), four bytes
+    const std::string e = "\xC3\xA9";             // one unit, two bytes
+    const std::string face = "\xF0\x9F\x98\x80";  // two units (a surrogate pair), four bytes
     auto repeat = [](const std::string& piece, std::size_t count) {
         std::string text;
         for (std::size_t i = 0; i < count; ++i) text += piece;
@@ -160,11 +168,16 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
         std::string m_strPath;
         bool m_bFits;
     };
-    const Case cases[] = {{base + repeat("x", 55), true},          {base + repeat("x", 56), false},
-                          {base + repeat(e, 55), true},            {base + repeat(e, 56), false},
-                          {base + repeat(face, 27) + "x", true},   {base + repeat(face, 28), false},
-                          {"C:\\" + repeat("n", 255), true},       {"C:\\" + repeat("n", 256), false},
-                          {"C:\\" + repeat(e, 255), true},       {"C:\\" + repeat(e, 256), false},
+    const Case cases[] = {{base + repeat("x", 55), true},
+                          {base + repeat("x", 56), false},
+                          {base + repeat(e, 55), true},
+                          {base + repeat(e, 56), false},
+                          {base + repeat(face, 27) + "x", true},
+                          {base + repeat(face, 28), false},
+                          {"C:\\" + repeat("n", 255), true},
+                          {"C:\\" + repeat("n", 256), false},
+                          {"C:\\" + repeat(e, 255), true},
+                          {"C:\\" + repeat(e, 256), false},
                           {"", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(Wide(c.m_strPath).size()) + " units");
@@ -225,7 +238,8 @@ TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {
             return c.m_nResult;
         });
         HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
-        const engine::Status status = fs.MoveFolderAcrossVolumes(owner, dir.Path(name) + "\\", dir.Path("to\\" + name));
+        const engine::Status status =
+            fs.MoveFolderAcrossVolumes(owner, dir.Path(name) + "\\", dir.Path("to\\" + name));
         if (c.m_nKind == ErrorKind::None)
             EXPECT_OK(status);
         else
@@ -252,7 +266,8 @@ TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {
     });
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "a"));
     ASSERT_TRUE(MakeFolders(m_dir.Path("taken")));
-    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("taken")), ErrorKind::Exists);
+    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("taken")),
+                       ErrorKind::Exists);
     EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("no/such/tree")),
                        ErrorKind::NotFound);
     EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree/a.txt"), m_dir.Path("b")),
@@ -268,7 +283,9 @@ TEST_F(Win32FileSystemTest, DriveRootListsNoDotsAndAnEmptyRootListsNothing) {
     const std::string mine = m_other->Root().substr(root.size());
     const std::vector<std::string> names = Names(root);
     EXPECT_NE(std::find(names.begin(), names.end(), mine), names.end());
-    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n == "." || n == ".."; }), 0);
+    EXPECT_EQ(
+        std::count_if(names.begin(), names.end(), [](const std::string& n) { return n == "." || n == ".."; }),
+        0);
     m_other.reset();
     if (!ListTree(root).empty()) GTEST_SKIP() << root << " holds entries of other tests; not emptied";
     std::vector<DirEntry> entries{DirEntry{}};
@@ -281,7 +298,8 @@ TEST_F(Win32FileSystemTest, DriveRootListsNoDotsAndAnEmptyRootListsNothing) {
 DWORD MakeJunction(const std::wstring& target, const std::wstring& link) {
     if (!::CreateDirectoryW(link.c_str(), nullptr)) return ::GetLastError();
     UniqueFileHandle folder(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
     if (!folder) return ::GetLastError();
     const std::wstring substitute = L"\\??\\" + target;
     const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
@@ -296,8 +314,8 @@ DWORD MakeJunction(const std::wstring& target, const std::wstring& link) {
     std::memcpy(data.data() + 16, substitute.data(), substituteBytes);
     std::memcpy(data.data() + 16 + substituteBytes + 2, target.data(), printBytes);
     DWORD got = 0;
-    if (!::DeviceIoControl(folder.Get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
-                           nullptr, 0, &got, nullptr)) {
+    if (!::DeviceIoControl(folder.Get(), FSCTL_SET_REPARSE_POINT, data.data(),
+                           static_cast<DWORD>(data.size()), nullptr, 0, &got, nullptr)) {
         const DWORD error = ::GetLastError();
         folder.Reset();
         ::RemoveDirectoryW(link.c_str());
@@ -337,16 +355,18 @@ TEST_F(Win32FileSystemTest, FileOpenForReadingCannotBeWrittenOrDeleted) {
     {
         std::unique_ptr<engine::IReadFile> file;
         ASSERT_OK(m_fs.OpenRead(m_dir.Path("f.txt"), file));
-        UniqueFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
         EXPECT_FALSE(writer.IsValid());
         EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_FALSE(::DeleteFileW(path.c_str()));
-        UniqueFileHandle reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              0, nullptr));
+        UniqueFileHandle reader(
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_TRUE(reader.IsValid()) << "other readers may go on reading";
     }
-    UniqueFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFileHandle writer(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_TRUE(writer.IsValid()) << "released with the reader";
 }
 
@@ -355,8 +375,8 @@ TEST_F(Win32FileSystemTest, SourceThatCannotBeDeletedKeepsItsOnlyCopy) {
     ASSERT_TRUE(WriteFile(m_dir.Path("a.txt"), "alpha"));
     const std::wstring path = Wide(m_dir.Path("a.txt"));
     // Another program holds the file open for reading and lets no one delete it.
-    UniqueFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                          nullptr));
+    UniqueFileHandle holder(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.IsValid());
     EXPECT_STATUS_KIND(m_fs.Move(m_dir.Path("a.txt"), m_other->Path("a.txt")), ErrorKind::AccessDenied);
     holder.Reset();

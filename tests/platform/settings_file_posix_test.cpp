@@ -93,7 +93,7 @@ TEST_F(SettingsFileTest, OnlyWellFormedDwordsReadAsNumbers) {
         {"OnlyCompareSameExt", ValueKind::OtherType, 0},  // not eight digits
         {"DiffFileSameNameDlgDefault", ValueKind::Dword, 0xFFFFFFFFu},
         {"SameFileDiffNameDlgDefault", ValueKind::OtherType, 0},
-        {"FnameFldrnameClashDlgDefault", ValueKind::Missing, 0},  // not a value line
+        {"FnameFldrnameClashDlgDefault", ValueKind::Missing, 0},   // not a value line
         {"FldrnameFnameClashDlgDefault", ValueKind::Dword, 0xe8},  // names ignore case; the first wins
         {"Absent", ValueKind::Missing, 0},
     };
@@ -141,7 +141,8 @@ TEST_F(SettingsFileTest, WritesReplaceInPlaceAppendAndKeepEveryOtherLine) {
     // Replaced by rename, not rewritten in place; mode kept; no temporary left behind.
     EXPECT_EQ(ReadFile(originalLink), original);
     EXPECT_EQ(Mode(m_strPath), 0600u);
-    EXPECT_EQ(ListTree(m_dir.Path("conf/tandemere")), std::vector<std::string>{"settings (" + std::to_string(ReadFile(m_strPath).size()) + ")"});
+    EXPECT_EQ(ListTree(m_dir.Path("conf/tandemere")),
+              std::vector<std::string>{"settings (" + std::to_string(ReadFile(m_strPath).size()) + ")"});
 
     ASSERT_OK(m_store.Unset("fullpaths"));
     const ino_t afterUnset = Inode(m_strPath);

@@ -30,7 +30,8 @@ protected:
 
     bool KeyExists() const {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_strSubkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_strSubkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
         ::RegCloseKey(key);
         return true;
     }
@@ -102,7 +103,10 @@ TEST_F(RegistryStoreTest, WritingCreatesTheKeyAndReadsBackWithWideNames) {
         EXPECT_TRUE(KeyExists());
         EXPECT_TRUE(key->SetDword("DiffFileSameNameDlgDefault", 231));
         EXPECT_TRUE(key->SetDword("DiffFileSameNameDlgDefault", 0xFFFFFFFFu));  // replaces
-        EXPECT_TRUE(key->SetDword("Gr\xC3\xB6\xC3\x9F" "e \xE5\x86\x99", 5));
+        EXPECT_TRUE(
+            key->SetDword("Gr\xC3\xB6\xC3\x9F"
+                          "e \xE5\x86\x99",
+                          5));
     }
     std::unique_ptr<engine::ISettingsKey> reader = m_store.OpenForRead();
     ASSERT_NE(nullptr, reader);
@@ -125,7 +129,9 @@ TEST_F(RegistryStoreTest, WritingCreatesTheKeyAndReadsBackWithWideNames) {
     // A second store over the same key sees the values: nothing is cached in the store.
     RegistrySettingsStore again(HKEY_CURRENT_USER, m_strSubkey);
     value = 0;
-    EXPECT_EQ(ValueKind::Dword, again.OpenForRead()->QueryDword("Gr\xC3\xB6\xC3\x9F" "e \xE5\x86\x99", value));
+    EXPECT_EQ(ValueKind::Dword, again.OpenForRead()->QueryDword("Gr\xC3\xB6\xC3\x9F"
+                                                                "e \xE5\x86\x99",
+                                                                value));
     EXPECT_EQ(5u, value);
 }
 
@@ -146,8 +152,8 @@ protected:
 
     ~DefaultKeyTest() override {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::kSettingsSubkey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) ==
-            ERROR_SUCCESS) {
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::kSettingsSubkey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                            &key) == ERROR_SUCCESS) {
             ::RegDeleteValueW(key, kValue);
             ::RegCloseKey(key);
         }
@@ -157,11 +163,13 @@ protected:
 
     static std::optional<DWORD> Read(REGSAM view) {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::kSettingsSubkey, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::kSettingsSubkey, 0, KEY_READ | view, &key) !=
+            ERROR_SUCCESS)
             return std::nullopt;
         DWORD data = 0;
         DWORD size = sizeof data;
-        const LSTATUS status = ::RegQueryValueExW(key, kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size);
+        const LSTATUS status =
+            ::RegQueryValueExW(key, kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size);
         ::RegCloseKey(key);
         if (status != ERROR_SUCCESS) return std::nullopt;
         return data;
@@ -169,8 +177,8 @@ protected:
 
     bool m_bExisted = [] {
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::kSettingsSubkey, 0, KEY_READ | KEY_WOW64_32KEY, &key) !=
-            ERROR_SUCCESS)
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::kSettingsSubkey, 0, KEY_READ | KEY_WOW64_32KEY,
+                            &key) != ERROR_SUCCESS)
             return false;
         ::RegCloseKey(key);
         return true;

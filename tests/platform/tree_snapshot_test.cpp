@@ -69,18 +69,23 @@ TEST(MoveInvariantTest, ReportsLostChangedAndTouchedEntries) {
         const char* m_pszExpected;
     };
     const Case cases[] = {
-        {"source deleted", [](const TempFolder& s, const TempFolder&) { fs::remove(s.Path("a.txt")); }, "content lost"},
+        {"source deleted", [](const TempFolder& s, const TempFolder&) { fs::remove(s.Path("a.txt")); },
+         "content lost"},
         {"truncated copy",
          [](const TempFolder& s, const TempFolder& d) {
              WriteFile(d.Path("a.txt"), "alph");
              fs::remove(s.Path("a.txt"));
          },
          "content lost"},
-        {"link lost", [](const TempFolder& s, const TempFolder&) { fs::remove(s.Path("l")); }, "content lost"},
-        {"destination rewritten", [](const TempFolder&, const TempFolder& d) { WriteFile(d.Path("d.txt"), "DEST"); },
+        {"link lost", [](const TempFolder& s, const TempFolder&) { fs::remove(s.Path("l")); },
+         "content lost"},
+        {"destination rewritten",
+         [](const TempFolder&, const TempFolder& d) { WriteFile(d.Path("d.txt"), "DEST"); },
          "destination entry changed"},
         {"destination touched",
-         [](const TempFolder&, const TempFolder& d) { SetLastWriteTime(d.Path("d.txt"), TicksFromUnixTime(1000)); },
+         [](const TempFolder&, const TempFolder& d) {
+             SetLastWriteTime(d.Path("d.txt"), TicksFromUnixTime(1000));
+         },
          "destination entry changed"},
         {"destination removed", [](const TempFolder&, const TempFolder& d) { fs::remove(d.Path("d.txt")); },
          "destination entry gone"},

@@ -2,8 +2,8 @@
 // folder and dragged items), and the registry read back.
 #pragma once
 
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <optional>
 #include <string>

@@ -30,29 +30,45 @@ private:
     std::string m_strPath;
 };
 
-Status Fault(ErrorKind kind, const std::string& path) { return Status(kind, FaultyFileSystem::kFaultCode, path); }
+Status Fault(ErrorKind kind, const std::string& path) {
+    return Status(kind, FaultyFileSystem::kFaultCode, path);
+}
 
 }  // namespace
 
 const char* OperationName(Operation op) {
     switch (op) {
-        case Operation::ListFolder: return "ListFolder";
-        case Operation::Lookup: return "Lookup";
-        case Operation::IsFolder: return "IsFolder";
-        case Operation::OpenRead: return "OpenRead";
-        case Operation::Read: return "Read";
-        case Operation::Move: return "Move";
-        case Operation::Rename: return "Rename";
-        case Operation::MoveFolderAcrossVolumes: return "MoveFolderAcrossVolumes";
-        case Operation::DeleteFile: return "DeleteFile";
-        case Operation::RemoveFolder: return "RemoveFolder";
-        case Operation::IsSameVolume: return "IsSameVolume";
-        case Operation::IsSameObject: return "IsSameObject";
+        case Operation::ListFolder:
+            return "ListFolder";
+        case Operation::Lookup:
+            return "Lookup";
+        case Operation::IsFolder:
+            return "IsFolder";
+        case Operation::OpenRead:
+            return "OpenRead";
+        case Operation::Read:
+            return "Read";
+        case Operation::Move:
+            return "Move";
+        case Operation::Rename:
+            return "Rename";
+        case Operation::MoveFolderAcrossVolumes:
+            return "MoveFolderAcrossVolumes";
+        case Operation::DeleteFile:
+            return "DeleteFile";
+        case Operation::RemoveFolder:
+            return "RemoveFolder";
+        case Operation::IsSameVolume:
+            return "IsSameVolume";
+        case Operation::IsSameObject:
+            return "IsSameObject";
     }
     return "?";
 }
 
-void FaultyFileSystem::FailNth(Operation op, int n, ErrorKind kind) { m_lstRules.push_back({op, n, n, {}, kind}); }
+void FaultyFileSystem::FailNth(Operation op, int n, ErrorKind kind) {
+    m_lstRules.push_back({op, n, n, {}, kind});
+}
 
 void FaultyFileSystem::FailFrom(Operation op, int n, ErrorKind kind) {
     m_lstRules.push_back({op, n, INT_MAX, {}, kind});

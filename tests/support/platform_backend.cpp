@@ -120,7 +120,9 @@ void DeleteKeyTree(const std::wstring& subkey) {
 
 }  // namespace
 
-std::unique_ptr<engine::IFileSystem> MakeRealFileSystem() { return std::make_unique<win32::Win32FileSystem>(); }
+std::unique_ptr<engine::IFileSystem> MakeRealFileSystem() {
+    return std::make_unique<win32::Win32FileSystem>();
+}
 
 std::string OtherVolumeBase() {
     wchar_t buffer[MAX_PATH + 1];
@@ -135,11 +137,13 @@ bool CanMakeLinks() {
         const std::wstring target = Wide(probe.Path("target"));
         const std::wstring link = Wide(probe.Path("link"));
         if (!::CreateDirectoryW(target.c_str(), nullptr)) return false;
-        if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                                   SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        if (!::CreateSymbolicLinkW(
+                link.c_str(), target.c_str(),
+                SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
             return false;
         const DWORD attributes = ::GetFileAttributesW(link.c_str());
-        const bool made = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const bool made =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (made) ::RemoveDirectoryW(link.c_str());
         return made;
     }();
@@ -171,8 +175,8 @@ TestSettings::~TestSettings() = default;
 void TestSettings::Write(const std::string& lines) {
     Clear();
     HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, m_pImpl->m_strSubkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, m_pImpl->m_strSubkey.c_str(), 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         ADD_FAILURE() << "could not create the test settings key";
         return;
     }
@@ -185,8 +189,9 @@ void TestSettings::Write(const std::string& lines) {
                                       sizeof data);
         } else {
             const std::wstring text = Wide(value.m_strText);
-            status = ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+            status =
+                ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         }
         if (status != ERROR_SUCCESS) ADD_FAILURE() << "could not set " << value.m_strName << ": " << status;
     }
@@ -209,8 +214,8 @@ bool TestSettings::Exists() const {
 std::unique_ptr<engine::ISettingsStore> TestSettings::MakeUncreatableStore() {
     // Below a key that was deleted while still open, no key can ever be created.
     const std::wstring parent = m_pImpl->m_strSubkey + L"-deleted";
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                          nullptr, &m_pImpl->m_hDeletedParent, nullptr) != ERROR_SUCCESS ||
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, nullptr, &m_pImpl->m_hDeletedParent, nullptr) != ERROR_SUCCESS ||
         ::RegDeleteKeyW(HKEY_CURRENT_USER, parent.c_str()) != ERROR_SUCCESS) {
         ADD_FAILURE() << "could not make a deleted parent key";
         return nullptr;
@@ -220,13 +225,21 @@ std::unique_ptr<engine::ISettingsStore> TestSettings::MakeUncreatableStore() {
 
 #else
 
-std::unique_ptr<engine::IFileSystem> MakeRealFileSystem() { return std::make_unique<posix::PosixFileSystem>(); }
+std::unique_ptr<engine::IFileSystem> MakeRealFileSystem() {
+    return std::make_unique<posix::PosixFileSystem>();
+}
 
-std::string OtherVolumeBase() { return "/dev/shm"; }
+std::string OtherVolumeBase() {
+    return "/dev/shm";
+}
 
-bool CanMakeLinks() { return true; }
+bool CanMakeLinks() {
+    return true;
+}
 
-bool RunningUnderWine() { return false; }
+bool RunningUnderWine() {
+    return false;
+}
 
 struct TestSettings::Impl {
     TempFolder m_dir;
@@ -243,9 +256,13 @@ void TestSettings::Write(const std::string& lines) {
     WriteFile(m_pImpl->m_strPath, lines);
 }
 
-void TestSettings::Clear() { std::remove(m_pImpl->m_strPath.c_str()); }
+void TestSettings::Clear() {
+    std::remove(m_pImpl->m_strPath.c_str());
+}
 
-bool TestSettings::Exists() const { return testing::Exists(m_pImpl->m_strPath); }
+bool TestSettings::Exists() const {
+    return testing::Exists(m_pImpl->m_strPath);
+}
 
 std::unique_ptr<engine::ISettingsStore> TestSettings::MakeUncreatableStore() {
     // Its folder is a plain file.

@@ -66,7 +66,7 @@ private:
 }  // namespace tandemere::testing
 
 // Skips the running test where links cannot be made.
-#define TANDEMERE_SKIP_WITHOUT_LINKS()                                                    \
-    do {                                                                                  \
+#define TANDEMERE_SKIP_WITHOUT_LINKS()                                                                   \
+    do {                                                                                                 \
         if (!::tandemere::testing::CanMakeLinks()) GTEST_SKIP() << ::tandemere::testing::kNoLinksReason; \
     } while (false)

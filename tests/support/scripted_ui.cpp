@@ -9,7 +9,9 @@ void ScriptedUserInterface::QueueAnswer(std::int32_t answer, bool thisMove, bool
     m_lstAnswers.push_back(PromptResult{answer, thisMove, everyMove});
 }
 
-void ScriptedUserInterface::QueueYesNo(bool yes) { m_lstYesNo.push_back(yes); }
+void ScriptedUserInterface::QueueYesNo(bool yes) {
+    m_lstYesNo.push_back(yes);
+}
 
 void ScriptedUserInterface::ShowError(engine::WindowHandle owner, const std::string& text) {
     m_lstErrors.push_back(text);
@@ -49,9 +51,13 @@ PromptResult ScriptedUserInterface::ShowClashPrompt(engine::WindowHandle owner,
     return NextAnswer();
 }
 
-void ScriptedUserInterface::CreateProgress(engine::WindowHandle) { ++m_nProgressCreated; }
+void ScriptedUserInterface::CreateProgress(engine::WindowHandle) {
+    ++m_nProgressCreated;
+}
 
-void ScriptedUserInterface::SetProgressRange(std::uint32_t total) { m_lstProgressRanges.push_back(total); }
+void ScriptedUserInterface::SetProgressRange(std::uint32_t total) {
+    m_lstProgressRanges.push_back(total);
+}
 
 bool ScriptedUserInterface::PumpAndCheckCancel() {
     ++m_nPumps;

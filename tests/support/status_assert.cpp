@@ -11,9 +11,8 @@ namespace tandemere::testing {
 ::testing::AssertionResult StatusIsKind(const char* expression, const char* kindExpression,
                                         const engine::Status& status, engine::ErrorKind kind) {
     if (status.Kind() == kind) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << expression << " gave \"" << status.Describe()
-                                         << "\", expected " << kindExpression << " ("
-                                         << engine::ErrorKindName(kind) << ")";
+    return ::testing::AssertionFailure() << expression << " gave \"" << status.Describe() << "\", expected "
+                                         << kindExpression << " (" << engine::ErrorKindName(kind) << ")";
 }
 
 }  // namespace tandemere::testing

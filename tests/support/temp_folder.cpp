@@ -66,7 +66,9 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-char NativeSeparator() { return static_cast<char>(fs::path::preferred_separator); }
+char NativeSeparator() {
+    return static_cast<char>(fs::path::preferred_separator);
+}
 
 std::string JoinPath(const std::string& folder, std::string_view relative) {
     std::string path = folder;
@@ -86,9 +88,13 @@ TempFolder::TempFolder() {
     Create(Utf8FromPath(base));
 }
 
-TempFolder::TempFolder(const std::string& base) { Create(base); }
+TempFolder::TempFolder(const std::string& base) {
+    Create(base);
+}
 
-TempFolder::~TempFolder() { Remove(); }
+TempFolder::~TempFolder() {
+    Remove();
+}
 
 TempFolder::TempFolder(TempFolder&& other) noexcept : m_strRoot(std::move(other.m_strRoot)) {
     other.m_strRoot.clear();
@@ -108,8 +114,8 @@ void TempFolder::Create(const std::string& base) {
     std::random_device random;
     const std::string label = TestLabel();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = label + '-' + std::to_string(random() % 1000000000u) + '-' +
-                                 std::to_string(counter.fetch_add(1));
+        const std::string name =
+            label + '-' + std::to_string(random() % 1000000000u) + '-' + std::to_string(counter.fetch_add(1));
         const std::string candidate = JoinPath(base, name);
         std::error_code error;
         // create_directory reports false for a name that exists: never reuse someone's folder.
@@ -137,7 +143,8 @@ void TempFolder::Remove() {
     std::error_code error;
     // A test may leave read-only folders behind; give them back write access first.
     fs::permissions(m_strRoot, fs::perms::owner_all, fs::perm_options::add, error);
-    for (fs::recursive_directory_iterator it(m_strRoot, error), end; !error && it != end; it.increment(error)) {
+    for (fs::recursive_directory_iterator it(m_strRoot, error), end; !error && it != end;
+         it.increment(error)) {
         std::error_code ignored;
         if (it->is_directory(ignored) && !it->is_symlink(ignored))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -279,7 +286,8 @@ bool SetMode(const std::string& path, unsigned mode) {
     // Linux cannot change a link's own bits; callers only ask that of real entries anyway.
     if (error == std::errc::operation_not_supported || error == std::errc::not_supported) {
         error.clear();
-        fs::permissions(PathFromUtf8(path), static_cast<fs::perms>(mode & 07777), fs::perm_options::replace, error);
+        fs::permissions(PathFromUtf8(path), static_cast<fs::perms>(mode & 07777), fs::perm_options::replace,
+                        error);
     }
     return error ? Fail("permissions", path, error) : true;
 }

@@ -19,18 +19,19 @@ using tandemere::win32::UniqueFindHandle;
 // Test paths are UTF-8 like the engine's; kept apart from the backend's own conversion on purpose.
 std::wstring Wide(const std::string& path) {
     const int length = static_cast<int>(path.size());
-    std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, path.data(), length, nullptr, 0)), L'\0');
+    std::wstring wide(
+        static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, path.data(), length, nullptr, 0)), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, path.data(), length, wide.data(), static_cast<int>(wide.size()));
     return wide;
 }
 
 std::string Narrow(const std::wstring& wide) {
     const int length = static_cast<int>(wide.size());
-    std::string text(static_cast<std::size_t>(
-                         ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr)),
+    std::string text(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr,
+                                                                    0, nullptr, nullptr)),
                      '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), static_cast<int>(text.size()), nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), static_cast<int>(text.size()),
+                          nullptr, nullptr);
     return text;
 }
 
@@ -64,7 +65,8 @@ void ListInto(const std::wstring& folder, const std::string& prefix, std::vector
             lines.push_back(relative + "/");
             ListInto(path, relative + "/", lines);
         } else {
-            const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            const std::uint64_t size =
+                (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
             lines.push_back(relative + " (" + std::to_string(size) + ")");
         }
     } while (::FindNextFileW(find.Get(), &data));
@@ -103,8 +105,8 @@ bool RemoveInto(const std::wstring& folder) {
 
 std::string SetLastWriteTicks(const std::string& path, std::uint64_t ticks) {
     UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file) return Failure("CreateFileW", path);
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(ticks);
@@ -114,24 +116,26 @@ std::string SetLastWriteTicks(const std::string& path, std::uint64_t ticks) {
 }
 
 std::string WriteSparseFile(const std::string& path, std::uint64_t size, char last) {
-    UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return Failure("CreateFileW", path);
     // Where the volume cannot mark it sparse, the zeros are simply written out.
     DWORD returned = 0;
     ::DeviceIoControl(file.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(size - 1);
-    if (!::SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN)) return Failure("SetFilePointerEx", path);
+    if (!::SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN))
+        return Failure("SetFilePointerEx", path);
     DWORD written = 0;
-    if (!::WriteFile(file.Get(), &last, 1, &written, nullptr) || written != 1) return Failure("WriteFile", path);
+    if (!::WriteFile(file.Get(), &last, 1, &written, nullptr) || written != 1)
+        return Failure("WriteFile", path);
     return {};
 }
 
 std::optional<std::uint64_t> LastWriteTicks(const std::string& path) {
     UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     FILETIME time;
     if (!file || !::GetFileTime(file.Get(), nullptr, nullptr, &time)) return std::nullopt;
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -163,21 +167,25 @@ std::string MakeSymbolicLink(const std::string& target, const std::string& link)
 std::optional<std::string> LinkTarget(const std::string& path) {
     const std::wstring wide = Wide(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return std::nullopt;
-    UniqueFileHandle file(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return std::nullopt;
+    UniqueFileHandle file(::CreateFileW(
+        wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return std::string("?");
     alignas(ULONG) unsigned char buffer[MAXIMUM_REPARSE_DATA_BUFFER_SIZE];
     DWORD got = 0;
-    if (!::DeviceIoControl(file.Get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer, sizeof buffer, &got, nullptr) ||
+    if (!::DeviceIoControl(file.Get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer, sizeof buffer, &got,
+                           nullptr) ||
         got < sizeof(ReparseHeader))
         return std::string("?");
     const auto* header = reinterpret_cast<const ReparseHeader*>(buffer);
     // Symbolic links carry a flags word before their names; mount points (junctions) do not.
     std::size_t names = sizeof(ReparseHeader);
-    if (header->m_nTag == IO_REPARSE_TAG_SYMLINK) names += sizeof(ULONG);
-    else if (header->m_nTag != IO_REPARSE_TAG_MOUNT_POINT) return std::string("?");
+    if (header->m_nTag == IO_REPARSE_TAG_SYMLINK)
+        names += sizeof(ULONG);
+    else if (header->m_nTag != IO_REPARSE_TAG_MOUNT_POINT)
+        return std::string("?");
     const bool usePrint = header->m_nPrintLength > 0;
     const std::size_t offset = names + (usePrint ? header->m_nPrintOffset : header->m_nSubstituteOffset);
     const std::size_t length = usePrint ? header->m_nPrintLength : header->m_nSubstituteLength;
@@ -187,7 +195,9 @@ std::optional<std::string> LinkTarget(const std::string& path) {
     return Narrow(target);
 }
 
-bool Exists(const std::string& path) { return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string RemoveTree(const std::string& root) {
     if (!RemoveInto(Wide(root))) return Failure("removing the tree", root);

@@ -28,10 +28,14 @@ void HashInto(std::uint64_t& hash, const char* data, std::size_t size) {
 
 const char* KindName(EntryKind kind) {
     switch (kind) {
-        case EntryKind::File: return "file";
-        case EntryKind::Folder: return "folder";
-        case EntryKind::Link: return "link";
-        case EntryKind::Other: return "other";
+        case EntryKind::File:
+            return "file";
+        case EntryKind::Folder:
+            return "folder";
+        case EntryKind::Link:
+            return "link";
+        case EntryKind::Other:
+            return "other";
     }
     return "other";
 }
@@ -64,9 +68,12 @@ bool SameEntry(const SnapshotEntry& a, const SnapshotEntry& b) {
     if (a.m_nKind != b.m_nKind) return false;
     switch (a.m_nKind) {
         case EntryKind::File:
-            return a.m_nSize == b.m_nSize && a.m_nHash == b.m_nHash && a.m_nLastWriteTime == b.m_nLastWriteTime;
-        case EntryKind::Link: return a.m_strLinkTarget == b.m_strLinkTarget;
-        default: return true;
+            return a.m_nSize == b.m_nSize && a.m_nHash == b.m_nHash &&
+                   a.m_nLastWriteTime == b.m_nLastWriteTime;
+        case EntryKind::Link:
+            return a.m_strLinkTarget == b.m_strLinkTarget;
+        default:
+            return true;
     }
 }
 
@@ -76,7 +83,8 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
     TreeSnapshot snapshot;
     snapshot.m_strRoot = root;
     std::error_code error;
-    for (fs::recursive_directory_iterator it(PathFromUtf8(root), error), end; !error && it != end; it.increment(error)) {
+    for (fs::recursive_directory_iterator it(PathFromUtf8(root), error), end; !error && it != end;
+         it.increment(error)) {
         std::error_code ignored;
         const std::u8string generic = it->path().lexically_relative(PathFromUtf8(root)).generic_u8string();
         const std::string relative(generic.begin(), generic.end());
@@ -102,7 +110,8 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
                 const std::size_t got = static_cast<std::size_t>(in.gcount());
                 HashInto(entry.m_nHash, buffer, got);
                 if (entry.m_nSize < SnapshotEntry::kKeptBytes)
-                    entry.m_strBytes.append(buffer, std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
+                    entry.m_strBytes.append(
+                        buffer, std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
                 entry.m_nSize += got;
             }
             entry.m_nLastWriteTime = LastWriteTime(path).value_or(0);
@@ -133,7 +142,8 @@ std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::
     std::set<std::string> present;
     for (const TreeSnapshot& tree : after)
         for (const auto& [path, entry] : tree.Entries())
-            if (entry.m_nKind == EntryKind::File || entry.m_nKind == EntryKind::Link) present.insert(ContentKey(entry));
+            if (entry.m_nKind == EntryKind::File || entry.m_nKind == EntryKind::Link)
+                present.insert(ContentKey(entry));
     std::string report;
     for (const TreeSnapshot& tree : before)
         for (const auto& [path, entry] : tree.Entries()) {
@@ -153,10 +163,11 @@ std::string FindChangedEntries(const TreeSnapshot& before, const TreeSnapshot& a
         if (mayChange.count(path) != 0) continue;
         const SnapshotEntry* now = after.Find(path);
         if (now == nullptr)
-            report += "destination entry gone: " + JoinPath(before.Root(), path) + " (was " + DescribeEntry(entry) + ")\n";
+            report += "destination entry gone: " + JoinPath(before.Root(), path) + " (was " +
+                      DescribeEntry(entry) + ")\n";
         else if (!SameEntry(entry, *now))
-            report += "destination entry changed: " + JoinPath(before.Root(), path) + " was " + DescribeEntry(entry) +
-                      ", now " + DescribeEntry(*now) + "\n";
+            report += "destination entry changed: " + JoinPath(before.Root(), path) + " was " +
+                      DescribeEntry(entry) + ", now " + DescribeEntry(*now) + "\n";
     }
     return report;
 }

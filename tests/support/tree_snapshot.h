@@ -13,11 +13,11 @@ enum class EntryKind : std::uint8_t { File, Folder, Link, Other };
 
 struct SnapshotEntry {
     EntryKind m_nKind = EntryKind::Other;
-    std::uint64_t m_nSize = 0;          // files only
-    std::uint64_t m_nHash = 0;          // files: of the bytes; links: of the target text
-    std::uint64_t m_nLastWriteTime = 0; // files only, engine ticks
-    std::string m_strLinkTarget;        // links only
-    std::string m_strBytes;             // files up to kKeptBytes, for readable reports
+    std::uint64_t m_nSize = 0;           // files only
+    std::uint64_t m_nHash = 0;           // files: of the bytes; links: of the target text
+    std::uint64_t m_nLastWriteTime = 0;  // files only, engine ticks
+    std::string m_strLinkTarget;         // links only
+    std::string m_strBytes;              // files up to kKeptBytes, for readable reports
 
     static constexpr std::uint64_t kKeptBytes = 64;
 };

@@ -80,9 +80,7 @@ TEST(ProgressWindow, KeepsTheLow16BitsOfTheTotalAndClampsThePosition) {
         EXPECT_EQ(got.iHigh, range.m_nHigh);
     }
     dialog.SetProgressRange(10);
-    const struct {
-        int m_nSet, m_nShown;
-    } positions[] = {{3, 3}, {10, 10}, {15, 10}, {-5, 0}, {7, 7}};
+    const struct { int m_nSet, m_nShown; } positions[] = {{3, 3}, {10, 10}, {15, 10}, {-5, 0}, {7, 7}};
     for (const auto& position : positions) {
         SCOPED_TRACE(testing::Message() << "position " << position.m_nSet);
         dialog.SetProgressPos(position.m_nSet);

@@ -13,21 +13,23 @@ namespace tandemere::uitest {
 
 // Presses each answer with each combination of the two check boxes, then closes with Cancel,
 // Escape and the close box with both boxes ticked. `make` returns a new prompt (unique_ptr).
-template <class MakePrompt> void ExpectPromptAnswers(MakePrompt make) {
+template <class MakePrompt>
+void ExpectPromptAnswers(MakePrompt make) {
     for (int answer : {IDC_ANSWER_FIRST, IDC_ANSWER_SECOND, IDC_ANSWER_THIRD}) {
         for (int boxes = 0; boxes < 4; ++boxes) {
             const bool thisMove = boxes & 1;
             const bool everyMove = boxes & 2;
-            SCOPED_TRACE(testing::Message() << "answer " << answer << ", this move " << thisMove << ", every move "
-                                            << everyMove);
+            SCOPED_TRACE(testing::Message() << "answer " << answer << ", this move " << thisMove
+                                            << ", every move " << everyMove);
             auto dialog = make();
-            const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](CDialogSpy&, HWND hwnd) {
-                if (thisMove) Click(hwnd, IDC_THIS_MOVE);
-                if (everyMove) Click(hwnd, IDC_EVERY_MOVE);
-                EXPECT_EQ(IsChecked(hwnd, IDC_THIS_MOVE), thisMove);
-                EXPECT_EQ(IsChecked(hwnd, IDC_EVERY_MOVE), everyMove);
-                Click(hwnd, answer);
-            });
+            const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); },
+                                            [&](CDialogSpy&, HWND hwnd) {
+                                                if (thisMove) Click(hwnd, IDC_THIS_MOVE);
+                                                if (everyMove) Click(hwnd, IDC_EVERY_MOVE);
+                                                EXPECT_EQ(IsChecked(hwnd, IDC_THIS_MOVE), thisMove);
+                                                EXPECT_EQ(IsChecked(hwnd, IDC_EVERY_MOVE), everyMove);
+                                                Click(hwnd, answer);
+                                            });
             EXPECT_EQ(result, answer);
             EXPECT_EQ(dialog->m_bThisMove, thisMove);
             EXPECT_EQ(dialog->m_bEveryMove, everyMove);
@@ -45,11 +47,12 @@ template <class MakePrompt> void ExpectPromptAnswers(MakePrompt make) {
     for (const auto& way : ways) {
         SCOPED_TRACE(way.m_pszWay);
         auto dialog = make();
-        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](CDialogSpy&, HWND hwnd) {
-            Click(hwnd, IDC_THIS_MOVE);
-            Click(hwnd, IDC_EVERY_MOVE);
-            way.m_fnClose(hwnd);
-        });
+        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); },
+                                        [&](CDialogSpy&, HWND hwnd) {
+                                            Click(hwnd, IDC_THIS_MOVE);
+                                            Click(hwnd, IDC_EVERY_MOVE);
+                                            way.m_fnClose(hwnd);
+                                        });
         EXPECT_EQ(result, IDCANCEL);
         EXPECT_FALSE(dialog->m_bThisMove);
         EXPECT_FALSE(dialog->m_bEveryMove);
@@ -64,14 +67,16 @@ struct MnemonicKey {
 
 // Ticks "...for every move", presses each key (without Alt, as a dialog takes it) and checks the
 // result: an answer reads the box, Cancel reads nothing.
-template <class MakePrompt> void ExpectMnemonics(MakePrompt make, std::initializer_list<MnemonicKey> keys) {
+template <class MakePrompt>
+void ExpectMnemonics(MakePrompt make, std::initializer_list<MnemonicKey> keys) {
     for (const MnemonicKey& key : keys) {
         SCOPED_TRACE(testing::Message() << "key " << static_cast<char>(key.m_chKey));
         auto dialog = make();
-        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); }, [&](CDialogSpy&, HWND hwnd) {
-            Click(hwnd, IDC_EVERY_MOVE);
-            PressChar(hwnd, key.m_chKey);
-        });
+        const INT_PTR result = RunModal([&] { return dialog->ShowModal(nullptr); },
+                                        [&](CDialogSpy&, HWND hwnd) {
+                                            Click(hwnd, IDC_EVERY_MOVE);
+                                            PressChar(hwnd, key.m_chKey);
+                                        });
         EXPECT_EQ(result, key.m_nResult);
         EXPECT_FALSE(dialog->m_bThisMove);
         EXPECT_EQ(dialog->m_bEveryMove, key.m_nResult != IDCANCEL);

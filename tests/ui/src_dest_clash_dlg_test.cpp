@@ -71,9 +71,11 @@ engine::ClashPrompt MakePrompt(std::uint64_t srcSize, std::uint64_t destSize, st
     prompt.m_strNewPath = MissingPath("Archive\\Reports\\summary (2).txt");
     prompt.m_strNewShown = "Reports\\summary (2).txt";
     prompt.m_strQuestion =
-        "Source file \"Reports\\summary.txt\" is unique, but a (different) destination file \"Reports\\summary.txt\" "
+        "Source file \"Reports\\summary.txt\" is unique, but a (different) destination file "
+        "\"Reports\\summary.txt\" "
         "already exists.";
-    prompt.m_strText1 = "Overwrite destination file \"Reports\\summary.txt\" with source file \"Reports\\summary.txt\".";
+    prompt.m_strText1 =
+        "Overwrite destination file \"Reports\\summary.txt\" with source file \"Reports\\summary.txt\".";
     prompt.m_strText2 = "Rename source file to \"Reports\\summary (2).txt\" and move to destination folder.";
     prompt.m_strText3 = "Leave source file \"Reports\\summary.txt\" alone.";
     return prompt;
@@ -82,52 +84,56 @@ engine::ClashPrompt MakePrompt(std::uint64_t srcSize, std::uint64_t destSize, st
 TEST(ClashPrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
     const engine::ClashPrompt prompt = MakePrompt(2048, 1024, kMarch2024, kMarch2024 + kOneSecond);
     CSrcDestClashDlg dialog(prompt);
-    const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-        EXPECT_EQ(WindowText(hwnd), L"Tandemere");
-        const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
-        EXPECT_EQ(style & (DS_MODALFRAME | WS_CAPTION | WS_SYSMENU), static_cast<DWORD>(DS_MODALFRAME | WS_CAPTION | WS_SYSMENU));
-        EXPECT_EQ(uitest::FontFace(hwnd), L"MS Shell Dlg");
-        EXPECT_EQ(uitest::FontPoints(hwnd), 8);
-        RECT client;
-        ::GetClientRect(hwnd, &client);
-        const RECT size = uitest::DialogUnitsToPixels(hwnd, 0, 0, 480, 250);
-        EXPECT_EQ(client.right, size.right);
-        EXPECT_EQ(client.bottom, size.bottom);
-        uitest::ExpectControls(
-            hwnd,
-            {
-                {230, L"Button", L"&Overwrite", BS_PUSHBUTTON, WS_TABSTOP, 6, 132, 42, 18},
-                {231, L"Button", L"&Rename", BS_PUSHBUTTON, WS_TABSTOP, 6, 156, 42, 18},
-                {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 6, 180, 42, 18},
-                {-1, L"Button", L" Always do this... ", BS_GROUPBOX, 0, 384, 204, 89, 40},
-                {206, L"Button", L"...for this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 217, 66, 10},
-                {207, L"Button", L"...for every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 228, 73, 10},
-                {202, L"Static", ui::Widen(prompt.m_strQuestion), SS_LEFT, SS_NOPREFIX, 12, 6, 462, 30},
-                {210, L"Static", Grouped(2048) + L" (larger)", SS_CENTER, SS_CENTERIMAGE, 18, 72, 210, 12},
-                {211, L"Static", Grouped(1024), SS_CENTER, SS_CENTERIMAGE, 258, 72, 210, 12},
-                {212, L"Static", LocalDateTime(kMarch2024), SS_CENTER, SS_CENTERIMAGE, 18, 90, 210, 12},
-                {213, L"Static", LocalDateTime(kMarch2024 + kOneSecond) + L" (newer)", SS_CENTER, SS_CENTERIMAGE,
-                 258, 90, 210, 12},
-                {-1, L"Button", L" Source File ", BS_GROUPBOX, 0, 6, 42, 228, 84},
-                {-1, L"Button", L" Destination File ", BS_GROUPBOX, 0, 246, 42, 228, 84},
-                {208, L"Static", L"Reports\\summary.txt", SS_CENTER, SS_NOPREFIX, 18, 54, 210, 18},
-                {214, L"Button", L"O&pen", BS_PUSHBUTTON, WS_TABSTOP, 96, 108, 50, 14},
-                {209, L"Static", L"Reports\\summary.txt", SS_CENTER, SS_NOPREFIX, 258, 54, 210, 18},
-                {215, L"Button", L"Ope&n", BS_PUSHBUTTON, WS_TABSTOP, 336, 108, 50, 14},
-                {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 6, 204, 42, 18},
-                {220, L"Static", ui::Widen(prompt.m_strText1), SS_LEFT, SS_NOPREFIX, 54, 138, 420, 24},
-                {221, L"Static", ui::Widen(prompt.m_strText2), SS_LEFT, SS_NOPREFIX, 54, 162, 420, 24},
-                {222, L"Static", ui::Widen(prompt.m_strText3), SS_LEFT, SS_NOPREFIX, 54, 186, 326, 24},
-                {223, L"Static", L"Don't process any more files", SS_LEFT, 0, 54, 210, 318, 24},
-            });
-        EXPECT_EQ(uitest::TabOrder(hwnd), (std::vector<int>{230, 231, 232, 206, 207, 214, 215, 2}));
-        EXPECT_EQ(LOWORD(::SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDC_ANSWER_THIRD);
-        EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
-        EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
-        EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_FIRST);
-        uitest::SaveScreenshot(hwnd, "clash_prompt");
-        Click(hwnd, IDC_ANSWER_THIRD);
-    });
+    const INT_PTR result = RunModal(
+        [&] { return dialog.ShowModal(nullptr); },
+        [&](uitest::CDialogSpy&, HWND hwnd) {
+            EXPECT_EQ(WindowText(hwnd), L"Tandemere");
+            const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+            EXPECT_EQ(style & (DS_MODALFRAME | WS_CAPTION | WS_SYSMENU),
+                      static_cast<DWORD>(DS_MODALFRAME | WS_CAPTION | WS_SYSMENU));
+            EXPECT_EQ(uitest::FontFace(hwnd), L"MS Shell Dlg");
+            EXPECT_EQ(uitest::FontPoints(hwnd), 8);
+            RECT client;
+            ::GetClientRect(hwnd, &client);
+            const RECT size = uitest::DialogUnitsToPixels(hwnd, 0, 0, 480, 250);
+            EXPECT_EQ(client.right, size.right);
+            EXPECT_EQ(client.bottom, size.bottom);
+            uitest::ExpectControls(
+                hwnd,
+                {
+                    {230, L"Button", L"&Overwrite", BS_PUSHBUTTON, WS_TABSTOP, 6, 132, 42, 18},
+                    {231, L"Button", L"&Rename", BS_PUSHBUTTON, WS_TABSTOP, 6, 156, 42, 18},
+                    {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 6, 180, 42, 18},
+                    {-1, L"Button", L" Always do this... ", BS_GROUPBOX, 0, 384, 204, 89, 40},
+                    {206, L"Button", L"...for this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 217, 66, 10},
+                    {207, L"Button", L"...for every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 228, 73, 10},
+                    {202, L"Static", ui::Widen(prompt.m_strQuestion), SS_LEFT, SS_NOPREFIX, 12, 6, 462, 30},
+                    {210, L"Static", Grouped(2048) + L" (larger)", SS_CENTER, SS_CENTERIMAGE, 18, 72, 210,
+                     12},
+                    {211, L"Static", Grouped(1024), SS_CENTER, SS_CENTERIMAGE, 258, 72, 210, 12},
+                    {212, L"Static", LocalDateTime(kMarch2024), SS_CENTER, SS_CENTERIMAGE, 18, 90, 210, 12},
+                    {213, L"Static", LocalDateTime(kMarch2024 + kOneSecond) + L" (newer)", SS_CENTER,
+                     SS_CENTERIMAGE, 258, 90, 210, 12},
+                    {-1, L"Button", L" Source File ", BS_GROUPBOX, 0, 6, 42, 228, 84},
+                    {-1, L"Button", L" Destination File ", BS_GROUPBOX, 0, 246, 42, 228, 84},
+                    {208, L"Static", L"Reports\\summary.txt", SS_CENTER, SS_NOPREFIX, 18, 54, 210, 18},
+                    {214, L"Button", L"O&pen", BS_PUSHBUTTON, WS_TABSTOP, 96, 108, 50, 14},
+                    {209, L"Static", L"Reports\\summary.txt", SS_CENTER, SS_NOPREFIX, 258, 54, 210, 18},
+                    {215, L"Button", L"Ope&n", BS_PUSHBUTTON, WS_TABSTOP, 336, 108, 50, 14},
+                    {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 6, 204, 42, 18},
+                    {220, L"Static", ui::Widen(prompt.m_strText1), SS_LEFT, SS_NOPREFIX, 54, 138, 420, 24},
+                    {221, L"Static", ui::Widen(prompt.m_strText2), SS_LEFT, SS_NOPREFIX, 54, 162, 420, 24},
+                    {222, L"Static", ui::Widen(prompt.m_strText3), SS_LEFT, SS_NOPREFIX, 54, 186, 326, 24},
+                    {223, L"Static", L"Don't process any more files", SS_LEFT, 0, 54, 210, 318, 24},
+                });
+            EXPECT_EQ(uitest::TabOrder(hwnd), (std::vector<int>{230, 231, 232, 206, 207, 214, 215, 2}));
+            EXPECT_EQ(LOWORD(::SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDC_ANSWER_THIRD);
+            EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
+            EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
+            EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_FIRST);
+            uitest::SaveScreenshot(hwnd, "clash_prompt");
+            Click(hwnd, IDC_ANSWER_THIRD);
+        });
     EXPECT_EQ(result, IDC_ANSWER_THIRD);
 }
 
@@ -144,25 +150,29 @@ TEST(ClashPrompt, MarksTheLargerAndTheNewerFile) {
         {0x1'0000'0000, 0x0'FFFF'FFFF, 0x8000'0000'0000'0000, kMarch2024},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.m_nSrcSize << " / " << c.m_nDestSize << " bytes, times " << c.m_nSrcTime
-                                        << " / " << c.m_nDestTime);
-        const engine::ClashPrompt prompt = MakePrompt(c.m_nSrcSize, c.m_nDestSize, c.m_nSrcTime, c.m_nDestTime);
+        SCOPED_TRACE(testing::Message() << c.m_nSrcSize << " / " << c.m_nDestSize << " bytes, times "
+                                        << c.m_nSrcTime << " / " << c.m_nDestTime);
+        const engine::ClashPrompt prompt =
+            MakePrompt(c.m_nSrcSize, c.m_nDestSize, c.m_nSrcTime, c.m_nDestTime);
         CSrcDestClashDlg dialog(prompt);
-        RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-            const auto text = [&](int id) { return WindowText(::GetDlgItem(hwnd, id)); };
-            EXPECT_EQ(text(IDC_SRC_SIZE), Grouped(c.m_nSrcSize) + (c.m_nSrcSize > c.m_nDestSize ? L" (larger)" : L""));
-            EXPECT_EQ(text(IDC_DEST_SIZE), Grouped(c.m_nDestSize) + (c.m_nDestSize > c.m_nSrcSize ? L" (larger)" : L""));
-            const std::wstring srcNewer = c.m_nSrcTime > c.m_nDestTime ? L" (newer)" : L"";
-            const std::wstring destNewer = c.m_nDestTime > c.m_nSrcTime ? L" (newer)" : L"";
-            if (c.m_nSrcTime < 0x8000'0000'0000'0000) {
-                EXPECT_EQ(text(IDC_SRC_TIME), LocalDateTime(c.m_nSrcTime) + srcNewer);
-            } else {
-                // Beyond what the calendar conversion accepts: no date, but still the mark.
-                EXPECT_EQ(text(IDC_SRC_TIME), L" ()" + srcNewer);
-            }
-            EXPECT_EQ(text(IDC_DEST_TIME), LocalDateTime(c.m_nDestTime) + destNewer);
-            Click(hwnd, IDCANCEL);
-        });
+        RunModal([&] { return dialog.ShowModal(nullptr); },
+                 [&](uitest::CDialogSpy&, HWND hwnd) {
+                     const auto text = [&](int id) { return WindowText(::GetDlgItem(hwnd, id)); };
+                     EXPECT_EQ(text(IDC_SRC_SIZE),
+                               Grouped(c.m_nSrcSize) + (c.m_nSrcSize > c.m_nDestSize ? L" (larger)" : L""));
+                     EXPECT_EQ(text(IDC_DEST_SIZE),
+                               Grouped(c.m_nDestSize) + (c.m_nDestSize > c.m_nSrcSize ? L" (larger)" : L""));
+                     const std::wstring srcNewer = c.m_nSrcTime > c.m_nDestTime ? L" (newer)" : L"";
+                     const std::wstring destNewer = c.m_nDestTime > c.m_nSrcTime ? L" (newer)" : L"";
+                     if (c.m_nSrcTime < 0x8000'0000'0000'0000) {
+                         EXPECT_EQ(text(IDC_SRC_TIME), LocalDateTime(c.m_nSrcTime) + srcNewer);
+                     } else {
+                         // Beyond what the calendar conversion accepts: no date, but still the mark.
+                         EXPECT_EQ(text(IDC_SRC_TIME), L" ()" + srcNewer);
+                     }
+                     EXPECT_EQ(text(IDC_DEST_TIME), LocalDateTime(c.m_nDestTime) + destNewer);
+                     Click(hwnd, IDCANCEL);
+                 });
     }
 }
 
@@ -180,7 +190,8 @@ TEST(ClashPrompt, FormatsByteCountsInTheUsersFormat) {
 // Finds the message box's text (the static that is not the icon).
 std::wstring MessageBoxText(HWND box) {
     for (const auto& control : uitest::ReadControls(box)) {
-        if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) != SS_ICON && !control.m_strText.empty()) {
+        if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) != SS_ICON &&
+            !control.m_strText.empty()) {
             return control.m_strText;
         }
     }
@@ -197,34 +208,36 @@ bool HasIcon(HWND box) {
 TEST(ClashPrompt, OpenOnAMissingFileShowsTheErrorBoxAndTheQuestionStays) {
     const engine::ClashPrompt prompt = MakePrompt(10, 20, kMarch2024, kMarch2024);
     CSrcDestClashDlg dialog(prompt);
-    const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy& spy, HWND hwnd) {
-        Click(hwnd, IDC_THIS_MOVE);
-        const struct {
-            int m_nButton;
-            const std::string& m_strPath;
-        } opens[] = {{IDC_OPEN_SRC, prompt.m_strSrcPath}, {IDC_OPEN_DEST, prompt.m_strDestPath}};
-        for (const auto& open : opens) {
-            SCOPED_TRACE(testing::Message() << "button " << open.m_nButton);
-            uitest::ClickAsync(hwnd, open.m_nButton);
-            const HWND box = spy.WaitForDialog();
-            ASSERT_NE(box, nullptr);
-            uitest::Settle(box);
-            EXPECT_EQ(WindowText(box), L"Tandemere");
-            EXPECT_EQ(MessageBoxText(box), L"Couldn't open file \"" + ui::Widen(open.m_strPath) + L"\"");
-            EXPECT_EQ(::GetWindow(box, GW_OWNER), hwnd);
-            EXPECT_TRUE(HasIcon(box));
-            EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
-            EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
-            if (open.m_nButton == IDC_OPEN_SRC) uitest::SaveScreenshot(box, "clash_prompt_open_error");
-            Click(box, IDOK);
-            EXPECT_TRUE(uitest::WaitUntilClosed(box)) << "OK left the box open";
-            uitest::Settle(hwnd);
-            EXPECT_TRUE(::IsWindowVisible(hwnd));
-            EXPECT_TRUE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
-            EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
-        }
-        Click(hwnd, IDC_ANSWER_SECOND);
-    });
+    const INT_PTR result = RunModal(
+        [&] { return dialog.ShowModal(nullptr); },
+        [&](uitest::CDialogSpy& spy, HWND hwnd) {
+            Click(hwnd, IDC_THIS_MOVE);
+            const struct {
+                int m_nButton;
+                const std::string& m_strPath;
+            } opens[] = {{IDC_OPEN_SRC, prompt.m_strSrcPath}, {IDC_OPEN_DEST, prompt.m_strDestPath}};
+            for (const auto& open : opens) {
+                SCOPED_TRACE(testing::Message() << "button " << open.m_nButton);
+                uitest::ClickAsync(hwnd, open.m_nButton);
+                const HWND box = spy.WaitForDialog();
+                ASSERT_NE(box, nullptr);
+                uitest::Settle(box);
+                EXPECT_EQ(WindowText(box), L"Tandemere");
+                EXPECT_EQ(MessageBoxText(box), L"Couldn't open file \"" + ui::Widen(open.m_strPath) + L"\"");
+                EXPECT_EQ(::GetWindow(box, GW_OWNER), hwnd);
+                EXPECT_TRUE(HasIcon(box));
+                EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
+                EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
+                if (open.m_nButton == IDC_OPEN_SRC) uitest::SaveScreenshot(box, "clash_prompt_open_error");
+                Click(box, IDOK);
+                EXPECT_TRUE(uitest::WaitUntilClosed(box)) << "OK left the box open";
+                uitest::Settle(hwnd);
+                EXPECT_TRUE(::IsWindowVisible(hwnd));
+                EXPECT_TRUE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
+                EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
+            }
+            Click(hwnd, IDC_ANSWER_SECOND);
+        });
     EXPECT_EQ(result, IDC_ANSWER_SECOND);
     EXPECT_TRUE(dialog.m_bThisMove);
     EXPECT_FALSE(dialog.m_bEveryMove);
@@ -237,8 +250,9 @@ TEST(ClashPrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {
 
 TEST(ClashPrompt, MnemonicsPressTheAnswerButtons) {
     const engine::ClashPrompt prompt = MakePrompt(1, 2, kMarch2024, kMarch2024);
-    uitest::ExpectMnemonics([&] { return std::make_unique<CSrcDestClashDlg>(prompt); },
-                            {{L'o', IDC_ANSWER_FIRST}, {L'r', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}, {L'c', IDCANCEL}});
+    uitest::ExpectMnemonics(
+        [&] { return std::make_unique<CSrcDestClashDlg>(prompt); },
+        {{L'o', IDC_ANSWER_FIRST}, {L'r', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}, {L'c', IDCANCEL}});
 }
 
 }  // namespace

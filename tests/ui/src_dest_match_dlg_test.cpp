@@ -23,7 +23,8 @@ struct IdenticalFileTexts {
         "Source file \"Photos\\beach.jpg\" is the same as destination file \"Photos\\beach (2).jpg\"\r\n"
         "A different file named \"Photos\\beach.jpg\" already exists in the destination folder.";
     const char* m_pszCaption1 = "&Delete";
-    const char* m_pszText1 = "Delete source file \"Photos\\beach.jpg\", leaving identical file \"Photos\\beach (2).jpg\".";
+    const char* m_pszText1 =
+        "Delete source file \"Photos\\beach.jpg\", leaving identical file \"Photos\\beach (2).jpg\".";
     const char* m_pszCaption2 = "Delete and &Rename";
     const char* m_pszText2 =
         "Delete source file \"Photos\\beach.jpg\", and rename identical destination file from "
@@ -48,43 +49,46 @@ std::unique_ptr<CSrcDestMatchDlg> MakeFolderClashPrompt() {
 TEST(ChoicePrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
     CSrcDestMatchDlg dialog = MakeIdenticalFilePrompt();
     const IdenticalFileTexts t;
-    const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-        EXPECT_EQ(WindowText(hwnd), L"Tandemere");
-        const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
-        EXPECT_EQ(style & (DS_MODALFRAME | WS_CAPTION | WS_SYSMENU | WS_POPUP),
-                  static_cast<DWORD>(DS_MODALFRAME | WS_CAPTION | WS_SYSMENU | WS_POPUP));
-        EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
-        EXPECT_EQ(uitest::FontFace(hwnd), L"MS Shell Dlg");
-        EXPECT_EQ(uitest::FontPoints(hwnd), 8);
-        RECT client;
-        ::GetClientRect(hwnd, &client);
-        const RECT size = uitest::DialogUnitsToPixels(hwnd, 0, 0, 480, 164);
-        EXPECT_EQ(client.right, size.right);
-        EXPECT_EQ(client.bottom, size.bottom);
+    const INT_PTR result = RunModal(
+        [&] { return dialog.ShowModal(nullptr); },
+        [&](uitest::CDialogSpy&, HWND hwnd) {
+            EXPECT_EQ(WindowText(hwnd), L"Tandemere");
+            const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+            EXPECT_EQ(style & (DS_MODALFRAME | WS_CAPTION | WS_SYSMENU | WS_POPUP),
+                      static_cast<DWORD>(DS_MODALFRAME | WS_CAPTION | WS_SYSMENU | WS_POPUP));
+            EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
+            EXPECT_EQ(uitest::FontFace(hwnd), L"MS Shell Dlg");
+            EXPECT_EQ(uitest::FontPoints(hwnd), 8);
+            RECT client;
+            ::GetClientRect(hwnd, &client);
+            const RECT size = uitest::DialogUnitsToPixels(hwnd, 0, 0, 480, 164);
+            EXPECT_EQ(client.right, size.right);
+            EXPECT_EQ(client.bottom, size.bottom);
 
-        uitest::ExpectControls(
-            hwnd, {
-                      {230, L"Button", L"&Delete", BS_PUSHBUTTON, WS_TABSTOP, 4, 44, 72, 18},
-                      {231, L"Button", L"Delete and &Rename", BS_PUSHBUTTON, WS_TABSTOP, 4, 72, 72, 18},
-                      {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 4, 100, 72, 18},
-                      {-1, L"Button", L" Always do this... ", BS_GROUPBOX, 0, 384, 120, 89, 40},
-                      {206, L"Button", L"...for this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 132, 66, 10},
-                      {207, L"Button", L"...for every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 144, 73, 10},
-                      {202, L"Static", ui::Widen(t.m_pszQuestion), SS_LEFT, SS_NOPREFIX, 7, 7, 467, 31},
-                      {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 4, 128, 72, 18},
-                      {223, L"Static", L"Don't process any more files", SS_LEFTNOWORDWRAP, 0, 84, 132, 96, 12},
-                      {221, L"Static", ui::Widen(t.m_pszText1), SS_LEFT, SS_NOPREFIX, 84, 48, 390, 24},
-                      {222, L"Static", ui::Widen(t.m_pszText2), SS_LEFT, SS_NOPREFIX, 84, 76, 390, 24},
-                      {224, L"Static", ui::Widen(t.m_pszText3), SS_LEFT, SS_NOPREFIX, 84, 104, 390, 18},
-                  });
-        EXPECT_EQ(uitest::TabOrder(hwnd), (std::vector<int>{230, 231, 232, 206, 207, 2}));
-        EXPECT_EQ(LOWORD(::SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDC_ANSWER_THIRD);
-        EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
-        EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
-        EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_FIRST);
-        uitest::SaveScreenshot(hwnd, "choice_prompt_identical_file");
-        Click(hwnd, IDC_ANSWER_THIRD);
-    });
+            uitest::ExpectControls(
+                hwnd,
+                {
+                    {230, L"Button", L"&Delete", BS_PUSHBUTTON, WS_TABSTOP, 4, 44, 72, 18},
+                    {231, L"Button", L"Delete and &Rename", BS_PUSHBUTTON, WS_TABSTOP, 4, 72, 72, 18},
+                    {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 4, 100, 72, 18},
+                    {-1, L"Button", L" Always do this... ", BS_GROUPBOX, 0, 384, 120, 89, 40},
+                    {206, L"Button", L"...for this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 132, 66, 10},
+                    {207, L"Button", L"...for every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 144, 73, 10},
+                    {202, L"Static", ui::Widen(t.m_pszQuestion), SS_LEFT, SS_NOPREFIX, 7, 7, 467, 31},
+                    {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 4, 128, 72, 18},
+                    {223, L"Static", L"Don't process any more files", SS_LEFTNOWORDWRAP, 0, 84, 132, 96, 12},
+                    {221, L"Static", ui::Widen(t.m_pszText1), SS_LEFT, SS_NOPREFIX, 84, 48, 390, 24},
+                    {222, L"Static", ui::Widen(t.m_pszText2), SS_LEFT, SS_NOPREFIX, 84, 76, 390, 24},
+                    {224, L"Static", ui::Widen(t.m_pszText3), SS_LEFT, SS_NOPREFIX, 84, 104, 390, 18},
+                });
+            EXPECT_EQ(uitest::TabOrder(hwnd), (std::vector<int>{230, 231, 232, 206, 207, 2}));
+            EXPECT_EQ(LOWORD(::SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDC_ANSWER_THIRD);
+            EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
+            EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
+            EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_FIRST);
+            uitest::SaveScreenshot(hwnd, "choice_prompt_identical_file");
+            Click(hwnd, IDC_ANSWER_THIRD);
+        });
     EXPECT_EQ(result, IDC_ANSWER_THIRD);
 }
 
@@ -93,38 +97,44 @@ TEST(ChoicePrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {
 }
 
 TEST(ChoicePrompt, MnemonicsPressTheAnswerButtons) {
-    uitest::ExpectMnemonics(&MakeFolderClashPrompt, {{L'd', IDC_ANSWER_FIRST},
-                                                     {L'f', IDC_ANSWER_SECOND},
-                                                     {L's', IDC_ANSWER_THIRD},
-                                                     {L'c', IDCANCEL}});
+    uitest::ExpectMnemonics(
+        &MakeFolderClashPrompt,
+        {{L'd', IDC_ANSWER_FIRST}, {L'f', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}, {L'c', IDCANCEL}});
 }
 
 TEST(ChoicePrompt, ShowsAnAmpersandInAPathAsItIs) {
-    CSrcDestMatchDlg dialog("Can't move source file \"Tom & Jerry\" into the destination folder because a subfolder "
-                            "of that name already exists there.",
-                            "Rename fol&der", "Rename the subfolder in the destination folder to \"Tom & Jerry (2)\".",
-                            "Rename &file", "Rename the source file to \"Tom & Jerry (2)\".",
-                            "Leave source file \"Tom & Jerry\" alone.");
-    RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-        EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(hwnd, IDC_CHOICE_TEXT3), GWL_STYLE) & SS_NOPREFIX);
-        EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT3)), L"Leave source file \"Tom & Jerry\" alone.");
-        uitest::SaveScreenshot(hwnd, "choice_prompt_folder_clash_ampersand");
-        Click(hwnd, IDCANCEL);
-    });
+    CSrcDestMatchDlg dialog(
+        "Can't move source file \"Tom & Jerry\" into the destination folder because a subfolder "
+        "of that name already exists there.",
+        "Rename fol&der", "Rename the subfolder in the destination folder to \"Tom & Jerry (2)\".",
+        "Rename &file", "Rename the source file to \"Tom & Jerry (2)\".",
+        "Leave source file \"Tom & Jerry\" alone.");
+    RunModal([&] { return dialog.ShowModal(nullptr); },
+             [&](uitest::CDialogSpy&, HWND hwnd) {
+                 EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(hwnd, IDC_CHOICE_TEXT3), GWL_STYLE) & SS_NOPREFIX);
+                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT3)),
+                           L"Leave source file \"Tom & Jerry\" alone.");
+                 uitest::SaveScreenshot(hwnd, "choice_prompt_folder_clash_ampersand");
+                 Click(hwnd, IDCANCEL);
+             });
 }
 
 TEST(ChoicePrompt, TextsOutsideTheCodePageArriveWhole) {
-    CSrcDestMatchDlg dialog("Can't move subfolder \"\xE6\x97\xA5\xE6\x9C\xAC\" to the destination folder because a file "
-                            "named \"\xE6\x97\xA5\xE6\x9C\xAC\" already exists there.",
-                            "Rename &file", "Rename the file to \"\xE6\x97\xA5\xE6\x9C\xAC (2)\".", "Rename fol&der",
-                            "Rename the subfolder to \"caf\xC3\xA9 (2)\".", "Leave subfolder \"caf\xC3\xA9\" alone.");
-    RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-        EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT1)), L"Rename the file to \"\u65E5\u672C (2)\".");
-        EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT3)), L"Leave subfolder \"caf\u00E9\" alone.");
-        EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_ANSWER_FIRST)), L"Rename &file");
-        EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_ANSWER_SECOND)), L"Rename fol&der");
-        Click(hwnd, IDC_ANSWER_SECOND);
-    });
+    CSrcDestMatchDlg dialog(
+        "Can't move subfolder \"\xE6\x97\xA5\xE6\x9C\xAC\" to the destination folder because a file "
+        "named \"\xE6\x97\xA5\xE6\x9C\xAC\" already exists there.",
+        "Rename &file", "Rename the file to \"\xE6\x97\xA5\xE6\x9C\xAC (2)\".", "Rename fol&der",
+        "Rename the subfolder to \"caf\xC3\xA9 (2)\".", "Leave subfolder \"caf\xC3\xA9\" alone.");
+    RunModal([&] { return dialog.ShowModal(nullptr); },
+             [&](uitest::CDialogSpy&, HWND hwnd) {
+                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT1)),
+                           L"Rename the file to \"\u65E5\u672C (2)\".");
+                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT3)),
+                           L"Leave subfolder \"caf\u00E9\" alone.");
+                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_ANSWER_FIRST)), L"Rename &file");
+                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_ANSWER_SECOND)), L"Rename fol&der");
+                 Click(hwnd, IDC_ANSWER_SECOND);
+             });
 }
 
 }  // namespace

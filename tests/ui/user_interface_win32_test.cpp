@@ -23,7 +23,8 @@ using uitest::WindowText;
 
 std::wstring StaticText(HWND box) {
     for (const auto& control : uitest::ReadControls(box)) {
-        if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) != SS_ICON && !control.m_strText.empty()) {
+        if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) != SS_ICON &&
+            !control.m_strText.empty()) {
             return control.m_strText;
         }
     }
@@ -57,7 +58,9 @@ TEST(Win32UserInterface, AskYesNoIsTrueForYesOnly) {
         bool answer = button != IDYES;
         RunModal(
             [&] {
-                answer = ui.AskYesNo(nullptr, "ERROR: Can't move folder \"C:\\A\\\" into its subfolder \"C:\\A\\B\\\".\r\n\r\nContinue?");
+                answer = ui.AskYesNo(nullptr,
+                                     "ERROR: Can't move folder \"C:\\A\\\" into its subfolder "
+                                     "\"C:\\A\\B\\\".\r\n\r\nContinue?");
                 return INT_PTR{0};
             },
             [&](uitest::CDialogSpy&, HWND box) {
@@ -72,14 +75,15 @@ TEST(Win32UserInterface, AskYesNoIsTrueForYesOnly) {
 }
 
 engine::ChoicePrompt FolderFileClash() {
-    return {engine::DecisionKind::FldrnameFnameClash,
-            "Can't move subfolder \"Photos\" to the destination folder because a file named \"Photos\" already "
-            "exists there.",
-            "Rename &file",
-            "Rename the file to \"Photos (2)\".",
-            "Rename fol&der",
-            "Rename the subfolder to \"Photos (2)\".",
-            "Leave subfolder \"Photos\" alone."};
+    return {
+        engine::DecisionKind::FldrnameFnameClash,
+        "Can't move subfolder \"Photos\" to the destination folder because a file named \"Photos\" already "
+        "exists there.",
+        "Rename &file",
+        "Rename the file to \"Photos (2)\".",
+        "Rename fol&der",
+        "Rename the subfolder to \"Photos (2)\".",
+        "Leave subfolder \"Photos\" alone."};
 }
 
 TEST(Win32UserInterface, PromptsReturnTheAnswerWithTheBoxesAndCancelWithout) {
@@ -183,30 +187,34 @@ TEST(Win32UserInterface, GetActiveWindowIsThisThreadsActiveWindow) {
     EXPECT_EQ(ui.GetActiveWindow(), owner.Hwnd());
 }
 
-POINT Centre(const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; }
+POINT Centre(const RECT& rc) {
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
 
 TEST(DialogPlacement, CentredOverAVisibleOwner) {
     uitest::COwnerWindow owner(120, 90, 820, 600);
     CLogDlg dialog("");
-    RunModal([&] { return dialog.ShowModal(owner.Hwnd()); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-        const POINT dialogCentre = Centre(uitest::WindowRect(hwnd));
-        const POINT ownerCentre = Centre(uitest::WindowRect(owner.Hwnd()));
-        EXPECT_LE(std::abs(dialogCentre.x - ownerCentre.x), 1);
-        EXPECT_LE(std::abs(dialogCentre.y - ownerCentre.y), 1);
-        Click(hwnd, IDOK);
-    });
+    RunModal([&] { return dialog.ShowModal(owner.Hwnd()); },
+             [&](uitest::CDialogSpy&, HWND hwnd) {
+                 const POINT dialogCentre = Centre(uitest::WindowRect(hwnd));
+                 const POINT ownerCentre = Centre(uitest::WindowRect(owner.Hwnd()));
+                 EXPECT_LE(std::abs(dialogCentre.x - ownerCentre.x), 1);
+                 EXPECT_LE(std::abs(dialogCentre.y - ownerCentre.y), 1);
+                 Click(hwnd, IDOK);
+             });
 }
 
 TEST(DialogPlacement, KeptInsideTheWorkAreaNearItsEdge) {
     const RECT area = uitest::WorkArea();
     uitest::COwnerWindow owner(area.right - 160, area.bottom - 120, 300, 220);
     CSrcDestMatchDlg dialog("question", "&One", "one", "&Two", "two", "three");
-    RunModal([&] { return dialog.ShowModal(owner.Hwnd()); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-        const RECT rc = uitest::WindowRect(hwnd);
-        EXPECT_EQ(rc.right, area.right);
-        EXPECT_EQ(rc.bottom, area.bottom);
-        Click(hwnd, IDCANCEL);
-    });
+    RunModal([&] { return dialog.ShowModal(owner.Hwnd()); },
+             [&](uitest::CDialogSpy&, HWND hwnd) {
+                 const RECT rc = uitest::WindowRect(hwnd);
+                 EXPECT_EQ(rc.right, area.right);
+                 EXPECT_EQ(rc.bottom, area.bottom);
+                 Click(hwnd, IDCANCEL);
+             });
 }
 
 TEST(DialogPlacement, CentredOnTheWorkAreaWithoutAVisibleOwner) {
@@ -229,11 +237,13 @@ TEST(DialogPlacement, CommandsOneToSevenEndTheDialogWithTheirId) {
     for (int id = IDOK; id <= IDNO; ++id) {
         SCOPED_TRACE(testing::Message() << "command " << id);
         CLogDlg dialog("");
-        const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); }, [&](uitest::CDialogSpy&, HWND hwnd) {
-            // A command outside 1..7 leaves it open; the one posted after it ends it.
-            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(8, 0), 0);
-            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        });
+        const INT_PTR result = RunModal([&] { return dialog.ShowModal(nullptr); },
+                                        [&](uitest::CDialogSpy&, HWND hwnd) {
+                                            // A command outside 1..7 leaves it open; the one posted after it
+                                            // ends it.
+                                            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(8, 0), 0);
+                                            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+                                        });
         EXPECT_EQ(result, id);
     }
 }

@@ -47,7 +47,9 @@ LRESULT CALLBACK SpyHook(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-DWORD ThreadOf(HWND hwnd) { return ::GetWindowThreadProcessId(hwnd, nullptr); }
+DWORD ThreadOf(HWND hwnd) {
+    return ::GetWindowThreadProcessId(hwnd, nullptr);
+}
 
 }  // namespace
 
@@ -117,7 +119,8 @@ INT_PTR RunModal(const std::function<INT_PTR()>& show,
         }
         Settle(dialog);
         drive(spy, dialog);
-        if (!::testing::Test::HasFailure() && ::WaitForSingleObject(done, kLongWaitMs) == WAIT_OBJECT_0) return;
+        if (!::testing::Test::HasFailure() && ::WaitForSingleObject(done, kLongWaitMs) == WAIT_OBJECT_0)
+            return;
         if (!::testing::Test::HasFailure()) ADD_FAILURE() << "the window stayed open";
         // Close whatever is left, innermost first, so the test thread gets out of its modal loops.
         do {
@@ -166,7 +169,9 @@ void PressKey(HWND dialog, UINT virtualKey) {
     ::PostMessageW(target, WM_KEYUP, virtualKey, scan | 1 | (1 << 30) | (1u << 31));
 }
 
-void PressChar(HWND dialog, wchar_t ch) { ::PostMessageW(FocusedControl(dialog), WM_CHAR, ch, 1); }
+void PressChar(HWND dialog, wchar_t ch) {
+    ::PostMessageW(FocusedControl(dialog), WM_CHAR, ch, 1);
+}
 
 bool IsChecked(HWND dialog, int id) {
     return ::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -237,7 +242,8 @@ void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& rows) {
         if (control.m_strClass == L"Static" || control.m_strClass == L"Button") {
             EXPECT_EQ(control.m_nStyle & typeMask, row.m_nType) << std::hex << "style " << control.m_nStyle;
         }
-        EXPECT_EQ(control.m_nStyle & row.m_nStyles, row.m_nStyles) << std::hex << "style " << control.m_nStyle;
+        EXPECT_EQ(control.m_nStyle & row.m_nStyles, row.m_nStyles)
+            << std::hex << "style " << control.m_nStyle;
         EXPECT_TRUE(control.m_nStyle & WS_VISIBLE);
         const RECT expected = DialogUnitsToPixels(dialog, row.m_nX, row.m_nY, row.m_nWidth, row.m_nHeight);
         EXPECT_EQ(control.m_rc.left, expected.left);
@@ -250,11 +256,14 @@ void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& rows) {
 std::vector<DWORD> TemplateItemStyles(int templateId) {
     std::vector<DWORD> styles;
     const HMODULE module = ::GetModuleHandleW(nullptr);
-    const HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    const HRSRC resource =
+        ::FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
     if (!resource) return styles;
     const auto* p = static_cast<const WORD*>(::LockResource(::LoadResource(module, resource)));
     if (!p || p[1] != 0xFFFF) return styles;  // only extended templates
-    const auto dword = [](const WORD* at) { return static_cast<DWORD>(at[0]) | (static_cast<DWORD>(at[1]) << 16); };
+    const auto dword = [](const WORD* at) {
+        return static_cast<DWORD>(at[0]) | (static_cast<DWORD>(at[1]) << 16);
+    };
     const DWORD style = dword(p + 6);
     const WORD count = p[8];
     const WORD* at = p + 13;
@@ -266,11 +275,12 @@ std::vector<DWORD> TemplateItemStyles(int templateId) {
     at = skipNameOrOrdinal(at);  // menu
     at = skipNameOrOrdinal(at);  // class
     at = skipNameOrOrdinal(at);  // title
-    if (style & (DS_SETFONT | DS_FIXEDSYS)) at = skipNameOrOrdinal(at + 3);  // size, weight, italic+charset, face
+    if (style & (DS_SETFONT | DS_FIXEDSYS))
+        at = skipNameOrOrdinal(at + 3);  // size, weight, italic+charset, face
     for (WORD i = 0; i < count; ++i) {
         at = reinterpret_cast<const WORD*>((reinterpret_cast<std::uintptr_t>(at) + 3) & ~std::uintptr_t(3));
         styles.push_back(dword(at + 4));
-        at += 12;  // help id, ex style, style, x, y, cx, cy, id
+        at += 12;                    // help id, ex style, style, x, y, cx, cy, id
         at = skipNameOrOrdinal(at);  // class
         at = skipNameOrOrdinal(at);  // title
         const WORD extra = *at++;
@@ -350,8 +360,9 @@ COwnerWindow::COwnerWindow(int x, int y, int width, int height, bool visible) {
         cls.lpszClassName = L"TandemereTestOwner";
         return ::RegisterClassW(&cls);
     }();
-    m_hWnd = ::CreateWindowExW(0, MAKEINTATOM(s_class), L"Owner", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
-                               x, y, width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    m_hWnd =
+        ::CreateWindowExW(0, MAKEINTATOM(s_class), L"Owner", WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
+                          x, y, width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     const DWORD error = ::GetLastError();
     EXPECT_NE(m_hWnd, nullptr) << "class atom " << s_class << ", error " << error;
 }

@@ -75,8 +75,8 @@ struct ExpectedControl {
     int m_nId;
     const wchar_t* m_pszClass;
     std::wstring m_strText;
-    DWORD m_nType;      // BS_* or SS_* type (the style's low bits)
-    DWORD m_nStyles;    // further style bits that must be set
+    DWORD m_nType;    // BS_* or SS_* type (the style's low bits)
+    DWORD m_nStyles;  // further style bits that must be set
     int m_nX, m_nY, m_nWidth, m_nHeight;
 };
 // Compares every control of the dialog with the rows, in order (ids, classes, texts, styles, places).

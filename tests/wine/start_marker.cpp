@@ -18,8 +18,8 @@ struct StartMarker {
         const DWORD length = ::GetEnvironmentVariableA("TANDEMERE_START_MARKER", path, MAX_PATH);
         if (length == 0) return;
         if (length < MAX_PATH) {
-            const tandemere::win32::UniqueFileHandle file(
-                ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            const tandemere::win32::UniqueFileHandle file(::CreateFileA(
+                path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (file.IsValid()) return;
         } else {
             path[MAX_PATH - 1] = '\0';

@@ -50,7 +50,7 @@ CancelSignal::CancelSignal() {
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     g_nSignalRead = fds[0];
     g_nSignalWrite = fds[1];
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnInterrupt;
     ::sigemptyset(&action.sa_mask);
     // The engine's own calls just go on; a prompt waiting for input also waits on the pipe.
@@ -81,7 +81,9 @@ bool CancelSignal::Take() {
     }
 }
 
-int CancelSignal::WaitFd() { return g_nSignalRead; }
+int CancelSignal::WaitFd() {
+    return g_nSignalRead;
+}
 
 LineReader::Result LineReader::ReadLine(std::string& line) {
     for (;;) {

@@ -16,11 +16,14 @@ constexpr std::uint64_t kTicksPerSecond = 10000000;
 
 locale_t OpenLocale(const char* name) {
     locale_t loc = ::newlocale(kLocaleMask, name, static_cast<locale_t>(nullptr));
-    if (loc == static_cast<locale_t>(nullptr)) loc = ::newlocale(kLocaleMask, "C", static_cast<locale_t>(nullptr));
+    if (loc == static_cast<locale_t>(nullptr))
+        loc = ::newlocale(kLocaleMask, "C", static_cast<locale_t>(nullptr));
     return loc;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -28,8 +31,12 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 }  // namespace
 
@@ -42,14 +49,14 @@ UserLocale::~UserLocale() {
 }
 
 std::string UserLocale::ThousandsSeparator() const {
-    const char* sep = m_hLocale != static_cast<locale_t>(nullptr) ? ::nl_langinfo_l(THOUSEP, m_hLocale) : nullptr;
+    const char* sep =
+        m_hLocale != static_cast<locale_t>(nullptr) ? ::nl_langinfo_l(THOUSEP, m_hLocale) : nullptr;
     if (sep == nullptr || *sep == '\0') return ",";
     return sep;
 }
 
 std::string UserLocale::FormatFileTime(std::uint64_t fileTime) const {
-    const auto seconds =
-        static_cast<std::int64_t>(fileTime / kTicksPerSecond) - kFileTimeToUnixSeconds;
+    const auto seconds = static_cast<std::int64_t>(fileTime / kTicksPerSecond) - kFileTimeToUnixSeconds;
     const auto when = static_cast<std::time_t>(seconds);
     std::tm local{};
     if (::localtime_r(&when, &local) == nullptr) return "?";

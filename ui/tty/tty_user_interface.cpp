@@ -87,7 +87,9 @@ void ProgressLine::Clear() {
     m_bDrawn = false;
 }
 
-void ProgressLine::Redraw() { Draw(); }
+void ProgressLine::Redraw() {
+    Draw();
+}
 
 void ProgressLine::Stop() {
     Clear();
@@ -96,14 +98,16 @@ void ProgressLine::Stop() {
 
 void ProgressLine::Draw() {
     if (!m_bEnabled || !m_bRunning) return;
-    const std::uint32_t done = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(m_nPos, 0)), m_nTotal);
+    const std::uint32_t done =
+        std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(m_nPos, 0)), m_nTotal);
     const int filled = m_nTotal == 0 ? 0 : static_cast<int>(std::uint64_t{done} * kBarWidth / m_nTotal);
     std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
                        std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] " +
                        std::to_string(done) + " of " + std::to_string(m_nTotal);
     // One column stays free so the terminal never wraps the line, which would break the redraw.
     const std::size_t width = static_cast<std::size_t>(TerminalColumns(m_nFd)) - 1;
-    if (!m_strItem.empty() && Columns(line) + 2 < width) line += "  " + TailToFit(m_strItem, width - Columns(line) - 2);
+    if (!m_strItem.empty() && Columns(line) + 2 < width)
+        line += "  " + TailToFit(m_strItem, width - Columns(line) - 2);
     if (Columns(line) > width) line = TailToFit(line, width);
     WriteAll(m_nFd, "\r" + line + "\x1b[K");
     m_bDrawn = true;
@@ -151,8 +155,8 @@ bool TtyUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
     return yes;
 }
 
-engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answers, const std::string& openSource,
-                                                 const std::string& openDest) {
+engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answers,
+                                                 const std::string& openSource, const std::string& openDest) {
     std::size_t captionWidth = std::strlen("Cancel");
     for (const Answer& a : answers) captionWidth = std::max(captionWidth, Columns(a.m_strCaption));
     const std::size_t textColumn = 2 + 1 + 2 + captionWidth + 2;
@@ -198,17 +202,21 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
     return result;
 }
 
-engine::PromptResult TtyUserInterface::ShowChoicePrompt(engine::WindowHandle, const engine::ChoicePrompt& prompt) {
+engine::PromptResult TtyUserInterface::ShowChoicePrompt(engine::WindowHandle,
+                                                        const engine::ChoicePrompt& prompt) {
     Print("\n" + ToPlatformLineEnds(prompt.m_strQuestion) + "\n");
     const std::vector<Answer> answers = {
-        {Mnemonic(prompt.m_strCaption1), engine::AnswerFirst, StripMnemonic(prompt.m_strCaption1), prompt.m_strText1},
-        {Mnemonic(prompt.m_strCaption2), engine::AnswerSecond, StripMnemonic(prompt.m_strCaption2), prompt.m_strText2},
+        {Mnemonic(prompt.m_strCaption1), engine::AnswerFirst, StripMnemonic(prompt.m_strCaption1),
+         prompt.m_strText1},
+        {Mnemonic(prompt.m_strCaption2), engine::AnswerSecond, StripMnemonic(prompt.m_strCaption2),
+         prompt.m_strText2},
         {'s', engine::AnswerThird, "Skip", prompt.m_strText3},
     };
     return AskAnswer(answers, {}, {});
 }
 
-engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle, const engine::ClashPrompt& prompt) {
+engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle,
+                                                       const engine::ClashPrompt& prompt) {
     const engine::DirEntry& src = prompt.m_srcEntry;
     const engine::DirEntry& dest = prompt.m_destEntry;
     std::string srcSize = FormatByteCount(src.m_nSize, m_locale);
@@ -223,10 +231,10 @@ engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle, con
     constexpr std::size_t kColumn = 21;
     const std::string pad(kColumn, ' ');
     std::string text = "\n" + ToPlatformLineEnds(prompt.m_strQuestion) + "\n";
-    text += PaddedTo("  Source File", kColumn) + prompt.m_strSrcShown + "\n" + pad + srcSize + "\n" + pad + srcTime +
-            "\n" + pad + "p  Open\n";
-    text += PaddedTo("  Destination File", kColumn) + prompt.m_strDestShown + "\n" + pad + destSize + "\n" + pad +
-            destTime + "\n" + pad + "n  Open\n";
+    text += PaddedTo("  Source File", kColumn) + prompt.m_strSrcShown + "\n" + pad + srcSize + "\n" + pad +
+            srcTime + "\n" + pad + "p  Open\n";
+    text += PaddedTo("  Destination File", kColumn) + prompt.m_strDestShown + "\n" + pad + destSize + "\n" +
+            pad + destTime + "\n" + pad + "n  Open\n";
     Print(text);
     const std::vector<Answer> answers = {
         {'o', engine::AnswerFirst, "Overwrite", prompt.m_strText1},
@@ -236,7 +244,9 @@ engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle, con
     return AskAnswer(answers, prompt.m_strSrcPath, prompt.m_strDestPath);
 }
 
-void TtyUserInterface::CreateProgress(engine::WindowHandle) { m_progress.Start(); }
+void TtyUserInterface::CreateProgress(engine::WindowHandle) {
+    m_progress.Start();
+}
 
 bool TtyUserInterface::PumpAndCheckCancel() {
     if (CancelSignal::Take()) m_bCancelled = true;

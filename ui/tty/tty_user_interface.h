@@ -54,8 +54,10 @@ public:
     void ShowError(engine::WindowHandle owner, const std::string& text) override;
     bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
     engine::WindowHandle GetActiveWindow() override { return nullptr; }
-    engine::PromptResult ShowChoicePrompt(engine::WindowHandle owner, const engine::ChoicePrompt& prompt) override;
-    engine::PromptResult ShowClashPrompt(engine::WindowHandle owner, const engine::ClashPrompt& prompt) override;
+    engine::PromptResult ShowChoicePrompt(engine::WindowHandle owner,
+                                          const engine::ChoicePrompt& prompt) override;
+    engine::PromptResult ShowClashPrompt(engine::WindowHandle owner,
+                                         const engine::ClashPrompt& prompt) override;
 
     void CreateProgress(engine::WindowHandle owner) override;
     void SetProgressRange(std::uint32_t total) override { m_progress.SetRange(total); }

@@ -110,14 +110,14 @@ void CSrcDestClashDlg::OpenWithShell(const std::string& path) {
 
 bool CSrcDestClashDlg::OnCommand(WORD id, WORD code, HWND control) {
     switch (id) {
-    case IDC_OPEN_SRC:
-        OpenWithShell(m_prompt.m_strSrcPath);
-        return true;
-    case IDC_OPEN_DEST:
-        OpenWithShell(m_prompt.m_strDestPath);
-        return true;
-    default:
-        return CPromptDlg::OnCommand(id, code, control);
+        case IDC_OPEN_SRC:
+            OpenWithShell(m_prompt.m_strSrcPath);
+            return true;
+        case IDC_OPEN_DEST:
+            OpenWithShell(m_prompt.m_strDestPath);
+            return true;
+        default:
+            return CPromptDlg::OnCommand(id, code, control);
     }
 }
 

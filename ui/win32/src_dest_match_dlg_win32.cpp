@@ -7,8 +7,8 @@
 namespace tandemere::win32 {
 
 CSrcDestMatchDlg::CSrcDestMatchDlg(std::string_view question, std::string_view caption1,
-                                   std::string_view text1, std::string_view caption2,
-                                   std::string_view text2, std::string_view text3)
+                                   std::string_view text1, std::string_view caption2, std::string_view text2,
+                                   std::string_view text3)
     : CPromptDlg(IDD_CHOICE_PROMPT),
       m_strQuestion(ui::Widen(question)),
       m_strCaption1(ui::Widen(caption1)),

@@ -14,10 +14,13 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"Tandemere";
 
-HWND AsHwnd(engine::WindowHandle handle) { return static_cast<HWND>(handle); }
+HWND AsHwnd(engine::WindowHandle handle) {
+    return static_cast<HWND>(handle);
+}
 
 // What the engine gets from a prompt's modal run.
-template <class Dialog> engine::PromptResult RunPrompt(Dialog& dialog, engine::WindowHandle owner) {
+template <class Dialog>
+engine::PromptResult RunPrompt(Dialog& dialog, engine::WindowHandle owner) {
     engine::PromptResult result;
     const INT_PTR answer = dialog.ShowModal(AsHwnd(owner));
     if (answer == 0 || answer == -1) return result;  // could not be shown: Cancel
@@ -40,7 +43,9 @@ bool Win32UserInterface::AskYesNo(engine::WindowHandle owner, const std::string&
            IDYES;
 }
 
-engine::WindowHandle Win32UserInterface::GetActiveWindow() { return ::GetActiveWindow(); }
+engine::WindowHandle Win32UserInterface::GetActiveWindow() {
+    return ::GetActiveWindow();
+}
 
 engine::PromptResult Win32UserInterface::ShowChoicePrompt(engine::WindowHandle owner,
                                                           const engine::ChoicePrompt& prompt) {
@@ -55,15 +60,25 @@ engine::PromptResult Win32UserInterface::ShowClashPrompt(engine::WindowHandle ow
     return RunPrompt(dialog, owner);
 }
 
-void Win32UserInterface::CreateProgress(engine::WindowHandle owner) { m_dlgProgress.Create(AsHwnd(owner)); }
+void Win32UserInterface::CreateProgress(engine::WindowHandle owner) {
+    m_dlgProgress.Create(AsHwnd(owner));
+}
 
-void Win32UserInterface::SetProgressRange(std::uint32_t total) { m_dlgProgress.SetProgressRange(total); }
+void Win32UserInterface::SetProgressRange(std::uint32_t total) {
+    m_dlgProgress.SetProgressRange(total);
+}
 
-void Win32UserInterface::SetProgressPos(std::int32_t position) { m_dlgProgress.SetProgressPos(position); }
+void Win32UserInterface::SetProgressPos(std::int32_t position) {
+    m_dlgProgress.SetProgressPos(position);
+}
 
-bool Win32UserInterface::PumpAndCheckCancel() { return m_dlgProgress.PumpAndCheckCancel(); }
+bool Win32UserInterface::PumpAndCheckCancel() {
+    return m_dlgProgress.PumpAndCheckCancel();
+}
 
-void Win32UserInterface::DestroyProgress() { m_dlgProgress.Destroy(); }
+void Win32UserInterface::DestroyProgress() {
+    m_dlgProgress.Destroy();
+}
 
 void Win32UserInterface::ShowLog(engine::WindowHandle owner, const std::string& log) {
     CLogDlg dialog(log);
