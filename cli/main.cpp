@@ -118,7 +118,7 @@ int Run(int argc, char** argv) {
     for (const AnswerOption& answer : answers) {
         if (answer.m_strWord.empty()) continue;
         const SettingInfo& setting = SettingNamed(answer.m_pszValueName);
-        move.m_answers[setting.m_pszName] = *ParseAnswerWord(setting, answer.m_strWord);
+        move.m_mapAnswers[setting.m_pszName] = *ParseAnswerWord(setting, answer.m_strWord);
     }
     return RunMove(move);
 }

@@ -107,7 +107,7 @@ int RunMove(const MoveOptions& options) {
     if (options.m_bFullPaths) settings.Override("FullPaths", *options.m_bFullPaths ? 1 : 0);
     if (options.m_bOnlyCompareSameExt)
         settings.Override("OnlyCompareSameExt", *options.m_bOnlyCompareSameExt ? 1 : 0);
-    for (const auto& [name, answer] : options.m_answers)
+    for (const auto& [name, answer] : options.m_mapAnswers)
         settings.Override(name, static_cast<std::uint32_t>(answer));
 
     tty::TtyUserInterface ui;

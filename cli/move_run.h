@@ -22,7 +22,7 @@ struct MoveOptions {
     std::optional<bool> m_bLogging;
     std::optional<bool> m_bFullPaths;
     std::optional<bool> m_bOnlyCompareSameExt;
-    std::map<std::string, std::int32_t> m_answers;  // remembered answers for this run, by value name
+    std::map<std::string, std::int32_t> m_mapAnswers;  // remembered answers for this run, by value name
 };
 
 // The settings file to use: the one named, or the default one.

@@ -9,11 +9,11 @@ class OverlayKey : public engine::ISettingsKey {
 public:
     OverlayKey(std::unique_ptr<engine::ISettingsKey> base,
                const std::map<std::string, std::uint32_t>& overrides)
-        : m_pBase(std::move(base)), m_overrides(overrides) {}
+        : m_pBase(std::move(base)), m_rOverrides(overrides) {}
 
     engine::ValueKind QueryDword(const std::string& name, std::uint32_t& value) override {
-        const auto found = m_overrides.find(name);
-        if (found != m_overrides.end()) {
+        const auto found = m_rOverrides.find(name);
+        if (found != m_rOverrides.end()) {
             value = found->second;
             return engine::ValueKind::Dword;
         }
@@ -27,15 +27,15 @@ public:
 
 private:
     std::unique_ptr<engine::ISettingsKey> m_pBase;
-    const std::map<std::string, std::uint32_t>& m_overrides;
+    const std::map<std::string, std::uint32_t>& m_rOverrides;
 };
 
 }  // namespace
 
 std::unique_ptr<engine::ISettingsKey> OverlaySettingsStore::OpenForRead() {
-    std::unique_ptr<engine::ISettingsKey> base = m_base.OpenForRead();
-    if (!base && m_overrides.empty()) return nullptr;
-    return std::make_unique<OverlayKey>(std::move(base), m_overrides);
+    std::unique_ptr<engine::ISettingsKey> base = m_rBase.OpenForRead();
+    if (!base && m_mapOverrides.empty()) return nullptr;
+    return std::make_unique<OverlayKey>(std::move(base), m_mapOverrides);
 }
 
 }  // namespace tandemere::cli

@@ -13,22 +13,22 @@ namespace tandemere::cli {
 
 class OverlaySettingsStore : public engine::ISettingsStore {
 public:
-    explicit OverlaySettingsStore(engine::ISettingsStore& base) : m_base(base) {}
+    explicit OverlaySettingsStore(engine::ISettingsStore& base) : m_rBase(base) {}
 
     // From now on the value reads as this number, whatever the store below holds.
-    void Override(const std::string& name, std::uint32_t value) { m_overrides[name] = value; }
-    bool HasOverrides() const { return !m_overrides.empty(); }
+    void Override(const std::string& name, std::uint32_t value) { m_mapOverrides[name] = value; }
+    bool HasOverrides() const { return !m_mapOverrides.empty(); }
 
     // The store below, with the overridden values on top. Null only when the store below has no
     // key and nothing is overridden, so "no settings at all" still reads as such.
     std::unique_ptr<engine::ISettingsKey> OpenForRead() override;
     // Straight to the store below: a remembered answer still lasts beyond this run.
-    std::unique_ptr<engine::ISettingsKey> OpenForWrite() override { return m_base.OpenForWrite(); }
-    std::string WriteErrorText() const override { return m_base.WriteErrorText(); }
+    std::unique_ptr<engine::ISettingsKey> OpenForWrite() override { return m_rBase.OpenForWrite(); }
+    std::string WriteErrorText() const override { return m_rBase.WriteErrorText(); }
 
 private:
-    engine::ISettingsStore& m_base;
-    std::map<std::string, std::uint32_t> m_overrides;
+    engine::ISettingsStore& m_rBase;
+    std::map<std::string, std::uint32_t> m_mapOverrides;
 };
 
 }  // namespace tandemere::cli

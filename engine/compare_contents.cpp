@@ -74,21 +74,22 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
     std::vector<unsigned char> sourceBlock;
     if (whole && !content.m_bLoaded) {
         // One byte beyond the listed size tells a source that grew since it was listed.
-        if (!Allocate(content.m_buffer, static_cast<std::size_t>(size) + 1)) {
+        if (!Allocate(content.m_lstBytes, static_cast<std::size_t>(size) + 1)) {
             ReportError(owner, FormatText("ERROR: Unable to allocate memory for \"%s\"", {source}));
             return 2;
         }
-        if (!m_fs.OpenRead(source, sourceFile)) {
+        if (!m_rFs.OpenRead(source, sourceFile)) {
             ReportError(owner, FormatText("ERROR: Couldn't open source file: \"%s\"", {source}));
             return 2;
         }
         std::size_t got = 0;
-        if (!ReadFully(*sourceFile, content.m_buffer.data(), content.m_buffer.size(), got, m_keepAlive)) {
+        if (!ReadFully(*sourceFile, content.m_lstBytes.data(), content.m_lstBytes.size(), got,
+                       m_oKeepAlive)) {
             ReportError(owner, FormatText("ERROR: Couldn't read source file: \"%s\"", {source}));
             return 2;
         }
         // A source of another length than listed keeps that length and so matches nothing.
-        content.m_buffer.resize(got);
+        content.m_lstBytes.resize(got);
         sourceFile.reset();
         content.m_bLoaded = true;
     } else if (!whole) {
@@ -96,25 +97,25 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
             ReportError(owner, FormatText("ERROR: Unable to allocate memory for \"%s\"", {source}));
             return 2;
         }
-        if (!m_fs.OpenRead(source, sourceFile)) {
+        if (!m_rFs.OpenRead(source, sourceFile)) {
             ReportError(owner, FormatText("ERROR: Couldn't open source file: \"%s\"", {source}));
             return 2;
         }
     }
 
     // A source of another length than listed never equals a file of the listed length.
-    if (whole && content.m_buffer.size() != size) return 0;
+    if (whole && content.m_lstBytes.size() != size) return 0;
 
     // The candidate may come from an index built earlier in the move: what is on disk now counts.
     // One that has gone is passed over without a word; one that changed size is not the same.
     const std::string destPath = destFolder + candidate.m_strName;
     DirEntry now;
-    Status looked = m_fs.Lookup(destPath, now);
+    Status looked = m_rFs.Lookup(destPath, now);
     if (!looked && looked.Kind() == ErrorKind::NotFound) return 0;
     if (looked && (now.m_bDirectory || now.m_bLink || now.m_nSize != size)) return 0;
 
     std::unique_ptr<IReadFile> destFile;
-    if (Status opened = m_fs.OpenRead(destPath, destFile); !opened) {
+    if (Status opened = m_rFs.OpenRead(destPath, destFile); !opened) {
         if (opened.Kind() == ErrorKind::NotFound) return 0;
         ReportError(owner, FormatText("ERROR: Couldn't open destination file: \"%s\"", {destPath}));
         return 2;
@@ -133,17 +134,17 @@ int MoveCommand::CompareContents(WindowHandle owner, const std::string& source, 
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, destBlock.size()));
         std::size_t got = 0;
-        if (!ReadFully(*destFile, destBlock.data(), want, got, m_keepAlive)) {
+        if (!ReadFully(*destFile, destBlock.data(), want, got, m_oKeepAlive)) {
             ReportError(owner, readError);
             return 2;
         }
         if (got < want) return 0;  // the destination file is shorter than it was listed
         const unsigned char* expected = nullptr;
         if (whole) {
-            expected = content.m_buffer.data() + offset;
+            expected = content.m_lstBytes.data() + offset;
         } else {
             std::size_t sourceGot = 0;
-            if (!ReadFully(*sourceFile, sourceBlock.data(), want, sourceGot, m_keepAlive)) {
+            if (!ReadFully(*sourceFile, sourceBlock.data(), want, sourceGot, m_oKeepAlive)) {
                 ReportError(owner, FormatText("ERROR: Couldn't read source file: \"%s\"", {source}));
                 return 2;
             }

@@ -9,7 +9,7 @@
 namespace tandemere::engine {
 
 std::string MoveCommand::GetFreeName(const std::string& folder, const std::string& name) {
-    const PathStyle& style = m_fs.Style();
+    const PathStyle& style = m_rFs.Style();
     std::string stem = folder + name;
     RemoveExtension(style, stem);
     const std::string_view extension = FindExtension(style, name);
@@ -21,7 +21,7 @@ std::string MoveCommand::GetFreeName(const std::string& folder, const std::strin
         // (a path too long, a folder that cannot be searched) ends the search, and the operation
         // that uses the name then reports it. Moves never replace, so nothing is overwritten.
         DirEntry entry;
-        if (!m_fs.Lookup(candidate, entry)) {
+        if (!m_rFs.Lookup(candidate, entry)) {
             StripPath(style, candidate);
             return candidate;
         }

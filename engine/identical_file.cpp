@@ -13,12 +13,12 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const std::st
                                                const std::string& name, SourceContent& content,
                                                const std::string& destFolder) {
     IdenticalSearch result;
-    const PathStyle& style = m_fs.Style();
+    const PathStyle& style = m_rFs.Style();
 
     // Only files of the source's exact size can be identical; the index gives them in listing
     // order without listing the folder again for every source file.
     std::vector<DirEntry> candidates;
-    if (!m_indexes.Candidates(m_fs, destFolder, m_nSourceFileSize, candidates)) {
+    if (!m_oIndexes.Candidates(m_rFs, destFolder, m_nSourceFileSize, candidates)) {
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}));
         content.Release();
         result.m_nOutcome = IdenticalSearch::Stop;
@@ -43,11 +43,11 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const std::st
         if (!identical) continue;
         // What the file looked like once compared, so a change before the source is deleted shows.
         DirEntry now;
-        if (!m_fs.Lookup(destFolder + candidate.m_strName, now)) continue;
+        if (!m_rFs.Lookup(destFolder + candidate.m_strName, now)) continue;
         now.m_strName = candidate.m_strName;
         content.Release();
         result.m_nOutcome = IdenticalSearch::Found;
-        result.m_entry = now;
+        result.m_oEntry = now;
         return result;
     }
     content.Release();
@@ -61,8 +61,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
     const std::string identicalPath = destFolder + identical.m_strName;
     const std::string newName = nameTaken ? GetFreeName(destFolder, name) : name;
     const std::string newPath = destFolder + newName;
-    if (!m_fs.PathFits(identicalPath)) return RefuseLongPath(owner, identicalPath);
-    if (!m_fs.PathFits(newPath)) return RefuseLongPath(owner, newPath);
+    if (!m_rFs.PathFits(identicalPath)) return RefuseLongPath(owner, identicalPath);
+    if (!m_rFs.PathFits(newPath)) return RefuseLongPath(owner, newPath);
 
     const std::string_view shownSource = GetShownPath(source, m_nSourceRootLen);
     const std::string_view shownIdentical = GetShownPath(identicalPath, m_nDestFolderLen);
@@ -87,7 +87,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
                 "Delete source file \"%s\", and rename identical destination file from \"%s\" to \"%s\".",
                 {shownSource, shownIdentical, shownNew});
             prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
-            return m_ui.ShowChoicePrompt(promptOwner, prompt);
+            return m_rUi.ShowChoicePrompt(promptOwner, prompt);
         });
 
     if (answer == AnswerCancel) {
@@ -104,32 +104,32 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
     // The source goes only while both files still are as they were compared: a change since
     // then could mean its content exists nowhere else.
     DirEntry now;
-    if (!m_fs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
+    if (!m_rFs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
         ReportError(owner,
                     FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
         return NotAllMoved;
     }
-    if (!m_fs.Lookup(identicalPath, now) || !Unchanged(identical, now)) {
+    if (!m_rFs.Lookup(identicalPath, now) || !Unchanged(identical, now)) {
         ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
                                       {identicalPath}));
         return NotAllMoved;
     }
-    if (!m_fs.DeleteFile(source)) {
+    if (!m_rFs.DeleteFile(source)) {
         ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));
         return StopMove;
     }
-    m_indexes.NoteRemoved(m_fs.Style(), source);
+    m_oIndexes.NoteRemoved(m_rFs.Style(), source);
     if (answer == AnswerFirst) {
         AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
                              {shownSource, shownIdentical}));
         return Placed;
     }
 
-    if (!m_fs.Move(identicalPath, newPath)) {
+    if (!m_rFs.Move(identicalPath, newPath)) {
         ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}));
         return StopMove;
     }
-    m_indexes.NoteRenamed(m_fs.Style(), identicalPath, newPath);
+    m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
     std::string line =
         FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
                    {shownSource, shownIdentical, shownNew});

@@ -5,10 +5,10 @@ namespace tandemere::engine {
 
 void KeepAlive::Tick() {
     const Clock::time_point now = Clock::now();
-    if (now - m_lastPump < m_interval) return;
+    if (now - m_oLastPump < m_oInterval) return;
     m_fnPump();
     // Measured after the pump, so a slow repaint does not make the next one due at once.
-    m_lastPump = Clock::now();
+    m_oLastPump = Clock::now();
 }
 
 }  // namespace tandemere::engine

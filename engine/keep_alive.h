@@ -15,7 +15,7 @@ inline constexpr std::chrono::milliseconds kKeepAliveInterval{100};
 class KeepAlive {
 public:
     explicit KeepAlive(std::function<void()> pump, std::chrono::milliseconds interval = kKeepAliveInterval)
-        : m_fnPump(std::move(pump)), m_interval(interval), m_lastPump(Clock::now()) {}
+        : m_fnPump(std::move(pump)), m_oInterval(interval), m_oLastPump(Clock::now()) {}
 
     // Called between the blocks of a long loop: pumps when the interval has passed since the
     // last pump. Cheap enough for every block (one clock read).
@@ -25,8 +25,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     std::function<void()> m_fnPump;
-    Clock::duration m_interval;
-    Clock::time_point m_lastPump;
+    Clock::duration m_oInterval;
+    Clock::time_point m_oLastPump;
 };
 
 }  // namespace tandemere::engine

@@ -9,7 +9,7 @@ namespace tandemere::engine {
 
 PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std::string destFolder) {
     std::vector<DirEntry> entries;
-    if (!m_fs.ListFolder(source, entries)) {
+    if (!m_rFs.ListFolder(source, entries)) {
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {source}));
         return StopMove;
     }
@@ -20,7 +20,7 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
     for (const DirEntry& entry : entries) {
         if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
         std::string path = source;
-        AddSeparator(m_fs.Style(), path);
+        AddSeparator(m_rFs.Style(), path);
         path += entry.m_strName;
         last = PlaceItem(owner, path, destFolder);
         if (last == NotAllMoved) notAllMoved = true;
@@ -35,7 +35,7 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
                        {GetShownPath(source, m_nSourceRootLen)}));
         return NotAllMoved;
     }
-    if (!m_fs.RemoveFolder(source)) {
+    if (!m_rFs.RemoveFolder(source)) {
         ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {source}));
         return StopMove;
     }

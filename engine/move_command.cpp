@@ -10,16 +10,16 @@ namespace tandemere::engine {
 
 MoveCommand::MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterface& ui)
     // A Cancel pressed meanwhile stays registered and is seen after the item under way.
-    : m_keepAlive([this] { m_ui.PumpAndCheckCancel(); }), m_fs(fs), m_settings(settings), m_ui(ui) {
-    m_fs.SetKeepAlive(&m_keepAlive);
+    : m_oKeepAlive([this] { m_rUi.PumpAndCheckCancel(); }), m_rFs(fs), m_rSettings(settings), m_rUi(ui) {
+    m_rFs.SetKeepAlive(&m_oKeepAlive);
 }
 
 MoveCommand::~MoveCommand() {
-    m_fs.SetKeepAlive(nullptr);
+    m_rFs.SetKeepAlive(nullptr);
 }
 
 void MoveCommand::SetDestFolder(std::string folder) {
-    AddSeparator(m_fs.Style(), folder);
+    AddSeparator(m_rFs.Style(), folder);
     m_szDestFolder = std::move(folder);
     m_nDestFolderLen = static_cast<std::uint32_t>(m_szDestFolder.size());
 }
@@ -30,8 +30,8 @@ void MoveCommand::AddDropped(std::string path) {
 
 MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_pszSettingsKey = kSettingsKeyPath;
-    m_ui.CreateProgress(owner);
-    m_ui.SetProgressRange(CountItems());
+    m_rUi.CreateProgress(owner);
+    m_rUi.SetProgressRange(CountItems());
 
     const std::string destFolder = m_szDestFolder;
     m_nItemsDone = 0;
@@ -45,7 +45,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_nFnameFldrnameClashDlgDefault = AnswerAsk;
     m_nSameFileDiffNameDlgDefault = AnswerAsk;
     m_nFldrnameFnameClashDlgDefault = AnswerAsk;
-    m_indexes.Clear();
+    m_oIndexes.Clear();
     ReadSettings();
 
     bool stopped = false;
@@ -56,26 +56,26 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
         }
     }
 
-    m_ui.DestroyProgress();
-    if (m_bLogging) m_ui.ShowLog(m_ui.GetActiveWindow(), m_strLog);
+    m_rUi.DestroyProgress();
+    if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), m_strLog);
     return stopped ? MoveStopped : MoveFinished;
 }
 
 PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder) {
-    const PathStyle& style = m_fs.Style();
+    const PathStyle& style = m_rFs.Style();
     if (m_szSourceRoot.empty()) {
         m_szSourceRoot = source;
         RemoveFileSpec(style, m_szSourceRoot);
         AddSeparator(style, m_szSourceRoot);
         m_nSourceRootLen = static_cast<std::uint32_t>(m_szSourceRoot.size());
     }
-    m_ui.SetProgressItem(source);
+    m_rUi.SetProgressItem(source);
 
     PlaceResult result = Placed;
     DirEntry entry;
-    if (!m_fs.PathFits(source)) {
+    if (!m_rFs.PathFits(source)) {
         result = RefuseLongPath(owner, source);
-    } else if (!m_fs.Lookup(source, entry)) {
+    } else if (!m_rFs.Lookup(source, entry)) {
         // Nothing there at all: the file placement reports it.
         result = PlaceSourceFile(owner, source, destFolder);
     } else {
@@ -83,13 +83,13 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
         // or a folder merged into itself.
         bool sameFolder = false;
         const std::string parent = ParentFolder(style, source);
-        if (m_fs.IsSameObject(parent, destFolder, sameFolder) && sameFolder) {
+        if (m_rFs.IsSameObject(parent, destFolder, sameFolder) && sameFolder) {
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                                  {GetShownPath(source, m_nSourceRootLen)}));
             result = Placed;
         } else if (entry.m_bLink) {
             result = PlaceLink(owner, source, destFolder);
-        } else if (m_fs.IsFolder(source)) {
+        } else if (m_rFs.IsFolder(source)) {
             result = PlaceSourceFolder(owner, source, destFolder);
         } else {
             result = PlaceSourceFile(owner, source, destFolder);
@@ -97,9 +97,9 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     }
 
     ++m_nItemsDone;
-    m_ui.SetProgressPos(m_nItemsDone);
+    m_rUi.SetProgressPos(m_nItemsDone);
     // Cancel stays pressed, so every enclosing merge sees it again: say it once, where it stops.
-    if (m_ui.PumpAndCheckCancel() && result != StopMove) {
+    if (m_rUi.PumpAndCheckCancel() && result != StopMove) {
         AppendLog("Cancelled by request.");
         result = StopMove;
     }
@@ -112,7 +112,7 @@ std::uint32_t MoveCommand::CountItems() {
         ++total;
         DirEntry entry;
         // A dropped link counts as one item: links are never followed.
-        if (m_fs.Lookup(path, entry) && entry.m_bDirectory && !entry.m_bLink)
+        if (m_rFs.Lookup(path, entry) && entry.m_bDirectory && !entry.m_bLink)
             total += CountFolderEntries(path);
     }
     return total;
@@ -120,14 +120,14 @@ std::uint32_t MoveCommand::CountItems() {
 
 std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
     std::vector<DirEntry> entries;
-    if (!m_fs.ListFolder(folder, entries)) return 0;
+    if (!m_rFs.ListFolder(folder, entries)) return 0;
     std::uint32_t total = 0;
     for (const DirEntry& entry : entries) {
         if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
         ++total;
         if (entry.m_bDirectory && !entry.m_bLink) {
             std::string path = folder;
-            AddSeparator(m_fs.Style(), path);
+            AddSeparator(m_rFs.Style(), path);
             path += entry.m_strName;
             total += CountFolderEntries(path);
         }
@@ -136,7 +136,7 @@ std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
 }
 
 void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
-    m_ui.ShowError(owner, text);
+    m_rUi.ShowError(owner, text);
     std::string line = text;
     line += "\r\n";
     AppendLog(line);

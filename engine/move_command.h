@@ -41,17 +41,17 @@ inline constexpr std::uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
 // The source file's content as read for comparison: empty until the first candidate of its size.
 struct SourceContent {
     bool m_bLoaded = false;
-    std::vector<unsigned char> m_buffer;
+    std::vector<unsigned char> m_lstBytes;
     void Release() {
         m_bLoaded = false;
-        std::vector<unsigned char>().swap(m_buffer);
+        std::vector<unsigned char>().swap(m_lstBytes);
     }
 };
 
 // What the search for an identical file under another name found.
 struct IdenticalSearch {
     enum Outcome : std::uint8_t { NotFound, Found, Stop, LeaveAlone } m_nOutcome = NotFound;
-    DirEntry m_entry;  // the identical file's entry when Found
+    DirEntry m_oEntry;  // the identical file's entry when Found
 };
 
 class MoveCommand {
@@ -114,7 +114,7 @@ public:
     std::int32_t m_nSameFileDiffNameDlgDefault = AnswerAsk;
     std::int32_t m_nFldrnameFnameClashDlgDefault = AnswerAsk;
     // Pumps the thread's messages during one long compare or copy.
-    KeepAlive m_keepAlive;
+    KeepAlive m_oKeepAlive;
 
 private:
     // Appends to the log when logging is on.
@@ -138,10 +138,10 @@ private:
                                      const std::string& destFolder, bool nameTaken, const DirEntry& identical,
                                      const DirEntry& sourceEntry);
 
-    IFileSystem& m_fs;
-    ISettingsStore& m_settings;
-    IUserInterface& m_ui;
-    FolderIndexes m_indexes;
+    IFileSystem& m_rFs;
+    ISettingsStore& m_rSettings;
+    IUserInterface& m_rUi;
+    FolderIndexes m_oIndexes;
 };
 
 }  // namespace tandemere::engine

@@ -8,9 +8,9 @@
 
 namespace tandemere::engine {
 PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder) {
-    const PathStyle& style = m_fs.Style();
+    const PathStyle& style = m_rFs.Style();
     DirEntry sourceEntry;
-    if (!m_fs.Lookup(source, sourceEntry)) {
+    if (!m_rFs.Lookup(source, sourceEntry)) {
         ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
         return StopMove;
     }
@@ -24,24 +24,24 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     const std::string_view shownSource = GetShownPath(sourcePath, m_nSourceRootLen);
     const std::string name(FindFileName(style, sourcePath));
     const std::string samePath = destFolder + name;
-    if (!m_fs.PathFits(samePath)) return RefuseLongPath(owner, samePath);
+    if (!m_rFs.PathFits(samePath)) return RefuseLongPath(owner, samePath);
     const std::string_view shownSame = GetShownPath(samePath, m_nDestFolderLen);
 
     // Notes what a successful move changed, so later searches of this move see it.
     auto noteMoved = [&](const std::string& target) {
-        m_indexes.NoteRemoved(style, sourcePath);
+        m_oIndexes.NoteRemoved(style, sourcePath);
         DirEntry arrived;
-        if (!m_fs.Lookup(target, arrived)) arrived = sourceEntry;
-        m_indexes.NoteAdded(style, target, arrived);
+        if (!m_rFs.Lookup(target, arrived)) arrived = sourceEntry;
+        m_oIndexes.NoteAdded(style, target, arrived);
     };
 
     DirEntry sameEntry;
-    const bool nameTaken = m_fs.Lookup(samePath, sameEntry).IsOk();
+    const bool nameTaken = m_rFs.Lookup(samePath, sameEntry).IsOk();
 
     if (nameTaken && sameEntry.m_bDirectory) {
         // A subfolder of the destination bears the file's name.
         const std::string freePath = destFolder + GetFreeName(destFolder, name);
-        if (!m_fs.PathFits(freePath)) return RefuseLongPath(owner, freePath);
+        if (!m_rFs.PathFits(freePath)) return RefuseLongPath(owner, freePath);
         const std::string_view shownFree = GetShownPath(freePath, m_nDestFolderLen);
 
         const std::int32_t answer =
@@ -58,7 +58,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
                             prompt.m_strCaption2 = "Rename &file";
                             prompt.m_strText2 = FormatText("Rename the source file to \"%s\".", {shownFree});
                             prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
-                            return m_ui.ShowChoicePrompt(promptOwner, prompt);
+                            return m_rUi.ShowChoicePrompt(promptOwner, prompt);
                         });
 
         if (answer == AnswerCancel) {
@@ -75,7 +75,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         // Any answer but the first, a remembered value of its own included, renames the file.
         std::string target = freePath;
         if (answer == AnswerFirst) {
-            if (!m_fs.Move(samePath, freePath)) {
+            if (!m_rFs.Move(samePath, freePath)) {
                 ReportError(
                     owner,
                     FormatText(
@@ -83,14 +83,14 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
                         {samePath, freePath}));
                 return StopMove;
             }
-            m_indexes.NoteRenamed(style, samePath, freePath);
+            m_oIndexes.NoteRenamed(style, samePath, freePath);
             AppendLog(
                 FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it "
                            "had the same name as the source file \"%s\".\r\n",
                            {shownSame, shownFree, shownSource}));
             target = samePath;
         }
-        if (!m_fs.Move(sourcePath, target)) {
+        if (!m_rFs.Move(sourcePath, target)) {
             ReportError(owner, FormatText("ERROR: couldn't move source file \"%s\" to destination as \"%s\".",
                                           {sourcePath, target}));
             return StopMove;
@@ -125,22 +125,22 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
 
             // The source goes only while both files still are as they were compared.
             DirEntry now;
-            if (!m_fs.Lookup(sourcePath, now) || !Unchanged(sourceEntry, now)) {
+            if (!m_rFs.Lookup(sourcePath, now) || !Unchanged(sourceEntry, now)) {
                 ReportError(owner, FormatText("ERROR: Source file \"%s\" changed while it was being compared",
                                               {sourcePath}));
                 return NotAllMoved;
             }
-            if (!m_fs.Lookup(samePath, now) || !Unchanged(sameEntry, now)) {
+            if (!m_rFs.Lookup(samePath, now) || !Unchanged(sameEntry, now)) {
                 ReportError(owner,
                             FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
                                        {samePath}));
                 return NotAllMoved;
             }
-            if (!m_fs.DeleteFile(sourcePath)) {
+            if (!m_rFs.DeleteFile(sourcePath)) {
                 ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {sourcePath}));
                 return StopMove;
             }
-            m_indexes.NoteRemoved(style, sourcePath);
+            m_oIndexes.NoteRemoved(style, sourcePath);
             AppendLog(
                 FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
                            {shownSource, shownSame}));
@@ -153,13 +153,13 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     if (search.m_nOutcome == IdenticalSearch::Stop) return StopMove;
     if (search.m_nOutcome == IdenticalSearch::LeaveAlone) return NotAllMoved;
     if (search.m_nOutcome == IdenticalSearch::Found)
-        return ResolveIdenticalFile(owner, sourcePath, name, destFolder, nameTaken, search.m_entry,
+        return ResolveIdenticalFile(owner, sourcePath, name, destFolder, nameTaken, search.m_oEntry,
                                     sourceEntry);
 
     if (nameTaken) {
         // A different file of the destination bears the file's name.
         const std::string freePath = destFolder + GetFreeName(destFolder, name);
-        if (!m_fs.PathFits(freePath)) return RefuseLongPath(owner, freePath);
+        if (!m_rFs.PathFits(freePath)) return RefuseLongPath(owner, freePath);
         const std::string_view shownFree = GetShownPath(freePath, m_nDestFolderLen);
 
         // A remembered value this decision does not know would leave the file without a word: ask.
@@ -170,10 +170,10 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
                 ClashPrompt prompt;
                 prompt.m_strSrcPath = sourcePath;
                 prompt.m_strSrcShown = std::string(shownSource);
-                prompt.m_srcEntry = sourceEntry;
+                prompt.m_oSrcEntry = sourceEntry;
                 prompt.m_strDestPath = samePath;
                 prompt.m_strDestShown = std::string(shownSame);
-                prompt.m_destEntry = sameEntry;
+                prompt.m_oDestEntry = sameEntry;
                 prompt.m_strNewPath = freePath;
                 prompt.m_strNewShown = std::string(shownFree);
                 prompt.m_strQuestion = FormatText(
@@ -184,7 +184,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
                 prompt.m_strText2 =
                     FormatText("Rename source file to \"%s\" and move to destination folder.", {shownFree});
                 prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
-                return m_ui.ShowClashPrompt(promptOwner, prompt);
+                return m_rUi.ShowClashPrompt(promptOwner, prompt);
             });
 
         if (answer == AnswerCancel) {
@@ -192,12 +192,12 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
             return StopMove;
         }
         if (answer == AnswerFirst) {
-            if (!m_fs.DeleteFile(samePath)) {
+            if (!m_rFs.DeleteFile(samePath)) {
                 ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {samePath}));
                 return StopMove;
             }
-            m_indexes.NoteRemoved(style, samePath);
-            if (!m_fs.Move(sourcePath, samePath)) {
+            m_oIndexes.NoteRemoved(style, samePath);
+            if (!m_rFs.Move(sourcePath, samePath)) {
                 ReportError(owner,
                             FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {sourcePath, samePath}));
                 return StopMove;
@@ -210,7 +210,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
             return Placed;
         }
         if (answer == AnswerSecond) {
-            if (!m_fs.Move(sourcePath, freePath)) {
+            if (!m_rFs.Move(sourcePath, freePath)) {
                 ReportError(owner,
                             FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {sourcePath, freePath}));
                 return StopMove;
@@ -228,7 +228,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         return NotAllMoved;
     }
 
-    if (!m_fs.Move(sourcePath, samePath)) {
+    if (!m_rFs.Move(sourcePath, samePath)) {
         ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {sourcePath, samePath}));
         return StopMove;
     }

@@ -8,13 +8,13 @@
 namespace tandemere::engine {
 
 PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder) {
-    const PathStyle& style = m_fs.Style();
+    const PathStyle& style = m_rFs.Style();
     const std::string& folder = source;    // P: the folder as passed, without a trailing separator
     const std::string& dest = destFolder;  // D: ends in a separator
 
     std::string srcPath = folder;  // S
     AddSeparator(style, srcPath);
-    if (!m_fs.PathFits(srcPath)) return RefuseLongPath(owner, srcPath);
+    if (!m_rFs.PathFits(srcPath)) return RefuseLongPath(owner, srcPath);
 
     if (srcPath == dest) {
         ReportError(owner, FormatText("ERROR: Can't move folder \"%s\" into itself", {folder}));
@@ -27,18 +27,18 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
             FormatText("ERROR: Can't move folder \"%s\" into its subfolder \"%s\".\r\n", {folder, dest});
         AppendLog(text);
         text += "\r\nContinue?";
-        return m_ui.AskYesNo(owner, text) ? NotAllMoved : StopMove;
+        return m_rUi.AskYesNo(owner, text) ? NotAllMoved : StopMove;
     }
 
     std::string target = dest;  // T
     target += FindFileName(style, srcPath);
-    if (!m_fs.PathFits(target)) return RefuseLongPath(owner, target);
+    if (!m_rFs.PathFits(target)) return RefuseLongPath(owner, target);
 
-    if (m_fs.IsFolder(target)) {
+    if (m_rFs.IsFolder(target)) {
         // A counterpart that is the source folder itself (reached through a link in the
         // destination) would be merged into itself; the folder stays, so its parent must stay too.
         bool same = false;
-        if (m_fs.IsSameObject(folder, target, same) && same) {
+        if (m_rFs.IsSameObject(folder, target, same) && same) {
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                                  {GetShownPath(folder, m_nSourceRootLen)}));
             return NotAllMoved;
@@ -52,12 +52,12 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     std::int32_t answer = AnswerAsk;
     DirEntry existing;
     // An entry that does not resolve (a dangling link) still takes the name.
-    if (m_fs.Lookup(clash, existing)) {
+    if (m_rFs.Lookup(clash, existing)) {
         RemoveSeparator(style, srcPath);
         const std::string freeName = GetFreeName(dest, std::string(FindFileName(style, srcPath)));
         target = dest;
         target += freeName;
-        if (!m_fs.PathFits(target)) return RefuseLongPath(owner, target);
+        if (!m_rFs.PathFits(target)) return RefuseLongPath(owner, target);
 
         answer = GetDecision(
             m_nFldrnameFnameClashDlgDefault, "FldrnameFnameClashDlgDefault", owner,
@@ -76,7 +76,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
                     FormatText("Rename the subfolder to \"%s\".", {shownT}),
                     FormatText("Leave source folder \"%s\" alone.", {shownS}),
                 };
-                return m_ui.ShowChoicePrompt(promptOwner, prompt);
+                return m_rUi.ShowChoicePrompt(promptOwner, prompt);
             });
 
         if (answer == AnswerCancel) {
@@ -91,11 +91,11 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
             return NotAllMoved;
         }
         if (answer == AnswerFirst) {
-            if (!m_fs.Rename(clash, target)) {
+            if (!m_rFs.Rename(clash, target)) {
                 ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}));
                 return StopMove;
             }
-            m_indexes.NoteRenamed(style, clash, target);
+            m_oIndexes.NoteRenamed(style, clash, target);
             AppendLog(
                 FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had "
                            "the same name as the source folder \"%s\".\r\n",
@@ -112,15 +112,15 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     std::string to = target;
     RemoveSeparator(style, from);
     RemoveSeparator(style, to);
-    if (m_fs.IsSameVolume(from, to)) {
-        if (!m_fs.Move(from, to)) {
+    if (m_rFs.IsSameVolume(from, to)) {
+        if (!m_rFs.Move(from, to)) {
             ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {srcPath, target}));
             return StopMove;
         }
     } else {
         srcPath = from;
         target = to;
-        if (!m_fs.MoveFolderAcrossVolumes(owner, srcPath, target)) {
+        if (!m_rFs.MoveFolderAcrossVolumes(owner, srcPath, target)) {
             ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {srcPath, target}));
             return StopMove;
         }
@@ -129,7 +129,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     DirEntry added;
     added.m_strName = std::string(FindFileName(style, to));
     added.m_bDirectory = true;
-    m_indexes.NoteAdded(style, to, added);
+    m_oIndexes.NoteAdded(style, to, added);
 
     std::string line =
         FormatText("Moved source folder \"%s\" to destination as \"%s\".",

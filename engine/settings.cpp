@@ -19,7 +19,7 @@ void ReadAnswer(ISettingsKey& key, const char* name, std::int32_t& field) {
 
 void MoveCommand::ReadSettings() {
     // Read access only: a user who may not write the key still gets its settings.
-    std::unique_ptr<ISettingsKey> key = m_settings.OpenForRead();
+    std::unique_ptr<ISettingsKey> key = m_rSettings.OpenForRead();
     if (!key) return;
     ReadSwitch(*key, "Logging", m_bLogging);
     ReadSwitch(*key, "OnlyCompareSameExt", m_bOnlyCompareSameExt);
@@ -32,9 +32,9 @@ void MoveCommand::ReadSettings() {
 
 void MoveCommand::WriteDlgDefault(WindowHandle owner, const std::string& valueName, std::int32_t answer) {
     if (answer == AnswerCancel) return;
-    std::unique_ptr<ISettingsKey> key = m_settings.OpenForWrite();
+    std::unique_ptr<ISettingsKey> key = m_rSettings.OpenForWrite();
     if (!key || !key->SetDword(valueName, static_cast<std::uint32_t>(answer)))
-        m_ui.ShowError(owner, m_settings.WriteErrorText());
+        m_rUi.ShowError(owner, m_rSettings.WriteErrorText());
 }
 
 }  // namespace tandemere::engine

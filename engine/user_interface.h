@@ -49,10 +49,10 @@ struct ChoicePrompt {
 struct ClashPrompt {
     std::string m_strSrcPath;
     std::string m_strSrcShown;
-    DirEntry m_srcEntry;
+    DirEntry m_oSrcEntry;
     std::string m_strDestPath;
     std::string m_strDestShown;
-    DirEntry m_destEntry;
+    DirEntry m_oDestEntry;
     std::string m_strNewPath;
     std::string m_strNewShown;
     std::string m_strQuestion;  // control 202

@@ -24,7 +24,7 @@ const ClassRow kClassTable[] = {
 
 class CClassFactory final : public IClassFactory {
 public:
-    explicit CClassFactory(const ClassRow& row) : m_row(row) {}
+    explicit CClassFactory(const ClassRow& row) : m_rRow(row) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -55,7 +55,7 @@ public:
         *ppv = nullptr;
         // An aggregated object hands its own IUnknown to the outer object, never an interface.
         if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-        IUnknown* object = m_row.m_pfnCreate(outer);
+        IUnknown* object = m_rRow.m_pfnCreate(outer);
         if (!object) return E_OUTOFMEMORY;
         // The creation reference goes once the interface is handed out: a failed query destroys it.
         const HRESULT result = object->QueryInterface(riid, ppv);
@@ -73,7 +73,7 @@ public:
     }
 
 private:
-    const ClassRow& m_row;
+    const ClassRow& m_rRow;
     std::atomic<ULONG> m_nRefs{1};
 };
 

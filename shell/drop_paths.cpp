@@ -15,17 +15,17 @@ constexpr UINT kLongestPath = 32768;
 // Unlocks and releases the medium on every path; the medium may belong to the data object.
 class CLockedMedium {
 public:
-    explicit CLockedMedium(STGMEDIUM& medium) : m_medium(medium), m_pData(::GlobalLock(medium.hGlobal)) {}
+    explicit CLockedMedium(STGMEDIUM& medium) : m_rMedium(medium), m_pData(::GlobalLock(medium.hGlobal)) {}
     ~CLockedMedium() {
-        if (m_pData) ::GlobalUnlock(m_medium.hGlobal);
-        ::ReleaseStgMedium(&m_medium);
+        if (m_pData) ::GlobalUnlock(m_rMedium.hGlobal);
+        ::ReleaseStgMedium(&m_rMedium);
     }
     CLockedMedium(const CLockedMedium&) = delete;
     CLockedMedium& operator=(const CLockedMedium&) = delete;
     bool IsLocked() const { return m_pData != nullptr; }
 
 private:
-    STGMEDIUM& m_medium;
+    STGMEDIUM& m_rMedium;
     void* m_pData;
 };
 

@@ -40,13 +40,13 @@ int MenuInsertPosition(HMENU menu) {
 IUnknown* CTandemereShlExt::Create(IUnknown* outer) noexcept {
     try {
         auto* object = new (std::nothrow) CTandemereShlExt(outer);
-        return object ? &object->m_inner : nullptr;
+        return object ? &object->m_oInner : nullptr;
     } catch (...) {
         return nullptr;
     }
 }
 
-CTandemereShlExt::CTandemereShlExt(IUnknown* outer) : m_pOuter(outer ? outer : &m_inner) {
+CTandemereShlExt::CTandemereShlExt(IUnknown* outer) : m_pOuter(outer ? outer : &m_oInner) {
     LockModule();
 }
 
@@ -60,9 +60,9 @@ STDMETHODIMP CTandemereShlExt::CInnerUnknown::QueryInterface(REFIID riid, void**
     if (IsEqualIID(riid, IID_IUnknown)) {
         *ppv = static_cast<IUnknown*>(this);
     } else if (IsEqualIID(riid, IID_IShellExtInit)) {
-        *ppv = static_cast<IShellExtInit*>(&m_owner);
+        *ppv = static_cast<IShellExtInit*>(&m_rOwner);
     } else if (IsEqualIID(riid, IID_IContextMenu)) {
-        *ppv = static_cast<IContextMenu*>(&m_owner);
+        *ppv = static_cast<IContextMenu*>(&m_rOwner);
     } else {
         return E_NOINTERFACE;
     }
@@ -72,12 +72,12 @@ STDMETHODIMP CTandemereShlExt::CInnerUnknown::QueryInterface(REFIID riid, void**
 }
 
 STDMETHODIMP_(ULONG) CTandemereShlExt::CInnerUnknown::AddRef() {
-    return ++m_owner.m_nRefs;
+    return ++m_rOwner.m_nRefs;
 }
 
 STDMETHODIMP_(ULONG) CTandemereShlExt::CInnerUnknown::Release() {
-    const ULONG refs = --m_owner.m_nRefs;
-    if (refs == 0) delete &m_owner;
+    const ULONG refs = --m_rOwner.m_nRefs;
+    if (refs == 0) delete &m_rOwner;
     return refs;
 }
 
@@ -104,12 +104,12 @@ STDMETHODIMP CTandemereShlExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObj
         if (FAILED(read)) return read;
         if (!paths.empty() && !paths.front().empty() && IsDeclinedDrop(paths.front(), target)) return E_FAIL;
 
-        m_command.SetDestFolder(std::move(target));
+        m_oCommand.SetDestFolder(std::move(target));
         // The file manager may initialise one object more than once: each drop replaces the list,
         // or every path would be placed twice.
-        m_command.m_lstDropped.clear();
+        m_oCommand.m_lstDropped.clear();
         for (std::string& path : paths) {
-            if (!path.empty()) m_command.AddDropped(std::move(path));
+            if (!path.empty()) m_oCommand.AddDropped(std::move(path));
         }
         return S_OK;
     } catch (const std::bad_alloc&) {
@@ -137,11 +137,11 @@ STDMETHODIMP CTandemereShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UIN
 STDMETHODIMP CTandemereShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
     try {
         if (!pici || !IsOurCommand(*pici)) return E_INVALIDARG;
-        return ResultOfMove(m_command.Run(pici->hwnd));
+        return ResultOfMove(m_oCommand.Run(pici->hwnd));
     } catch (...) {
         // The move may have stopped anywhere: the windows it opened go with it.
         try {
-            m_ui.DestroyProgress();
+            m_oUi.DestroyProgress();
         } catch (...) {
         }
         return E_FAIL;

@@ -57,28 +57,28 @@ private:
     // The object's own IUnknown: the one that counts its references and answers IUnknown itself.
     class CInnerUnknown final : public IUnknown {
     public:
-        explicit CInnerUnknown(CTandemereShlExt& owner) : m_owner(owner) {}
+        explicit CInnerUnknown(CTandemereShlExt& owner) : m_rOwner(owner) {}
         STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
         STDMETHODIMP_(ULONG) AddRef() override;
         STDMETHODIMP_(ULONG) Release() override;
 
     private:
-        CTandemereShlExt& m_owner;
+        CTandemereShlExt& m_rOwner;
     };
 
     explicit CTandemereShlExt(IUnknown* outer);
     ~CTandemereShlExt();
 
-    CInnerUnknown m_inner{*this};
-    IUnknown* m_pOuter;  // the outer object, or m_inner when not aggregated
+    CInnerUnknown m_oInner{*this};
+    IUnknown* m_pOuter;  // the outer object, or m_oInner when not aggregated
     // Apartment-threaded: only the creating thread calls, so the count needs no atomics.
     ULONG m_nRefs = 1;
 
-    win32::Win32FileSystem m_fs;
-    win32::RegistrySettingsStore m_settings;
-    win32::Win32UserInterface m_ui;
+    win32::Win32FileSystem m_oFs;
+    win32::RegistrySettingsStore m_oSettings;
+    win32::Win32UserInterface m_oUi;
     // The move's state: the drop target, the dragged paths, the log.
-    engine::MoveCommand m_command{m_fs, m_settings, m_ui};
+    engine::MoveCommand m_oCommand{m_oFs, m_oSettings, m_oUi};
 };
 
 }  // namespace tandemere::shell

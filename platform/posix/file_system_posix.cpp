@@ -280,17 +280,18 @@ int CopyTreeContents(int fromFd, int toFd, std::string& failedName, engine::Keep
 
 class PosixReadFile : public engine::IReadFile {
 public:
-    PosixReadFile(UniqueFd fd, std::string path) : m_fd(std::move(fd)), m_strPath(std::move(path)) {}
+    PosixReadFile(UniqueFd fd, std::string path) : m_hFile(std::move(fd)), m_strPath(std::move(path)) {}
     Status Read(void* buffer, std::size_t size, std::size_t& got) override {
         ssize_t read = 0;
         got = 0;
-        if (const int error = RetryRead(m_fd.Get(), buffer, size, read)) return FromErrno(error, m_strPath);
+        if (const int error = RetryRead(m_hFile.Get(), buffer, size, read))
+            return FromErrno(error, m_strPath);
         got = static_cast<std::size_t>(read);
         return Status::Ok();
     }
 
 private:
-    UniqueFd m_fd;
+    UniqueFd m_hFile;
     std::string m_strPath;
 };
 

@@ -100,7 +100,7 @@ std::string FolderOf(const std::string& path) {
 class SettingsFileKey : public engine::ISettingsKey {
 public:
     SettingsFileKey(SettingsFileStore& store, std::vector<SettingValue> values)
-        : m_store(store), m_lstValues(std::move(values)) {}
+        : m_rStore(store), m_lstValues(std::move(values)) {}
 
     ValueKind QueryDword(const std::string& name, std::uint32_t& value) override {
         for (const SettingValue& v : m_lstValues) {
@@ -113,7 +113,7 @@ public:
     }
 
     bool SetDword(const std::string& name, std::uint32_t value) override {
-        if (!m_store.SetDword(name, value).IsOk()) return false;
+        if (!m_rStore.SetDword(name, value).IsOk()) return false;
         for (SettingValue& v : m_lstValues)
             if (engine::EqualNames(v.m_strName, name, true)) {
                 v.m_nKind = SettingValue::Kind::Dword;
@@ -129,7 +129,7 @@ public:
     }
 
 private:
-    SettingsFileStore& m_store;
+    SettingsFileStore& m_rStore;
     std::vector<SettingValue> m_lstValues;
 };
 

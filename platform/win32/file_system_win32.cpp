@@ -187,19 +187,19 @@ bool VolumeOf(const std::wstring& path, std::wstring& volume) {
 class Win32ReadFile : public engine::IReadFile {
 public:
     Win32ReadFile(UniqueFileHandle file, std::string path)
-        : m_file(std::move(file)), m_strPath(std::move(path)) {}
+        : m_hFile(std::move(file)), m_strPath(std::move(path)) {}
     Status Read(void* buffer, std::size_t size, std::size_t& got) override {
         got = 0;
         const DWORD request = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
         DWORD read = 0;
-        if (!::ReadFile(m_file.Get(), buffer, request, &read, nullptr))
+        if (!::ReadFile(m_hFile.Get(), buffer, request, &read, nullptr))
             return FromWin32(::GetLastError(), m_strPath);
         got = read;
         return Status::Ok();
     }
 
 private:
-    UniqueFileHandle m_file;
+    UniqueFileHandle m_hFile;
     std::string m_strPath;
 };
 

@@ -14,8 +14,8 @@ class UniqueHandle {
 public:
     using Handle = typename Traits::Handle;
 
-    explicit UniqueHandle(Handle handle = Traits::Invalid()) noexcept : m_h(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : m_h(other.Release()) {}
+    explicit UniqueHandle(Handle handle = Traits::Invalid()) noexcept : m_hRaw(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : m_hRaw(other.Release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) Reset(other.Release());
         return *this;
@@ -24,30 +24,30 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     ~UniqueHandle() { Reset(); }
 
-    bool IsValid() const noexcept { return m_h != Traits::Invalid(); }
+    bool IsValid() const noexcept { return m_hRaw != Traits::Invalid(); }
     explicit operator bool() const noexcept { return IsValid(); }
-    Handle Get() const noexcept { return m_h; }
+    Handle Get() const noexcept { return m_hRaw; }
     // For out-parameters (RegOpenKeyExW(..., handle.Put())): closes what was held first.
     Handle* Put() noexcept {
         Reset();
-        return &m_h;
+        return &m_hRaw;
     }
     Handle Release() noexcept {
-        const Handle handle = m_h;
-        m_h = Traits::Invalid();
+        const Handle handle = m_hRaw;
+        m_hRaw = Traits::Invalid();
         return handle;
     }
     void Reset(Handle handle = Traits::Invalid()) noexcept {
-        if (m_h != Traits::Invalid()) {
+        if (m_hRaw != Traits::Invalid()) {
             const DWORD saved = ::GetLastError();
-            Traits::Close(m_h);
+            Traits::Close(m_hRaw);
             ::SetLastError(saved);
         }
-        m_h = handle;
+        m_hRaw = handle;
     }
 
 private:
-    Handle m_h;
+    Handle m_hRaw;
 };
 
 // CreateFileW's handles: INVALID_HANDLE_VALUE means none.

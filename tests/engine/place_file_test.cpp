@@ -44,12 +44,12 @@ TEST_F(FileMoves, TheDifferentFilePromptCarriesBothFilesAndItsTexts) {
     const engine::ClashPrompt& p = m_ui.m_lstClashPrompts[0];
     EXPECT_EQ(Src("a.txt"), p.m_strSrcPath);
     EXPECT_EQ("a.txt", p.m_strSrcShown);
-    EXPECT_EQ(11u, p.m_srcEntry.m_nSize);
-    EXPECT_EQ(TicksFromUnixTime(1700000000), p.m_srcEntry.m_nLastWriteTime);
+    EXPECT_EQ(11u, p.m_oSrcEntry.m_nSize);
+    EXPECT_EQ(TicksFromUnixTime(1700000000), p.m_oSrcEntry.m_nLastWriteTime);
     EXPECT_EQ(Dst("a.txt"), p.m_strDestPath);
     EXPECT_EQ("a.txt", p.m_strDestShown);
-    EXPECT_EQ(3u, p.m_destEntry.m_nSize);
-    EXPECT_EQ(TicksFromUnixTime(1600000000), p.m_destEntry.m_nLastWriteTime);
+    EXPECT_EQ(3u, p.m_oDestEntry.m_nSize);
+    EXPECT_EQ(TicksFromUnixTime(1600000000), p.m_oDestEntry.m_nLastWriteTime);
     EXPECT_EQ(Dst("a (3).txt"), p.m_strNewPath);
     EXPECT_EQ("a (3).txt", p.m_strNewShown);
     EXPECT_EQ(

@@ -60,14 +60,14 @@ engine::ClashPrompt MakePrompt(std::uint64_t srcSize, std::uint64_t destSize, st
     engine::ClashPrompt prompt;
     prompt.m_strSrcPath = MissingPath("Reports\\summary.txt");
     prompt.m_strSrcShown = "Reports\\summary.txt";
-    prompt.m_srcEntry.m_strName = "summary.txt";
-    prompt.m_srcEntry.m_nSize = srcSize;
-    prompt.m_srcEntry.m_nLastWriteTime = srcTime;
+    prompt.m_oSrcEntry.m_strName = "summary.txt";
+    prompt.m_oSrcEntry.m_nSize = srcSize;
+    prompt.m_oSrcEntry.m_nLastWriteTime = srcTime;
     prompt.m_strDestPath = MissingPath("Archive\\Reports\\summary.txt");
     prompt.m_strDestShown = "Reports\\summary.txt";
-    prompt.m_destEntry = prompt.m_srcEntry;
-    prompt.m_destEntry.m_nSize = destSize;
-    prompt.m_destEntry.m_nLastWriteTime = destTime;
+    prompt.m_oDestEntry = prompt.m_oSrcEntry;
+    prompt.m_oDestEntry.m_nSize = destSize;
+    prompt.m_oDestEntry.m_nLastWriteTime = destTime;
     prompt.m_strNewPath = MissingPath("Archive\\Reports\\summary (2).txt");
     prompt.m_strNewShown = "Reports\\summary (2).txt";
     prompt.m_strQuestion =

@@ -119,8 +119,8 @@ TEST(Win32UserInterface, PromptsReturnTheAnswerWithTheBoxesAndCancelWithout) {
 
     engine::ClashPrompt clash;
     clash.m_strSrcShown = clash.m_strDestShown = "a.txt";
-    clash.m_srcEntry.m_nSize = 3;
-    clash.m_destEntry.m_nSize = 4;
+    clash.m_oSrcEntry.m_nSize = 3;
+    clash.m_oDestEntry.m_nSize = 4;
     RunModal(
         [&] {
             result = ui.ShowClashPrompt(owner.Hwnd(), clash);

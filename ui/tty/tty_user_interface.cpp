@@ -116,22 +116,22 @@ void ProgressLine::Draw() {
 TtyUserInterface::TtyUserInterface(int inputFd, int promptFd, int logFd)
     : m_nPromptFd(promptFd),
       m_nLogFd(logFd),
-      m_input(inputFd),
-      m_progress(promptFd, IsInteractiveTerminal(promptFd)) {}
+      m_oInput(inputFd),
+      m_oProgress(promptFd, IsInteractiveTerminal(promptFd)) {}
 
 void TtyUserInterface::SetLogFile(posix::UniqueFd file, std::string path) {
-    m_logFile = std::move(file);
+    m_hLogFile = std::move(file);
     m_strLogFilePath = std::move(path);
 }
 
 void TtyUserInterface::Print(std::string_view text) {
-    m_progress.Clear();
+    m_oProgress.Clear();
     WriteAll(m_nPromptFd, text);
 }
 
 void TtyUserInterface::ShowError(engine::WindowHandle, const std::string& text) {
     Print(ToPlatformLineEnds(text) + "\n");
-    m_progress.Redraw();
+    m_oProgress.Redraw();
 }
 
 bool TtyUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
@@ -140,7 +140,7 @@ bool TtyUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
     for (;;) {
         Print("Answer y (Yes) or n (No): ");
         std::string line;
-        const LineReader::Result got = m_input.ReadLine(line);
+        const LineReader::Result got = m_oInput.ReadLine(line);
         if (got != LineReader::Result::Line) {
             Print("\n");
             break;
@@ -151,7 +151,7 @@ bool TtyUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
             break;
         }
     }
-    m_progress.Redraw();
+    m_oProgress.Redraw();
     return yes;
 }
 
@@ -178,7 +178,7 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
     for (;;) {
         Print(ask);
         std::string line;
-        const LineReader::Result got = m_input.ReadLine(line);
+        const LineReader::Result got = m_oInput.ReadLine(line);
         if (got != LineReader::Result::Line) {
             Print("\n");
             break;  // end of input and Ctrl-C are Cancel
@@ -198,7 +198,7 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
         result = engine::PromptResult{chosen->m_nCode, typed.m_bThisMove, typed.m_bEveryMove};
         break;
     }
-    m_progress.Redraw();
+    m_oProgress.Redraw();
     return result;
 }
 
@@ -217,14 +217,14 @@ engine::PromptResult TtyUserInterface::ShowChoicePrompt(engine::WindowHandle,
 
 engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle,
                                                        const engine::ClashPrompt& prompt) {
-    const engine::DirEntry& src = prompt.m_srcEntry;
-    const engine::DirEntry& dest = prompt.m_destEntry;
-    std::string srcSize = FormatByteCount(src.m_nSize, m_locale);
-    std::string destSize = FormatByteCount(dest.m_nSize, m_locale);
+    const engine::DirEntry& src = prompt.m_oSrcEntry;
+    const engine::DirEntry& dest = prompt.m_oDestEntry;
+    std::string srcSize = FormatByteCount(src.m_nSize, m_oLocale);
+    std::string destSize = FormatByteCount(dest.m_nSize, m_oLocale);
     if (src.m_nSize > dest.m_nSize) srcSize += " (larger)";
     if (dest.m_nSize > src.m_nSize) destSize += " (larger)";
-    std::string srcTime = m_locale.FormatFileTime(src.m_nLastWriteTime);
-    std::string destTime = m_locale.FormatFileTime(dest.m_nLastWriteTime);
+    std::string srcTime = m_oLocale.FormatFileTime(src.m_nLastWriteTime);
+    std::string destTime = m_oLocale.FormatFileTime(dest.m_nLastWriteTime);
     if (src.m_nLastWriteTime > dest.m_nLastWriteTime) srcTime += " (newer)";
     if (dest.m_nLastWriteTime > src.m_nLastWriteTime) destTime += " (newer)";
 
@@ -245,7 +245,7 @@ engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle,
 }
 
 void TtyUserInterface::CreateProgress(engine::WindowHandle) {
-    m_progress.Start();
+    m_oProgress.Start();
 }
 
 bool TtyUserInterface::PumpAndCheckCancel() {
@@ -257,9 +257,9 @@ void TtyUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
     std::string text = ToPlatformLineEnds(log);
     // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
     if (!text.empty() && text.back() != '\n') text += '\n';
-    m_progress.Clear();
+    m_oProgress.Clear();
     if (!WriteAll(m_nLogFd, text)) m_bLogWritten = false;
-    if (m_logFile.IsValid() && !WriteAll(m_logFile.Get(), text)) {
+    if (m_hLogFile.IsValid() && !WriteAll(m_hLogFile.Get(), text)) {
         m_bLogWritten = false;
         Print(engine::FormatText("tandemere: couldn't write the log to \"%s\": %s\n",
                                  {m_strLogFilePath, std::strerror(errno)}));

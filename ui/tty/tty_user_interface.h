@@ -60,11 +60,11 @@ public:
                                          const engine::ClashPrompt& prompt) override;
 
     void CreateProgress(engine::WindowHandle owner) override;
-    void SetProgressRange(std::uint32_t total) override { m_progress.SetRange(total); }
-    void SetProgressItem(const std::string& path) override { m_progress.SetItem(path); }
-    void SetProgressPos(std::int32_t position) override { m_progress.SetPos(position); }
+    void SetProgressRange(std::uint32_t total) override { m_oProgress.SetRange(total); }
+    void SetProgressItem(const std::string& path) override { m_oProgress.SetItem(path); }
+    void SetProgressPos(std::int32_t position) override { m_oProgress.SetPos(position); }
     bool PumpAndCheckCancel() override;
-    void DestroyProgress() override { m_progress.Stop(); }
+    void DestroyProgress() override { m_oProgress.Stop(); }
 
     void ShowLog(engine::WindowHandle owner, const std::string& log) override;
 
@@ -83,10 +83,10 @@ private:
 
     int m_nPromptFd;
     int m_nLogFd;
-    LineReader m_input;
-    ProgressLine m_progress;
-    UserLocale m_locale;
-    posix::UniqueFd m_logFile;
+    LineReader m_oInput;
+    ProgressLine m_oProgress;
+    UserLocale m_oLocale;
+    posix::UniqueFd m_hLogFile;
     std::string m_strLogFilePath;
     bool m_bCancelled = false;
     bool m_bLogWritten = true;

@@ -69,15 +69,15 @@ std::wstring FormatFileTime(std::uint64_t fileTime) {
 }
 
 CSrcDestClashDlg::CSrcDestClashDlg(const engine::ClashPrompt& prompt)
-    : CPromptDlg(IDD_CLASH_PROMPT), m_prompt(prompt) {}
+    : CPromptDlg(IDD_CLASH_PROMPT), m_rPrompt(prompt) {}
 
 void CSrcDestClashDlg::FillTexts() {
-    ::SetDlgItemTextW(m_hWnd, IDC_QUESTION, ui::Widen(m_prompt.m_strQuestion).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_SRC_PATH, ui::Widen(m_prompt.m_strSrcShown).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_DEST_PATH, ui::Widen(m_prompt.m_strDestShown).c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_QUESTION, ui::Widen(m_rPrompt.m_strQuestion).c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_SRC_PATH, ui::Widen(m_rPrompt.m_strSrcShown).c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_DEST_PATH, ui::Widen(m_rPrompt.m_strDestShown).c_str());
 
-    const std::uint64_t srcSize = m_prompt.m_srcEntry.m_nSize;
-    const std::uint64_t destSize = m_prompt.m_destEntry.m_nSize;
+    const std::uint64_t srcSize = m_rPrompt.m_oSrcEntry.m_nSize;
+    const std::uint64_t destSize = m_rPrompt.m_oDestEntry.m_nSize;
     const CByteCountFormat sizeFormat;
     std::wstring srcSizeText = sizeFormat.Format(srcSize);
     std::wstring destSizeText = sizeFormat.Format(destSize);
@@ -86,8 +86,8 @@ void CSrcDestClashDlg::FillTexts() {
     ::SetDlgItemTextW(m_hWnd, IDC_SRC_SIZE, srcSizeText.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_DEST_SIZE, destSizeText.c_str());
 
-    const std::uint64_t srcTime = m_prompt.m_srcEntry.m_nLastWriteTime;
-    const std::uint64_t destTime = m_prompt.m_destEntry.m_nLastWriteTime;
+    const std::uint64_t srcTime = m_rPrompt.m_oSrcEntry.m_nLastWriteTime;
+    const std::uint64_t destTime = m_rPrompt.m_oDestEntry.m_nLastWriteTime;
     std::wstring srcTimeText = FormatFileTime(srcTime);
     std::wstring destTimeText = FormatFileTime(destTime);
     if (srcTime > destTime) srcTimeText += L" (newer)";
@@ -95,9 +95,9 @@ void CSrcDestClashDlg::FillTexts() {
     ::SetDlgItemTextW(m_hWnd, IDC_SRC_TIME, srcTimeText.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_DEST_TIME, destTimeText.c_str());
 
-    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT1, ui::Widen(m_prompt.m_strText1).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT2, ui::Widen(m_prompt.m_strText2).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT3, ui::Widen(m_prompt.m_strText3).c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT1, ui::Widen(m_rPrompt.m_strText1).c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT2, ui::Widen(m_rPrompt.m_strText2).c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT3, ui::Widen(m_rPrompt.m_strText3).c_str());
 }
 
 void CSrcDestClashDlg::OpenWithShell(const std::string& path) {
@@ -111,10 +111,10 @@ void CSrcDestClashDlg::OpenWithShell(const std::string& path) {
 bool CSrcDestClashDlg::OnCommand(WORD id, WORD code, HWND control) {
     switch (id) {
         case IDC_OPEN_SRC:
-            OpenWithShell(m_prompt.m_strSrcPath);
+            OpenWithShell(m_rPrompt.m_strSrcPath);
             return true;
         case IDC_OPEN_DEST:
-            OpenWithShell(m_prompt.m_strDestPath);
+            OpenWithShell(m_rPrompt.m_strDestPath);
             return true;
         default:
             return CPromptDlg::OnCommand(id, code, control);

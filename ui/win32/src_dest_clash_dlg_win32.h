@@ -44,7 +44,7 @@ private:
     // Opens a file with the shell's "open" verb; an error box owned by the prompt when that fails.
     void OpenWithShell(const std::string& path);
 
-    const engine::ClashPrompt& m_prompt;
+    const engine::ClashPrompt& m_rPrompt;
 };
 
 }  // namespace tandemere::win32
