@@ -1,7 +1,16 @@
-// Engine layer: the decision protocol shared by the four decision points.
+// Engine layer: the decision protocol shared by the four decision points, and the tail every one of them
+// runs.
 #include "engine/move_command.h"
 
 namespace tandemere::engine {
+namespace {
+
+// An answer some decision point knows how to act on (a remembered value may be anything).
+bool IsKnownAnswer(std::int32_t answer) {
+    return answer == AnswerCancel || answer == AnswerFirst || answer == AnswerSecond || answer == AnswerThird;
+}
+
+}  // namespace
 
 std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& valueName, WindowHandle owner,
                                       const std::function<PromptResult(WindowHandle)>& showPrompt) {
@@ -14,6 +23,18 @@ std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& va
     if (result.m_bThisMove || result.m_bEveryMove) field = result.m_nAnswer;
     if (result.m_bEveryMove) WriteDlgDefault(owner, valueName, field);
     return result.m_nAnswer;
+}
+
+std::optional<std::int32_t> MoveCommand::Decide(std::int32_t& field, const std::string& valueName,
+                                                OnUnknownAnswer onUnknown, WindowHandle owner,
+                                                const std::function<PromptResult(WindowHandle)>& showPrompt) {
+    if (onUnknown == OnUnknownAnswer::AskAgain && !IsKnownAnswer(field)) field = AnswerAsk;
+    const std::int32_t answer = GetDecision(field, valueName, owner, showPrompt);
+    if (answer == AnswerCancel) {
+        AppendLog("Cancelled by request.");
+        return std::nullopt;
+    }
+    return answer;
 }
 
 }  // namespace tandemere::engine

@@ -1,130 +1,135 @@
-// Engine layer: the search for the source file's content under another name in the destination, and the
-// decision about it.
+// Engine layer: the search for the source file's content in the destination, the decision about an identical
+// file under another name, and the one rule by which a source file is deleted for its content.
 #include <string>
 #include <vector>
 
 #include "engine/move_command.h"
 #include "engine/path.h"
-#include "engine/placement_checks.h"
 #include "engine/text_format.h"
 
 namespace tandemere::engine {
-IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const std::string& source,
-                                               const std::string& name, SourceContent& content,
-                                               const std::string& destFolder) {
-    IdenticalSearch result;
+namespace {
+
+// Whether a file still looks as it did when it was compared.
+bool Unchanged(const DirEntry& compared, const DirEntry& now) {
+    return !now.m_bDirectory && !now.m_bLink && now.m_nSize == compared.m_nSize &&
+           now.m_nLastWriteTime == compared.m_nLastWriteTime;
+}
+
+IdenticalSearch Searched(IdenticalSearch::Outcome outcome, const DirEntry& entry = {}) {
+    IdenticalSearch search;
+    search.m_nOutcome = outcome;
+    search.m_oEntry = entry;
+    return search;
+}
+
+ChoicePrompt SameFileDiffNamePrompt(std::string_view shownSource, std::string_view shownIdentical,
+                                    std::string_view shownNew, bool nameTaken) {
+    ChoicePrompt prompt{DecisionKind::SameFileDiffName, {}, {}, {}, {}, {}, {}};
+    prompt.m_strQuestion = FormatText("Source file \"%s\" is the same as destination file \"%s\"",
+                                      {shownSource, shownIdentical});
+    if (nameTaken)
+        prompt.m_strQuestion += FormatText(
+            "\r\nA different file named \"%s\" already exists in the destination folder.", {shownSource});
+    prompt.m_strCaption1 = "&Delete";
+    prompt.m_strText1 = FormatText("Delete source file \"%s\", leaving identical file \"%s\".",
+                                   {shownSource, shownIdentical});
+    prompt.m_strCaption2 = "Delete and &Rename";
+    prompt.m_strText2 =
+        FormatText("Delete source file \"%s\", and rename identical destination file from \"%s\" to \"%s\".",
+                   {shownSource, shownIdentical, shownNew});
+    prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
+    return prompt;
+}
+
+}  // namespace
+
+IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileToPlace& file) {
+    SourceContent content;
+    if (file.m_bNameTaken) {
+        switch (CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize, content,
+                                file.m_strDestFolder, file.m_oSameEntry)) {
+            case CompareResult::TooLarge:
+                return Searched(IdenticalSearch::LeaveAlone);
+            case CompareResult::Failed:
+                return Searched(IdenticalSearch::Stop);
+            case CompareResult::Identical:
+                // A file system that ignores case can store the name in another spelling.
+                return Searched(file.m_oSameEntry.m_strName == file.m_strName
+                                    ? IdenticalSearch::UnderSameName
+                                    : IdenticalSearch::UnderOtherName,
+                                file.m_oSameEntry);
+            case CompareResult::Different:
+                break;
+        }
+    }
+    return FindIdenticalFile(owner, file, content);
+}
+
+IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToPlace& file,
+                                               SourceContent& content) {
     const PathStyle& style = m_rFs.Style();
+    const std::string& destFolder = file.m_strDestFolder;
 
     // Only files of the source's exact size can be identical; the index gives them in listing
     // order without listing the folder again for every source file.
     std::vector<DirEntry> candidates;
-    if (!m_oIndexes.Candidates(m_rFs, destFolder, m_nSourceFileSize, candidates)) {
+    if (!m_oIndexes.Candidates(m_rFs, destFolder, file.m_oSourceEntry.m_nSize, candidates)) {
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}));
-        content.Release();
-        result.m_nOutcome = IdenticalSearch::Stop;
-        return result;
+        return Searched(IdenticalSearch::Stop);
     }
 
-    const std::string_view extension = FindExtension(style, source);
+    const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const DirEntry& candidate : candidates) {
         if (m_bOnlyCompareSameExt && !MatchesExtension(style, candidate.m_strName, extension)) continue;
         // Under its own name the destination file was compared already.
-        if (candidate.m_strName == name) continue;
+        if (candidate.m_strName == file.m_strName) continue;
         // The source is under 4 GiB, so such an entry cannot be its copy; it is no error either.
         if (candidate.m_nSize >= kFourGiB) continue;
 
-        bool identical = false;
-        const int compared = CompareContents(owner, source, content, destFolder, candidate, identical);
-        if (compared == 2) {
-            content.Release();
-            result.m_nOutcome = IdenticalSearch::Stop;
-            return result;
-        }
-        if (!identical) continue;
+        const CompareResult compared = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
+                                                       content, destFolder, candidate);
+        if (compared == CompareResult::Failed) return Searched(IdenticalSearch::Stop);
+        if (compared != CompareResult::Identical) continue;
         // What the file looked like once compared, so a change before the source is deleted shows.
         DirEntry now;
         if (!m_rFs.Lookup(destFolder + candidate.m_strName, now)) continue;
         now.m_strName = candidate.m_strName;
-        content.Release();
-        result.m_nOutcome = IdenticalSearch::Found;
-        result.m_oEntry = now;
-        return result;
+        return Searched(IdenticalSearch::UnderOtherName, now);
     }
-    content.Release();
-    return result;
+    return Searched(IdenticalSearch::NotFound);
 }
 
-PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::string& source,
-                                              const std::string& name, const std::string& destFolder,
-                                              bool nameTaken, const DirEntry& identical,
-                                              const DirEntry& sourceEntry) {
+PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file,
+                                              const DirEntry& identical) {
+    const std::string& destFolder = file.m_strDestFolder;
     const std::string identicalPath = destFolder + identical.m_strName;
-    const std::string newName = nameTaken ? GetFreeName(destFolder, name) : name;
-    const std::string newPath = destFolder + newName;
+    const std::string newPath =
+        destFolder + (file.m_bNameTaken ? GetFreeName(destFolder, file.m_strName) : file.m_strName);
     if (!m_rFs.PathFits(identicalPath)) return RefuseLongPath(owner, identicalPath);
     if (!m_rFs.PathFits(newPath)) return RefuseLongPath(owner, newPath);
 
-    const std::string_view shownSource = GetShownPath(source, m_nSourceRootLen);
-    const std::string_view shownIdentical = GetShownPath(identicalPath, m_nDestFolderLen);
-    const std::string_view shownNew = GetShownPath(newPath, m_nDestFolderLen);
-
-    // A remembered value this decision does not know would leave the file without a word: ask.
-    if (!IsKnownAnswer(m_nSameFileDiffNameDlgDefault)) m_nSameFileDiffNameDlgDefault = AnswerAsk;
-    const std::int32_t answer = GetDecision(
-        m_nSameFileDiffNameDlgDefault, "SameFileDiffNameDlgDefault", owner, [&](WindowHandle promptOwner) {
-            ChoicePrompt prompt{DecisionKind::SameFileDiffName, {}, {}, {}, {}, {}, {}};
-            prompt.m_strQuestion = FormatText("Source file \"%s\" is the same as destination file \"%s\"",
-                                              {shownSource, shownIdentical});
-            if (nameTaken)
-                prompt.m_strQuestion +=
-                    FormatText("\r\nA different file named \"%s\" already exists in the destination folder.",
-                               {shownSource});
-            prompt.m_strCaption1 = "&Delete";
-            prompt.m_strText1 = FormatText("Delete source file \"%s\", leaving identical file \"%s\".",
-                                           {shownSource, shownIdentical});
-            prompt.m_strCaption2 = "Delete and &Rename";
-            prompt.m_strText2 = FormatText(
-                "Delete source file \"%s\", and rename identical destination file from \"%s\" to \"%s\".",
-                {shownSource, shownIdentical, shownNew});
-            prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
-            return m_rUi.ShowChoicePrompt(promptOwner, prompt);
+    const std::string_view shownSource = ShownSource(file.m_strSource);
+    const std::string_view shownIdentical = ShownDest(identicalPath);
+    const std::string_view shownNew = ShownDest(newPath);
+    const std::optional<std::int32_t> answer = Decide(
+        m_nSameFileDiffNameDlgDefault, "SameFileDiffNameDlgDefault", OnUnknownAnswer::AskAgain, owner,
+        [&](WindowHandle promptOwner) {
+            return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
+                                                                              shownNew, file.m_bNameTaken));
         });
-
-    if (answer == AnswerCancel) {
-        AppendLog("Cancelled by request.");
-        return StopMove;
-    }
-    if (answer != AnswerFirst && answer != AnswerSecond) {
+    if (!answer) return StopMove;
+    if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical);
+    if (*answer != AnswerSecond) {
         AppendLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
             {shownSource, shownIdentical}));
         return NotAllMoved;
     }
 
-    // The source goes only while both files still are as they were compared: a change since
-    // then could mean its content exists nowhere else.
-    DirEntry now;
-    if (!m_rFs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
-        ReportError(owner,
-                    FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
-        return NotAllMoved;
-    }
-    if (!m_rFs.Lookup(identicalPath, now) || !Unchanged(identical, now)) {
-        ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
-                                      {identicalPath}));
-        return NotAllMoved;
-    }
-    if (!m_rFs.DeleteFile(source)) {
-        ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));
-        return StopMove;
-    }
-    m_oIndexes.NoteRemoved(m_rFs.Style(), source);
-    if (answer == AnswerFirst) {
-        AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
-                             {shownSource, shownIdentical}));
-        return Placed;
-    }
-
+    const PlaceResult deleted =
+        DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, identicalPath, identical);
+    if (deleted != Placed) return deleted;
     if (!m_rFs.Move(identicalPath, newPath)) {
         ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}));
         return StopMove;
@@ -133,10 +138,43 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const std::str
     std::string line =
         FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
                    {shownSource, shownIdentical, shownNew});
-    if (nameTaken)
+    if (file.m_bNameTaken)
         line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
     AppendLog(line);
+    return Placed;
+}
+
+PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
+                                               const std::string& destPath, const DirEntry& destEntry) {
+    const PlaceResult deleted =
+        DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath, destEntry);
+    if (deleted != Placed) return deleted;
+    AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
+                         {ShownSource(file.m_strSource), ShownDest(destPath)}));
+    return Placed;
+}
+
+PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::string& source,
+                                               const DirEntry& sourceEntry, const std::string& destPath,
+                                               const DirEntry& destEntry) {
+    // A change since the comparison could mean the source's content exists nowhere else.
+    DirEntry now;
+    if (!m_rFs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
+        ReportError(owner,
+                    FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
+        return NotAllMoved;
+    }
+    if (!m_rFs.Lookup(destPath, now) || !Unchanged(destEntry, now)) {
+        ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
+                                      {destPath}));
+        return NotAllMoved;
+    }
+    if (!m_rFs.DeleteFile(source)) {
+        ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));
+        return StopMove;
+    }
+    m_oIndexes.NoteRemoved(m_rFs.Style(), source);
     return Placed;
 }
 

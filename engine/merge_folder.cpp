@@ -32,7 +32,7 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
         AppendLog(
             FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects "
                        "from within it.\r\n",
-                       {GetShownPath(source, m_nSourceRootLen)}));
+                       {ShownSource(source)}));
         return NotAllMoved;
     }
     if (!m_rFs.RemoveFolder(source)) {
@@ -42,7 +42,7 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
     AppendLog(
         FormatText("Deleted source folder \"%s\" because its contents are all in the equivalent destination "
                    "folder.\r\n",
-                   {GetShownPath(source, m_nSourceRootLen)}));
+                   {ShownSource(source)}));
     return Placed;
 }
 

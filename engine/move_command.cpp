@@ -29,7 +29,6 @@ void MoveCommand::AddDropped(std::string path) {
 }
 
 MoveOutcome MoveCommand::Run(WindowHandle owner) {
-    m_pszSettingsKey = kSettingsKeyPath;
     m_rUi.CreateProgress(owner);
     m_rUi.SetProgressRange(CountItems());
 
@@ -156,6 +155,21 @@ std::string_view MoveCommand::GetShownPath(const std::string& path, std::size_t 
 
 void MoveCommand::AppendLog(std::string_view text) {
     if (m_bLogging) m_strLog += text;
+}
+
+void MoveCommand::AppendLogLine(std::string line, std::string_view reasonPattern,
+                                std::string_view reasonPath) {
+    if (!reasonPath.empty()) line += FormatText(reasonPattern, {reasonPath});
+    line += "\r\n";
+    AppendLog(line);
+}
+
+void MoveCommand::NoteArrived(const std::string& path, bool isFolder) {
+    DirEntry added;
+    added.m_strName = std::string(FindFileName(m_rFs.Style(), path));
+    added.m_bDirectory = isFolder;
+    added.m_bLink = !isFolder;
+    m_oIndexes.NoteAdded(m_rFs.Style(), path, added);
 }
 
 PlaceResult MoveCommand::RefuseLongPath(WindowHandle owner, const std::string& path) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,27 +32,42 @@ enum MoveOutcome : std::int32_t {
     MoveStopped = 1,   // a placement returned StopMove (Cancel, or an error that ends the move)
 };
 
-inline constexpr const char* kSettingsKeyPath = "Software\\Ravelstock\\Tandemere";
-
 // Sources up to this size are kept whole in memory for comparing with several candidates;
 // larger ones are streamed block by block for each candidate.
 inline constexpr std::uint64_t kSourceInMemoryLimit = 64ull * 1024 * 1024;
 inline constexpr std::uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
 
-// The source file's content as read for comparison: empty until the first candidate of its size.
+// The source file's content as read for comparison: empty until the first candidate of its size,
+// freed with the object, so the scope that holds it decides how long the bytes stay in memory.
 struct SourceContent {
     bool m_bLoaded = false;
     std::vector<unsigned char> m_lstBytes;
-    void Release() {
-        m_bLoaded = false;
-        std::vector<unsigned char>().swap(m_lstBytes);
-    }
 };
 
-// What the search for an identical file under another name found.
+// How the source file compared with one destination entry. TooLarge and Failed were reported.
+enum class CompareResult : std::uint8_t {
+    Different,
+    Identical,
+    TooLarge,  // the entry is of 4 GiB or more
+    Failed,    // memory, opening or reading failed: the move stops
+};
+
+// What the search for the source's content in the destination found.
 struct IdenticalSearch {
-    enum Outcome : std::uint8_t { NotFound, Found, Stop, LeaveAlone } m_nOutcome = NotFound;
-    DirEntry m_oEntry;  // the identical file's entry when Found
+    enum Outcome : std::uint8_t {
+        NotFound,
+        UnderSameName,   // the file of the source's name, spelled alike
+        UnderOtherName,  // another file, or the file of the source's name spelled otherwise
+        Stop,            // a failure that ends the move (reported)
+        LeaveAlone,      // the file of the source's name is too large to compare (reported)
+    } m_nOutcome = NotFound;
+    DirEntry m_oEntry;  // the identical file's entry as it was compared, when found
+};
+
+// What a decision point does with a remembered value it has no branch of its own for.
+enum class OnUnknownAnswer : std::uint8_t {
+    AskAgain,  // forget it and ask: it would otherwise leave the item without a word
+    TakeAsIs,  // hand it to the decision point, whose fall-through branch acts on it
 };
 
 class MoveCommand {
@@ -99,12 +115,10 @@ public:
     // The move's state, under the names the rest of the system knows them by.
     std::string m_szDestFolder;
     std::string m_szSourceRoot;
-    const char* m_pszSettingsKey = kSettingsKeyPath;
     std::uint32_t m_nDestFolderLen = 0;
     std::uint32_t m_nSourceRootLen = 0;
     std::int32_t m_nItemsDone = 0;
     std::list<std::string> m_lstDropped;
-    std::uint32_t m_nSourceFileSize = 0;
     std::string m_strLog;
     bool m_bLogging = true;
     bool m_bOnlyCompareSameExt = false;
@@ -117,26 +131,81 @@ public:
     KeepAlive m_oKeepAlive;
 
 private:
+    // One source file on its way into a destination folder, as looked up before any decision.
+    struct FileToPlace {
+        std::string m_strSource;      // full path
+        DirEntry m_oSourceEntry;      // under 4 GiB
+        std::string m_strName;        // the source's file name
+        std::string m_strDestFolder;  // ends in a separator
+        std::string m_strSamePath;    // the destination folder and the source's name
+        bool m_bNameTaken = false;    // something exists at m_strSamePath
+        DirEntry m_oSameEntry;        // what exists there, when m_bNameTaken
+    };
+
     // Appends to the log when logging is on.
     void AppendLog(std::string_view text);
+    // Appends `line`, then `reasonPattern` filled with `reasonPath` unless that is empty, then the line end.
+    void AppendLogLine(std::string line, std::string_view reasonPattern, std::string_view reasonPath);
+    // Notes a folder (else a link) that the move put at `path`, so later searches of this move see it.
+    void NoteArrived(const std::string& path, bool isFolder);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
+    // A source path and a destination path as the log and the prompts show them.
+    std::string_view ShownSource(const std::string& path) const {
+        return GetShownPath(path, m_nSourceRootLen);
+    }
+    std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_nDestFolderLen); }
 
+    // Every decision point's tail: an unknown remembered value handled as `onUnknown` says, then
+    // GetDecision. Cancel is logged and gives nothing: the caller stops the move.
+    std::optional<std::int32_t> Decide(std::int32_t& field, const std::string& valueName,
+                                       OnUnknownAnswer onUnknown, WindowHandle owner,
+                                       const std::function<PromptResult(WindowHandle)>& showPrompt);
+
+    // The file placement, one function a case: its name taken by a folder, by a different file,
+    // free; the cases of identical content go to ResolveIdenticalFile and DeleteIdenticalSource.
     PlaceResult PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder);
+    PlaceResult PlaceFileAtFolderName(WindowHandle owner, const FileToPlace& file);
+    PlaceResult PlaceFileAtDifferentFile(WindowHandle owner, const FileToPlace& file);
+    PlaceResult PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file);
+    // Moves the source file to `target` and notes it in the indexes; false when the move failed,
+    // reported with `errorPattern` filled with the source and the target.
+    bool MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
+                        std::string_view errorPattern);
+
+    // The folder placement: refusals, a merge with the counterpart, a file of its name, the move.
     PlaceResult PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder);
+    PlaceResult PlaceFolderAtFileName(WindowHandle owner, std::string folder, const std::string& destFolder,
+                                      const std::string& clash);
+    // Moves the folder to `target`; both keep a trailing separator where they have one, for the
+    // log. `avoidedFile`, when not empty, is the destination file whose name the folder avoided.
+    PlaceResult MoveFolderIn(WindowHandle owner, std::string folder, std::string target,
+                             const std::string& avoidedFile);
     PlaceResult MergeFolder(WindowHandle owner, std::string source, std::string destFolder);
     PlaceResult PlaceLink(WindowHandle owner, const std::string& source, const std::string& destFolder);
 
-    // 0: finished (identical tells), 1: candidate of 4 GiB or more (reported), 2: error (reported).
-    int CompareContents(WindowHandle owner, const std::string& source, SourceContent& content,
-                        const std::string& destFolder, const DirEntry& candidate, bool& identical);
+    // Compares the source of `sourceSize` bytes with one destination entry; `content` keeps a
+    // source small enough for memory loaded for the next candidate.
+    CompareResult CompareContents(WindowHandle owner, const std::string& source, std::uint64_t sourceSize,
+                                  SourceContent& content, const std::string& destFolder,
+                                  const DirEntry& candidate);
     // The free name "%s (%u)%s" of `name` in `folder`, counting from 2.
     std::string GetFreeName(const std::string& folder, const std::string& name);
-    IdenticalSearch FindIdenticalFile(WindowHandle owner, const std::string& source, const std::string& name,
-                                      SourceContent& content, const std::string& destFolder);
-    PlaceResult ResolveIdenticalFile(WindowHandle owner, const std::string& source, const std::string& name,
-                                     const std::string& destFolder, bool nameTaken, const DirEntry& identical,
-                                     const DirEntry& sourceEntry);
+    // The source's content under its own name, then among the other files of its size. The bytes
+    // read for it are freed on return, before any prompt.
+    IdenticalSearch SearchIdenticalFile(WindowHandle owner, const FileToPlace& file);
+    IdenticalSearch FindIdenticalFile(WindowHandle owner, const FileToPlace& file, SourceContent& content);
+    // The identical file under another name: delete the source, perhaps renaming that file.
+    PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
+    // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
+    PlaceResult DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
+                                      const std::string& destPath, const DirEntry& destEntry);
+    // The one way a source file is deleted for its content: only while the source and the
+    // destination file that holds its content both are as they were compared. Placed once
+    // deleted; NotAllMoved when either changed, StopMove when the delete failed (both reported).
+    PlaceResult DeleteUnchangedSource(WindowHandle owner, const std::string& source,
+                                      const DirEntry& sourceEntry, const std::string& destPath,
+                                      const DirEntry& destEntry);
 
     IFileSystem& m_rFs;
     ISettingsStore& m_rSettings;

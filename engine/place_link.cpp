@@ -16,7 +16,7 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
     if (m_rFs.Lookup(target, existing)) {
         AppendLog(
             FormatText("Left link \"%s\" alone, given existence of \"%s\" in the destination folder.\r\n",
-                       {GetShownPath(source, m_nSourceRootLen), GetShownPath(target, m_nDestFolderLen)}));
+                       {ShownSource(source), ShownDest(target)}));
         return NotAllMoved;
     }
     if (!m_rFs.Move(source, target)) {
@@ -24,12 +24,9 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
         return StopMove;
     }
 
-    DirEntry added;
-    added.m_strName = std::string(FindFileName(style, target));
-    added.m_bLink = true;
-    m_oIndexes.NoteAdded(style, target, added);
+    NoteArrived(target, false);
     AppendLog(FormatText("Moved link \"%s\" to destination \"%s\" without following it.\r\n",
-                         {GetShownPath(source, m_nSourceRootLen), GetShownPath(target, m_nDestFolderLen)}));
+                         {ShownSource(source), ShownDest(target)}));
     return Placed;
 }
 

@@ -254,16 +254,22 @@ TEST_F(FileMoves, ASourceThatChangesAfterItsComparisonIsNotDeleted) {
 }
 
 TEST_F(FileMoves, ADestinationFileThatChangesAfterItsComparisonKeepsTheSource) {
-    ASSERT_TRUE(WriteFile(Src("a.txt"), "same"));
-    ASSERT_TRUE(WriteFile(Dst("x.txt"), "same", TicksFromUnixTime(1600000000)));
-    // While the user decides, the identical file is overwritten with other bytes of its size.
-    m_ui.m_fnBeforeAnswer = [&] { WriteFile(Dst("x.txt"), "diff"); };
-    m_ui.QueueAnswer(engine::AnswerFirst);
-    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}, {}, {"x.txt"}));
-    EXPECT_EQ(std::vector<std::string>{"ERROR: Destination file \"" + Dst("x.txt") +
-                                       "\" changed while it was being compared"},
-              m_ui.m_lstErrors);
-    EXPECT_EQ("same", ReadFile(Src("a.txt")));
+    // Delete, and delete and rename: both delete the source by the same rule.
+    for (const std::int32_t answer : {engine::AnswerFirst, engine::AnswerSecond}) {
+        SCOPED_TRACE(answer);
+        StartCase();
+        ASSERT_TRUE(WriteFile(Src("a.txt"), "same"));
+        ASSERT_TRUE(WriteFile(Dst("x.txt"), "same", TicksFromUnixTime(1600000000)));
+        // While the user decides, the identical file is overwritten with other bytes of its size.
+        m_ui.m_fnBeforeAnswer = [&] { WriteFile(Dst("x.txt"), "diff"); };
+        m_ui.QueueAnswer(answer);
+        EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}, {}, {"x.txt"}));
+        EXPECT_EQ(std::vector<std::string>{"ERROR: Destination file \"" + Dst("x.txt") +
+                                           "\" changed while it was being compared"},
+                  m_ui.m_lstErrors);
+        EXPECT_EQ("same", ReadFile(Src("a.txt")));
+        EXPECT_EQ("diff", ReadFile(Dst("x.txt")));  // not renamed either
+    }
 }
 
 TEST_F(FileMoves, APathTheFileSystemCannotTakeIsRefusedAndTheMoveGoesOn) {
