@@ -13,6 +13,7 @@
 #include "cli/settings_overlay.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
+#include "engine/settings_table.h"
 #include "engine/text_format.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/settings_file_posix.h"
@@ -70,6 +71,52 @@ std::string AbsoluteSourcePath(const std::string& typed) {
     return path.front() == '/' ? path : Joined(CurrentFolder(), path);
 }
 
+namespace {
+
+// Why the file manager would refuse this drop, as a message; empty when it would accept it.
+// As its menu does, only the first item is looked at.
+std::string RefusedDrop(posix::PosixFileSystem& fs, const MoveOptions& options, const std::string& first,
+                        const std::string& dest) {
+    if (engine::IsRoot(kPosixPaths, first))
+        return FormatText("not moving: \"%s\" is a root folder", {options.m_lstPaths.front()});
+    std::string parent = first;
+    engine::RemoveFileSpec(kPosixPaths, parent);
+    bool same = false;
+    if (fs.IsSameObject(parent, dest, same).IsOk() && same)
+        return FormatText("not moving: \"%s\" already lies in the destination folder \"%s\"",
+                          {options.m_lstPaths.front(), options.m_lstPaths.back()});
+    return {};
+}
+
+void OverrideSwitch(OverlaySettingsStore& settings, engine::SettingId id, const std::optional<bool>& value) {
+    if (value) settings.Override(engine::GetSetting(id).m_pszName, *value ? 1 : 0);
+}
+
+// The options given for this run, on top of the settings file; nothing of them is stored.
+void OverrideSettings(OverlaySettingsStore& settings, const MoveOptions& options) {
+    OverrideSwitch(settings, engine::SettingId::Logging, options.m_bLogging);
+    OverrideSwitch(settings, engine::SettingId::FullPaths, options.m_bFullPaths);
+    OverrideSwitch(settings, engine::SettingId::OnlyCompareSameExt, options.m_bOnlyCompareSameExt);
+    for (const auto& [name, answer] : options.m_mapAnswers)
+        settings.Override(name, static_cast<std::uint32_t>(answer));
+}
+
+// Opens the log file named by the options (emptied first); false, with the message given, when it
+// cannot be written.
+bool OpenLogFile(const MoveOptions& options, tty::TtyUserInterface& ui) {
+    if (options.m_strLogFile.empty()) return true;
+    posix::UniqueFd log(::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!log.IsValid()) {
+        Complain(
+            FormatText("can't write the log file \"%s\": %s", {options.m_strLogFile, std::strerror(errno)}));
+        return false;
+    }
+    ui.SetLogFile(std::move(log), options.m_strLogFile);
+    return true;
+}
+
+}  // namespace
+
 int RunMove(const MoveOptions& options) {
     posix::PosixFileSystem fs;
     const std::string& typedDest = options.m_lstPaths.back();
@@ -86,41 +133,16 @@ int RunMove(const MoveOptions& options) {
         }
         sources.push_back(AbsoluteSourcePath(options.m_lstPaths[i]));
     }
-    // As the file manager's menu would refuse the drop: only the first item is looked at.
-    const std::string& first = sources.front();
-    if (engine::IsRoot(kPosixPaths, first)) {
-        Complain(FormatText("not moving: \"%s\" is a root folder", {options.m_lstPaths.front()}));
-        return kExitUsage;
-    }
-    std::string parent = first;
-    engine::RemoveFileSpec(kPosixPaths, parent);
-    bool same = false;
-    if (fs.IsSameObject(parent, *dest, same).IsOk() && same) {
-        Complain(FormatText("not moving: \"%s\" already lies in the destination folder \"%s\"",
-                            {options.m_lstPaths.front(), typedDest}));
+    if (const std::string refused = RefusedDrop(fs, options, sources.front(), *dest); !refused.empty()) {
+        Complain(refused);
         return kExitUsage;
     }
 
     posix::SettingsFileStore file(SettingsFilePath(options.m_strSettingsFile));
     OverlaySettingsStore settings(file);
-    if (options.m_bLogging) settings.Override("Logging", *options.m_bLogging ? 1 : 0);
-    if (options.m_bFullPaths) settings.Override("FullPaths", *options.m_bFullPaths ? 1 : 0);
-    if (options.m_bOnlyCompareSameExt)
-        settings.Override("OnlyCompareSameExt", *options.m_bOnlyCompareSameExt ? 1 : 0);
-    for (const auto& [name, answer] : options.m_mapAnswers)
-        settings.Override(name, static_cast<std::uint32_t>(answer));
-
+    OverrideSettings(settings, options);
     tty::TtyUserInterface ui;
-    if (!options.m_strLogFile.empty()) {
-        posix::UniqueFd log(
-            ::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (!log.IsValid()) {
-            Complain(FormatText("can't write the log file \"%s\": %s",
-                                {options.m_strLogFile, std::strerror(errno)}));
-            return kExitUsage;
-        }
-        ui.SetLogFile(std::move(log), options.m_strLogFile);
-    }
+    if (!OpenLogFile(options, ui)) return kExitUsage;
 
     // A reader that went away must not kill the tool halfway through writing the log.
     ::signal(SIGPIPE, SIG_IGN);
@@ -128,8 +150,9 @@ int RunMove(const MoveOptions& options) {
     command.SetDestFolder(*dest);
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
-    const engine::MoveOutcome result = command.Run(nullptr);
-    return result == engine::MoveFinished ? kExitFinished : kExitStopped;
+    if (command.Run(nullptr) != engine::MoveFinished) return kExitStopped;
+    // The log is the only record of what the move changed: a script must learn that it is missing.
+    return ui.LogWritten() ? kExitFinished : kExitLogNotWritten;
 }
 
 }  // namespace tandemere::cli

@@ -27,18 +27,18 @@ std::string Padded(std::string text, std::size_t width) {
 
 std::string AllNames() {
     std::string names;
-    for (const SettingInfo& setting : kSettings)
+    for (const engine::SettingInfo& setting : engine::kSettings)
         names += (names.empty() ? "" : ", ") + std::string(setting.m_pszName);
     return names;
 }
 
-std::string Shown(const SettingInfo& setting, std::uint32_t value) {
-    return setting.m_nRole == SettingRole::Answer ? std::to_string(static_cast<std::int32_t>(value))
-                                                  : std::to_string(value);
+std::string Shown(const engine::SettingInfo& setting, std::uint32_t value) {
+    return setting.m_nKind == engine::SettingKind::Answer ? std::to_string(static_cast<std::int32_t>(value))
+                                                          : std::to_string(value);
 }
 
-const SettingInfo* NamedOrComplain(const std::string& name) {
-    const SettingInfo* setting = FindSetting(name);
+const engine::SettingInfo* NamedOrComplain(const std::string& name) {
+    const engine::SettingInfo* setting = engine::FindSetting(name);
     if (setting == nullptr)
         Complain(FormatText("there is no setting \"%s\"; the settings are %s", {name, AllNames()}));
     return setting;
@@ -54,7 +54,7 @@ int ListSettings(const std::string& path) {
         "Settings file: " + path + (exists ? "" : " (not there: every value is its default)") + "\n";
     text += Padded("NAME", 30) + Padded("VALUE", 8) + Padded("MEANING", 16) + "FROM\n";
     int status = kExitFinished;
-    for (const SettingInfo& setting : kSettings) {
+    for (const engine::SettingInfo& setting : engine::kSettings) {
         auto value = static_cast<std::uint32_t>(setting.m_nDefault);
         std::string from = "default";
         posix::SettingValue stored;
@@ -76,7 +76,7 @@ int ListSettings(const std::string& path) {
 }
 
 int SetSetting(const std::string& path, const std::string& name, const std::string& value) {
-    const SettingInfo* setting = NamedOrComplain(name);
+    const engine::SettingInfo* setting = NamedOrComplain(name);
     if (setting == nullptr) return kExitUsage;
     const std::optional<std::uint32_t> number = ParseSettingValue(*setting, value);
     if (!number) {
@@ -94,7 +94,7 @@ int SetSetting(const std::string& path, const std::string& name, const std::stri
 }
 
 int UnsetSetting(const std::string& path, const std::string& name) {
-    const SettingInfo* setting = NamedOrComplain(name);
+    const engine::SettingInfo* setting = NamedOrComplain(name);
     if (setting == nullptr) return kExitUsage;
     posix::SettingsFileStore store(path);
     const engine::Status written = store.Unset(setting->m_pszName);

@@ -17,7 +17,6 @@ public:
 
     // From now on the value reads as this number, whatever the store below holds.
     void Override(const std::string& name, std::uint32_t value) { m_mapOverrides[name] = value; }
-    bool HasOverrides() const { return !m_mapOverrides.empty(); }
 
     // The store below, with the overridden values on top. Null only when the store below has no
     // key and nothing is overridden, so "no settings at all" still reads as such.

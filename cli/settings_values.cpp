@@ -7,21 +7,14 @@
 
 namespace tandemere::cli {
 
-const SettingInfo kSettings[kSettingCount] = {
-    {"Logging", SettingRole::Switch, 1, nullptr, nullptr, "--log / --no-log"},
-    {"OnlyCompareSameExt", SettingRole::Switch, 0, nullptr, nullptr, "--only-same-ext / --all-ext"},
-    {"FullPaths", SettingRole::Switch, 0, nullptr, nullptr, "--full-paths / --short-paths"},
-    {"DiffFileSameNameDlgDefault", SettingRole::Answer, engine::AnswerAsk, "overwrite", "rename",
-     "--different"},
-    {"FldrnameFnameClashDlgDefault", SettingRole::Answer, engine::AnswerAsk, "rename-file", "rename-folder",
-     "--folder-vs-file"},
-    {"FnameFldrnameClashDlgDefault", SettingRole::Answer, engine::AnswerAsk, "rename-folder", "rename-file",
-     "--file-vs-folder"},
-    {"SameFileDiffNameDlgDefault", SettingRole::Answer, engine::AnswerAsk, "delete", "delete-rename",
-     "--identical"},
-};
-
 namespace {
+
+const AnswerWords kAnswerWords[] = {
+    {engine::SettingId::DiffFileSameNameDlgDefault, "overwrite", "rename"},
+    {engine::SettingId::FldrnameFnameClashDlgDefault, "rename-file", "rename-folder"},
+    {engine::SettingId::FnameFldrnameClashDlgDefault, "rename-folder", "rename-file"},
+    {engine::SettingId::SameFileDiffNameDlgDefault, "delete", "delete-rename"},
+};
 
 std::string Lower(std::string_view text) {
     std::string out;
@@ -49,34 +42,27 @@ std::optional<std::uint64_t> ParseUnsigned(std::string_view text) {
 
 }  // namespace
 
-const SettingInfo* FindSetting(std::string_view name) {
-    const std::string wanted = Lower(name);
-    for (const SettingInfo& setting : kSettings) {
-        if (Lower(setting.m_pszName) == wanted) return &setting;
+const AnswerWords* FindAnswerWords(const engine::SettingInfo& setting) {
+    for (const AnswerWords& words : kAnswerWords) {
+        if (words.m_nId == setting.m_nId) return &words;
     }
     return nullptr;
 }
 
-const SettingInfo& SettingNamed(std::string_view name) {
-    for (const SettingInfo& setting : kSettings) {
-        if (name == setting.m_pszName) return setting;
-    }
-    return kSettings[0];
-}
-
-std::optional<std::int32_t> ParseAnswerWord(const SettingInfo& setting, std::string_view word) {
-    if (setting.m_nRole != SettingRole::Answer) return std::nullopt;
+std::optional<std::int32_t> ParseAnswerWord(const engine::SettingInfo& setting, std::string_view word) {
+    const AnswerWords* words = FindAnswerWords(setting);
+    if (words == nullptr) return std::nullopt;
     const std::string lower = Lower(word);
     if (lower == "ask") return engine::AnswerAsk;
-    if (lower == setting.m_pszFirstWord) return engine::AnswerFirst;
-    if (lower == setting.m_pszSecondWord) return engine::AnswerSecond;
+    if (lower == words->m_pszFirstWord) return engine::AnswerFirst;
+    if (lower == words->m_pszSecondWord) return engine::AnswerSecond;
     if (lower == "skip") return engine::AnswerThird;
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> ParseSettingValue(const SettingInfo& setting, std::string_view text) {
+std::optional<std::uint32_t> ParseSettingValue(const engine::SettingInfo& setting, std::string_view text) {
     const std::string lower = Lower(text);
-    if (setting.m_nRole == SettingRole::Switch) {
+    if (setting.m_nKind == engine::SettingKind::Switch) {
         if (lower == "on" || lower == "true" || lower == "yes") return 1u;
         if (lower == "off" || lower == "false" || lower == "no") return 0u;
         const std::optional<std::uint64_t> number = ParseUnsigned(lower);
@@ -93,15 +79,16 @@ std::optional<std::uint32_t> ParseSettingValue(const SettingInfo& setting, std::
     return std::nullopt;
 }
 
-std::string DescribeValue(const SettingInfo& setting, std::uint32_t value) {
-    if (setting.m_nRole == SettingRole::Switch) return value != 0 ? "on" : "off";
+std::string DescribeValue(const engine::SettingInfo& setting, std::uint32_t value) {
+    const AnswerWords* words = FindAnswerWords(setting);
+    if (words == nullptr) return value != 0 ? "on" : "off";
     switch (static_cast<std::int32_t>(value)) {
         case engine::AnswerAsk:
             return "ask";
         case engine::AnswerFirst:
-            return setting.m_pszFirstWord;
+            return words->m_pszFirstWord;
         case engine::AnswerSecond:
-            return setting.m_pszSecondWord;
+            return words->m_pszSecondWord;
         case engine::AnswerThird:
             return "skip";
         case engine::AnswerCancel:
@@ -111,9 +98,10 @@ std::string DescribeValue(const SettingInfo& setting, std::uint32_t value) {
     }
 }
 
-std::string AcceptedValues(const SettingInfo& setting) {
-    if (setting.m_nRole == SettingRole::Switch) return "a number (0 is off), on, off, true, false, yes, no";
-    return std::string("ask, ") + setting.m_pszFirstWord + ", " + setting.m_pszSecondWord +
+std::string AcceptedValues(const engine::SettingInfo& setting) {
+    const AnswerWords* words = FindAnswerWords(setting);
+    if (words == nullptr) return "a number (0 is off), on, off, true, false, yes, no";
+    return std::string("ask, ") + words->m_pszFirstWord + ", " + words->m_pszSecondWord +
            ", skip, -1, 230, 231, 232";
 }
 

@@ -207,6 +207,19 @@ TEST_F(ToolTest, LogFileGetsTheLogWithPlatformLineEnds) {
     EXPECT_EQ(run.m_strOut, kUniqueLine);
 }
 
+TEST_F(ToolTest, ALogThatCannotBeWrittenEndsWithItsOwnStatus) {
+    WriteFile(Src("c.txt"), "unique");
+    // /dev/full opens for writing but refuses every byte, as a full disk does.
+    const ToolResult run = Move({"--log-file", "/dev/full", Src("c.txt")});
+    EXPECT_EQ(run.m_nExit, 3) << run.m_strErr;
+    EXPECT_NE(run.m_strErr.find("couldn't write the log to \"/dev/full\""), std::string::npos)
+        << run.m_strErr;
+    // The move itself ran to its end, and the log still reached stdout.
+    EXPECT_EQ(run.m_strOut, kUniqueLine);
+    EXPECT_FALSE(Exists(Src("c.txt")));
+    EXPECT_EQ(ReadFile(Dst("c.txt")), "unique");
+}
+
 TEST_F(ToolTest, SettingsFileOption) {
     WriteFile(Src("c.txt"), "unique");
     WriteFile(m_tmp.Path("other-settings"), "\"Logging\"=dword:00000000\n");

@@ -1,6 +1,7 @@
 // Engine tests: reading the switches and remembered answers, and storing an answer for every move.
 #include <gtest/gtest.h>
 
+#include "engine/settings_table.h"
 #include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing {
@@ -26,6 +27,26 @@ protected:
     }
     static constexpr Fields kDefaults{true, false, false, AnswerAsk, AnswerAsk, AnswerAsk, AnswerAsk};
 };
+
+TEST_F(SettingsTest, TheTableDescribesEveryFieldWithTheDefaultAFreshMoveHolds) {
+    engine::MoveCommand fresh(m_fs, m_settings, m_ui);
+    ASSERT_EQ(Of(fresh), kDefaults);
+    for (int i = 0; i < engine::kSettingCount; ++i) {
+        const engine::SettingInfo& setting = engine::kSettings[i];
+        SCOPED_TRACE(setting.m_pszName);
+        EXPECT_EQ(&engine::GetSetting(setting.m_nId), &setting);
+        EXPECT_EQ(engine::FindSetting(setting.m_pszName), &setting);
+        if (setting.m_nKind == engine::SettingKind::Switch) {
+            ASSERT_NE(setting.m_pbSwitch, nullptr);
+            EXPECT_EQ(fresh.*setting.m_pbSwitch, setting.m_nDefault != 0);
+        } else {
+            ASSERT_NE(setting.m_pnAnswer, nullptr);
+            EXPECT_EQ(fresh.*setting.m_pnAnswer, setting.m_nDefault);
+        }
+    }
+    EXPECT_EQ(engine::FindSetting("fullpaths"), &engine::GetSetting(engine::SettingId::FullPaths));
+    EXPECT_EQ(engine::FindSetting("FullPath"), nullptr);
+}
 
 TEST_F(SettingsTest, ReadsTypedValuesOverTheDefaults) {
     struct Case {

@@ -1,0 +1,42 @@
+// Engine layer: the seven settings values: their names, kinds, defaults and the field of a move
+// each one fills. Reading, the decision points and the command-line tool all go by this table.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tandemere::engine {
+
+class MoveCommand;
+
+enum class SettingKind : std::uint8_t { Switch, Answer };
+
+// In reading order: the three switches, then the four remembered answers.
+enum class SettingId : std::uint8_t {
+    Logging,
+    OnlyCompareSameExt,
+    FullPaths,
+    DiffFileSameNameDlgDefault,
+    FldrnameFnameClashDlgDefault,
+    FnameFldrnameClashDlgDefault,
+    SameFileDiffNameDlgDefault,
+};
+
+struct SettingInfo {
+    SettingId m_nId;
+    const char* m_pszName;  // the value's name in the registry key or settings file
+    SettingKind m_nKind;
+    std::int32_t m_nDefault;  // what governs while no value of this name is stored
+    // The field it fills: a switch's flag, or an answer's remembered value; the other is null.
+    bool MoveCommand::*m_pbSwitch;
+    std::int32_t MoveCommand::*m_pnAnswer;
+};
+
+inline constexpr int kSettingCount = 7;
+extern const SettingInfo kSettings[kSettingCount];
+
+const SettingInfo& GetSetting(SettingId id);
+// The setting of this name, letter case ignored (as the registry does); null when there is none.
+const SettingInfo* FindSetting(std::string_view name);
+
+}  // namespace tandemere::engine
