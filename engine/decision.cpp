@@ -1,6 +1,7 @@
 // Engine layer: the decision protocol shared by the four decision points, and the tail every one of them
 // runs.
 #include "engine/move_command.h"
+#include "engine/settings_table.h"
 
 namespace tandemere::engine {
 namespace {
@@ -25,11 +26,13 @@ std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& va
     return result.m_nAnswer;
 }
 
-std::optional<std::int32_t> MoveCommand::Decide(std::int32_t& field, const std::string& valueName,
-                                                OnUnknownAnswer onUnknown, WindowHandle owner,
+std::optional<std::int32_t> MoveCommand::Decide(SettingId decision, OnUnknownAnswer onUnknown,
+                                                WindowHandle owner,
                                                 const std::function<PromptResult(WindowHandle)>& showPrompt) {
+    const SettingInfo& setting = GetSetting(decision);
+    std::int32_t& field = this->*setting.m_pnAnswer;
     if (onUnknown == OnUnknownAnswer::AskAgain && !IsKnownAnswer(field)) field = AnswerAsk;
-    const std::int32_t answer = GetDecision(field, valueName, owner, showPrompt);
+    const std::int32_t answer = GetDecision(field, setting.m_pszName, owner, showPrompt);
     if (answer == AnswerCancel) {
         AppendLog("Cancelled by request.");
         return std::nullopt;

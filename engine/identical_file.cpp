@@ -5,6 +5,7 @@
 
 #include "engine/move_command.h"
 #include "engine/path.h"
+#include "engine/settings_table.h"
 #include "engine/text_format.h"
 
 namespace tandemere::engine {
@@ -113,7 +114,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const std::string_view shownIdentical = ShownDest(identicalPath);
     const std::string_view shownNew = ShownDest(newPath);
     const std::optional<std::int32_t> answer = Decide(
-        m_nSameFileDiffNameDlgDefault, "SameFileDiffNameDlgDefault", OnUnknownAnswer::AskAgain, owner,
+        SettingId::SameFileDiffNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
         [&](WindowHandle promptOwner) {
             return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
                                                                               shownNew, file.m_bNameTaken));

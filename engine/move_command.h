@@ -15,6 +15,7 @@
 #include "engine/folder_index.h"
 #include "engine/keep_alive.h"
 #include "engine/settings_store.h"
+#include "engine/settings_table.h"
 #include "engine/user_interface.h"
 
 namespace tandemere::engine {
@@ -156,10 +157,10 @@ private:
     }
     std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_nDestFolderLen); }
 
-    // Every decision point's tail: an unknown remembered value handled as `onUnknown` says, then
+    // Every decision point's tail, on the field and value name the settings table gives `decision`:
+    // an unknown remembered value handled as `onUnknown` says, then
     // GetDecision. Cancel is logged and gives nothing: the caller stops the move.
-    std::optional<std::int32_t> Decide(std::int32_t& field, const std::string& valueName,
-                                       OnUnknownAnswer onUnknown, WindowHandle owner,
+    std::optional<std::int32_t> Decide(SettingId decision, OnUnknownAnswer onUnknown, WindowHandle owner,
                                        const std::function<PromptResult(WindowHandle)>& showPrompt);
 
     // The file placement, one function a case: its name taken by a folder, by a different file,

@@ -4,6 +4,7 @@
 
 #include "engine/move_command.h"
 #include "engine/path.h"
+#include "engine/settings_table.h"
 #include "engine/text_format.h"
 
 namespace tandemere::engine {
@@ -85,8 +86,8 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
     const std::string_view shownSource = ShownSource(file.m_strSource);
 
     const std::optional<std::int32_t> answer =
-        Decide(m_nFnameFldrnameClashDlgDefault, "FnameFldrnameClashDlgDefault", OnUnknownAnswer::TakeAsIs,
-               owner, [&](WindowHandle promptOwner) {
+        Decide(SettingId::FnameFldrnameClashDlgDefault, OnUnknownAnswer::TakeAsIs, owner,
+               [&](WindowHandle promptOwner) {
                    return m_rUi.ShowChoicePrompt(promptOwner,
                                                  FnameFldrnameClashPrompt(shownSource, ShownDest(freePath)));
                });
@@ -134,7 +135,7 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
     const std::string_view shownFree = ShownDest(freePath);
 
     const std::optional<std::int32_t> answer =
-        Decide(m_nDiffFileSameNameDlgDefault, "DiffFileSameNameDlgDefault", OnUnknownAnswer::AskAgain, owner,
+        Decide(SettingId::DiffFileSameNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
                [&](WindowHandle promptOwner) {
                    ClashPrompt prompt = DiffFileSameNamePrompt(shownSource, shownSame, shownFree);
                    prompt.m_strSrcPath = file.m_strSource;

@@ -3,6 +3,7 @@
 
 #include "engine/move_command.h"
 #include "engine/path.h"
+#include "engine/settings_table.h"
 #include "engine/text_format.h"
 
 namespace tandemere::engine {
@@ -60,7 +61,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
     if (!m_rFs.PathFits(target)) return RefuseLongPath(owner, target);
 
     const std::optional<std::int32_t> answer = Decide(
-        m_nFldrnameFnameClashDlgDefault, "FldrnameFnameClashDlgDefault", OnUnknownAnswer::TakeAsIs, owner,
+        SettingId::FldrnameFnameClashDlgDefault, OnUnknownAnswer::TakeAsIs, owner,
         [&](WindowHandle promptOwner) {
             const ChoicePrompt prompt{
                 DecisionKind::FldrnameFnameClash,
