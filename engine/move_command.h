@@ -158,8 +158,8 @@ private:
     std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_nDestFolderLen); }
 
     // Every decision point's tail, on the field and value name the settings table gives `decision`:
-    // an unknown remembered value handled as `onUnknown` says, then
-    // GetDecision. Cancel is logged and gives nothing: the caller stops the move.
+    // an unknown remembered value handled as `onUnknown` says, then GetDecision. Cancel is logged
+    // and gives nothing: the caller stops the move.
     std::optional<std::int32_t> Decide(SettingId decision, OnUnknownAnswer onUnknown, WindowHandle owner,
                                        const std::function<PromptResult(WindowHandle)>& showPrompt);
 
