@@ -69,6 +69,20 @@ Status Widen(const std::string& path, std::wstring& wide) {
     return Status::Ok();
 }
 
+// Both paths of a two-path call; the first that is not valid UTF-8 is the one named.
+Status WidenBoth(const std::string& from, std::wstring& source, const std::string& to, std::wstring& target) {
+    if (Status status = Widen(from, source); !status) return status;
+    return Widen(to, target);
+}
+
+// MoveFileExW, which never replaces: a taken name is the target's failure, any other the source's.
+Status MoveEntry(const std::wstring& source, const std::wstring& target, DWORD flags, const std::string& from,
+                 const std::string& to) {
+    if (::MoveFileExW(source.c_str(), target.c_str(), flags)) return Status::Ok();
+    const DWORD error = ::GetLastError();
+    return FromWin32(error, IsExistsError(error) ? to : from);
+}
+
 // Beyond MAX_PATH only the extended-length form reaches the file; used for our own temporaries.
 std::wstring ExtendedIfLong(const std::wstring& path) {
     if (path.size() <= kMaxPathUnits) return path;
@@ -99,9 +113,9 @@ void FillEntry(const Data& data, DirEntry& entry) {
 }
 
 std::mt19937_64& Random() {
-    thread_local std::mt19937_64 random{std::random_device{}() ^ ::GetTickCount64() ^
-                                        (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 32)};
-    return random;
+    thread_local std::mt19937_64 s_oRandom{std::random_device{}() ^ ::GetTickCount64() ^
+                                           (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 32)};
+    return s_oRandom;
 }
 
 // A short name (so that it fits wherever the target fits, mostly) no one uses yet.
@@ -363,13 +377,11 @@ Status Win32FileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
 Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
     std::wstring source;
     std::wstring target;
-    if (Status status = Widen(from, source); !status) return status;
-    if (Status status = Widen(to, target); !status) return status;
+    if (Status status = WidenBoth(from, source, to, target); !status) return status;
     // Without MOVEFILE_COPY_ALLOWED: MoveFileW's own copy across volumes would write straight
     // under the target name, unflushed, so a failure could leave half a file there.
-    if (::MoveFileExW(source.c_str(), target.c_str(), 0)) return Status::Ok();
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_NOT_SAME_DEVICE) return FromWin32(error, IsExistsError(error) ? to : from);
+    if (Status moved = MoveEntry(source, target, 0, from, to); moved.NativeCode() != ERROR_NOT_SAME_DEVICE)
+        return moved;
 
     const DWORD attributes = ::GetFileAttributesW(source.c_str());
     if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
@@ -420,19 +432,15 @@ Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attr
 Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {
     std::wstring source;
     std::wstring target;
-    if (Status status = Widen(from, source); !status) return status;
-    if (Status status = Widen(to, target); !status) return status;
-    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return Status::Ok();
-    const DWORD error = ::GetLastError();
-    return FromWin32(error, IsExistsError(error) ? to : from);
+    if (Status status = WidenBoth(from, source, to, target); !status) return status;
+    return MoveEntry(source, target, MOVEFILE_WRITE_THROUGH, from, to);
 }
 
 Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
                                                 const std::string& to) {
     std::wstring source;
     std::wstring target;
-    if (Status status = Widen(from, source); !status) return status;
-    if (Status status = Widen(to, target); !status) return status;
+    if (Status status = WidenBoth(from, source, to, target); !status) return status;
     const DWORD attributes = ::GetFileAttributesW(source.c_str());
     if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
     if (!IsFolderAttributes(attributes)) return FromWin32(ERROR_DIRECTORY, from);
@@ -509,8 +517,7 @@ Status Win32FileSystem::IsSameObject(const std::string& a, const std::string& b,
     same = false;
     std::wstring first;
     std::wstring second;
-    if (Status status = Widen(a, first); !status) return status;
-    if (Status status = Widen(b, second); !status) return status;
+    if (Status status = WidenBoth(a, first, b, second); !status) return status;
     FileIdentity one;
     FileIdentity other;
     if (const DWORD error = Identify(first, one)) return FromWin32(error, a);

@@ -349,6 +349,33 @@ TEST_F(Win32FileSystemTest, JunctionIsALinkNeverItsTarget) {
     EXPECT_EQ(ReadFile(m_dir.Path("target/keep.txt")), "keep");
 }
 
+// A call on two paths names the one at fault: the target when its name is taken, else the
+// source; of two paths that are not valid UTF-8, the first.
+TEST_F(Win32FileSystemTest, TwoPathCallsNameThePathAtFault) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("a.txt"), "alpha"));
+    ASSERT_TRUE(WriteFile(m_dir.Path("b.txt"), "beta"));
+    const std::string a = m_dir.Path("a.txt");
+    const std::string b = m_dir.Path("b.txt");
+    const std::string none = m_dir.Path("none.txt");
+    const std::string bad = m_dir.Path("\xFF");
+    const std::string alsoBad = m_dir.Path("\xFE");
+    for (bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "Rename" : "Move");
+        auto call = [&](const std::string& from, const std::string& to) {
+            return rename ? m_fs.Rename(from, to) : m_fs.Move(from, to);
+        };
+        EXPECT_EQ(call(a, b).Path(), b);
+        EXPECT_EQ(call(none, m_dir.Path("c.txt")).Path(), none);
+        EXPECT_EQ(call(a, bad).Path(), bad);
+        EXPECT_EQ(call(bad, alsoBad).Path(), bad);
+    }
+    bool same = true;
+    EXPECT_EQ(m_fs.IsSameObject(a, bad, same).Path(), bad);
+    EXPECT_EQ(m_fs.IsSameObject(bad, alsoBad, same).Path(), bad);
+    EXPECT_EQ(ReadFile(a), "alpha");
+    EXPECT_EQ(ReadFile(b), "beta");
+}
+
 TEST_F(Win32FileSystemTest, FileOpenForReadingCannotBeWrittenOrDeleted) {
     ASSERT_TRUE(WriteFile(m_dir.Path("f.txt"), "original"));
     const std::wstring path = Wide(m_dir.Path("f.txt"));
