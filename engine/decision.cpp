@@ -30,7 +30,7 @@ std::optional<std::int32_t> MoveCommand::Decide(SettingId decision, OnUnknownAns
                                                 WindowHandle owner,
                                                 const std::function<PromptResult(WindowHandle)>& showPrompt) {
     const SettingInfo& setting = GetSetting(decision);
-    std::int32_t& field = this->*setting.m_pnAnswer;
+    std::int32_t& field = this->*setting.m_pAnswer;
     if (onUnknown == OnUnknownAnswer::AskAgain && !IsKnownAnswer(field)) field = AnswerAsk;
     const std::int32_t answer = GetDecision(field, setting.m_pszName, owner, showPrompt);
     if (answer == AnswerCancel) {

@@ -13,9 +13,9 @@ void MoveCommand::ReadSettings() {
         std::uint32_t value = 0;
         if (key->QueryDword(setting.m_pszName, value) != ValueKind::Dword) continue;
         if (setting.m_nKind == SettingKind::Switch)
-            this->*setting.m_pbSwitch = value != 0;
+            this->*setting.m_pSwitch = value != 0;
         else
-            this->*setting.m_pnAnswer = static_cast<std::int32_t>(value);
+            this->*setting.m_pAnswer = static_cast<std::int32_t>(value);
     }
 }
 

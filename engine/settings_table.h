@@ -28,8 +28,8 @@ struct SettingInfo {
     SettingKind m_nKind;
     std::int32_t m_nDefault;  // what governs while no value of this name is stored
     // The field it fills: a switch's flag, or an answer's remembered value; the other is null.
-    bool MoveCommand::*m_pbSwitch;
-    std::int32_t MoveCommand::*m_pnAnswer;
+    bool MoveCommand::*m_pSwitch;
+    std::int32_t MoveCommand::*m_pAnswer;
 };
 
 inline constexpr int kSettingCount = 7;

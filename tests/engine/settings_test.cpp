@@ -37,11 +37,11 @@ TEST_F(SettingsTest, TheTableDescribesEveryFieldWithTheDefaultAFreshMoveHolds) {
         EXPECT_EQ(&engine::GetSetting(setting.m_nId), &setting);
         EXPECT_EQ(engine::FindSetting(setting.m_pszName), &setting);
         if (setting.m_nKind == engine::SettingKind::Switch) {
-            ASSERT_NE(setting.m_pbSwitch, nullptr);
-            EXPECT_EQ(fresh.*setting.m_pbSwitch, setting.m_nDefault != 0);
+            ASSERT_NE(setting.m_pSwitch, nullptr);
+            EXPECT_EQ(fresh.*setting.m_pSwitch, setting.m_nDefault != 0);
         } else {
-            ASSERT_NE(setting.m_pnAnswer, nullptr);
-            EXPECT_EQ(fresh.*setting.m_pnAnswer, setting.m_nDefault);
+            ASSERT_NE(setting.m_pAnswer, nullptr);
+            EXPECT_EQ(fresh.*setting.m_pAnswer, setting.m_nDefault);
         }
     }
     EXPECT_EQ(engine::FindSetting("fullpaths"), &engine::GetSetting(engine::SettingId::FullPaths));

@@ -10,7 +10,7 @@ namespace tandemere::win32 {
 
 class CProgressCancelDlg : public CModelessDialog {
 public:
-    CProgressCancelDlg() : CModelessDialog(IDD) {}
+    CProgressCancelDlg() : CModelessDialog(kTemplateId) {}
 
     // Creates and shows the window (the template is visible), owned by `owner`; null on failure.
     HWND Create(HWND owner);
@@ -33,7 +33,7 @@ protected:
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static constexpr int IDD = 108;
+    static constexpr int kTemplateId = 108;
 };
 
 }  // namespace tandemere::win32
