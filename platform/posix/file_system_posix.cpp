@@ -11,13 +11,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <random>
 #include <vector>
+
+#include "platform/posix/posix_syscalls.h"
 
 namespace tandemere::posix {
 
 using engine::DirEntry;
-using engine::ErrorKind;
 using engine::Status;
 
 namespace {
@@ -25,10 +25,11 @@ namespace {
 constexpr std::int64_t kTicksPerSecond = 10000000;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr std::size_t kCopyBlock = 1 << 20;
-
-Status FromErrno(int error, const std::string& path) {
-    return Status(ErrorKindFromErrno(error), error, path);
-}
+constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr int kOpenFolderNoFollow = kOpenFolder | O_NOFOLLOW;
+// A copy lies under a name like this beside its target until it is complete.
+constexpr char kTemporaryPrefix[] = ".tandemere-";
+constexpr char kTemporarySuffix[] = ".part";
 
 // System calls do not want the trailing '/' the engine's folder paths may carry ("/" stays).
 std::string Trim(const std::string& path) {
@@ -64,36 +65,21 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_nLastWriteTime = TicksFromTimespec(st.st_mtim);
 }
 
-int RetryRead(int fd, void* buffer, std::size_t size, ssize_t& got) {
-    do {
-        got = ::read(fd, buffer, size);
-    } while (got < 0 && errno == EINTR);
-    return got < 0 ? errno : 0;
+int OpenAt(int dirfd, const char* path, int flags, mode_t mode = 0) {
+    return Sys().m_pfnOpenAt(dirfd, path, flags, mode);
 }
 
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
+// Every name in the open folder `fd`, read whole before any is used ("." and ".." only when
+// `withDots`). 0 or errno.
+int ReadNames(int fd, bool withDots, std::vector<std::string>& names) {
+    UniqueDir dir(::fdopendir(::dup(fd)));
+    if (!dir.IsValid()) return errno;
+    errno = 0;
+    while (dirent* item = ::readdir(dir.Get())) {
+        const std::string name = item->d_name;
+        if (withDots || (name != "." && name != "..")) names.push_back(name);
     }
-    return 0;
-}
-
-// Flushes a folder's entries (a rename or a new name in it) to disk.
-int SyncFolderAt(int dirfd, const char* path) {
-    UniqueFd fd(::openat(dirfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.IsValid()) return errno;
-    if (::fsync(fd.Get()) != 0 && errno != EINVAL) return errno;
-    return 0;
-}
-
-int SyncFolder(const std::string& path) {
-    return SyncFolderAt(AT_FDCWD, path.c_str());
+    return errno;
 }
 
 // Copies the data of one open file to another, in blocks; large files are fine. The keep-alive
@@ -104,7 +90,7 @@ int CopyData(int in, int out, engine::KeepAlive* keepAlive) {
     for (;;) {
         if (keepAlive) keepAlive->Tick();
         if (useRange) {
-            const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, kCopyBlock, 0);
+            const ssize_t got = Sys().m_pfnCopyFileRange(in, nullptr, out, nullptr, kCopyBlock, 0);
             if (got > 0) continue;
             if (got == 0) return 0;
             if (errno == EINTR) continue;
@@ -115,89 +101,67 @@ int CopyData(int in, int out, engine::KeepAlive* keepAlive) {
             useRange = false;
             buffer.resize(kCopyBlock);
         }
-        ssize_t got = 0;
-        if (const int error = RetryRead(in, buffer.data(), buffer.size(), got)) return error;
+        std::size_t got = 0;
+        if (const int error = ReadRetry(in, buffer.data(), buffer.size(), got)) return error;
         if (got == 0) return 0;
-        if (const int error = WriteAll(out, buffer.data(), static_cast<std::size_t>(got))) return error;
+        if (const int error = WriteAll(out, buffer.data(), got)) return error;
     }
-}
-
-// A name no one uses yet, beside the target, for the copy before it is complete.
-std::string TemporaryName(std::mt19937_64& random) {
-    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string name = ".tandemere-";
-    for (int i = 0; i < 12; ++i) name += kDigits[random() % 36];
-    return name + ".part";
-}
-
-std::mt19937_64& Random() {
-    thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
-    return random;
 }
 
 // Renames without replacing. Where the file system lacks the flag, a hard link gives the same
 // guarantee for non-folders (link fails on an existing name); a folder then cannot move safely.
 int RenameNoReplaceAt(int fromDir, const char* from, int toDir, const char* to) {
-    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
+    if (Sys().m_pfnRenameAt2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
     const int error = errno;
     if (error != EINVAL && error != ENOSYS) return error;
     struct stat st;
     if (::fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     if (S_ISDIR(st.st_mode)) return error == ENOSYS ? ENOSYS : EINVAL;
-    if (::linkat(fromDir, from, toDir, to, 0) != 0) return errno;
-    if (::unlinkat(fromDir, from, 0) != 0) {
+    if (Sys().m_pfnLinkAt(fromDir, from, toDir, to, 0) != 0) return errno;
+    if (Sys().m_pfnUnlinkAt(fromDir, from, 0) != 0) {
         const int unlinkError = errno;
-        ::unlinkat(toDir, to, 0);
+        Sys().m_pfnUnlinkAt(toDir, to, 0);
         return unlinkError;
     }
     return 0;
 }
 
-void SetTimesAt(int dirfd, const char* name, const struct stat& st) {
+// Makes a link with the same target text as the link `fromName` (lstat'ed as `st`).
+int CopyLinkAt(int fromDir, const char* fromName, const struct stat& st, int toDir, const char* toName) {
+    std::vector<char> target(static_cast<std::size_t>(st.st_size) + 2);
+    for (;;) {
+        const ssize_t length = ::readlinkat(fromDir, fromName, target.data(), target.size());
+        if (length < 0) return errno;
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target[static_cast<std::size_t>(length)] = '\0';
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    if (Sys().m_pfnSymlinkAt(target.data(), toDir, toName) != 0) return errno;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(dirfd, name, times, AT_SYMLINK_NOFOLLOW);
+    ::utimensat(toDir, toName, times, AT_SYMLINK_NOFOLLOW);
+    return 0;
 }
 
 // Creates a copy of one file or link (fstatat'ed as `st`) under `toName` in `toDir`, created
 // exclusively, with its mode and times, flushed. Removes what it made when it fails.
 int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int toDir, const char* toName,
                 engine::KeepAlive* keepAlive) {
-    if (S_ISLNK(st.st_mode)) {
-        std::vector<char> target(static_cast<std::size_t>(st.st_size) + 2);
-        for (;;) {
-            const ssize_t length = ::readlinkat(fromDir, fromName, target.data(), target.size());
-            if (length < 0) return errno;
-            if (static_cast<std::size_t>(length) < target.size()) {
-                target[static_cast<std::size_t>(length)] = '\0';
-                break;
-            }
-            target.resize(target.size() * 2);
-        }
-        if (::symlinkat(target.data(), toDir, toName) != 0) return errno;
-        SetTimesAt(toDir, toName, st);
-        return 0;
-    }
+    if (S_ISLNK(st.st_mode)) return CopyLinkAt(fromDir, fromName, st, toDir, toName);
     if (!S_ISREG(st.st_mode)) return EOPNOTSUPP;
-    UniqueFd in(::openat(fromDir, fromName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd in(OpenAt(fromDir, fromName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!in.IsValid()) return errno;
     ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    UniqueFd out(::openat(toDir, toName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    UniqueFd out(OpenAt(toDir, toName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!out.IsValid()) return errno;
     int error = CopyData(in.Get(), out.Get(), keepAlive);
-    if (error == 0) {
-        // Ownership only carries over for a privileged user; the mode after it (chown clears set-id bits).
-        if (::fchown(out.Get(), st.st_uid, st.st_gid) != 0) errno = 0;
-        if (::fchmod(out.Get(), st.st_mode & 07777) != 0) error = errno;
-    }
-    if (error == 0) {
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        if (::futimens(out.Get(), times) != 0) error = errno;
-    }
-    if (error == 0 && ::fsync(out.Get()) != 0) error = errno;
+    if (error == 0) error = CopyOwnerModeTimes(out.Get(), st);
+    if (error == 0 && Sys().m_pfnFsync(out.Get()) != 0) error = errno;
     if (error == 0) error = out.Close();
     if (error != 0) {
         out.Reset();
-        ::unlinkat(toDir, toName, 0);
+        Sys().m_pfnUnlinkAt(toDir, toName, 0);
     }
     return error;
 }
@@ -206,87 +170,133 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
 // `ownCopy`: a tree this backend made, whose read-only folders may be made writable to go.
 int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
     if (ownCopy) ::fchmodat(parentDir, name, 0700, 0);
-    UniqueFd dirFd(::openat(parentDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd dirFd(OpenAt(parentDir, name, kOpenFolderNoFollow));
     if (!dirFd.IsValid()) return errno;
-    int firstError = 0;
-    {
-        UniqueDir dir(::fdopendir(::dup(dirFd.Get())));
-        if (!dir.IsValid()) return errno;
-        std::vector<std::string> names;
-        while (dirent* item = ::readdir(dir.Get())) {
-            const std::string entry = item->d_name;
-            if (entry != "." && entry != "..") names.push_back(entry);
+    std::vector<std::string> names;
+    int firstError = ReadNames(dirFd.Get(), false, names);
+    for (const std::string& entry : names) {
+        struct stat st;
+        if (::fstatat(dirFd.Get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (firstError == 0 && errno != ENOENT) firstError = errno;
+            continue;
         }
-        for (const std::string& entry : names) {
-            struct stat st;
-            if (::fstatat(dirFd.Get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (firstError == 0 && errno != ENOENT) firstError = errno;
-                continue;
-            }
-            int error = 0;
-            if (S_ISDIR(st.st_mode))
-                error = RemoveTreeAt(dirFd.Get(), entry.c_str(), ownCopy);
-            else if (::unlinkat(dirFd.Get(), entry.c_str(), 0) != 0)
-                error = errno;
-            if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
-        }
+        int error = 0;
+        if (S_ISDIR(st.st_mode))
+            error = RemoveTreeAt(dirFd.Get(), entry.c_str(), ownCopy);
+        else if (Sys().m_pfnUnlinkAt(dirFd.Get(), entry.c_str(), 0) != 0)
+            error = errno;
+        if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
     }
     if (firstError != 0) return firstError;
-    if (::unlinkat(parentDir, name, AT_REMOVEDIR) != 0) return errno;
+    if (Sys().m_pfnUnlinkAt(parentDir, name, AT_REMOVEDIR) != 0) return errno;
     return 0;
 }
 
+int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
+                 std::string& failedName, engine::KeepAlive* keepAlive);
+
 // Copies the contents of folder `fromFd` into the empty folder `toFd`, recursively, then gives
-// each copied folder its source's mode and times. 0 or the first errno (the caller cleans up).
-int CopyTreeContents(int fromFd, int toFd, std::string& failedName, engine::KeepAlive* keepAlive) {
+// it the mode and times of `st` and flushes it. 0 or the first errno (the caller cleans up);
+// `failedName` is then the entry that failed, relative to `fromFd`, or empty for the folder itself.
+int CopyFolder(int fromFd, int toFd, const struct stat& st, std::string& failedName,
+               engine::KeepAlive* keepAlive) {
     std::vector<std::string> names;
-    {
-        UniqueDir dir(::fdopendir(::dup(fromFd)));
-        if (!dir.IsValid()) return errno;
-        errno = 0;
-        while (dirent* item = ::readdir(dir.Get())) {
-            const std::string entry = item->d_name;
-            if (entry != "." && entry != "..") names.push_back(entry);
-        }
-        if (errno != 0) return errno;
-    }
+    if (const int error = ReadNames(fromFd, false, names)) return error;
     for (const std::string& entry : names) {
         failedName = entry;
-        struct stat st;
-        if (::fstatat(fromFd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-        if (S_ISDIR(st.st_mode)) {
-            if (::mkdirat(toFd, entry.c_str(), 0700) != 0) return errno;
-            UniqueFd from(::openat(fromFd, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (!from.IsValid()) return errno;
-            UniqueFd to(::openat(toFd, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (!to.IsValid()) return errno;
-            std::string inner;
-            if (const int error = CopyTreeContents(from.Get(), to.Get(), inner, keepAlive)) {
-                failedName = entry + "/" + inner;
+        struct stat entrySt;
+        if (::fstatat(fromFd, entry.c_str(), &entrySt, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+        if (!S_ISDIR(entrySt.st_mode)) {
+            if (const int error = CopyEntryAt(fromFd, entry.c_str(), entrySt, toFd, entry.c_str(), keepAlive))
                 return error;
-            }
-            if (::fsync(to.Get()) != 0 && errno != EINVAL) return errno;
-            if (::fchown(to.Get(), st.st_uid, st.st_gid) != 0) errno = 0;
-            if (::fchmod(to.Get(), st.st_mode & 07777) != 0) return errno;
-            const struct timespec times[2] = {st.st_atim, st.st_mtim};
-            if (::futimens(to.Get(), times) != 0) return errno;
-        } else if (const int error = CopyEntryAt(fromFd, entry.c_str(), st, toFd, entry.c_str(), keepAlive)) {
+            continue;
+        }
+        if (Sys().m_pfnMkdirAt(toFd, entry.c_str(), 0700) != 0) return errno;
+        std::string inner;
+        if (const int error =
+                CopyFolderAt(fromFd, entry.c_str(), toFd, entry.c_str(), entrySt, inner, keepAlive)) {
+            if (!inner.empty()) failedName = entry + "/" + inner;
             return error;
         }
     }
     failedName.clear();
-    return 0;
+    if (const int error = CopyOwnerModeTimes(toFd, st)) return error;
+    return SyncFolderFd(toFd);
+}
+
+// CopyFolder on two folders named relative to open ones.
+int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
+                 std::string& failedName, engine::KeepAlive* keepAlive) {
+    UniqueFd from(OpenAt(fromDir, fromName, kOpenFolderNoFollow));
+    if (!from.IsValid()) return errno;
+    UniqueFd to(OpenAt(toDir, toName, kOpenFolderNoFollow));
+    if (!to.IsValid()) return errno;
+    return CopyFolder(from.Get(), to.Get(), st, failedName, keepAlive);
+}
+
+// The start of a move across file systems: the source lstat'ed and of the expected kind, the
+// target's name free and its folder open.
+struct CrossVolumeMove {
+    std::string m_strSource, m_strTarget, m_strFolder, m_strName;
+    struct stat m_oSource {};
+    UniqueFd m_hFolder;
+};
+
+Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool folder,
+                            CrossVolumeMove& move) {
+    move.m_strSource = Trim(from);
+    move.m_strTarget = Trim(to);
+    if (::lstat(move.m_strSource.c_str(), &move.m_oSource) != 0) return StatusFromErrno(errno, from);
+    // A folder crosses file systems only through MoveFolderAcrossVolumes, a file only through Move.
+    if (S_ISDIR(move.m_oSource.st_mode) != folder) return StatusFromErrno(folder ? ENOTDIR : EXDEV, from);
+    struct stat existing;
+    if (::lstat(move.m_strTarget.c_str(), &existing) == 0) return StatusFromErrno(EEXIST, to);
+    move.m_strFolder = ParentOf(move.m_strTarget);
+    move.m_strName = NameOf(move.m_strTarget);
+    move.m_hFolder.Reset(OpenAt(AT_FDCWD, move.m_strFolder.c_str(), kOpenFolder));
+    if (!move.m_hFolder.IsValid()) return StatusFromErrno(errno, to);
+    return Status::Ok();
+}
+
+// Move's part for a file or link on another file system: a flushed copy under a temporary name,
+// renamed into place, then the source removed.
+Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, engine::KeepAlive* keepAlive) {
+    CrossVolumeMove move;
+    if (Status status = StartCrossVolumeMove(from, to, false, move); !status) return status;
+    const int folderFd = move.m_hFolder.Get();
+    std::string temporary;
+    const int copyError = CreateUnderTemporaryName(
+        kTemporaryPrefix, kTemporarySuffix,
+        [&](const std::string& name) {
+            return CopyEntryAt(AT_FDCWD, move.m_strSource.c_str(), move.m_oSource, folderFd, name.c_str(),
+                               keepAlive);
+        },
+        temporary);
+    if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? move.m_strFolder : to);
+    if (const int renameError =
+            RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str())) {
+        Sys().m_pfnUnlinkAt(folderFd, temporary.c_str(), 0);
+        return StatusFromErrno(renameError, to);
+    }
+    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
+        return StatusFromErrno(syncError, to);
+    }
+    if (Sys().m_pfnUnlinkAt(AT_FDCWD, move.m_strSource.c_str(), 0) != 0) {
+        // The source stays, so the copy must go: one file must not end up in both places.
+        const int unlinkError = errno;
+        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
+        return StatusFromErrno(unlinkError, from);
+    }
+    return Status::Ok();
 }
 
 class PosixReadFile : public engine::IReadFile {
 public:
     PosixReadFile(UniqueFd fd, std::string path) : m_hFile(std::move(fd)), m_strPath(std::move(path)) {}
     Status Read(void* buffer, std::size_t size, std::size_t& got) override {
-        ssize_t read = 0;
-        got = 0;
-        if (const int error = RetryRead(m_hFile.Get(), buffer, size, read))
-            return FromErrno(error, m_strPath);
-        got = static_cast<std::size_t>(read);
+        if (const int error = ReadRetry(m_hFile.Get(), buffer, size, got))
+            return StatusFromErrno(error, m_strPath);
         return Status::Ok();
     }
 
@@ -296,45 +306,6 @@ private:
 };
 
 }  // namespace
-
-ErrorKind ErrorKindFromErrno(int error) {
-    switch (error) {
-        case 0:
-            return ErrorKind::None;
-        case ENOENT:
-            return ErrorKind::NotFound;
-        case EEXIST:
-            return ErrorKind::Exists;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case ETXTBSY:
-        case EBUSY:
-            return ErrorKind::AccessDenied;
-        case ENOTEMPTY:
-            return ErrorKind::NotEmpty;
-        case ENOTDIR:
-            return ErrorKind::NotADirectory;
-        case EISDIR:
-            return ErrorKind::IsADirectory;
-        case EXDEV:
-            return ErrorKind::CrossDevice;
-        case ENAMETOOLONG:
-            return ErrorKind::NameTooLong;
-        case ENOMEM:
-            return ErrorKind::NoMemory;
-        case EIO:
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return ErrorKind::Io;
-        case ENOSYS:
-        case EOPNOTSUPP:
-            return ErrorKind::Unsupported;
-        default:
-            return ErrorKind::Other;
-    }
-}
 
 bool PosixFileSystem::PathFits(const std::string& path) const {
     if (path.empty() || path.size() >= PATH_MAX) return false;
@@ -351,23 +322,17 @@ bool PosixFileSystem::PathFits(const std::string& path) const {
 Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
     entries.clear();
     const std::string path = Trim(folder);
-    UniqueFd dirFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dirFd.IsValid()) return FromErrno(errno, folder);
+    UniqueFd dirFd(OpenAt(AT_FDCWD, path.c_str(), kOpenFolder));
+    if (!dirFd.IsValid()) return StatusFromErrno(errno, folder);
+    // The whole listing is read first, so entries moved or deleted meanwhile cannot upset it.
     std::vector<std::string> names;
-    {
-        UniqueDir dir(::fdopendir(::dup(dirFd.Get())));
-        if (!dir.IsValid()) return FromErrno(errno, folder);
-        // The whole listing is read first, so entries moved or deleted meanwhile cannot upset it.
-        errno = 0;
-        while (dirent* item = ::readdir(dir.Get())) names.emplace_back(item->d_name);
-        if (errno != 0) return FromErrno(errno, folder);
-    }
+    if (const int error = ReadNames(dirFd.Get(), true, names)) return StatusFromErrno(error, folder);
     entries.reserve(names.size());
     for (const std::string& name : names) {
         struct stat st;
         if (::fstatat(dirFd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT) continue;  // gone since the listing was read
-            return FromErrno(errno, path + "/" + name);
+            return StatusFromErrno(errno, path + "/" + name);
         }
         DirEntry entry;
         FillEntry(st, name, entry);
@@ -379,7 +344,7 @@ Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
 Status PosixFileSystem::Lookup(const std::string& path, DirEntry& entry) {
     const std::string trimmed = Trim(path);
     struct stat st;
-    if (::lstat(trimmed.c_str(), &st) != 0) return FromErrno(errno, path);
+    if (::lstat(trimmed.c_str(), &st) != 0) return StatusFromErrno(errno, path);
     FillEntry(st, NameOf(trimmed), entry);
     return Status::Ok();
 }
@@ -391,134 +356,78 @@ bool PosixFileSystem::IsFolder(const std::string& path) {
 
 Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) {
     file.reset();
-    UniqueFd fd(::open(Trim(path).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.IsValid()) return FromErrno(errno, path);
+    UniqueFd fd(OpenAt(AT_FDCWD, Trim(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsValid()) return StatusFromErrno(errno, path);
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0) return FromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) return FromErrno(EISDIR, path);
+    if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
+    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
     ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
     return Status::Ok();
 }
 
 Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
-    const std::string source = Trim(from);
-    const std::string target = Trim(to);
-    const int error = RenameNoReplaceAt(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str());
+    const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, Trim(to).c_str());
     if (error == 0) return Status::Ok();
-    if (error != EXDEV) return FromErrno(error, error == EEXIST ? to : from);
-
-    struct stat st;
-    if (::lstat(source.c_str(), &st) != 0) return FromErrno(errno, from);
-    // A folder crosses file systems only through MoveFolderAcrossVolumes.
-    if (S_ISDIR(st.st_mode)) return FromErrno(EXDEV, from);
-    struct stat existing;
-    if (::lstat(target.c_str(), &existing) == 0) return FromErrno(EEXIST, to);
-
-    const std::string folder = ParentOf(target);
-    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd.IsValid()) return FromErrno(errno, to);
-    const std::string name = NameOf(target);
-    std::string temporary;
-    int copyError = EEXIST;
-    for (int attempt = 0; attempt < 100 && copyError == EEXIST; ++attempt) {
-        temporary = TemporaryName(Random());
-        copyError =
-            CopyEntryAt(AT_FDCWD, source.c_str(), st, folderFd.Get(), temporary.c_str(), m_pKeepAlive);
-    }
-    if (copyError != 0) return FromErrno(copyError, copyError == EEXIST ? folder : to);
-    if (const int renameError =
-            RenameNoReplaceAt(folderFd.Get(), temporary.c_str(), folderFd.Get(), name.c_str())) {
-        ::unlinkat(folderFd.Get(), temporary.c_str(), 0);
-        return FromErrno(renameError, to);
-    }
-    if (const int syncError = SyncFolderAt(folderFd.Get(), ".")) {
-        ::unlinkat(folderFd.Get(), name.c_str(), 0);
-        return FromErrno(syncError, to);
-    }
-    if (::unlink(source.c_str()) != 0) {
-        // The source stays, so the copy must go: one file must not end up in both places.
-        const int unlinkError = errno;
-        ::unlinkat(folderFd.Get(), name.c_str(), 0);
-        return FromErrno(unlinkError, from);
-    }
-    return Status::Ok();
+    if (error != EXDEV) return StatusFromErrno(error, error == EEXIST ? to : from);
+    return MoveFileAcrossVolumes(from, to, m_pKeepAlive);
 }
 
 Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
     const std::string target = Trim(to);
     const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, target.c_str());
-    if (error != 0) return FromErrno(error, error == EEXIST ? to : from);
-    if (const int syncError = SyncFolder(ParentOf(target))) return FromErrno(syncError, to);
+    if (error != 0) return StatusFromErrno(error, error == EEXIST ? to : from);
+    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str()))
+        return StatusFromErrno(syncError, to);
     return Status::Ok();
 }
 
 Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std::string& from,
                                                 const std::string& to) {
-    const std::string source = Trim(from);
-    const std::string target = Trim(to);
-    struct stat st;
-    if (::lstat(source.c_str(), &st) != 0) return FromErrno(errno, from);
-    if (!S_ISDIR(st.st_mode)) return FromErrno(ENOTDIR, from);
-    struct stat existing;
-    if (::lstat(target.c_str(), &existing) == 0) return FromErrno(EEXIST, to);
-
-    const std::string folder = ParentOf(target);
-    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd.IsValid()) return FromErrno(errno, to);
+    CrossVolumeMove move;
+    if (Status status = StartCrossVolumeMove(from, to, true, move); !status) return status;
+    const int folderFd = move.m_hFolder.Get();
     std::string temporary;
-    int error = EEXIST;
-    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        temporary = TemporaryName(Random());
-        error = ::mkdirat(folderFd.Get(), temporary.c_str(), 0700) == 0 ? 0 : errno;
-    }
-    if (error != 0) return FromErrno(error, to);
+    int error = CreateUnderTemporaryName(
+        kTemporaryPrefix, kTemporarySuffix,
+        [&](const std::string& name) {
+            return Sys().m_pfnMkdirAt(folderFd, name.c_str(), 0700) == 0 ? 0 : errno;
+        },
+        temporary);
+    if (error != 0) return StatusFromErrno(error, to);
 
     std::string failedName;
-    {
-        UniqueFd fromFd(::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        UniqueFd toFd(
-            ::openat(folderFd.Get(), temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!fromFd.IsValid() || !toFd.IsValid()) {
-            error = errno;
-        } else {
-            error = CopyTreeContents(fromFd.Get(), toFd.Get(), failedName, m_pKeepAlive);
-            if (error == 0 && ::fsync(toFd.Get()) != 0 && errno != EINVAL) error = errno;
-            if (error == 0 && ::fchown(toFd.Get(), st.st_uid, st.st_gid) != 0) errno = 0;
-            if (error == 0 && ::fchmod(toFd.Get(), st.st_mode & 07777) != 0) error = errno;
-            const struct timespec times[2] = {st.st_atim, st.st_mtim};
-            if (error == 0 && ::futimens(toFd.Get(), times) != 0) error = errno;
-        }
-    }
+    error = CopyFolderAt(AT_FDCWD, move.m_strSource.c_str(), folderFd, temporary.c_str(), move.m_oSource,
+                         failedName, m_pKeepAlive);
     if (error == 0) {
-        error = RenameNoReplaceAt(folderFd.Get(), temporary.c_str(), folderFd.Get(), NameOf(target).c_str());
+        error = RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str());
         if (error != 0) failedName.clear();
     }
     if (error != 0) {
-        RemoveTreeAt(folderFd.Get(), temporary.c_str(), true);
-        return FromErrno(error,
-                         failedName.empty() ? (error == EEXIST ? to : from) : source + "/" + failedName);
+        RemoveTreeAt(folderFd, temporary.c_str(), true);
+        return StatusFromErrno(
+            error, failedName.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failedName);
     }
-    if (const int syncError = SyncFolderAt(folderFd.Get(), ".")) return FromErrno(syncError, to);
+    if (const int syncError = SyncFolderAt(folderFd, ".")) return StatusFromErrno(syncError, to);
     // The whole tree is safely in place; only now does the source go.
-    if (const int removeError = RemoveTreeAt(AT_FDCWD, source.c_str(), false))
-        return FromErrno(removeError, from);
+    if (const int removeError = RemoveTreeAt(AT_FDCWD, move.m_strSource.c_str(), false))
+        return StatusFromErrno(removeError, from);
     return Status::Ok();
 }
 
 Status PosixFileSystem::DeleteFile(const std::string& path) {
     const std::string trimmed = Trim(path);
     struct stat st;
-    if (::lstat(trimmed.c_str(), &st) != 0) return FromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) return FromErrno(EISDIR, path);
-    if (::unlink(trimmed.c_str()) != 0) return FromErrno(errno, path);
+    if (::lstat(trimmed.c_str(), &st) != 0) return StatusFromErrno(errno, path);
+    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
+    if (Sys().m_pfnUnlinkAt(AT_FDCWD, trimmed.c_str(), 0) != 0) return StatusFromErrno(errno, path);
     return Status::Ok();
 }
 
 Status PosixFileSystem::RemoveFolder(const std::string& path) {
-    if (::rmdir(Trim(path).c_str()) != 0) {
+    if (Sys().m_pfnUnlinkAt(AT_FDCWD, Trim(path).c_str(), AT_REMOVEDIR) != 0) {
         const int error = errno;
-        return Status(error == EEXIST ? ErrorKind::NotEmpty : ErrorKindFromErrno(error), error, path);
+        return Status(error == EEXIST ? engine::ErrorKind::NotEmpty : ErrorKindFromErrno(error), error, path);
     }
     return Status::Ok();
 }
@@ -540,8 +449,8 @@ Status PosixFileSystem::IsSameObject(const std::string& a, const std::string& b,
     same = false;
     struct stat first;
     struct stat second;
-    if (::stat(Trim(a).c_str(), &first) != 0) return FromErrno(errno, a);
-    if (::stat(Trim(b).c_str(), &second) != 0) return FromErrno(errno, b);
+    if (::stat(Trim(a).c_str(), &first) != 0) return StatusFromErrno(errno, a);
+    if (::stat(Trim(b).c_str(), &second) != 0) return StatusFromErrno(errno, b);
     same = first.st_dev == second.st_dev && first.st_ino == second.st_ino;
     return Status::Ok();
 }

@@ -4,12 +4,10 @@
 #include <string>
 
 #include "engine/file_system.h"
+#include "platform/posix/posix_io.h"
 #include "platform/posix/unique_fd.h"
 
 namespace tandemere::posix {
-
-// The portable error kind for an errno value.
-engine::ErrorKind ErrorKindFromErrno(int error);
 
 // Linux file system: no-replace renames (renameat2), cross-file-system moves as a flushed copy
 // under a temporary name renamed into place, sources removed only after the copy is complete.

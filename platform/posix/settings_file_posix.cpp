@@ -10,9 +10,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 
 #include "engine/path.h"
+#include "platform/posix/posix_io.h"
+#include "platform/posix/posix_syscalls.h"
 #include "platform/posix/unique_fd.h"
 
 namespace tandemere::posix {
@@ -24,16 +25,6 @@ using engine::ValueKind;
 namespace {
 
 constexpr char kDwordPrefix[] = "dword:";
-
-Status FromErrno(int error, const std::string& path) {
-    return Status(error == ENOENT                                         ? ErrorKind::NotFound
-                  : error == EEXIST                                       ? ErrorKind::Exists
-                  : (error == EACCES || error == EPERM || error == EROFS) ? ErrorKind::AccessDenied
-                  : error == ENOTDIR                                      ? ErrorKind::NotADirectory
-                  : (error == ENOSPC || error == EIO || error == EDQUOT)  ? ErrorKind::Io
-                                                                          : ErrorKind::Other,
-                  error, path);
-}
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -88,7 +79,7 @@ bool MakeFolders(const std::string& folder) {
     if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     const std::size_t cut = folder.rfind('/');
     if (cut != std::string::npos && cut > 0 && !MakeFolders(folder.substr(0, cut))) return false;
-    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+    return Sys().m_pfnMkdirAt(AT_FDCWD, folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -193,25 +184,23 @@ Status SettingsFileStore::ReadLines(std::vector<std::string>& lines, bool& endsW
     lines.clear();
     endsWithNewline = true;
     exists = false;
-    UniqueFd fd(::open(m_strPath.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(Sys().m_pfnOpenAt(AT_FDCWD, m_strPath.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (!fd.IsValid()) {
         if (errno == ENOENT) return Status::Ok();
-        return FromErrno(errno, m_strPath);
+        return StatusFromErrno(errno, m_strPath);
     }
     struct stat st;
-    if (::fstat(fd.Get(), &st) != 0) return FromErrno(errno, m_strPath);
-    if (S_ISDIR(st.st_mode)) return FromErrno(EISDIR, m_strPath);
+    if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, m_strPath);
+    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, m_strPath);
     exists = true;
     std::string bytes;
     char buffer[8192];
     for (;;) {
-        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return FromErrno(errno, m_strPath);
-        }
+        std::size_t got = 0;
+        if (const int error = ReadRetry(fd.Get(), buffer, sizeof buffer, got))
+            return StatusFromErrno(error, m_strPath);
         if (got == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        bytes.append(buffer, got);
     }
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -235,7 +224,7 @@ Status SettingsFileStore::WriteLines(const std::vector<std::string>& lines, bool
         std::free(resolved);
     }
     const std::string folder = FolderOf(target);
-    if (!MakeFolders(folder)) return FromErrno(errno, folder);
+    if (!MakeFolders(folder)) return StatusFromErrno(errno, folder);
     mode_t mode = 0644;
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 0777;
@@ -245,38 +234,30 @@ Status SettingsFileStore::WriteLines(const std::vector<std::string>& lines, bool
         bytes += lines[i];
         if (i + 1 < lines.size() || endsWithNewline) bytes += '\n';
     }
-    std::random_device random;
     std::string temporary;
     UniqueFd fd;
-    for (int attempt = 0; attempt < 100 && !fd.IsValid(); ++attempt) {
-        temporary = target + ".tmp-" + std::to_string(random());
-        fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-        if (!fd.IsValid() && errno != EEXIST) return FromErrno(errno, temporary);
-    }
-    if (!fd.IsValid()) return FromErrno(EEXIST, temporary);
-    int error = 0;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0 && error == 0) {
-        const ssize_t put = ::write(fd.Get(), data, left);
-        if (put < 0) {
-            if (errno != EINTR) error = errno;
-            continue;
-        }
-        data += put;
-        left -= static_cast<std::size_t>(put);
-    }
-    if (error == 0 && ::fchmod(fd.Get(), mode) != 0) error = errno;
-    if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
+    const int openError = CreateUnderTemporaryName(
+        target + ".tmp-", "",
+        [&](const std::string& name) {
+            fd.Reset(
+                Sys().m_pfnOpenAt(AT_FDCWD, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+            return fd.IsValid() ? 0 : errno;
+        },
+        temporary);
+    if (openError != 0) return StatusFromErrno(openError, temporary);
+    int error = WriteAll(fd.Get(), bytes.data(), bytes.size());
+    if (error == 0 && Sys().m_pfnFchmod(fd.Get(), mode) != 0) error = errno;
+    if (error == 0 && Sys().m_pfnFsync(fd.Get()) != 0) error = errno;
     if (error == 0) error = fd.Close();
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error == 0 && Sys().m_pfnRenameAt2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), 0) != 0)
+        error = errno;
     if (error != 0) {
         fd.Reset();
-        ::unlink(temporary.c_str());
-        return FromErrno(error, m_strPath);
+        Sys().m_pfnUnlinkAt(AT_FDCWD, temporary.c_str(), 0);
+        return StatusFromErrno(error, m_strPath);
     }
-    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.IsValid()) ::fsync(dir.Get());
+    // The new file is already in place; a folder that cannot be flushed does not undo that.
+    SyncFolderAt(AT_FDCWD, folder.c_str());
     return Status::Ok();
 }
 
@@ -297,7 +278,7 @@ std::unique_ptr<engine::ISettingsKey> SettingsFileStore::OpenForWrite() {
     if (!ReadLines(lines, endsWithNewline, exists).IsOk()) return nullptr;
     if (!exists) {
         if (!MakeFolders(FolderOf(m_strPath))) return nullptr;
-        UniqueFd fd(::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        UniqueFd fd(Sys().m_pfnOpenAt(AT_FDCWD, m_strPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
         if (!fd.IsValid()) return nullptr;
     } else if (::access(m_strPath.c_str(), W_OK) != 0 || ::access(FolderOf(m_strPath).c_str(), W_OK) != 0) {
         // The replacement needs a new name in the folder as well as the file itself.

@@ -6,18 +6,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <csignal>
+#include <set>
 #include <string>
 
 #include "tests/platform/file_system_conformance.h"
-#include "tests/platform/locked_folder_posix.h"
 #include "tests/support/status_assert.h"
+#include "tests/support/syscall_faults_posix.h"
 #include "tests/support/tree_snapshot.h"
 
 namespace tandemere::testing {
 namespace {
 
 using engine::ErrorKind;
+using Call = SyscallFaults::Call;
 
 // /dev/shm is a tmpfs, another file system than /tmp on these machines.
 const bool kRegistered = [] {
@@ -112,9 +116,12 @@ TEST_F(PosixFileSystemTest, FailedCrossVolumeCopyLeavesTheSourceAndNoTemporary) 
 
 TEST_F(PosixFileSystemTest, SourceThatCannotBeRemovedKeepsItsOnlyCopy) {
     ASSERT_TRUE(WriteFile(m_dir.Path("locked/a.txt"), "alpha"));
-    LockedFolder lock(m_dir.Path("locked"));
-    if (!lock.IsLocked()) GTEST_SKIP() << "cannot lock a folder here";
-    EXPECT_STATUS_KIND(m_fs.Move(m_dir.Path("locked/a.txt"), m_shm.Path("a.txt")), ErrorKind::AccessDenied);
+    {
+        SyscallFaults lock;
+        lock.FailFrom(Call::UnlinkAt, 1, EACCES, "locked/");
+        EXPECT_STATUS_KIND(m_fs.Move(m_dir.Path("locked/a.txt"), m_shm.Path("a.txt")),
+                           ErrorKind::AccessDenied);
+    }
     EXPECT_EQ(ReadFile(m_dir.Path("locked/a.txt")), "alpha");
     // The copy went again: one file must not end up in two places.
     EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
@@ -178,8 +185,8 @@ TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) 
     MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
     engine::Status status;
     {
-        LockedFolder lock(m_dir.Path("tree/locked"));
-        if (!lock.IsLocked()) GTEST_SKIP() << "cannot lock a folder here";
+        SyscallFaults lock;
+        lock.FailFrom(Call::UnlinkAt, 1, EACCES, "b.txt");
         status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
     }
     // Removing the copy now could lose what the source has already given up: it stays, complete.
@@ -187,6 +194,120 @@ TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) 
     EXPECT_EQ(ListTree(m_shm.Path("tree")), shape);
     EXPECT_EQ(ReadFile(m_dir.Path("tree/locked/b.txt")), "beta");
     EXPECT_EQ(invariant.Check(), "");
+}
+
+// A file, or a tree of several files, links and folders, each file several copy blocks long.
+void MakeMoveSource(const TempFolder& dir, bool folder) {
+    const std::size_t block = 1 << 20;
+    if (!folder) {
+        ASSERT_TRUE(WriteFile(dir.Path("big.bin"), std::string(2 * block + 17, 'f')));
+        return;
+    }
+    ASSERT_TRUE(WriteFile(dir.Path("tree/a.txt"), "alpha"));
+    ASSERT_TRUE(WriteFile(dir.Path("tree/big.bin"), std::string(2 * block + 5, 'g')));
+    ASSERT_TRUE(WriteFile(dir.Path("tree/sub/deep/b.bin"), std::string(block + 3, 'h')));
+    ASSERT_TRUE(MakeSymlink("../a.txt", dir.Path("tree/sub/link")));
+    ASSERT_TRUE(MakeFolders(dir.Path("tree/empty")));
+}
+
+// Moves MakeMoveSource's file or tree from `src` to `dst` as between file systems that cannot
+// share blocks, so the data goes through read and write whatever the kernel.
+engine::Status MoveAcross(engine::IFileSystem& fs, const TempFolder& src, const TempFolder& dst, bool folder,
+                          SyscallFaults& faults) {
+    faults.FailFrom(Call::CopyFileRange, 1, EXDEV);
+    if (folder) return fs.MoveFolderAcrossVolumes(nullptr, src.Path("tree"), dst.Path("tree"));
+    return fs.Move(src.Path("big.bin"), dst.Path("big.bin"));
+}
+
+// Each kind of call fails at its first, middle and last call of a move that would succeed. Until
+// the copy is in place the source stays whole and the destination as it was; once it is, the
+// complete copy stays and no content is lost.
+TEST_F(PosixFileSystemTest, CallFailingPartWayThroughACrossVolumeMoveLosesNothing) {
+    struct Fault {
+        Call m_nCall;
+        int m_nErrno;
+    };
+    const Fault faults[] = {{Call::Write, ENOSPC},
+                            {Call::Fsync, EIO},
+                            {Call::RenameAt2, ENOSPC},
+                            {Call::UnlinkAt, EPERM},
+                            {Call::MkdirAt, EDQUOT}};
+    for (const bool folder : {false, true}) {
+        std::array<int, SyscallFaults::kCallCount> counts{};
+        {
+            TempFolder src;
+            TempFolder dst("/dev/shm");
+            ASSERT_NO_FATAL_FAILURE(MakeMoveSource(src, folder));
+            SyscallFaults counter;
+            ASSERT_OK(MoveAcross(m_fs, src, dst, folder, counter));
+            for (std::size_t i = 0; i < counts.size(); ++i) counts[i] = counter.Calls(static_cast<Call>(i));
+        }
+        for (const Fault& fault : faults) {
+            // A file's only unlink removes its source: SourceThatCannotBeRemovedKeepsItsOnlyCopy.
+            if (!folder && fault.m_nCall == Call::UnlinkAt) continue;
+            const int count = counts[static_cast<std::size_t>(fault.m_nCall)];
+            for (const int n : std::set<int>{1, (count + 1) / 2, count}) {
+                if (n < 1 || n > count) continue;
+                SCOPED_TRACE(std::string(folder ? "folder, " : "file, ") + CallName(fault.m_nCall) +
+                             " call " + std::to_string(n) + " of " + std::to_string(count));
+                TempFolder src;
+                TempFolder dst("/dev/shm");
+                ASSERT_NO_FATAL_FAILURE(MakeMoveSource(src, folder));
+                const TreeSnapshot before = TreeSnapshot::Take(src.Root());
+                const std::vector<std::string> shape = ListTree(src.Root());
+                MoveInvariant invariant({src.Root()}, dst.Root());
+                engine::Status status;
+                {
+                    SyscallFaults injected;
+                    injected.FailNth(fault.m_nCall, n, fault.m_nErrno);
+                    status = MoveAcross(m_fs, src, dst, folder, injected);
+                }
+                EXPECT_STATUS_KIND(status, posix::ErrorKindFromErrno(fault.m_nErrno));
+                EXPECT_EQ(invariant.Check(), "");
+                // A folder's unlinks all remove its source, after the copy is in place; its last
+                // flush is of the destination folder, after the rename too.
+                const bool removingSource = folder && fault.m_nCall == Call::UnlinkAt;
+                const bool copyInPlace =
+                    removingSource || (folder && fault.m_nCall == Call::Fsync && n == count);
+                if (!removingSource) {
+                    EXPECT_EQ(TreeSnapshot::Take(src.Root()).Describe(), before.Describe());
+                }
+                if (copyInPlace) {
+                    EXPECT_EQ(ListTree(dst.Root()), shape);
+                    EXPECT_EQ(FindChangedEntries(before, TreeSnapshot::Take(dst.Root())), "");
+                } else {
+                    EXPECT_EQ(ListTree(dst.Root()), std::vector<std::string>{});
+                }
+            }
+        }
+    }
+}
+
+// A temporary name found taken is drawn again; when every draw is taken the move gives up,
+// touching nothing.
+TEST_F(PosixFileSystemTest, TakenTemporaryNamesAreDrawnAgain) {
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "file");
+        const Call create = folder ? Call::MkdirAt : Call::OpenAt;
+        TempFolder src;
+        TempFolder dst("/dev/shm");
+        ASSERT_NO_FATAL_FAILURE(MakeMoveSource(src, folder));
+        const TreeSnapshot before = TreeSnapshot::Take(src.Root());
+        const std::vector<std::string> shape = ListTree(src.Root());
+        {
+            SyscallFaults taken;
+            taken.FailFrom(create, 1, EEXIST, ".tandemere-");
+            EXPECT_STATUS_KIND(MoveAcross(m_fs, src, dst, folder, taken), ErrorKind::Exists);
+        }
+        EXPECT_EQ(TreeSnapshot::Take(src.Root()).Describe(), before.Describe());
+        EXPECT_EQ(ListTree(dst.Root()), std::vector<std::string>{});
+        {
+            SyscallFaults taken;
+            taken.FailNth(create, 1, EEXIST, ".tandemere-");
+            ASSERT_OK(MoveAcross(m_fs, src, dst, folder, taken));
+        }
+        EXPECT_EQ(ListTree(dst.Root()), shape);
+    }
 }
 
 }  // namespace

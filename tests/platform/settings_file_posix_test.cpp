@@ -5,18 +5,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "tests/platform/locked_folder_posix.h"
 #include "tests/support/status_assert.h"
+#include "tests/support/syscall_faults_posix.h"
 #include "tests/support/temp_folder.h"
 
 namespace tandemere::testing {
 namespace {
 
+using engine::ErrorKind;
 using engine::ValueKind;
+using Call = SyscallFaults::Call;
 using posix::SettingsFileStore;
 using posix::SettingValue;
 
@@ -194,6 +198,42 @@ TEST_F(SettingsFileTest, AnUnwritableFileIsLeftAsItWas) {
     }
     EXPECT_EQ(ReadFile(m_strPath), "\"Logging\"=dword:00000001\n");
     EXPECT_EQ(ListTree(folder), std::vector<std::string>{"settings (25)"});
+}
+
+// A rewrite failing part-way leaves the file as it was and no temporary beside it, reporting the
+// file system's error kinds; a taken temporary name is drawn again.
+TEST_F(SettingsFileTest, FailedRewriteLeavesTheFileAndNoTemporary) {
+    const std::string original = "\"Logging\"=dword:00000001\n";
+    ASSERT_TRUE(WriteFile(m_strPath, original));
+    struct Case {
+        Call m_nCall;
+        int m_nErrno;
+        const char* m_pszPathPart;
+        ErrorKind m_nKind;  // None: the rewrite succeeds
+    };
+    const Case cases[] = {{Call::Write, ENOSPC, "", ErrorKind::Io},
+                          {Call::Fsync, EIO, "", ErrorKind::Io},
+                          {Call::RenameAt2, EBUSY, "", ErrorKind::AccessDenied},
+                          {Call::OpenAt, EEXIST, ".tmp-", ErrorKind::None}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(CallName(c.m_nCall));
+        engine::Status status;
+        {
+            SyscallFaults faults;
+            faults.FailNth(c.m_nCall, 1, c.m_nErrno, c.m_pszPathPart);
+            status = m_store.SetDword("Logging", 0);
+        }
+        if (c.m_nKind == ErrorKind::None) {
+            EXPECT_OK(status);
+            EXPECT_EQ(ReadFile(m_strPath), "\"Logging\"=dword:00000000\n");
+        } else {
+            EXPECT_STATUS_KIND(status, c.m_nKind);
+            EXPECT_EQ(ReadFile(m_strPath), original);
+        }
+        EXPECT_EQ(ListTree(m_dir.Path("conf/tandemere")), std::vector<std::string>{"settings (25)"});
+    }
+    std::vector<SettingValue> values;
+    EXPECT_STATUS_KIND(SettingsFileStore(m_dir.Path("conf")).List(values), ErrorKind::IsADirectory);
 }
 
 TEST(SettingsPathTest, EnvironmentChoosesTheFile) {

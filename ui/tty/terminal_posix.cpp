@@ -13,20 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/posix/posix_io.h"
+
 extern char** environ;
 
 namespace tandemere::tty {
 
 bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    return posix::WriteAll(fd, text.data(), text.size()) == 0;
 }
 
 namespace {

@@ -1,0 +1,117 @@
+// Platform layer (POSIX): the shared I/O helpers and the errno mapping.
+#include "platform/posix/posix_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <random>
+
+#include "platform/posix/posix_syscalls.h"
+#include "platform/posix/unique_fd.h"
+
+namespace tandemere::posix {
+
+using engine::ErrorKind;
+
+namespace {
+
+struct ErrnoKind {
+    int m_nErrno;
+    ErrorKind m_nKind;
+};
+
+constexpr ErrnoKind kErrnoKinds[] = {
+    {0, ErrorKind::None},
+    {ENOENT, ErrorKind::NotFound},
+    {EEXIST, ErrorKind::Exists},
+    {EACCES, ErrorKind::AccessDenied},
+    {EPERM, ErrorKind::AccessDenied},
+    {EROFS, ErrorKind::AccessDenied},
+    {ETXTBSY, ErrorKind::AccessDenied},
+    {EBUSY, ErrorKind::AccessDenied},
+    {ENOTEMPTY, ErrorKind::NotEmpty},
+    {ENOTDIR, ErrorKind::NotADirectory},
+    {EISDIR, ErrorKind::IsADirectory},
+    {EXDEV, ErrorKind::CrossDevice},
+    {ENAMETOOLONG, ErrorKind::NameTooLong},
+    {ENOMEM, ErrorKind::NoMemory},
+    {EIO, ErrorKind::Io},
+    {ENOSPC, ErrorKind::Io},
+    {EDQUOT, ErrorKind::Io},
+    {EFBIG, ErrorKind::Io},
+    {ENOSYS, ErrorKind::Unsupported},
+    {EOPNOTSUPP, ErrorKind::Unsupported},
+};
+
+}  // namespace
+
+ErrorKind ErrorKindFromErrno(int error) {
+    for (const ErrnoKind& entry : kErrnoKinds)
+        if (entry.m_nErrno == error) return entry.m_nKind;
+    return ErrorKind::Other;
+}
+
+engine::Status StatusFromErrno(int error, const std::string& path) {
+    return engine::Status(ErrorKindFromErrno(error), error, path);
+}
+
+int ReadRetry(int fd, void* buffer, std::size_t size, std::size_t& got) {
+    ssize_t read = 0;
+    do {
+        read = Sys().m_pfnRead(fd, buffer, size);
+    } while (read < 0 && errno == EINTR);
+    got = read < 0 ? 0 : static_cast<std::size_t>(read);
+    return read < 0 ? errno : 0;
+}
+
+int WriteAll(int fd, const void* data, std::size_t size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = Sys().m_pfnWrite(fd, next, size);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        next += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+int SyncFolderFd(int fd) {
+    if (Sys().m_pfnFsync(fd) != 0 && errno != EINVAL) return errno;
+    return 0;
+}
+
+int SyncFolderAt(int dirfd, const char* path) {
+    UniqueFd fd(Sys().m_pfnOpenAt(dirfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (!fd.IsValid()) return errno;
+    return SyncFolderFd(fd.Get());
+}
+
+int CopyOwnerModeTimes(int fd, const struct stat& st) {
+    // Only a privileged user can give a file away; anyone else's copy simply stays theirs.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) errno = 0;
+    if (Sys().m_pfnFchmod(fd, st.st_mode & 07777) != 0) return errno;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (Sys().m_pfnFutimens(fd, times) != 0) return errno;
+    return 0;
+}
+
+int CreateUnderTemporaryName(const std::string& prefix, const std::string& suffix,
+                             const std::function<int(const std::string& name)>& create, std::string& name) {
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        name = prefix;
+        for (int i = 0; i < 12; ++i) name += kDigits[random() % 36];
+        name += suffix;
+        error = create(name);
+    }
+    return error;
+}
+
+}  // namespace tandemere::posix
