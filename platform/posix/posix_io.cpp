@@ -103,11 +103,11 @@ int CopyOwnerModeTimes(int fd, const struct stat& st) {
 int CreateUnderTemporaryName(const std::string& prefix, const std::string& suffix,
                              const std::function<int(const std::string& name)>& create, std::string& name) {
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+    thread_local std::mt19937_64 s_oRandom{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         name = prefix;
-        for (int i = 0; i < 12; ++i) name += kDigits[random() % 36];
+        for (int i = 0; i < 12; ++i) name += kDigits[s_oRandom() % 36];
         name += suffix;
         error = create(name);
     }

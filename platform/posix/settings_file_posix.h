@@ -33,8 +33,6 @@ class SettingsFileStore : public engine::ISettingsStore {
 public:
     explicit SettingsFileStore(std::string path);
 
-    const std::string& Path() const { return m_strPath; }
-
     // Null when the file does not exist or cannot be read; the key holds what was read at open.
     std::unique_ptr<engine::ISettingsKey> OpenForRead() override;
     // Creates the folder and an empty file when missing; null when that fails.

@@ -32,7 +32,6 @@ public:
 
     HKEY Root() const { return m_hRoot; }
     const std::wstring& Subkey() const { return m_strSubkey; }
-    REGSAM View() const { return m_nView; }
 
 private:
     HKEY m_hRoot;
