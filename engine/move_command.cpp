@@ -84,7 +84,7 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
         const std::string parent = ParentFolder(style, source);
         if (m_rFs.IsSameObject(parent, destFolder, sameFolder) && sameFolder) {
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
-                                 {GetShownPath(source, m_nSourceRootLen)}));
+                                 {ShownSource(source)}));
             result = Placed;
         } else if (entry.m_bLink) {
             result = PlaceLink(owner, source, destFolder);
@@ -141,16 +141,13 @@ void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
     AppendLog(line);
 }
 
-std::string_view MoveCommand::GetShownPath(const std::string& path, std::size_t rootLength) const {
+std::string_view MoveCommand::GetShownPath(const std::string& path, const std::string& root) const {
     const std::string_view whole(path);
-    if (m_bFullPaths || rootLength == 0 || rootLength > path.size()) return whole;
-    // Only a path that really begins with its root is cut; items dragged from several folders
-    // would otherwise lose an unrelated prefix.
-    const std::string_view head = whole.substr(0, rootLength);
-    const bool underSourceRoot = rootLength == m_szSourceRoot.size() && head == m_szSourceRoot;
-    const bool underDestFolder = rootLength == m_szDestFolder.size() && head == m_szDestFolder;
-    if (!underSourceRoot && !underDestFolder) return whole;
-    return whole.substr(rootLength);
+    // Only a path that really lies below its own root is cut: an item dragged from another folder,
+    // even one as long as the other root, keeps its whole path.
+    if (m_bFullPaths || root.empty() || path.size() < root.size() || path.compare(0, root.size(), root) != 0)
+        return whole;
+    return whole.substr(root.size());
 }
 
 void MoveCommand::AppendLog(std::string_view text) {

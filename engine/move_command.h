@@ -100,8 +100,9 @@ public:
     // The one error report: a message box owned by `owner`, then the text and "\r\n" in the log.
     void ReportError(WindowHandle owner, const std::string& text);
 
-    // The path whole (full paths on, or a path outside its root), else the part after its root.
-    std::string_view GetShownPath(const std::string& path, std::size_t rootLength) const;
+    // The path whole (full paths on, or a path not below `root`), else the part after `root`,
+    // which is m_szSourceRoot or m_szDestFolder.
+    std::string_view GetShownPath(const std::string& path, const std::string& root) const;
 
     // Reads the switches and remembered answers (reading access only); silent on failure.
     void ReadSettings();
@@ -152,10 +153,8 @@ private:
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
     // A source path and a destination path as the log and the prompts show them.
-    std::string_view ShownSource(const std::string& path) const {
-        return GetShownPath(path, m_nSourceRootLen);
-    }
-    std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_nDestFolderLen); }
+    std::string_view ShownSource(const std::string& path) const { return GetShownPath(path, m_szSourceRoot); }
+    std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_szDestFolder); }
 
     // Every decision point's tail, on the field and value name the settings table gives `decision`:
     // an unknown remembered value handled as `onUnknown` says, then GetDecision. Cancel is logged

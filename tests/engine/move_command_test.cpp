@@ -126,6 +126,15 @@ TEST_F(MoveCommandTest, ShownPathsAreRelativeToTheirRootsUnlessFullPathsOrOutsid
     EXPECT_EQ(UniqueLine(Src("Work/Photos/b.jpg"), Dst("b.jpg")), m_log);
 }
 
+TEST_F(MoveCommandTest, AnItemFromBelowTheDestinationIsShownWholeWhenBothRootsAreAsLong) {
+    // "src" and "dst" are as long: the destination must not pass for the second item's root.
+    ASSERT_EQ(Src().size(), Dst().size());
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "alpha"));
+    ASSERT_TRUE(WriteFile(Dst("sub/b.txt"), "beta"));
+    EXPECT_EQ(MoveFinished, Run({Src("a.txt"), Dst("sub/b.txt")}, Dst(), {"sub/b.txt"}));
+    EXPECT_EQ(UniqueLine("a.txt", "a.txt") + UniqueLine(Dst("sub/b.txt"), "b.txt"), m_log);
+}
+
 TEST_F(MoveCommandTest, ShownPathHelperCutsOnlyARealPrefix) {
     engine::MoveCommand command(m_fs, m_settings, m_ui);
     // Paths written with '/' in the platform's separator: the rules are those of its path style.
@@ -136,19 +145,23 @@ TEST_F(MoveCommandTest, ShownPathHelperCutsOnlyARealPrefix) {
     EXPECT_EQ(11u, command.m_nDestFolderLen);
     struct Case {
         std::string m_strPath;
-        std::size_t m_nRoot;
+        std::string m_strRoot;
         bool m_bFull;
         std::string m_strShown;
     };
+    const std::string sourceRoot = command.m_szSourceRoot, destFolder = command.m_szDestFolder;
     const Case cases[] = {
-        {"/w/Photos/a.jpg", 3, false, "Photos/a.jpg"},   {"/w/Photos/a.jpg", 3, true, "/w/Photos/a.jpg"},
-        {"/d/Archive/a.jpg", 11, false, "a.jpg"},        {"/x/Photos/a.jpg", 3, false, "/x/Photos/a.jpg"},
-        {"/d/Other/a.jpg", 11, false, "/d/Other/a.jpg"}, {"/w", 3, false, "/w"},
+        {"/w/Photos/a.jpg", sourceRoot, false, "Photos/a.jpg"},
+        {"/w/Photos/a.jpg", sourceRoot, true, "/w/Photos/a.jpg"},
+        {"/d/Archive/a.jpg", destFolder, false, "a.jpg"},
+        {"/x/Photos/a.jpg", sourceRoot, false, "/x/Photos/a.jpg"},
+        {"/d/Other/a.jpg", destFolder, false, "/d/Other/a.jpg"},
+        {"/w", sourceRoot, false, "/w"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_strPath);
         command.m_bFullPaths = c.m_bFull;
-        EXPECT_EQ(Native(c.m_strShown), command.GetShownPath(Native(c.m_strPath), c.m_nRoot));
+        EXPECT_EQ(Native(c.m_strShown), command.GetShownPath(Native(c.m_strPath), c.m_strRoot));
     }
 }
 
