@@ -132,6 +132,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
         DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, identicalPath, identical);
     if (deleted != Placed) return deleted;
     if (!m_rFs.Move(identicalPath, newPath)) {
+        // The source is gone already: the log says so before it tells why the rename failed.
+        LogSourceDeletedAsSame(file.m_strSource, identicalPath);
         ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}));
         return StopMove;
     }
@@ -151,9 +153,13 @@ PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToP
     const PlaceResult deleted =
         DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath, destEntry);
     if (deleted != Placed) return deleted;
-    AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
-                         {ShownSource(file.m_strSource), ShownDest(destPath)}));
+    LogSourceDeletedAsSame(file.m_strSource, destPath);
     return Placed;
+}
+
+void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::string& destPath) {
+    AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
+                         {ShownSource(source), ShownDest(destPath)}));
 }
 
 PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::string& source,

@@ -152,6 +152,8 @@ private:
     void NoteArrived(const std::string& path, bool isFolder);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
+    // The log line of a source file deleted because `destPath` holds the same content.
+    void LogSourceDeletedAsSame(const std::string& source, const std::string& destPath);
     // A source path and a destination path as the log and the prompts show them.
     std::string_view ShownSource(const std::string& path) const { return GetShownPath(path, m_szSourceRoot); }
     std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_szDestFolder); }
