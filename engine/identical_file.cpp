@@ -79,12 +79,14 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}));
         return Searched(IdenticalSearch::Stop);
     }
+    if (!ClearLeftovers(owner, file, candidates, content)) return Searched(IdenticalSearch::Stop);
 
     const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const DirEntry& candidate : candidates) {
         if (m_bOnlyCompareSameExt && !MatchesExtension(style, candidate.m_strName, extension)) continue;
         // Under its own name the destination file was compared already.
         if (candidate.m_strName == file.m_strName) continue;
+        if (IsTemporaryName(candidate.m_strName)) continue;
         // The source is under 4 GiB, so such an entry cannot be its copy; it is no error either.
         if (candidate.m_nSize >= kFourGiB) continue;
 
@@ -99,6 +101,33 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         return Searched(IdenticalSearch::UnderOtherName, now);
     }
     return Searched(IdenticalSearch::NotFound);
+}
+
+bool MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
+                                 const std::vector<DirEntry>& candidates, SourceContent& content) {
+    const std::string& destFolder = file.m_strDestFolder;
+    for (const DirEntry& candidate : candidates) {
+        if (!IsTemporaryName(candidate.m_strName)) continue;
+        const CompareResult compared = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
+                                                       content, destFolder, candidate);
+        if (compared == CompareResult::Failed) return false;
+        // The copy holds the source's content only while the source is as it was compared. A copy
+        // that cannot be deleted simply stays, and is reported with the others.
+        DirEntry now;
+        const std::string path = destFolder + candidate.m_strName;
+        if (compared != CompareResult::Identical || !m_rFs.Lookup(file.m_strSource, now) ||
+            !Unchanged(file.m_oSourceEntry, now) || !m_rFs.DeleteFile(path))
+            continue;
+        m_oIndexes.NoteRemoved(m_rFs.Style(), path);
+        AppendLog(FormatText(
+            "Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.\r\n",
+            {ShownDest(path), ShownSource(file.m_strSource)}));
+    }
+    for (const DirEntry& leftover : m_oIndexes.TakeLeftovers(m_rFs.Style(), destFolder))
+        AppendLog(
+            FormatText("Found \"%s\", left by an interrupted move: it may hold the only copy of a file.\r\n",
+                       {ShownDest(destFolder + leftover.m_strName)}));
+    return true;
 }
 
 PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file,

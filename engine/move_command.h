@@ -197,6 +197,11 @@ private:
     // read for it are freed on return, before any prompt.
     IdenticalSearch SearchIdenticalFile(WindowHandle owner, const FileToPlace& file);
     IdenticalSearch FindIdenticalFile(WindowHandle owner, const FileToPlace& file, SourceContent& content);
+    // What a move killed on its way left in the destination folder is never the user's file: a whole
+    // copy of this source among `candidates` goes, since the move keeps the source's content; any other
+    // leftover is reported once and kept. False when a comparison failed (reported).
+    bool ClearLeftovers(WindowHandle owner, const FileToPlace& file, const std::vector<DirEntry>& candidates,
+                        SourceContent& content);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
