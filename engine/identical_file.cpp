@@ -142,14 +142,16 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const std::string_view shownSource = ShownSource(file.m_strSource);
     const std::string_view shownIdentical = ShownDest(identicalPath);
     const std::string_view shownNew = ShownDest(newPath);
+    bool prompted = false;
     const std::optional<std::int32_t> answer = Decide(
         SettingId::SameFileDiffNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
         [&](WindowHandle promptOwner) {
+            prompted = true;
             return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
                                                                               shownNew, file.m_bNameTaken));
         });
     if (!answer) return StopMove;
-    if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical);
+    if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
         AppendLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
@@ -157,8 +159,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
         return NotAllMoved;
     }
 
-    const PlaceResult deleted =
-        DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, identicalPath, identical);
+    const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry,
+                                                      identicalPath, identical, prompted);
     if (deleted != Placed) return deleted;
     if (!m_rFs.Move(identicalPath, newPath)) {
         // The source is gone already: the log says so before it tells why the rename failed.
@@ -178,9 +180,10 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
 }
 
 PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
-                                               const std::string& destPath, const DirEntry& destEntry) {
-    const PlaceResult deleted =
-        DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath, destEntry);
+                                               const std::string& destPath, const DirEntry& destEntry,
+                                               bool compareAgain) {
+    const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath,
+                                                      destEntry, compareAgain);
     if (deleted != Placed) return deleted;
     LogSourceDeletedAsSame(file.m_strSource, destPath);
     return Placed;
@@ -193,17 +196,33 @@ void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::s
 
 PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::string& source,
                                                const DirEntry& sourceEntry, const std::string& destPath,
-                                               const DirEntry& destEntry) {
-    // A change since the comparison could mean the source's content exists nowhere else.
+                                               const DirEntry& destEntry, bool compareAgain) {
+    // A prompt can wait for minutes, and a writer can keep a file's size and time meanwhile.
+    CompareResult again = CompareResult::Identical;
+    if (compareAgain) {
+        SourceContent content;
+        DirEntry candidate = destEntry;
+        candidate.m_strName = std::string(FindFileName(m_rFs.Style(), destPath));
+        again = CompareContents(owner, source, sourceEntry.m_nSize, content,
+                                ParentFolder(m_rFs.Style(), destPath), candidate);
+        if (again == CompareResult::Failed) return StopMove;
+    }
+    // A change since the comparison could mean the source's content exists nowhere else. Bytes that
+    // differ under an unchanged size and time cannot tell which file was written: the source, which
+    // stays, is named.
+    constexpr const char* kSourceChanged = "ERROR: Source file \"%s\" changed while it was being compared";
     DirEntry now;
     if (!m_rFs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
-        ReportError(owner,
-                    FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
+        ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
     if (!m_rFs.Lookup(destPath, now) || !Unchanged(destEntry, now)) {
         ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
                                       {destPath}));
+        return NotAllMoved;
+    }
+    if (again != CompareResult::Identical) {
+        ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
     if (!m_rFs.DeleteFile(source)) {

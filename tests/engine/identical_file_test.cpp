@@ -278,5 +278,38 @@ TEST_F(FileMoves, ADraggedItemUnderATemporaryNameIsLeftAlone) {
     EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
 }
 
+// A prompt can wait for minutes, and a writer can keep a file's size and time meanwhile: after a
+// prompt the bytes are compared again before the source goes.
+TEST_F(FileMoves, AfterThePromptTheBytesAreComparedAgainBeforeTheSourceIsDeleted) {
+    const std::uint64_t time = TicksFromUnixTime(1600000000);
+    for (const std::int32_t answer : {engine::AnswerFirst, engine::AnswerSecond}) {
+        for (const bool sourceChanges : {true, false}) {
+            SCOPED_TRACE(std::to_string(answer) +
+                         (sourceChanges ? ", source written" : ", identical file written"));
+            StartCase();
+            ASSERT_TRUE(WriteFile(Src("s.txt"), "content", time));
+            ASSERT_TRUE(WriteFile(Dst("x.txt"), "content", time));
+            const std::string written = sourceChanges ? Src("s.txt") : Dst("x.txt");
+            m_ui.m_fnBeforeAnswer = [&] { WriteFile(written, "CONTENT", time); };
+            m_ui.QueueAnswer(answer);
+            EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {"x.txt"}));
+            // Which of the two was written cannot be told: the source, which stays, is named.
+            EXPECT_EQ(std::vector<std::string>{"ERROR: Source file \"" + Src("s.txt") +
+                                               "\" changed while it was being compared"},
+                      m_ui.m_lstErrors);
+            EXPECT_EQ(sourceChanges ? "CONTENT" : "content", ReadFile(Src("s.txt")));
+            EXPECT_EQ(std::vector<std::string>{"x.txt (7)"}, ListTree(Dst()));
+        }
+    }
+    // A remembered answer shows no prompt and does not read the files again.
+    StartCase();
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+    ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}));
+    EXPECT_EQ(DeletedLine("s.txt", "x.txt"), m_log);
+    EXPECT_EQ(1, std::count(m_lstOpened.begin(), m_lstOpened.end(), Src("s.txt")));
+}
+
 }  // namespace
 }  // namespace tandemere::testing::files
