@@ -21,6 +21,7 @@ struct DirEntry {
     std::string m_strName;               // as stored on disk (a lookup gives the stored spelling too)
     bool m_bDirectory = false;           // a folder (for a link: never; links are not followed)
     bool m_bLink = false;                // a symbolic link, or on Windows any reparse point (junctions)
+    bool m_bSpecial = false;             // a pipe, socket or device: never opened (Windows reports none)
     std::uint64_t m_nSize = 0;           // bytes; 0 for folders
     std::uint64_t m_nLastWriteTime = 0;  // 100-ns ticks since 1601-01-01 UTC, as FILETIME counts them
 };
@@ -57,7 +58,8 @@ public:
     virtual bool IsFolder(const std::string& path) = 0;
 
     // Opens a file for reading, shared for reading only (others may not write or delete it
-    // meanwhile where the platform can prevent it).
+    // meanwhile where the platform can prevent it). Anything but a regular file (a pipe, a device)
+    // fails with Unsupported at once, without waiting for a writer; a folder with IsADirectory.
     virtual Status OpenRead(const std::string& path, std::unique_ptr<IReadFile>& file) = 0;
 
     // Moves a file, a link or (within one volume) a folder to a new path. Never replaces: fails

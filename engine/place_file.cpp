@@ -50,6 +50,13 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
         return StopMove;
     }
+    // Opening a pipe could wait for a writer for good, and moving one would break whoever uses it.
+    if (file.m_oSourceEntry.m_bSpecial) {
+        AppendLog(
+            FormatText("Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).\r\n",
+                       {ShownSource(source)}));
+        return NotAllMoved;
+    }
     if (file.m_oSourceEntry.m_nSize >= kFourGiB) {
         ReportError(owner, FormatText("ERROR: Source file \"%s\" is too large", {source}));
         return NotAllMoved;

@@ -61,6 +61,7 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_strName = name;
     entry.m_bLink = S_ISLNK(st.st_mode);
     entry.m_bDirectory = S_ISDIR(st.st_mode);
+    entry.m_bSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     entry.m_nSize = (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ? static_cast<std::uint64_t>(st.st_size) : 0;
     entry.m_nLastWriteTime = TicksFromTimespec(st.st_mtim);
 }
@@ -356,11 +357,16 @@ bool PosixFileSystem::IsFolder(const std::string& path) {
 
 Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) {
     file.reset();
-    UniqueFd fd(OpenAt(AT_FDCWD, Trim(path).c_str(), O_RDONLY | O_CLOEXEC));
+    // A pipe put here since it was looked up would otherwise wait for a writer for good.
+    UniqueFd fd(OpenAt(AT_FDCWD, Trim(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.IsValid()) return StatusFromErrno(errno, path);
     struct stat st;
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
+    if (!S_ISREG(st.st_mode)) return StatusFromErrno(EOPNOTSUPP, path);
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags == -1 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return StatusFromErrno(errno, path);
     ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
     return Status::Ok();

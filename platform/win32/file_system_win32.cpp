@@ -106,6 +106,8 @@ template <class Data>
 void FillEntry(const Data& data, DirEntry& entry) {
     entry.m_bLink = IsLinkAttributes(data.dwFileAttributes);
     entry.m_bDirectory = IsFolderAttributes(data.dwFileAttributes);
+    // Pipes and devices live in their own namespaces, never in a folder listing.
+    entry.m_bSpecial = false;
     const bool anyFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.m_nSize = anyFolder ? 0 : Combine(data.nFileSizeHigh, data.nFileSizeLow);
     // FILETIME counts exactly the engine's ticks.

@@ -1,6 +1,7 @@
 // Platform tests: the POSIX file system, through the shared conformance suite and its own failure cases.
 #include "platform/posix/file_system_posix.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "tests/platform/file_system_conformance.h"
 #include "tests/support/status_assert.h"
@@ -176,6 +178,27 @@ TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedStaysWhole) {
     EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
     EXPECT_STATUS_KIND(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("no/such/tree")),
                        ErrorKind::NotFound);
+}
+
+// A pipe swapped in between a lookup and the open must not block: anything but a regular file
+// is refused at once, without waiting for a writer.
+TEST_F(PosixFileSystemTest, OpenReadRefusesPipesAndDevicesWithoutWaiting) {
+    const std::string pipe = m_dir.Path("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Opening for writing waits for a reader; should the backend wait too, they meet and it ends.
+    std::thread writer([&pipe] {
+        const int fd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+    });
+    std::unique_ptr<engine::IReadFile> file;
+    const engine::Status status = m_fs.OpenRead(pipe, file);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // lets the writer go
+    writer.join();
+    if (reader >= 0) ::close(reader);
+    EXPECT_STATUS_KIND(status, ErrorKind::Unsupported);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_STATUS_KIND(m_fs.OpenRead("/dev/null", file), ErrorKind::Unsupported);
+    EXPECT_EQ(file, nullptr);
 }
 
 TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) {
