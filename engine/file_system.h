@@ -68,6 +68,13 @@ public:
     // and only then is the source removed; on failure the copy is removed and the source stays.
     virtual Status Move(const std::string& from, const std::string& to) = 0;
 
+    // Moves a file or a link to a path, replacing the file or link there so that it gives way only
+    // to the complete new one: a rename over it within a volume; on another volume a copy under a
+    // temporary name in the target folder, flushed, renamed over it, and only then is the source
+    // removed. On failure the old file is still there, whole, and so is the source. Never replaces
+    // a folder (IsADirectory) and never moves one.
+    virtual Status MoveReplacing(const std::string& from, const std::string& to) = 0;
+
     // Renames an entry within its folder, flushing the change to disk before returning
     // (MoveFileEx with MOVEFILE_WRITE_THROUGH on Windows). Never replaces.
     virtual Status Rename(const std::string& from, const std::string& to) = 0;

@@ -154,12 +154,9 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
                });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) {
-        if (!m_rFs.DeleteFile(samePath)) {
-            ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {samePath}));
+        // Replaced in one step, so a failure part-way still leaves the old file.
+        if (!MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", true))
             return StopMove;
-        }
-        m_oIndexes.NoteRemoved(m_rFs.Style(), samePath);
-        if (!MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"")) return StopMove;
         AppendLog(
             FormatText("Moved source file \"%s\" to destination folder, overwriting different existing file "
                        "\"%s\".\r\n",
@@ -191,8 +188,10 @@ PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPla
 }
 
 bool MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
-                                 std::string_view errorPattern) {
-    if (!m_rFs.Move(file.m_strSource, target)) {
+                                 std::string_view errorPattern, bool replace) {
+    const Status moved =
+        replace ? m_rFs.MoveReplacing(file.m_strSource, target) : m_rFs.Move(file.m_strSource, target);
+    if (!moved) {
         ReportError(owner, FormatText(errorPattern, {file.m_strSource, target}));
         return false;
     }

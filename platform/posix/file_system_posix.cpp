@@ -236,11 +236,13 @@ int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toNam
 }
 
 // The start of a move across file systems: the source lstat'ed and of the expected kind, the
-// target's name free and its folder open.
+// target's name free (or, when replacing, taken by no folder) and its folder open.
 struct CrossVolumeMove {
     std::string m_strSource, m_strTarget, m_strFolder, m_strName;
     struct stat m_oSource {};
     UniqueFd m_hFolder;
+    bool m_bReplace = false;
+    std::string m_strBackup;  // when replacing: a second name of the old file until the source is gone
 };
 
 Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool folder,
@@ -251,7 +253,8 @@ Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool
     // A folder crosses file systems only through MoveFolderAcrossVolumes, a file only through Move.
     if (S_ISDIR(move.m_oSource.st_mode) != folder) return StatusFromErrno(folder ? ENOTDIR : EXDEV, from);
     struct stat existing;
-    if (::lstat(move.m_strTarget.c_str(), &existing) == 0) return StatusFromErrno(EEXIST, to);
+    if (::lstat(move.m_strTarget.c_str(), &existing) == 0 && (!move.m_bReplace || S_ISDIR(existing.st_mode)))
+        return StatusFromErrno(move.m_bReplace ? EISDIR : EEXIST, to);
     move.m_strFolder = ParentOf(move.m_strTarget);
     move.m_strName = NameOf(move.m_strTarget);
     move.m_hFolder.Reset(OpenAt(AT_FDCWD, move.m_strFolder.c_str(), kOpenFolder));
@@ -259,10 +262,62 @@ Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool
     return Status::Ok();
 }
 
-// Move's part for a file or link on another file system: a flushed copy under a temporary name,
-// renamed into place, then the source removed.
-Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, engine::KeepAlive* keepAlive) {
+// Gives the old file at the target a second, temporary name, so a failure after the replacement
+// can bring it back. Without hard links (or without an old file) the replacement goes on without.
+void KeepOldFile(CrossVolumeMove& move) {
+    const int folderFd = move.m_hFolder.Get();
+    const int error = CreateUnderTemporaryName(
+        kTemporaryPrefix, kTemporarySuffix,
+        [&](const std::string& name) {
+            return Sys().m_pfnLinkAt(folderFd, move.m_strName.c_str(), folderFd, name.c_str(), 0) == 0
+                       ? 0
+                       : errno;
+        },
+        move.m_strBackup);
+    if (error != 0) move.m_strBackup.clear();
+}
+
+// After a failure once the copy is in place, while the source stays: the target as it was before,
+// where that can be had. A new name goes again (one file must not end up in both places); an old
+// file comes back from its second name; without one the complete copy stays.
+void UndoCopyInPlace(const CrossVolumeMove& move) {
+    const int folderFd = move.m_hFolder.Get();
+    if (!move.m_bReplace)
+        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
+    else if (!move.m_strBackup.empty())
+        Sys().m_pfnRenameAt2(folderFd, move.m_strBackup.c_str(), folderFd, move.m_strName.c_str(), 0);
+}
+
+// Puts the flushed copy `temporary` in place under the target name, without replacing or over the
+// old file, and flushes the folder. 0 or errno; on failure the target is as it was where it can be.
+int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
+    const int folderFd = move.m_hFolder.Get();
+    int error = 0;
+    if (!move.m_bReplace) {
+        error = RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str());
+    } else {
+        KeepOldFile(move);
+        if (Sys().m_pfnRenameAt2(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str(), 0) != 0)
+            error = errno;
+    }
+    if (error != 0) {
+        Sys().m_pfnUnlinkAt(folderFd, temporary.c_str(), 0);
+        if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
+        return error;
+    }
+    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+        UndoCopyInPlace(move);
+        return syncError;
+    }
+    return 0;
+}
+
+// Move's and MoveReplacing's part for a file or link on another file system: a flushed copy under a
+// temporary name, put in place, then the source removed.
+Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, bool replace,
+                             engine::KeepAlive* keepAlive) {
     CrossVolumeMove move;
+    move.m_bReplace = replace;
     if (Status status = StartCrossVolumeMove(from, to, false, move); !status) return status;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
@@ -274,21 +329,13 @@ Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, eng
         },
         temporary);
     if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? move.m_strFolder : to);
-    if (const int renameError =
-            RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str())) {
-        Sys().m_pfnUnlinkAt(folderFd, temporary.c_str(), 0);
-        return StatusFromErrno(renameError, to);
-    }
-    if (const int syncError = SyncFolderAt(folderFd, ".")) {
-        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
-        return StatusFromErrno(syncError, to);
-    }
+    if (const int placeError = PutCopyInPlace(move, temporary)) return StatusFromErrno(placeError, to);
     if (Sys().m_pfnUnlinkAt(AT_FDCWD, move.m_strSource.c_str(), 0) != 0) {
-        // The source stays, so the copy must go: one file must not end up in both places.
         const int unlinkError = errno;
-        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
+        UndoCopyInPlace(move);
         return StatusFromErrno(unlinkError, from);
     }
+    if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
     return Status::Ok();
 }
 
@@ -376,7 +423,23 @@ Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
     const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, Trim(to).c_str());
     if (error == 0) return Status::Ok();
     if (error != EXDEV) return StatusFromErrno(error, error == EEXIST ? to : from);
-    return MoveFileAcrossVolumes(from, to, m_pKeepAlive);
+    return MoveFileAcrossVolumes(from, to, false, m_pKeepAlive);
+}
+
+Status PosixFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    const std::string source = Trim(from);
+    const std::string target = Trim(to);
+    struct stat st;
+    if (::lstat(source.c_str(), &st) != 0) return StatusFromErrno(errno, from);
+    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, from);
+    if (Sys().m_pfnRenameAt2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), 0) != 0) {
+        const int error = errno;
+        if (error == EXDEV) return MoveFileAcrossVolumes(from, to, true, m_pKeepAlive);
+        return StatusFromErrno(error, error == EISDIR ? to : from);
+    }
+    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str()))
+        return StatusFromErrno(syncError, to);
+    return Status::Ok();
 }
 
 Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {

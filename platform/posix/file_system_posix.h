@@ -22,6 +22,7 @@ public:
     bool IsFolder(const std::string& path) override;
     engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
     engine::Status Move(const std::string& from, const std::string& to) override;
+    engine::Status MoveReplacing(const std::string& from, const std::string& to) override;
     engine::Status Rename(const std::string& from, const std::string& to) override;
     // Copies folders, files and links (as links) with their modes and times into a temporary
     // folder beside the target, flushes it, renames it into place, then removes the source tree.

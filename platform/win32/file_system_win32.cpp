@@ -390,17 +390,65 @@ Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
     // A folder crosses volumes only through MoveFolderAcrossVolumes.
     if (IsFolderAttributes(attributes)) return FromWin32(ERROR_NOT_SAME_DEVICE, from);
     if (IsValidAttributes(::GetFileAttributesW(target.c_str()))) return FromWin32(ERROR_FILE_EXISTS, to);
-    return CopyAcrossVolumes(source, attributes, target, from, to);
+    return CopyAcrossVolumes(source, attributes, target, from, to, false);
+}
+
+Status Win32FileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    std::wstring source;
+    std::wstring target;
+    if (Status status = WidenBoth(from, source, to, target); !status) return status;
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
+    if (IsFolderAttributes(attributes)) return Status(ErrorKind::IsADirectory, ERROR_DIRECTORY, from);
+    const DWORD existing = ::GetFileAttributesW(target.c_str());
+    if (IsValidAttributes(existing) && IsFolderAttributes(existing))
+        return Status(ErrorKind::IsADirectory, ERROR_ACCESS_DENIED, to);
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Status::Ok();
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_NOT_SAME_DEVICE) return FromWin32(error, from);
+    return CopyAcrossVolumes(source, attributes, target, from, to, true);
 }
 
 Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attributes,
                                           const std::wstring& target, const std::string& from,
-                                          const std::string& to) {
+                                          const std::string& to, bool replace) {
     std::wstring folder;
     if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), folder)) return NotUnicode(to);
-    const bool link = IsLinkAttributes(attributes);
-    const DWORD copyFlags = COPY_FILE_FAIL_IF_EXISTS | (link ? COPY_FILE_COPY_SYMLINK : 0);
     std::wstring temporary;
+    if (const DWORD error = CopyToTemporary(source, IsLinkAttributes(attributes), folder, temporary))
+        return FromWin32(error, to);
+    // The old file keeps a second name until the source is gone, so a failure can bring it back;
+    // where the volume has no hard links the replacement goes on without.
+    std::wstring backup;
+    if (replace) {
+        backup = ExtendedIfLong(folder + TemporaryName());
+        if (!::CreateHardLinkW(backup.c_str(), target.c_str(), nullptr)) backup.clear();
+    }
+    const DWORD placeFlags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!::MoveFileExW(temporary.c_str(), target.c_str(), placeFlags)) {
+        const DWORD error = ::GetLastError();
+        RemoveOwnCopy(temporary);
+        if (!backup.empty()) RemoveOwnCopy(backup);
+        return FromWin32(error, to);
+    }
+    // The complete copy is in place; only now does the source go.
+    if (const DWORD deleteError = DeleteEntry(source, attributes)) {
+        // The source stays: a new name goes again (one file must not end up in both places), an
+        // old file comes back.
+        if (!replace)
+            RemoveOwnCopy(target);
+        else if (!backup.empty())
+            ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        return FromWin32(deleteError, from);
+    }
+    if (!backup.empty()) RemoveOwnCopy(backup);
+    return Status::Ok();
+}
+
+DWORD Win32FileSystem::CopyToTemporary(const std::wstring& source, bool link, const std::wstring& folder,
+                                       std::wstring& temporary) {
+    const DWORD copyFlags = COPY_FILE_FAIL_IF_EXISTS | (link ? COPY_FILE_COPY_SYMLINK : 0);
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < 100 && IsExistsError(error); ++attempt) {
         temporary = ExtendedIfLong(folder + TemporaryName());
@@ -410,25 +458,12 @@ Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attr
                     : ::GetLastError();
         if (error != ERROR_SUCCESS && !IsExistsError(error)) RemoveOwnCopy(temporary);
     }
-    if (error != ERROR_SUCCESS) return FromWin32(error, to);
-    if (!link) {
-        if (const DWORD flushError = FlushFile(temporary)) {
-            RemoveOwnCopy(temporary);
-            return FromWin32(flushError, to);
-        }
-    }
-    if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        error = ::GetLastError();
+    if (error != ERROR_SUCCESS || link) return error;
+    if (const DWORD flushError = FlushFile(temporary)) {
         RemoveOwnCopy(temporary);
-        return FromWin32(error, to);
+        return flushError;
     }
-    // The complete copy is in place; only now does the source go.
-    if (const DWORD deleteError = DeleteEntry(source, attributes)) {
-        // The source stays, so the copy must go: one file must not end up in both places.
-        RemoveOwnCopy(target);
-        return FromWin32(deleteError, from);
-    }
-    return Status::Ok();
+    return ERROR_SUCCESS;
 }
 
 Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {

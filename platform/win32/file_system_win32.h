@@ -41,6 +41,10 @@ public:
     // temporary name renamed into place, and the source is deleted only then. A folder on
     // another volume fails with CrossDevice.
     engine::Status Move(const std::string& from, const std::string& to) override;
+    // MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH within a volume; on
+    // another volume a flushed copy under a temporary name replaces the old file, which keeps a
+    // second name (a hard link) until the source is deleted, so a failure can bring it back.
+    engine::Status MoveReplacing(const std::string& from, const std::string& to) override;
     // MoveFileExW with MOVEFILE_WRITE_THROUGH, never replacing.
     engine::Status Rename(const std::string& from, const std::string& to) override;
     // SHFileOperationW FO_MOVE, flags 0x244, progress title "Tandemere", owned by `owner`.
@@ -60,8 +64,13 @@ public:
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
 
 private:
+    // Move's and MoveReplacing's part for a file or link on another volume.
     engine::Status CopyAcrossVolumes(const std::wstring& from, DWORD attributes, const std::wstring& to,
-                                     const std::string& fromText, const std::string& toText);
+                                     const std::string& fromText, const std::string& toText, bool replace);
+    // Copies `source` under a fresh temporary name in `folder` and flushes it (a link is copied as
+    // itself). ERROR_SUCCESS or the error; nothing is left behind on failure.
+    DWORD CopyToTemporary(const std::wstring& source, bool link, const std::wstring& folder,
+                          std::wstring& temporary);
 
     ShellFileOperation m_fnShellFileOperation;
     engine::KeepAlive* m_pKeepAlive = nullptr;

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/platform/file_system_conformance.h"
+#include "tests/support/file_size_limit_posix.h"
 #include "tests/support/status_assert.h"
 #include "tests/support/syscall_faults_posix.h"
 #include "tests/support/tree_snapshot.h"
@@ -30,28 +31,6 @@ const bool kRegistered = [] {
     SetConformanceBackend({[] { return std::make_unique<posix::PosixFileSystem>(); }, "/dev/shm", true});
     return true;
 }();
-
-// Limits the size of any file this process writes, so a copy fails part-way with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_pfnSaved = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_bActive = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_pfnSaved);
-    }
-    bool IsActive() const { return m_bActive; }
-
-private:
-    struct rlimit m_saved {};
-    void (*m_pfnSaved)(int) = nullptr;
-    bool m_bActive = false;
-};
 
 class PosixFileSystemTest : public ::testing::Test {
 protected:
@@ -303,6 +282,48 @@ TEST_F(PosixFileSystemTest, CallFailingPartWayThroughACrossVolumeMoveLosesNothin
                 }
             }
         }
+    }
+}
+
+// Each step of a replacement across file systems failing in turn: the old file stays whole, or
+// comes back from its second name, and so does the source. Without hard links it goes on anyway.
+TEST_F(PosixFileSystemTest, ReplacementAcrossFileSystemsThatFailsKeepsTheOldFile) {
+    struct Case {
+        const char* m_pszStep;
+        Call m_nCall;
+        int m_nNth;
+        int m_nErrno;
+    };
+    const Case cases[] = {{"copy", Call::Write, 1, ENOSPC},
+                          {"flush of the copy", Call::Fsync, 1, EIO},
+                          {"rename over the old file", Call::RenameAt2, 2, ENOSPC},
+                          {"flush of the folder", Call::Fsync, 2, EIO},
+                          {"removal of the source", Call::UnlinkAt, 1, EPERM},
+                          {"second name of the old file", Call::LinkAt, 1, EPERM}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszStep);
+        const bool goesOn = c.m_nCall == Call::LinkAt;
+        TempFolder src;
+        TempFolder dst("/dev/shm");
+        ASSERT_NO_FATAL_FAILURE(MakeMoveSource(src, false));
+        const std::string bytes = ReadFile(src.Path("big.bin"));
+        ASSERT_TRUE(WriteFile(dst.Path("big.bin"), "old"));
+        engine::Status status;
+        {
+            SyscallFaults injected;
+            injected.FailFrom(Call::CopyFileRange, 1, EXDEV);
+            injected.FailNth(c.m_nCall, c.m_nNth, c.m_nErrno);
+            status = m_fs.MoveReplacing(src.Path("big.bin"), dst.Path("big.bin"));
+        }
+        if (goesOn) {
+            EXPECT_OK(status);
+            EXPECT_FALSE(Exists(src.Path("big.bin")));
+        } else {
+            EXPECT_STATUS_KIND(status, posix::ErrorKindFromErrno(c.m_nErrno));
+            EXPECT_TRUE(ReadFile(src.Path("big.bin")) == bytes);
+        }
+        EXPECT_TRUE(ReadFile(dst.Path("big.bin")) == (goesOn ? bytes : "old"));
+        EXPECT_EQ(ListTree(dst.Root()).size(), 1u) << "a temporary copy or name was left";
     }
 }
 

@@ -50,6 +50,8 @@ const char* OperationName(Operation op) {
             return "Read";
         case Operation::Move:
             return "Move";
+        case Operation::MoveReplacing:
+            return "MoveReplacing";
         case Operation::Rename:
             return "Rename";
         case Operation::MoveFolderAcrossVolumes:
@@ -126,6 +128,12 @@ Status FaultyFileSystem::Move(const std::string& from, const std::string& to) {
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::Move, from, kind)) return Fault(kind, from);
     return m_real.Move(from, to);
+}
+
+Status FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    ErrorKind kind = ErrorKind::None;
+    if (Enter(Operation::MoveReplacing, from, kind)) return Fault(kind, from);
+    return m_real.MoveReplacing(from, to);
 }
 
 Status FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
