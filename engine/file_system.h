@@ -66,13 +66,15 @@ public:
     // with Exists when anything is at the target. A file or link on another volume is copied
     // under a temporary name in the target folder, flushed, renamed into place without replacing,
     // and only then is the source removed; on failure the copy is removed and the source stays.
+    // A source that changed while it was copied (another object, size or last-write time) stays
+    // beside the complete copy: SourceChanged, the one failure after which the target exists.
     virtual Status Move(const std::string& from, const std::string& to) = 0;
 
     // Moves a file or a link to a path, replacing the file or link there so that it gives way only
     // to the complete new one: a rename over it within a volume; on another volume a copy under a
     // temporary name in the target folder, flushed, renamed over it, and only then is the source
-    // removed. On failure the old file is still there, whole, and so is the source. Never replaces
-    // a folder (IsADirectory) and never moves one.
+    // removed. On failure the old file is still there, whole, and so is the source, except after
+    // SourceChanged as for Move. Never replaces a folder (IsADirectory) and never moves one.
     virtual Status MoveReplacing(const std::string& from, const std::string& to) = 0;
 
     // Renames an entry within its folder, flushing the change to disk before returning

@@ -171,10 +171,11 @@ private:
     PlaceResult PlaceFileAtDifferentFile(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file);
     // Moves the source file to `target` (over the file there when `replace`) and notes it in the
-    // indexes; false when the move failed, reported with `errorPattern` filled with the source and
-    // the target.
-    bool MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
-                        std::string_view errorPattern, bool replace = false);
+    // indexes: Placed; StopMove when the move failed, reported with `errorPattern` filled with the
+    // source and the target; NotAllMoved (logged) when the source changed while it was copied and
+    // stays beside its copy.
+    PlaceResult MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
+                               std::string_view errorPattern, bool replace = false);
 
     // The folder placement: refusals, a merge with the counterpart, a file of its name, the move.
     PlaceResult PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder);

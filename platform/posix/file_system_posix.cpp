@@ -312,6 +312,15 @@ int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
     return 0;
 }
 
+// Whether the source is still the object it was when the copy started, with its size and time.
+bool SourceUnchanged(const CrossVolumeMove& move) {
+    struct stat now;
+    if (::lstat(move.m_strSource.c_str(), &now) != 0) return false;
+    const struct stat& then = move.m_oSource;
+    return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size &&
+           now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+}
+
 // Move's and MoveReplacing's part for a file or link on another file system: a flushed copy under a
 // temporary name, put in place, then the source removed.
 Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, bool replace,
@@ -330,6 +339,11 @@ Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, boo
         temporary);
     if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? move.m_strFolder : to);
     if (const int placeError = PutCopyInPlace(move, temporary)) return StatusFromErrno(placeError, to);
+    // What was written meanwhile may exist only in the source: it stays beside the copy.
+    if (!SourceUnchanged(move)) {
+        if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
+        return Status(engine::ErrorKind::SourceChanged, 0, from);
+    }
     if (Sys().m_pfnUnlinkAt(AT_FDCWD, move.m_strSource.c_str(), 0) != 0) {
         const int unlinkError = errno;
         UndoCopyInPlace(move);

@@ -174,6 +174,14 @@ DWORD DeleteEntry(const std::wstring& path, DWORD attributes) {
     return error;
 }
 
+// Whether a file still has the size and last-write time it had when `before` was read.
+bool SameSizeAndTime(const std::wstring& path, const WIN32_FILE_ATTRIBUTE_DATA& before) {
+    WIN32_FILE_ATTRIBUTE_DATA now;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &now)) return false;
+    return now.nFileSizeHigh == before.nFileSizeHigh && now.nFileSizeLow == before.nFileSizeLow &&
+           ::CompareFileTime(&now.ftLastWriteTime, &before.ftLastWriteTime) == 0;
+}
+
 struct FileIdentity {
     DWORD m_nVolumeSerial = 0;
     DWORD m_nIndexHigh = 0;
@@ -415,6 +423,9 @@ Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attr
                                           const std::string& to, bool replace) {
     std::wstring folder;
     if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), folder)) return NotUnicode(to);
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    if (!::GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &before))
+        return FromWin32(::GetLastError(), from);
     std::wstring temporary;
     if (const DWORD error = CopyToTemporary(source, IsLinkAttributes(attributes), folder, temporary))
         return FromWin32(error, to);
@@ -431,6 +442,11 @@ Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attr
         RemoveOwnCopy(temporary);
         if (!backup.empty()) RemoveOwnCopy(backup);
         return FromWin32(error, to);
+    }
+    // What was written meanwhile may exist only in the source: it stays beside the copy.
+    if (!SameSizeAndTime(source, before)) {
+        if (!backup.empty()) RemoveOwnCopy(backup);
+        return Status(ErrorKind::SourceChanged, 0, from);
     }
     // The complete copy is in place; only now does the source go.
     if (const DWORD deleteError = DeleteEntry(source, attributes)) {

@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -324,6 +326,64 @@ TEST_F(PosixFileSystemTest, ReplacementAcrossFileSystemsThatFailsKeepsTheOldFile
         }
         EXPECT_TRUE(ReadFile(dst.Path("big.bin")) == (goesOn ? bytes : "old"));
         EXPECT_EQ(ListTree(dst.Root()).size(), 1u) << "a temporary copy or name was left";
+    }
+}
+
+// The source changes while it is copied, at the copy's second keep-alive tick (after its first
+// block): it stays beside the complete copy, since what changed may exist only there.
+TEST_F(PosixFileSystemTest, AFileChangedWhileItIsCopiedStaysBesideTheCopy) {
+    const std::uint64_t when = TicksFromUnixTime(1000000000);
+    const std::size_t size = (2u << 20) + 17;
+    struct Case {
+        const char* m_pszChange;
+        std::function<void(const std::string& path)> m_fnChange;
+        std::string m_strAfter;  // the source's bytes afterwards
+    };
+    std::string rewritten(size, 'f');
+    rewritten.replace(0, 7, "CHANGED");
+    const std::string other(size, 'o');
+    const Case cases[] = {
+        {"rewritten in place",
+         [](const std::string& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+             EXPECT_EQ(::pwrite(fd, "CHANGED", 7, 0), 7);
+             ::close(fd);
+         },
+         rewritten},
+        {"appended to",
+         [](const std::string& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+             EXPECT_EQ(::write(fd, "more", 4), 4);
+             ::close(fd);
+         },
+         std::string(size, 'f') + "more"},
+        // Same size and time: only the object tells.
+        {"replaced by another file",
+         [&](const std::string& path) {
+             WriteFile(path + ".new", other, when);
+             ::rename((path + ".new").c_str(), path.c_str());
+         },
+         other},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszChange);
+        TempFolder src;
+        TempFolder dst("/dev/shm");
+        const std::string source = src.Path("big.bin");
+        ASSERT_TRUE(WriteFile(source, std::string(size, 'f'), when));
+        int ticks = 0;
+        engine::KeepAlive keepAlive(
+            [&] {
+                if (++ticks == 2) c.m_fnChange(source);
+            },
+            std::chrono::milliseconds(0));
+        m_fs.SetKeepAlive(&keepAlive);
+        const engine::Status status = m_fs.Move(source, dst.Path("big.bin"));
+        m_fs.SetKeepAlive(nullptr);
+        EXPECT_STATUS_KIND(status, ErrorKind::SourceChanged);
+        EXPECT_TRUE(TryReadFile(source) == c.m_strAfter);
+        EXPECT_GE(ReadFile(dst.Path("big.bin")).size(), size);
+        EXPECT_EQ(ListTree(dst.Root()).size(), 1u) << "a temporary copy was left";
     }
 }
 
