@@ -83,9 +83,12 @@ public:
 
     // Moves a folder with everything below it to another volume (the shell's folder move on
     // Windows). The source tree is removed only after the whole copy succeeded and was flushed;
-    // on failure what was copied is removed again and the source stays whole.
-    virtual Status MoveFolderAcrossVolumes(WindowHandle owner, const std::string& from,
-                                           const std::string& to) = 0;
+    // on failure what was copied is removed again and the source stays whole. Only what was
+    // copied and is unchanged since leaves the source: an entry created, written to or replaced
+    // meanwhile, and a pipe, socket or device, stays with the folders that hold it, and `left`
+    // names each (full paths). Ok with `left` not empty: the copy is complete, the source stays.
+    virtual Status MoveFolderAcrossVolumes(WindowHandle owner, const std::string& from, const std::string& to,
+                                           std::vector<std::string>& left) = 0;
 
     // Deletes a file or a link (never what a link points to).
     virtual Status DeleteFile(const std::string& path) = 0;

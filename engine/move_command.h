@@ -150,6 +150,10 @@ private:
     void AppendLogLine(std::string line, std::string_view reasonPattern, std::string_view reasonPath);
     // Notes a folder (else a link) that the move put at `path`, so later searches of this move see it.
     void NoteArrived(const std::string& path, bool isFolder);
+    // The log line of a pipe, socket or device left in the source.
+    void LogLeftSpecial(const std::string& path);
+    // The log line of a source folder that stays because something in it stays.
+    void LogSourceFolderKept(const std::string& folder);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
     // The log line of a source file deleted because `destPath` holds the same content.

@@ -52,9 +52,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     }
     // Opening a pipe could wait for a writer for good, and moving one would break whoever uses it.
     if (file.m_oSourceEntry.m_bSpecial) {
-        AppendLog(
-            FormatText("Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).\r\n",
-                       {ShownSource(source)}));
+        LogLeftSpecial(source);
         return NotAllMoved;
     }
     if (file.m_oSourceEntry.m_nSize >= kFourGiB) {

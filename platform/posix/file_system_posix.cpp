@@ -8,9 +8,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/posix_syscalls.h"
@@ -167,10 +169,10 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
     return error;
 }
 
-// Removes a folder with everything below it, never following links. 0 or the first errno.
-// `ownCopy`: a tree this backend made, whose read-only folders may be made writable to go.
-int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
-    if (ownCopy) ::fchmodat(parentDir, name, 0700, 0);
+// Removes a tree this backend made, with everything below it, never following links; read-only
+// folders in it are made writable to go. 0 or the first errno.
+int RemoveOwnTreeAt(int parentDir, const char* name) {
+    ::fchmodat(parentDir, name, 0700, 0);
     UniqueFd dirFd(OpenAt(parentDir, name, kOpenFolderNoFollow));
     if (!dirFd.IsValid()) return errno;
     std::vector<std::string> names;
@@ -183,7 +185,7 @@ int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
         }
         int error = 0;
         if (S_ISDIR(st.st_mode))
-            error = RemoveTreeAt(dirFd.Get(), entry.c_str(), ownCopy);
+            error = RemoveOwnTreeAt(dirFd.Get(), entry.c_str());
         else if (Sys().m_pfnUnlinkAt(dirFd.Get(), entry.c_str(), 0) != 0)
             error = errno;
         if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
@@ -193,46 +195,124 @@ int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
     return 0;
 }
 
-int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
-                 std::string& failedName, engine::KeepAlive* keepAlive);
+// What the copy saw of one source entry, to tell when the source goes whether it is still that.
+struct CopiedEntry {
+    dev_t m_nDevice = 0;
+    ino_t m_nInode = 0;
+    off_t m_nSize = 0;
+    struct timespec m_oTime {};
+    bool m_bFolder = false;
+};
 
-// Copies the contents of folder `fromFd` into the empty folder `toFd`, recursively, then gives
-// it the mode and times of `st` and flushes it. 0 or the first errno (the caller cleans up);
-// `failedName` is then the entry that failed, relative to `fromFd`, or empty for the folder itself.
-int CopyFolder(int fromFd, int toFd, const struct stat& st, std::string& failedName,
-               engine::KeepAlive* keepAlive) {
+// One folder copy under way: the keep-alive it ticks between blocks, every entry it copied by its
+// path relative to the copied folder ('/'-separated), and the entry it failed on.
+struct FolderCopy {
+    engine::KeepAlive* m_pKeepAlive = nullptr;
+    std::unordered_map<std::string, CopiedEntry> m_mapCopied;
+    std::string m_strFailed;  // relative; empty for the folder itself
+};
+
+// Whether an entry is the one the copy saw: the same object and, but for a folder (whose own time
+// changes with its entries, which are checked one by one), of the same size and last-write time.
+bool IsAsCopied(const FolderCopy& copy, const std::string& relative, const struct stat& st) {
+    const auto it = copy.m_mapCopied.find(relative);
+    if (it == copy.m_mapCopied.end()) return false;
+    const CopiedEntry& seen = it->second;
+    if (seen.m_nDevice != st.st_dev || seen.m_nInode != st.st_ino || seen.m_bFolder != S_ISDIR(st.st_mode))
+        return false;
+    return seen.m_bFolder || (seen.m_nSize == st.st_size && seen.m_oTime.tv_sec == st.st_mtim.tv_sec &&
+                              seen.m_oTime.tv_nsec == st.st_mtim.tv_nsec);
+}
+
+int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
+                 const std::string& relative, FolderCopy& copy);
+
+// Copies the contents of folder `fromFd` (at `relative` below the copied folder, empty for itself)
+// into the empty folder `toFd`, recursively, then gives it the mode and times of `st` and flushes
+// it. Pipes, sockets and devices are not copied. 0 or the first errno (the caller cleans up).
+int CopyFolder(int fromFd, int toFd, const struct stat& st, const std::string& relative, FolderCopy& copy) {
+    copy.m_strFailed = relative;
     std::vector<std::string> names;
     if (const int error = ReadNames(fromFd, false, names)) return error;
+    const std::string prefix = relative.empty() ? relative : relative + "/";
     for (const std::string& entry : names) {
-        failedName = entry;
+        copy.m_strFailed = prefix + entry;
         struct stat entrySt;
         if (::fstatat(fromFd, entry.c_str(), &entrySt, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-        if (!S_ISDIR(entrySt.st_mode)) {
-            if (const int error = CopyEntryAt(fromFd, entry.c_str(), entrySt, toFd, entry.c_str(), keepAlive))
+        const bool folder = S_ISDIR(entrySt.st_mode);
+        if (!folder && !S_ISREG(entrySt.st_mode) && !S_ISLNK(entrySt.st_mode)) continue;
+        if (!folder) {
+            if (const int error =
+                    CopyEntryAt(fromFd, entry.c_str(), entrySt, toFd, entry.c_str(), copy.m_pKeepAlive))
                 return error;
-            continue;
+        } else {
+            if (Sys().m_pfnMkdirAt(toFd, entry.c_str(), 0700) != 0) return errno;
+            if (const int error =
+                    CopyFolderAt(fromFd, entry.c_str(), toFd, entry.c_str(), entrySt, prefix + entry, copy))
+                return error;
         }
-        if (Sys().m_pfnMkdirAt(toFd, entry.c_str(), 0700) != 0) return errno;
-        std::string inner;
-        if (const int error =
-                CopyFolderAt(fromFd, entry.c_str(), toFd, entry.c_str(), entrySt, inner, keepAlive)) {
-            if (!inner.empty()) failedName = entry + "/" + inner;
-            return error;
-        }
+        copy.m_mapCopied[prefix + entry] = {entrySt.st_dev, entrySt.st_ino, entrySt.st_size, entrySt.st_mtim,
+                                            folder};
     }
-    failedName.clear();
+    copy.m_strFailed = relative;
     if (const int error = CopyOwnerModeTimes(toFd, st)) return error;
     return SyncFolderFd(toFd);
 }
 
 // CopyFolder on two folders named relative to open ones.
 int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
-                 std::string& failedName, engine::KeepAlive* keepAlive) {
+                 const std::string& relative, FolderCopy& copy) {
     UniqueFd from(OpenAt(fromDir, fromName, kOpenFolderNoFollow));
     if (!from.IsValid()) return errno;
     UniqueFd to(OpenAt(toDir, toName, kOpenFolderNoFollow));
     if (!to.IsValid()) return errno;
-    return CopyFolder(from.Get(), to.Get(), st, failedName, keepAlive);
+    return CopyFolder(from.Get(), to.Get(), st, relative, copy);
+}
+
+int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, const FolderCopy& copy,
+                         std::vector<std::string>& left);
+
+// Removes from the open source folder `dirFd` (at `relative` below the copied folder) every entry
+// the copy saw and that is unchanged since; adds every other entry to `left` (relative). 0 or the
+// first errno; the walk goes on past a failure.
+int RemoveCopied(int dirFd, const std::string& relative, const FolderCopy& copy,
+                 std::vector<std::string>& left) {
+    std::vector<std::string> names;
+    int firstError = ReadNames(dirFd, false, names);
+    const std::string prefix = relative.empty() ? relative : relative + "/";
+    for (const std::string& entry : names) {
+        struct stat st;
+        if (::fstatat(dirFd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (firstError == 0 && errno != ENOENT) firstError = errno;
+            continue;
+        }
+        if (!IsAsCopied(copy, prefix + entry, st)) {
+            left.push_back(prefix + entry);
+            continue;
+        }
+        int error = 0;
+        if (S_ISDIR(st.st_mode))
+            error = RemoveCopiedFolderAt(dirFd, entry.c_str(), prefix + entry, copy, left);
+        else if (Sys().m_pfnUnlinkAt(dirFd, entry.c_str(), 0) != 0)
+            error = errno;
+        if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
+    }
+    return firstError;
+}
+
+// RemoveCopied on the folder `name` in `parentDir`, then the folder itself once nothing stayed in it.
+int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, const FolderCopy& copy,
+                         std::vector<std::string>& left) {
+    UniqueFd dirFd(OpenAt(parentDir, name, kOpenFolderNoFollow));
+    if (!dirFd.IsValid()) return errno;
+    const std::size_t leftBefore = left.size();
+    if (const int error = RemoveCopied(dirFd.Get(), relative, copy, left)) return error;
+    if (left.size() != leftBefore) return 0;  // what stayed keeps its folder
+    if (Sys().m_pfnUnlinkAt(parentDir, name, AT_REMOVEDIR) == 0) return 0;
+    // An entry that arrived after the folder was read stays, and so does the folder.
+    if (errno != ENOTEMPTY && errno != EEXIST) return errno;
+    left.push_back(relative);
+    return 0;
 }
 
 // The start of a move across file systems: the source lstat'ed and of the expected kind, the
@@ -466,7 +546,8 @@ Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
 }
 
 Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std::string& from,
-                                                const std::string& to) {
+                                                const std::string& to, std::vector<std::string>& left) {
+    left.clear();
     CrossVolumeMove move;
     if (Status status = StartCrossVolumeMove(from, to, true, move); !status) return status;
     const int folderFd = move.m_hFolder.Get();
@@ -479,22 +560,26 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
         temporary);
     if (error != 0) return StatusFromErrno(error, to);
 
-    std::string failedName;
-    error = CopyFolderAt(AT_FDCWD, move.m_strSource.c_str(), folderFd, temporary.c_str(), move.m_oSource,
-                         failedName, m_pKeepAlive);
+    FolderCopy copy;
+    copy.m_pKeepAlive = m_pKeepAlive;
+    error = CopyFolderAt(AT_FDCWD, move.m_strSource.c_str(), folderFd, temporary.c_str(), move.m_oSource, {},
+                         copy);
     if (error == 0) {
         error = RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str());
-        if (error != 0) failedName.clear();
+        if (error != 0) copy.m_strFailed.clear();
     }
     if (error != 0) {
-        RemoveTreeAt(folderFd, temporary.c_str(), true);
+        RemoveOwnTreeAt(folderFd, temporary.c_str());
+        const std::string& failed = copy.m_strFailed;
         return StatusFromErrno(
-            error, failedName.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failedName);
+            error, failed.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failed);
     }
     if (const int syncError = SyncFolderAt(folderFd, ".")) return StatusFromErrno(syncError, to);
-    // The whole tree is safely in place; only now does the source go.
-    if (const int removeError = RemoveTreeAt(AT_FDCWD, move.m_strSource.c_str(), false))
-        return StatusFromErrno(removeError, from);
+    // The whole tree is safely in place; only now does the source go, as far as it is as copied.
+    const int removeError = RemoveCopiedFolderAt(AT_FDCWD, move.m_strSource.c_str(), {}, copy, left);
+    std::sort(left.begin(), left.end());
+    for (std::string& entry : left) entry = entry.empty() ? move.m_strSource : move.m_strSource + "/" + entry;
+    if (removeError != 0) return StatusFromErrno(removeError, from);
     return Status::Ok();
 }
 

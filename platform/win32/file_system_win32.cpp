@@ -490,7 +490,8 @@ Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {
 }
 
 Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                                const std::string& to) {
+                                                const std::string& to, std::vector<std::string>& left) {
+    left.clear();
     std::wstring source;
     std::wstring target;
     if (Status status = WidenBoth(from, source, to, target); !status) return status;
@@ -521,9 +522,29 @@ Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, cons
     if (operation.fAnyOperationsAborted) return Status(ErrorKind::Other, ERROR_CANCELLED, from);
     if (!IsFolderAttributes(::GetFileAttributesW(target.c_str())))
         return Status(ErrorKind::Io, ERROR_PATH_NOT_FOUND, to);
-    if (IsValidAttributes(::GetFileAttributesW(source.c_str())))
-        return Status(ErrorKind::Io, ERROR_DIR_NOT_EMPTY, from);
+    // The shell leaves in the source what it could not move, such as what arrived meanwhile.
+    if (IsValidAttributes(::GetFileAttributesW(source.c_str()))) {
+        const std::string folder = Trim(from);
+        ListLeft(folder, left);
+        if (left.empty()) left.push_back(folder);
+        std::sort(left.begin(), left.end());
+    }
     return Status::Ok();
+}
+
+void Win32FileSystem::ListLeft(const std::string& folder, std::vector<std::string>& left) {
+    std::vector<DirEntry> entries;
+    if (!ListFolder(folder, entries)) {
+        left.push_back(folder);
+        return;
+    }
+    for (const DirEntry& entry : entries) {
+        if (entry.m_strName == "." || entry.m_strName == "..") continue;
+        const std::string path = folder + "\\" + entry.m_strName;
+        const std::size_t before = left.size();
+        if (entry.m_bDirectory) ListLeft(path, left);
+        if (left.size() == before) left.push_back(path);  // a file, a link or an empty folder
+    }
 }
 
 Status Win32FileSystem::DeleteFile(const std::string& path) {

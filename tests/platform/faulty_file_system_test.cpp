@@ -86,7 +86,8 @@ TEST_F(FaultyFileSystemTest, EveryOperationCanFail) {
     EXPECT_FALSE(m_fs.Move(m_dir.Path("f"), m_dir.Path("g")).IsOk());
     EXPECT_FALSE(m_fs.MoveReplacing(m_dir.Path("f"), m_dir.Path("g")).IsOk());
     EXPECT_FALSE(m_fs.Rename(m_dir.Path("f"), m_dir.Path("g")).IsOk());
-    EXPECT_FALSE(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("d"), m_dir.Path("e")).IsOk());
+    std::vector<std::string> left;
+    EXPECT_FALSE(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("d"), m_dir.Path("e"), left).IsOk());
     EXPECT_FALSE(m_fs.DeleteFile(m_dir.Path("f")).IsOk());
     EXPECT_FALSE(m_fs.RemoveFolder(m_dir.Path("d")).IsOk());
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("f"), m_dir.Path("g")));

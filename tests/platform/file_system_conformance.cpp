@@ -312,7 +312,9 @@ TEST_F(FileSystemConformanceTest, MovesAFolderTreeAcrossVolumes) {
     ASSERT_TRUE(SetLastWriteTime(m_dir.Path("tree/sub"), when));
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
     const TreeSnapshot before = TreeSnapshot::Take(m_dir.Path("tree"));
-    ASSERT_OK(m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree")));
+    std::vector<std::string> left{"stale"};
+    ASSERT_OK(m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree"), left));
+    EXPECT_EQ(left, std::vector<std::string>{});
     EXPECT_FALSE(Exists(m_dir.Path("tree")));
     EXPECT_EQ(ListTree(m_other->Path("tree")), shape);
     EXPECT_EQ(FindChangedEntries(before, TreeSnapshot::Take(m_other->Path("tree"))), "");
@@ -324,8 +326,9 @@ TEST_F(FileSystemConformanceTest, MovesAFolderTreeAcrossVolumes) {
     EXPECT_EQ(ListTree(m_other->Root()).size(), shape.size() + 1) << "a temporary folder was left";
     // Never into an existing name.
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/new.txt"), "n"));
-    EXPECT_STATUS_KIND(m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree")),
-                       ErrorKind::Exists);
+    EXPECT_STATUS_KIND(
+        m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree"), left),
+        ErrorKind::Exists);
     EXPECT_EQ(ReadFile(m_dir.Path("tree/new.txt")), "n");
     EXPECT_FALSE(Exists(m_other->Path("tree/new.txt")));
 }

@@ -119,10 +119,11 @@ TEST_F(PosixFileSystemTest, FailedFolderCopyRemovesWhatItCopiedAndKeepsTheSource
     MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
     engine::Status status;
+    std::vector<std::string> left;
     {
         FileSizeLimit limit(64 * 1024);
         ASSERT_TRUE(limit.IsActive());
-        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left);
     }
     EXPECT_STATUS_KIND(status, ErrorKind::Io);
     EXPECT_NE(status.Path().find("big.bin"), std::string::npos) << status.Describe();
@@ -146,19 +147,20 @@ TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("missing"), m_dir.Path("x")));
 }
 
-TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedStaysWhole) {
+// A pipe cannot be copied: it stays, with its folder, and the rest of the tree moves.
+TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedKeepsIt) {
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "alpha"));
     ASSERT_TRUE(MakeFolders(m_dir.Path("tree/sub")));
     ASSERT_EQ(::mkfifo(m_dir.Path("tree/sub/pipe").c_str(), 0600), 0);
-    const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
-    const engine::Status status =
-        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
-    EXPECT_STATUS_KIND(status, ErrorKind::Unsupported);
-    EXPECT_EQ(status.Path(), m_dir.Path("tree/sub/pipe"));
-    EXPECT_EQ(ListTree(m_dir.Path("tree")), shape);
-    EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
-    EXPECT_STATUS_KIND(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("no/such/tree")),
-                       ErrorKind::NotFound);
+    std::vector<std::string> left;
+    ASSERT_OK(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left));
+    EXPECT_EQ(left, std::vector<std::string>{m_dir.Path("tree/sub/pipe")});
+    EXPECT_TRUE(Exists(m_dir.Path("tree/sub/pipe")));
+    EXPECT_FALSE(Exists(m_dir.Path("tree/a.txt")));
+    EXPECT_EQ(ListTree(m_shm.Root()), (std::vector<std::string>{"tree/", "tree/a.txt (5)", "tree/sub/"}));
+    EXPECT_STATUS_KIND(
+        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("no/such/tree"), left),
+        ErrorKind::NotFound);
 }
 
 // A pipe swapped in between a lookup and the open must not block: anything but a regular file
@@ -188,16 +190,65 @@ TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) 
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
     MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
     engine::Status status;
+    std::vector<std::string> left;
     {
         SyscallFaults lock;
         lock.FailFrom(Call::UnlinkAt, 1, EACCES, "b.txt");
-        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left);
     }
     // Removing the copy now could lose what the source has already given up: it stays, complete.
     EXPECT_STATUS_KIND(status, ErrorKind::AccessDenied);
     EXPECT_EQ(ListTree(m_shm.Path("tree")), shape);
     EXPECT_EQ(ReadFile(m_dir.Path("tree/locked/b.txt")), "beta");
     EXPECT_EQ(invariant.Check(), "");
+}
+
+// While a tree is copied, at the copy's last keep-alive tick (every folder listed, every file but
+// the last copied): two files grow and two files appear. Only what is unchanged since it was
+// copied leaves the source.
+TEST_F(PosixFileSystemTest, AFolderChangedWhileItIsCopiedKeepsWhatChanged) {
+    const auto make = [](const TempFolder& dir) {
+        ASSERT_TRUE(WriteFile(dir.Path("tree/a.bin"), std::string((1u << 20) + 3, 'a')));
+        ASSERT_TRUE(WriteFile(dir.Path("tree/sub/b.bin"), std::string((1u << 20) + 5, 'b')));
+        ASSERT_TRUE(WriteFile(dir.Path("tree/sub/deep/c.txt"), "unchanged"));
+    };
+    std::vector<std::string> left;
+    int ticks = 0;
+    std::function<void()> change = [] {};
+    engine::KeepAlive keepAlive([&] { ++ticks, change(); }, std::chrono::milliseconds(0));
+    m_fs.SetKeepAlive(&keepAlive);
+    {
+        TempFolder dry;
+        TempFolder dryTarget("/dev/shm");
+        ASSERT_NO_FATAL_FAILURE(make(dry));
+        ASSERT_OK(m_fs.MoveFolderAcrossVolumes(nullptr, dry.Path("tree"), dryTarget.Path("tree"), left));
+    }
+    const int last = ticks;
+    ticks = 0;
+    ASSERT_NO_FATAL_FAILURE(make(m_dir));
+    const TreeSnapshot copied = TreeSnapshot::Take(m_dir.Path("tree"));
+    change = [&] {
+        if (ticks != last) return;
+        for (const char* grown : {"tree/a.bin", "tree/sub/b.bin"}) {
+            const int fd = ::open(m_dir.Path(grown).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            EXPECT_EQ(::write(fd, "more", 4), 4);
+            ::close(fd);
+        }
+        WriteFile(m_dir.Path("tree/new.txt"), "new");
+        WriteFile(m_dir.Path("tree/sub/new.txt"), "new too");
+    };
+    const engine::Status status =
+        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left);
+    m_fs.SetKeepAlive(nullptr);
+    EXPECT_OK(status);
+    EXPECT_EQ(left, (std::vector<std::string>{m_dir.Path("tree/a.bin"), m_dir.Path("tree/new.txt"),
+                                              m_dir.Path("tree/sub/b.bin"), m_dir.Path("tree/sub/new.txt")}));
+    EXPECT_EQ(ListTree(m_dir.Path("tree")),
+              (std::vector<std::string>{"a.bin (1048583)", "new.txt (3)", "sub/", "sub/b.bin (1048585)",
+                                        "sub/new.txt (7)"}));
+    // The copy is complete as it was when each entry was copied.
+    EXPECT_EQ(FindLostContent({copied}, {TreeSnapshot::Take(m_shm.Path("tree"))}), "");
+    EXPECT_EQ(ReadFile(m_shm.Path("tree/sub/deep/c.txt")), "unchanged");
 }
 
 // A file, or a tree of several files, links and folders, each file several copy blocks long.
@@ -219,7 +270,8 @@ void MakeMoveSource(const TempFolder& dir, bool folder) {
 engine::Status MoveAcross(engine::IFileSystem& fs, const TempFolder& src, const TempFolder& dst, bool folder,
                           SyscallFaults& faults) {
     faults.FailFrom(Call::CopyFileRange, 1, EXDEV);
-    if (folder) return fs.MoveFolderAcrossVolumes(nullptr, src.Path("tree"), dst.Path("tree"));
+    std::vector<std::string> left;
+    if (folder) return fs.MoveFolderAcrossVolumes(nullptr, src.Path("tree"), dst.Path("tree"), left);
     return fs.Move(src.Path("big.bin"), dst.Path("big.bin"));
 }
 

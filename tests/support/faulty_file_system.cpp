@@ -143,10 +143,11 @@ Status FaultyFileSystem::Rename(const std::string& from, const std::string& to) 
 }
 
 Status FaultyFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                                 const std::string& to) {
+                                                 const std::string& to, std::vector<std::string>& left) {
+    left.clear();
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::MoveFolderAcrossVolumes, from, kind)) return Fault(kind, from);
-    return m_real.MoveFolderAcrossVolumes(owner, from, to);
+    return m_real.MoveFolderAcrossVolumes(owner, from, to, left);
 }
 
 Status FaultyFileSystem::DeleteFile(const std::string& path) {

@@ -64,7 +64,7 @@ public:
     engine::Status MoveReplacing(const std::string& from, const std::string& to) override;
     engine::Status Rename(const std::string& from, const std::string& to) override;
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                           const std::string& to) override;
+                                           const std::string& to, std::vector<std::string>& left) override;
     engine::Status DeleteFile(const std::string& path) override;
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
