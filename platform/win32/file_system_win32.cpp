@@ -412,6 +412,9 @@ Status Win32FileSystem::MoveReplacing(const std::string& from, const std::string
     const DWORD existing = ::GetFileAttributesW(target.c_str());
     if (IsValidAttributes(existing) && IsFolderAttributes(existing))
         return Status(ErrorKind::IsADirectory, ERROR_ACCESS_DENIED, to);
+    // A read-only file is never replaced (MoveFileExW refuses it too), so no copy is made for it.
+    if (IsValidAttributes(existing) && (existing & FILE_ATTRIBUTE_READONLY))
+        return FromWin32(ERROR_ACCESS_DENIED, to);
     if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return Status::Ok();
     const DWORD error = ::GetLastError();
