@@ -44,12 +44,10 @@ ClashPrompt DiffFileSameNamePrompt(std::string_view shownSource, std::string_vie
 
 }  // namespace
 
-PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder) {
+PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder,
+                                         const DirEntry& sourceEntry) {
     FileToPlace file;
-    if (!m_rFs.Lookup(source, file.m_oSourceEntry)) {
-        ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
-        return StopMove;
-    }
+    file.m_oSourceEntry = sourceEntry;
     if (file.m_oSourceEntry.m_nSize >= kFourGiB) {
         ReportError(owner, FormatText("ERROR: Source file \"%s\" is too large", {source}));
         return NotAllMoved;
@@ -63,6 +61,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
 
     if (file.m_bNameTaken && file.m_oSameEntry.m_bDirectory) return PlaceFileAtFolderName(owner, file);
     const IdenticalSearch search = SearchIdenticalFile(owner, file);
+    file.m_oDigest = search.m_oSourceDigest;
     switch (search.m_nOutcome) {
         case IdenticalSearch::Stop:
             return StopMove;
@@ -189,12 +188,11 @@ bool MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& file, co
         ReportError(owner, FormatText(errorPattern, {file.m_strSource, target}));
         return false;
     }
-    // Later searches of this move see what it changed.
+    // Later searches of this move see what it changed. A move keeps the size and the time (a copy
+    // across volumes takes both along), and the digest of the bytes read before still holds.
     const PathStyle& style = m_rFs.Style();
     m_oIndexes.NoteRemoved(style, file.m_strSource);
-    DirEntry arrived;
-    if (!m_rFs.Lookup(target, arrived)) arrived = file.m_oSourceEntry;
-    m_oIndexes.NoteAdded(style, target, arrived);
+    m_oIndexes.NoteAdded(style, target, file.m_oSourceEntry, file.m_oDigest);
     return true;
 }
 

@@ -21,7 +21,9 @@ public:
             got = 0;
             return Status(kind, FaultyFileSystem::kFaultCode, m_strPath);
         }
-        return m_pReal->Read(buffer, size, got);
+        Status status = m_pReal->Read(buffer, size, got);
+        m_owner.m_mapBytesRead[m_strPath] += got;
+        return status;
     }
 
 private:

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,10 +46,16 @@ public:
     void FailPath(Operation op, std::string pathPart, engine::ErrorKind kind = engine::ErrorKind::Io);
     // Forgets every rule (the counts stay).
     void ClearFaults() { m_lstRules.clear(); }
-    void ResetCounts() { m_lstCalls.fill(0); }
+    void ResetCounts() {
+        m_lstCalls.fill(0);
+        m_mapBytesRead.clear();
+    }
     int Calls(Operation op) const { return m_lstCalls[static_cast<std::size_t>(op)]; }
     // Faults made so far, all operations together.
     int Faults() const { return m_nFaults; }
+
+    // Bytes read so far through this wrapper, by the path each file was opened under.
+    std::map<std::string, std::uint64_t> m_mapBytesRead;
 
     // Runs before every counted call (after counting, before any fault), e.g. to change the disk.
     std::function<void(Operation op, const std::string& path)> m_fnBeforeCall;
