@@ -20,7 +20,7 @@ namespace {
 
 // Blocks after the digest's span double up to this size: large enough that a long equal run costs
 // few calls, small enough that both blocks stay in the processor's cache for the comparison.
-constexpr std::size_t kMaxBlockSize = 256 * 1024;
+constexpr std::size_t kMaxBlockSize = 64 * 1024;
 constexpr std::size_t kMinBlockSize = 4 * 1024;
 // The digest's span is read as the first block.
 static_assert(kDigestWholeLimit <= kMaxBlockSize && kDigestHeadSize <= kMaxBlockSize);
