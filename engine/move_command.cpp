@@ -128,7 +128,7 @@ std::uint32_t MoveCommand::CountItems() {
 
 std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
     std::vector<DirEntry> entries;
-    if (!m_rFs.ListFolder(folder, entries)) return 0;
+    if (!m_rFs.ListNames(folder, entries)) return 0;
     std::uint32_t total = 0;
     for (const DirEntry& entry : entries) {
         if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;

@@ -341,6 +341,33 @@ Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
     return Status::Ok();
 }
 
+Status PosixFileSystem::ListNames(const std::string& folder, std::vector<DirEntry>& entries) {
+    entries.clear();
+    const std::string path = Trim(folder);
+    UniqueFd dirFd(OpenAt(AT_FDCWD, path.c_str(), kOpenFolder));
+    if (!dirFd.IsValid()) return StatusFromErrno(errno, folder);
+    UniqueDir dir(::fdopendir(::dup(dirFd.Get())));
+    if (!dir.IsValid()) return StatusFromErrno(errno, folder);
+    errno = 0;
+    while (const dirent* item = ::readdir(dir.Get())) {
+        DirEntry entry;
+        entry.m_strName = item->d_name;
+        if (item->d_type == DT_UNKNOWN) {
+            // Some file systems do not say; the entry is looked up, as ListFolder does.
+            struct stat st;
+            if (::fstatat(dirFd.Get(), item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            FillEntry(st, entry.m_strName, entry);
+        } else {
+            entry.m_bDirectory = item->d_type == DT_DIR;
+            entry.m_bLink = item->d_type == DT_LNK;
+        }
+        entries.push_back(std::move(entry));
+        errno = 0;  // only readdir's own failure counts below
+    }
+    if (errno != 0) return StatusFromErrno(errno, folder);
+    return Status::Ok();
+}
+
 Status PosixFileSystem::Lookup(const std::string& path, DirEntry& entry) {
     const std::string trimmed = Trim(path);
     struct stat st;

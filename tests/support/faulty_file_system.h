@@ -63,6 +63,8 @@ public:
     const engine::PathStyle& Style() const override { return m_real.Style(); }
     bool PathFits(const std::string& path) const override { return m_real.PathFits(path); }
     engine::Status ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
+    // Counted and failed as ListFolder.
+    engine::Status ListNames(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
     engine::Status Lookup(const std::string& path, engine::DirEntry& entry) override;
     bool IsFolder(const std::string& path) override;
     engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
@@ -81,6 +83,11 @@ public:
     bool Enter(Operation op, const std::string& path, engine::ErrorKind& kind);
 
 private:
+    // ListFolder and ListNames: counted and failed alike, then `list` of the real one.
+    engine::Status List(const std::string& folder, std::vector<engine::DirEntry>& entries,
+                        engine::Status (engine::IFileSystem::*list)(const std::string&,
+                                                                    std::vector<engine::DirEntry>&));
+
     struct Rule {
         Operation m_nOp;
         int m_nFrom;
