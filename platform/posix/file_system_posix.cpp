@@ -25,6 +25,7 @@ namespace {
 constexpr std::int64_t kTicksPerSecond = 10000000;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr std::size_t kCopyBlock = 1 << 20;
+constexpr off_t kSequentialHintSize = 1 << 20;
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr int kOpenFolderNoFollow = kOpenFolder | O_NOFOLLOW;
 // A copy lies under a name like this beside its target until it is complete.
@@ -388,7 +389,8 @@ Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
     struct stat st;
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
-    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead matters for large files only; a small one is read in one or two calls anyway.
+    if (st.st_size > kSequentialHintSize) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
     return Status::Ok();
 }
