@@ -39,10 +39,12 @@ pipeline_flat='jdupes -q -r -I -O -d -N dst src >/dev/null; find src -maxdepth 1
 pipeline_merge='jdupes -q -r -I -O -d -N dst src >/dev/null; for d in src/*/; do n="${d#src/}"; find "$d" -maxdepth 1 -type f -exec mv -n -t "dst/$n" {} +; done'
 commands_of() {
   case "$1" in
+    # Small random files of one size can be identical (every empty one is): like the pipeline,
+    # tandemere then deletes them at the source.
     flat-1k | flat-10k | flat-100k)
-      printf '%s\n' "tandemere|\"\$BIN\" move --no-log src/* dst" "mv|mv -t dst src/*" "jdupes+mv|$pipeline_flat" ;;
+      printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" "jdupes+mv|$pipeline_flat" ;;
     flat-distinct)
-      printf '%s\n' "tandemere|\"\$BIN\" move --no-log src/* dst" "mv|mv -t dst src/*" ;;
+      printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" ;;
     merge)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" \
         "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;

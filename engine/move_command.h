@@ -35,8 +35,9 @@ enum MoveOutcome : std::int32_t {
 };
 
 // Sources up to this size are kept whole in memory for comparing with several candidates;
-// larger ones are streamed block by block for each candidate.
-inline constexpr std::uint64_t kSourceInMemoryLimit = 64ull * 1024 * 1024;
+// larger ones are streamed block by block for each candidate whose digest matches, which is rare
+// but for a true copy, so the bound is small and the peak of a move stays far below 100 MiB.
+inline constexpr std::uint64_t kSourceInMemoryLimit = 16ull * 1024 * 1024;
 inline constexpr std::uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
 
 // The source file's content as read for comparison: empty until the first candidate of its size,
