@@ -78,13 +78,14 @@ bool DigestsDiffer(const IndexedFile& candidate, const SourceContent& content) {
 class Comparison {
 public:
     Comparison(IFileSystem& fs, KeepAlive& keepAlive, const std::string& source, std::uint64_t size,
-               SourceContent& content)
+               SourceContent& content, bool lookUp)
         : m_rFs(fs),
           m_rKeepAlive(keepAlive),
           m_rSource(source),
           m_nSize(size),
           m_rContent(content),
-          m_bWhole(size <= kSourceInMemoryLimit) {}
+          m_bWhole(size <= kSourceInMemoryLimit),
+          m_bLookUp(lookUp) {}
 
     CompareResult Run(const std::string& destFolder, const IndexedFile& candidate);
     const std::string& Error() const { return m_strError; }
@@ -124,6 +125,7 @@ private:
     std::uint64_t m_nSize;
     SourceContent& m_rContent;
     bool m_bWhole;
+    bool m_bLookUp;  // whether the destination file is looked up before its bytes are read
     std::unique_ptr<IReadFile> m_pSourceFile;
     std::vector<unsigned char> m_lstSourceBlock;  // when streamed; first its digest's span
     std::unique_ptr<IReadFile> m_pDestFile;
@@ -205,8 +207,9 @@ std::optional<CompareResult> Comparison::OpenDestination(const std::string& dest
                                                          const DirEntry& listed) {
     // The candidate may come from an index built earlier in the move: what is on disk now counts.
     // One that has gone is passed over without a word; one that changed size is not the same.
-    DirEntry now;
-    const Status looked = m_rFs.Lookup(destPath, now);
+    // A candidate the caller has just looked up needs no second look.
+    DirEntry now = listed;
+    const Status looked = m_bLookUp ? m_rFs.Lookup(destPath, now) : Status::Ok();
     if (!looked && looked.Kind() == ErrorKind::NotFound) return CompareResult::Different;
     if (looked && (now.m_bDirectory || now.m_bLink || now.m_nSize != m_nSize))
         return CompareResult::Different;
@@ -283,7 +286,7 @@ CompareResult Comparison::CompareEnds(const std::string& name) {
 CompareResult MoveCommand::CompareContents(WindowHandle owner, const std::string& source,
                                            std::uint64_t sourceSize, SourceContent& content,
                                            const std::string& destFolder, const IndexedFile& candidate,
-                                           DirEntry& compared) {
+                                           DirEntry& compared, bool lookUp) {
     const DirEntry& entry = candidate.m_oEntry;
     compared = entry;
     // Links are never followed, so a link is never the same content.
@@ -297,7 +300,7 @@ CompareResult MoveCommand::CompareContents(WindowHandle owner, const std::string
     // Known digests spare even the source's opening when it is streamed.
     if (DigestsDiffer(candidate, content)) return CompareResult::Different;
 
-    Comparison comparison(m_rFs, m_oKeepAlive, source, sourceSize, content);
+    Comparison comparison(m_rFs, m_oKeepAlive, source, sourceSize, content, lookUp);
     const CompareResult result = comparison.Run(destFolder, candidate);
     compared = comparison.AsRead();
     if (const std::optional<std::uint64_t>& digest = comparison.DestDigest())

@@ -55,7 +55,7 @@ IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileT
                                m_oIndexes.KnownDigest(m_rFs.Style(), file.m_strSamePath, file.m_oSameEntry)};
         DirEntry compared;
         switch (CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize, content,
-                                file.m_strDestFolder, same, compared)) {
+                                file.m_strDestFolder, same, compared, false)) {
             case CompareResult::TooLarge:
                 return Searched(IdenticalSearch::LeaveAlone, content);
             case CompareResult::Failed:

@@ -208,10 +208,11 @@ private:
     // Compares the source of `sourceSize` bytes with one destination entry; `content` keeps a
     // source small enough for memory loaded for the next candidate, and the source's digest. A
     // digest made of the candidate's bytes goes into the index. `compared` is the candidate as it
-    // was looked up just before its bytes were read (its entry when none was read).
+    // was looked up just before its bytes were read (its entry when none was read); `lookUp` false
+    // says that the caller has just looked it up, so its entry serves.
     CompareResult CompareContents(WindowHandle owner, const std::string& source, std::uint64_t sourceSize,
                                   SourceContent& content, const std::string& destFolder,
-                                  const IndexedFile& candidate, DirEntry& compared);
+                                  const IndexedFile& candidate, DirEntry& compared, bool lookUp = true);
     // The free name "%s (%u)%s" of `name` in `folder`, counting from 2.
     std::string GetFreeName(const std::string& folder, const std::string& name);
     // The source's content under its own name, then among the other files of its size. The bytes
