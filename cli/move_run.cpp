@@ -55,7 +55,13 @@ std::string SettingsFilePath(const std::string& named) {
     return named.empty() ? posix::DefaultSettingsPath() : named;
 }
 
-std::string AbsoluteSourcePath(const std::string& typed) {
+std::optional<std::string> ResolvedFolders::Resolve(const std::string& folder) {
+    auto it = m_mapResolved.find(folder);
+    if (it == m_mapResolved.end()) it = m_mapResolved.emplace(folder, RealPath(folder)).first;
+    return it->second;
+}
+
+std::string AbsoluteSourcePath(const std::string& typed, ResolvedFolders& folders) {
     std::string path = typed;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (path.empty()) return path;
@@ -64,7 +70,7 @@ std::string AbsoluteSourcePath(const std::string& typed) {
     const std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     if (path == "/" || name == "." || name == "..") {
         if (std::optional<std::string> whole = RealPath(path)) return *whole;
-    } else if (std::optional<std::string> folder = RealPath(parent)) {
+    } else if (std::optional<std::string> folder = folders.Resolve(parent)) {
         return Joined(*folder, name);
     }
     // Nothing there to resolve: the engine reports the missing item under this spelling.
@@ -126,12 +132,13 @@ int RunMove(const MoveOptions& options) {
         return kExitUsage;
     }
     std::vector<std::string> sources;
+    ResolvedFolders folders;
     for (std::size_t i = 0; i + 1 < options.m_lstPaths.size(); ++i) {
         if (options.m_lstPaths[i].empty()) {
             Complain("not moving: an empty SOURCE names nothing");
             return kExitUsage;
         }
-        sources.push_back(AbsoluteSourcePath(options.m_lstPaths[i]));
+        sources.push_back(AbsoluteSourcePath(options.m_lstPaths[i], folders));
     }
     if (const std::string refused = RefusedDrop(fs, options, sources.front(), *dest); !refused.empty()) {
         Complain(refused);

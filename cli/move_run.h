@@ -29,9 +29,19 @@ struct MoveOptions {
 // The settings file to use: the one named, or the default one.
 std::string SettingsFilePath(const std::string& named);
 
+// Folders resolved to their real paths, each once for all the sources that lie in it.
+class ResolvedFolders {
+public:
+    // The real path of `folder`, or none when it cannot be resolved.
+    std::optional<std::string> Resolve(const std::string& folder);
+
+private:
+    std::map<std::string, std::optional<std::string>> m_mapResolved;
+};
+
 // A source as the engine wants it: absolute, without a trailing "/", its parent folder resolved
 // (links, "." and ".."), its last component kept as typed so that a link stays the link itself.
-std::string AbsoluteSourcePath(const std::string& typed);
+std::string AbsoluteSourcePath(const std::string& typed, ResolvedFolders& folders);
 
 int RunMove(const MoveOptions& options);
 

@@ -16,6 +16,7 @@ bool IsKnownAnswer(std::int32_t answer) {
 std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& valueName, WindowHandle owner,
                                       const std::function<PromptResult(WindowHandle)>& showPrompt) {
     if (field != AnswerAsk) return field;
+    m_bWaitedForUser = true;
     const PromptResult result = showPrompt(m_rUi.GetActiveWindow());
     // Cancel, or a prompt that could not be shown at all: end the move, remember nothing.
     if (result.m_nAnswer != AnswerFirst && result.m_nAnswer != AnswerSecond &&

@@ -50,6 +50,12 @@ public:
     // Fails with NotFound when the folder does not exist.
     virtual Status ListFolder(const std::string& folder, std::vector<DirEntry>& entries) = 0;
 
+    // ListFolder for a walk that needs only the names and the folder and link bits: where the
+    // platform gives those without looking each entry up, sizes and times are left 0.
+    virtual Status ListNames(const std::string& folder, std::vector<DirEntry>& entries) {
+        return ListFolder(folder, entries);
+    }
+
     // Looks one path up without following a final link (a link reports m_bLink, not its target).
     // Fails with NotFound when nothing exists there.
     virtual Status Lookup(const std::string& path, DirEntry& entry) = 0;

@@ -1,4 +1,5 @@
-// Engine layer: per-move index of destination folders by file size, kept current with the move's own changes.
+// Engine layer: per-move index of destination folders by file size, with the digests made so far, kept
+// current with the move's own changes.
 #include "engine/folder_index.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ bool IsCandidateKind(const DirEntry& entry) {
 }  // namespace
 
 Status FolderIndexes::Candidates(IFileSystem& fs, const std::string& folder, std::uint64_t size,
-                                 std::vector<DirEntry>& candidates) {
+                                 std::vector<IndexedFile>& candidates) {
     candidates.clear();
     const PathStyle& style = fs.Style();
     std::string key = folder;
@@ -41,12 +42,12 @@ Status FolderIndexes::Candidates(IFileSystem& fs, const std::string& folder, std
         Status status = fs.ListFolder(folder, listing);
         if (!status) return status;
         Folder built;
-        built.m_lstEntries.reserve(listing.size());
-        built.m_lstGone.reserve(listing.size());
-        for (const DirEntry& entry : listing) {
+        built.m_lstSlots.reserve(listing.size());
+        built.m_mapByName.reserve(listing.size());
+        for (DirEntry& entry : listing) {
             if (IsDotEntry(entry.m_strName)) continue;
-            if (IsTemporaryName(entry.m_strName)) built.m_lstLeftovers.push_back(built.m_lstEntries.size());
-            Add(built, style.m_bIgnoreCase, entry);
+            if (IsTemporaryName(entry.m_strName)) built.m_lstLeftovers.push_back(built.m_lstSlots.size());
+            Add(built, style.m_bIgnoreCase, std::move(entry), std::nullopt);
         }
         it = m_mapFolders.emplace(std::move(key), std::move(built)).first;
     }
@@ -55,17 +56,35 @@ Status FolderIndexes::Candidates(IFileSystem& fs, const std::string& folder, std
     auto bySize = indexed.m_mapBySize.find(size);
     if (bySize == indexed.m_mapBySize.end()) return Status::Ok();
     for (std::size_t pos : bySize->second)
-        if (!indexed.m_lstGone[pos]) candidates.push_back(indexed.m_lstEntries[pos]);
+        if (!indexed.m_lstSlots[pos].m_bGone) candidates.push_back(indexed.m_lstSlots[pos].m_oFile);
     return Status::Ok();
 }
 
-void FolderIndexes::NoteAdded(const PathStyle& style, const std::string& path, const DirEntry& entry) {
+std::optional<std::uint64_t> FolderIndexes::KnownDigest(const PathStyle& style, const std::string& path,
+                                                        const DirEntry& now) {
+    const Slot* slot = FindSlot(style, path);
+    if (slot == nullptr) return std::nullopt;
+    const DirEntry& held = slot->m_oFile.m_oEntry;
+    if (held.m_nSize != now.m_nSize || held.m_nLastWriteTime != now.m_nLastWriteTime) return std::nullopt;
+    return slot->m_oFile.m_oDigest;
+}
+
+void FolderIndexes::NoteAdded(const PathStyle& style, const std::string& path, const DirEntry& entry,
+                              std::optional<std::uint64_t> digest) {
     Forget(style, path);
     auto it = m_mapFolders.find(FoldKey(ParentFolder(style, path), style.m_bIgnoreCase));
     if (it == m_mapFolders.end()) return;
     DirEntry named = entry;
     named.m_strName = std::string(FindFileName(style, path));
-    Add(it->second, style.m_bIgnoreCase, named);
+    Add(it->second, style.m_bIgnoreCase, std::move(named), digest);
+}
+
+void FolderIndexes::NoteDigest(const PathStyle& style, const std::string& path, const DirEntry& asRead,
+                               std::uint64_t digest) {
+    Slot* slot = FindSlot(style, path);
+    if (slot == nullptr || slot->m_oFile.m_oEntry.m_nSize != asRead.m_nSize) return;
+    slot->m_oFile.m_oEntry.m_nLastWriteTime = asRead.m_nLastWriteTime;
+    slot->m_oFile.m_oDigest = digest;
 }
 
 void FolderIndexes::NoteRemoved(const PathStyle& style, const std::string& path) {
@@ -85,19 +104,19 @@ void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from,
     auto toFolder = m_mapFolders.find(FoldKey(ParentFolder(style, to), ignoreCase));
 
     bool known = false;
-    DirEntry entry;
+    IndexedFile file;
     if (fromFolder != m_mapFolders.end()) {
         Folder& folder = fromFolder->second;
         auto named = folder.m_mapByName.find(FoldKey(fromName, ignoreCase));
         if (named != folder.m_mapByName.end()) {
             known = true;
-            entry = folder.m_lstEntries[named->second];
+            file = folder.m_lstSlots[named->second].m_oFile;
             if (fromFolder == toFolder) {
-                // A rename in place keeps the entry where a listing had it.
+                // A rename in place keeps the entry where a listing had it, and its content's digest.
                 const std::size_t pos = named->second;
                 folder.m_mapByName.erase(named);
                 Remove(folder, ignoreCase, toName);
-                folder.m_lstEntries[pos].m_strName = toName;
+                folder.m_lstSlots[pos].m_oFile.m_oEntry.m_strName = toName;
                 folder.m_mapByName[FoldKey(toName, ignoreCase)] = pos;
                 return;
             }
@@ -110,8 +129,8 @@ void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from,
         m_mapFolders.erase(toFolder);
         return;
     }
-    entry.m_strName = toName;
-    Add(toFolder->second, ignoreCase, entry);
+    file.m_oEntry.m_strName = toName;
+    Add(toFolder->second, ignoreCase, std::move(file.m_oEntry), file.m_oDigest);
 }
 
 std::vector<DirEntry> FolderIndexes::TakeLeftovers(const PathStyle& style, const std::string& folder) {
@@ -123,8 +142,9 @@ std::vector<DirEntry> FolderIndexes::TakeLeftovers(const PathStyle& style, const
     if (it == m_mapFolders.end()) return leftovers;
     Folder& indexed = it->second;
     for (const std::size_t pos : indexed.m_lstLeftovers) {
-        const DirEntry& entry = indexed.m_lstEntries[pos];
-        if (indexed.m_lstGone[pos]) continue;
+        const Slot& slot = indexed.m_lstSlots[pos];
+        if (slot.m_bGone) continue;
+        const DirEntry& entry = slot.m_oFile.m_oEntry;
         if (m_lstLeftoversTaken.insert(key + FoldKey(entry.m_strName, style.m_bIgnoreCase)).second)
             leftovers.push_back(entry);
     }
@@ -139,20 +159,28 @@ void FolderIndexes::Clear() {
     m_lstLeftoversTaken.clear();
 }
 
-void FolderIndexes::Add(Folder& folder, bool ignoreCase, const DirEntry& entry) {
+void FolderIndexes::Add(Folder& folder, bool ignoreCase, DirEntry entry,
+                        std::optional<std::uint64_t> digest) {
     Remove(folder, ignoreCase, entry.m_strName);
-    const std::size_t pos = folder.m_lstEntries.size();
-    folder.m_lstEntries.push_back(entry);
-    folder.m_lstGone.push_back(false);
+    const std::size_t pos = folder.m_lstSlots.size();
     if (IsCandidateKind(entry)) folder.m_mapBySize[entry.m_nSize].push_back(pos);
     folder.m_mapByName[FoldKey(entry.m_strName, ignoreCase)] = pos;
+    folder.m_lstSlots.push_back(Slot{IndexedFile{std::move(entry), digest}, false});
 }
 
 void FolderIndexes::Remove(Folder& folder, bool ignoreCase, std::string_view name) {
     auto it = folder.m_mapByName.find(FoldKey(name, ignoreCase));
     if (it == folder.m_mapByName.end()) return;
-    folder.m_lstGone[it->second] = true;
+    folder.m_lstSlots[it->second].m_bGone = true;
     folder.m_mapByName.erase(it);
+}
+
+FolderIndexes::Slot* FolderIndexes::FindSlot(const PathStyle& style, const std::string& path) {
+    auto folder = m_mapFolders.find(FoldKey(ParentFolder(style, path), style.m_bIgnoreCase));
+    if (folder == m_mapFolders.end()) return nullptr;
+    auto named = folder->second.m_mapByName.find(FoldKey(FindFileName(style, path), style.m_bIgnoreCase));
+    if (named == folder->second.m_mapByName.end()) return nullptr;
+    return &folder->second.m_lstSlots[named->second];
 }
 
 void FolderIndexes::Forget(const PathStyle& style, const std::string& path) {

@@ -1,10 +1,12 @@
 // Engine layer: per-move index of destination folders by file size, so the search for an identical
-// file costs one listing per folder per move instead of one per source file.
+// file costs one listing per folder per move instead of one per source file; beside each file the
+// digest of its content once one was made, so no file is read again for every source of its size.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -15,6 +17,13 @@
 
 namespace tandemere::engine {
 
+// One file of a destination folder as the index holds it.
+struct IndexedFile {
+    DirEntry m_oEntry;
+    // The digest of its content (content_digest.h), made while it had m_oEntry's size and time.
+    std::optional<std::uint64_t> m_oDigest;
+};
+
 class FolderIndexes {
 public:
     // The files of `folder` (ending in a separator) whose size is `size`, in the folder's listing
@@ -22,13 +31,25 @@ public:
     // dot entries are never candidates. The folder is listed on first use; a listing that fails
     // returns its status and builds nothing.
     Status Candidates(IFileSystem& fs, const std::string& folder, std::uint64_t size,
-                      std::vector<DirEntry>& candidates);
+                      std::vector<IndexedFile>& candidates);
+
+    // The digest held for the file at `path`, only while the index holds it with the size and time
+    // of `now`; never lists a folder.
+    std::optional<std::uint64_t> KnownDigest(const PathStyle& style, const std::string& path,
+                                             const DirEntry& now);
 
     // Keep an already built index current with a change the move itself made; paths are full
     // paths of the entry. Folders not indexed yet are ignored: their first listing will see it.
-    void NoteAdded(const PathStyle& style, const std::string& path, const DirEntry& entry);
+    // An added file may bring the digest of the bytes the move read from it.
+    void NoteAdded(const PathStyle& style, const std::string& path, const DirEntry& entry,
+                   std::optional<std::uint64_t> digest = std::nullopt);
     void NoteRemoved(const PathStyle& style, const std::string& path);
     void NoteRenamed(const PathStyle& style, const std::string& from, const std::string& to);
+    // Records the digest of the file at `path`, made from bytes read while it had `asRead`'s size
+    // and time; the index takes that time as the file's. Ignored for a file indexed with another
+    // size, or not indexed.
+    void NoteDigest(const PathStyle& style, const std::string& path, const DirEntry& asRead,
+                    std::uint64_t digest);
 
     // The entries of an indexed `folder` that a move killed on its way left (IsTemporaryName) and
     // that no earlier call of this move handed out, sorted by name: each is handed out once a move,
@@ -41,16 +62,21 @@ public:
 private:
     // One listed folder. Entries are kept in listing order, then in the order the move added
     // them; a removed entry stays in place, marked gone, so the positions of the others hold.
+    struct Slot {
+        IndexedFile m_oFile;
+        bool m_bGone = false;
+    };
     struct Folder {
-        std::vector<DirEntry> m_lstEntries;
-        std::vector<bool> m_lstGone;
+        std::vector<Slot> m_lstSlots;
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> m_mapBySize;  // file positions
         std::unordered_map<std::string, std::size_t> m_mapByName;  // live entries, key as FoldKey
         std::vector<std::size_t> m_lstLeftovers;                   // positions not handed out yet
     };
 
-    void Add(Folder& folder, bool ignoreCase, const DirEntry& entry);
+    void Add(Folder& folder, bool ignoreCase, DirEntry entry, std::optional<std::uint64_t> digest);
     void Remove(Folder& folder, bool ignoreCase, std::string_view name);
+    // The live slot of the entry at `path`, or null when its folder is not indexed or holds no such name.
+    Slot* FindSlot(const PathStyle& style, const std::string& path);
     // Drops the indexes of every folder at or below `path`: they are listed afresh when next used.
     void Forget(const PathStyle& style, const std::string& path);
 

@@ -17,10 +17,12 @@ bool Unchanged(const DirEntry& compared, const DirEntry& now) {
            now.m_nLastWriteTime == compared.m_nLastWriteTime;
 }
 
-IdenticalSearch Searched(IdenticalSearch::Outcome outcome, const DirEntry& entry = {}) {
+IdenticalSearch Searched(IdenticalSearch::Outcome outcome, const SourceContent& content,
+                         const DirEntry& entry = {}) {
     IdenticalSearch search;
     search.m_nOutcome = outcome;
     search.m_oEntry = entry;
+    search.m_oSourceDigest = content.m_oDigest;
     return search;
 }
 
@@ -48,18 +50,22 @@ ChoicePrompt SameFileDiffNamePrompt(std::string_view shownSource, std::string_vi
 IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileToPlace& file) {
     SourceContent content;
     if (file.m_bNameTaken) {
+        // A digest made earlier in this move counts only while the file still looks as it did then.
+        const IndexedFile same{file.m_oSameEntry,
+                               m_oIndexes.KnownDigest(m_rFs.Style(), file.m_strSamePath, file.m_oSameEntry)};
+        DirEntry compared;
         switch (CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize, content,
-                                file.m_strDestFolder, file.m_oSameEntry)) {
+                                file.m_strDestFolder, same, compared, false)) {
             case CompareResult::TooLarge:
-                return Searched(IdenticalSearch::LeaveAlone);
+                return Searched(IdenticalSearch::LeaveAlone, content);
             case CompareResult::Failed:
-                return Searched(IdenticalSearch::Stop);
+                return Searched(IdenticalSearch::Stop, content);
             case CompareResult::Identical:
                 // A file system that ignores case can store the name in another spelling.
                 return Searched(file.m_oSameEntry.m_strName == file.m_strName
                                     ? IdenticalSearch::UnderSameName
                                     : IdenticalSearch::UnderOtherName,
-                                file.m_oSameEntry);
+                                content, file.m_oSameEntry);
             case CompareResult::Different:
                 break;
         }
@@ -73,48 +79,49 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
     const std::string& destFolder = file.m_strDestFolder;
 
     // Only files of the source's exact size can be identical; the index gives them in listing
-    // order without listing the folder again for every source file.
-    std::vector<DirEntry> candidates;
+    // order, with the digests made so far, without listing the folder again for every source file.
+    std::vector<IndexedFile> candidates;
     if (!m_oIndexes.Candidates(m_rFs, destFolder, file.m_oSourceEntry.m_nSize, candidates)) {
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}));
-        return Searched(IdenticalSearch::Stop);
+        return Searched(IdenticalSearch::Stop, content);
     }
-    if (!ClearLeftovers(owner, file, candidates, content)) return Searched(IdenticalSearch::Stop);
+    if (!ClearLeftovers(owner, file, candidates, content)) return Searched(IdenticalSearch::Stop, content);
 
     const std::string_view extension = FindExtension(style, file.m_strSource);
-    for (const DirEntry& candidate : candidates) {
-        if (m_bOnlyCompareSameExt && !MatchesExtension(style, candidate.m_strName, extension)) continue;
+    for (const IndexedFile& candidate : candidates) {
+        const DirEntry& entry = candidate.m_oEntry;
+        if (m_bOnlyCompareSameExt && !MatchesExtension(style, entry.m_strName, extension)) continue;
         // Under its own name the destination file was compared already.
-        if (candidate.m_strName == file.m_strName) continue;
-        if (IsTemporaryName(candidate.m_strName)) continue;
+        if (entry.m_strName == file.m_strName) continue;
+        if (IsTemporaryName(entry.m_strName)) continue;
         // The source is under 4 GiB, so such an entry cannot be its copy; it is no error either.
-        if (candidate.m_nSize >= kFourGiB) continue;
+        if (entry.m_nSize >= kFourGiB) continue;
 
-        const CompareResult compared = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
-                                                       content, destFolder, candidate);
-        if (compared == CompareResult::Failed) return Searched(IdenticalSearch::Stop);
-        if (compared != CompareResult::Identical) continue;
-        // What the file looked like once compared, so a change before the source is deleted shows.
-        DirEntry now;
-        if (!m_rFs.Lookup(destFolder + candidate.m_strName, now)) continue;
-        now.m_strName = candidate.m_strName;
-        return Searched(IdenticalSearch::UnderOtherName, now);
+        // What the file looked like before its bytes were read, so a change before the source is
+        // deleted shows, even one made while it was being compared.
+        DirEntry compared;
+        const CompareResult result = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
+                                                     content, destFolder, candidate, compared);
+        if (result == CompareResult::Failed) return Searched(IdenticalSearch::Stop, content);
+        if (result == CompareResult::Identical)
+            return Searched(IdenticalSearch::UnderOtherName, content, compared);
     }
-    return Searched(IdenticalSearch::NotFound);
+    return Searched(IdenticalSearch::NotFound, content);
 }
 
 bool MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
-                                 const std::vector<DirEntry>& candidates, SourceContent& content) {
+                                 const std::vector<IndexedFile>& candidates, SourceContent& content) {
     const std::string& destFolder = file.m_strDestFolder;
-    for (const DirEntry& candidate : candidates) {
-        if (!IsTemporaryName(candidate.m_strName)) continue;
+    for (const IndexedFile& candidate : candidates) {
+        if (!IsTemporaryName(candidate.m_oEntry.m_strName)) continue;
+        DirEntry asRead;
         const CompareResult compared = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
-                                                       content, destFolder, candidate);
+                                                       content, destFolder, candidate, asRead);
         if (compared == CompareResult::Failed) return false;
         // The copy holds the source's content only while the source is as it was compared. A copy
         // that cannot be deleted simply stays, and is reported with the others.
         DirEntry now;
-        const std::string path = destFolder + candidate.m_strName;
+        const std::string path = destFolder + candidate.m_oEntry.m_strName;
         if (compared != CompareResult::Identical || !m_rFs.Lookup(file.m_strSource, now) ||
             !Unchanged(file.m_oSourceEntry, now) || !m_rFs.DeleteFile(path))
             continue;
@@ -201,10 +208,12 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     CompareResult again = CompareResult::Identical;
     if (compareAgain) {
         SourceContent content;
-        DirEntry candidate = destEntry;
-        candidate.m_strName = std::string(FindFileName(m_rFs.Style(), destPath));
+        // No digest: only the bytes on disk now count.
+        IndexedFile candidate{destEntry, std::nullopt};
+        candidate.m_oEntry.m_strName = std::string(FindFileName(m_rFs.Style(), destPath));
+        DirEntry asRead;
         again = CompareContents(owner, source, sourceEntry.m_nSize, content,
-                                ParentFolder(m_rFs.Style(), destPath), candidate);
+                                ParentFolder(m_rFs.Style(), destPath), candidate, asRead);
         if (again == CompareResult::Failed) return StopMove;
     }
     // A change since the comparison could mean the source's content exists nowhere else. Bytes that

@@ -9,7 +9,8 @@ namespace tandemere::engine {
 
 PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std::string destFolder) {
     std::vector<DirEntry> entries;
-    if (!m_rFs.ListFolder(source, entries)) {
+    // Each entry is looked at afresh when it is placed: the names are all the walk needs.
+    if (!m_rFs.ListNames(source, entries)) {
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {source}));
         return StopMove;
     }

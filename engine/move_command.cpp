@@ -45,11 +45,20 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_nSameFileDiffNameDlgDefault = AnswerAsk;
     m_nFldrnameFnameClashDlgDefault = AnswerAsk;
     m_oIndexes.Clear();
+    m_strCheckedParent.clear();
+    m_strCheckedDest.clear();
+    m_bWaitedForUser = false;
     ReadSettings();
 
     bool stopped = false;
+    std::size_t index = 0;
     for (const std::string& path : m_lstDropped) {
-        if (PlaceItem(owner, path, destFolder) == StopMove) {
+        // What counting saw of the item serves it until the move first waits for the user; after
+        // that the item is looked at afresh.
+        std::optional<DirEntry> counted;
+        if (!m_bWaitedForUser && index < m_lstCounted.size()) counted = m_lstCounted[index];
+        ++index;
+        if (PlaceItem(owner, path, destFolder, counted) == StopMove) {
             stopped = true;
             break;
         }
@@ -60,7 +69,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     return stopped ? MoveStopped : MoveFinished;
 }
 
-PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder) {
+PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder,
+                                   const std::optional<DirEntry>& counted) {
     const PathStyle& style = m_rFs.Style();
     if (m_szSourceRoot.empty()) {
         m_szSourceRoot = source;
@@ -72,33 +82,30 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
 
     PlaceResult result = Placed;
     DirEntry entry;
+    if (counted) entry = *counted;
     if (!m_rFs.PathFits(source)) {
         result = RefuseLongPath(owner, source);
-    } else if (!m_rFs.Lookup(source, entry)) {
-        // Nothing there at all: the file placement reports it.
-        result = PlaceSourceFile(owner, source, destFolder);
-    } else {
+    } else if (!counted && !m_rFs.Lookup(source, entry)) {
+        ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
+        result = StopMove;
+    } else if (LiesInFolder(source, destFolder)) {
         // An item already in the drop folder would otherwise be compared with itself and deleted,
         // or a folder merged into itself.
-        bool sameFolder = false;
-        const std::string parent = ParentFolder(style, source);
-        if (m_rFs.IsSameObject(parent, destFolder, sameFolder) && sameFolder) {
-            AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
-                                 {ShownSource(source)}));
-            result = Placed;
-        } else if (IsTemporaryName(FindFileName(style, source))) {
-            // Moved in, it would pass for a leftover there, never compared; it stays for the user to look at.
-            AppendLog(FormatText(
-                "Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.\r\n",
-                {ShownSource(source)}));
-            result = NotAllMoved;
-        } else if (entry.m_bLink) {
-            result = PlaceLink(owner, source, destFolder);
-        } else if (m_rFs.IsFolder(source)) {
-            result = PlaceSourceFolder(owner, source, destFolder);
-        } else {
-            result = PlaceSourceFile(owner, source, destFolder);
-        }
+        AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
+                             {ShownSource(source)}));
+        result = Placed;
+    } else if (IsTemporaryName(FindFileName(m_rFs.Style(), source))) {
+        // Moved in, it would pass for a leftover there, never compared; it stays for the user to look at.
+        AppendLog(FormatText(
+            "Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.\r\n",
+            {ShownSource(source)}));
+        result = NotAllMoved;
+    } else if (entry.m_bLink) {
+        result = PlaceLink(owner, source, destFolder);
+    } else if (entry.m_bDirectory) {
+        result = PlaceSourceFolder(owner, source, destFolder);
+    } else {
+        result = PlaceSourceFile(owner, source, destFolder, entry);
     }
 
     ++m_nItemsDone;
@@ -113,19 +120,21 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
 
 std::uint32_t MoveCommand::CountItems() {
     std::uint32_t total = 0;
+    m_lstCounted.clear();
     for (const std::string& path : m_lstDropped) {
         ++total;
         DirEntry entry;
+        const bool found = m_rFs.Lookup(path, entry).IsOk();
+        m_lstCounted.push_back(found ? std::optional<DirEntry>(entry) : std::nullopt);
         // A dropped link counts as one item: links are never followed.
-        if (m_rFs.Lookup(path, entry) && entry.m_bDirectory && !entry.m_bLink)
-            total += CountFolderEntries(path);
+        if (found && entry.m_bDirectory && !entry.m_bLink) total += CountFolderEntries(path);
     }
     return total;
 }
 
 std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
     std::vector<DirEntry> entries;
-    if (!m_rFs.ListFolder(folder, entries)) return 0;
+    if (!m_rFs.ListNames(folder, entries)) return 0;
     std::uint32_t total = 0;
     for (const DirEntry& entry : entries) {
         if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
@@ -140,7 +149,28 @@ std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
     return total;
 }
 
+bool MoveCommand::LiesInFolder(const std::string& path, const std::string& folder) {
+    std::string parent = ParentFolder(m_rFs.Style(), path);
+    // The items of one folder share their parent and destination: one look at the two folders
+    // serves them all.
+    if (parent != m_strCheckedParent || folder != m_strCheckedDest) {
+        bool same = false;
+        m_bCheckedSame = m_rFs.IsSameObject(parent, folder, same) && same;
+        m_strCheckedParent = std::move(parent);
+        m_strCheckedDest = folder;
+    }
+    return m_bCheckedSame;
+}
+
+void MoveCommand::NoteFoldersDiffer(const std::string& folder, const std::string& other) {
+    m_strCheckedParent = folder;
+    AddSeparator(m_rFs.Style(), m_strCheckedParent);
+    m_strCheckedDest = other;
+    m_bCheckedSame = false;
+}
+
 void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
+    m_bWaitedForUser = true;
     m_rUi.ShowError(owner, text);
     std::string line = text;
     line += "\r\n";

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,15 +35,20 @@ enum MoveOutcome : std::int32_t {
 };
 
 // Sources up to this size are kept whole in memory for comparing with several candidates;
-// larger ones are streamed block by block for each candidate.
-inline constexpr std::uint64_t kSourceInMemoryLimit = 64ull * 1024 * 1024;
+// larger ones are streamed block by block for each candidate whose digest matches, which is rare
+// but for a true copy, so the bound is small and the peak of a move stays far below 100 MiB.
+inline constexpr std::uint64_t kSourceInMemoryLimit = 16ull * 1024 * 1024;
 inline constexpr std::uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
 
 // The source file's content as read for comparison: empty until the first candidate of its size,
-// freed with the object, so the scope that holds it decides how long the bytes stay in memory.
+// freed with the object, so the scope that holds it decides how long the bytes stay in memory and
+// the file open. A source small enough for memory is read once: its digest's span first, the rest
+// (from the same open file) only when a candidate begins as it does.
 struct SourceContent {
-    bool m_bLoaded = false;
-    std::vector<unsigned char> m_lstBytes;
+    bool m_bLoaded = false;                  // m_lstBytes holds all the source held
+    std::vector<unsigned char> m_lstBytes;   // else only its first bytes
+    std::unique_ptr<IReadFile> m_pFile;      // open while the rest is still to be read
+    std::optional<std::uint64_t> m_oDigest;  // once its digest's span was read (content_digest.h)
 };
 
 // How the source file compared with one destination entry. TooLarge and Failed were reported.
@@ -63,6 +69,7 @@ struct IdenticalSearch {
         LeaveAlone,      // the file of the source's name is too large to compare (reported)
     } m_nOutcome = NotFound;
     DirEntry m_oEntry;  // the identical file's entry as it was compared, when found
+    std::optional<std::uint64_t> m_oSourceDigest;  // when the search read the source
 };
 
 // What a decision point does with a remembered value it has no branch of its own for.
@@ -91,8 +98,10 @@ public:
     const std::string& Log() const { return m_strLog; }
 
     // Placement of one item into `destFolder` (ending in a separator): a folder goes to
-    // PlaceSourceFolder, anything else to PlaceSourceFile; then the progress advances.
-    PlaceResult PlaceItem(WindowHandle owner, std::string source, std::string destFolder);
+    // PlaceSourceFolder, anything else to PlaceSourceFile; then the progress advances. `counted`,
+    // when given, is the item as counting looked it up, taken instead of looking again.
+    PlaceResult PlaceItem(WindowHandle owner, std::string source, std::string destFolder,
+                          const std::optional<DirEntry>& counted = std::nullopt);
 
     std::uint32_t CountItems();
     std::uint32_t CountFolderEntries(const std::string& folder);
@@ -142,6 +151,8 @@ private:
         std::string m_strSamePath;    // the destination folder and the source's name
         bool m_bNameTaken = false;    // something exists at m_strSamePath
         DirEntry m_oSameEntry;        // what exists there, when m_bNameTaken
+        // The digest of the bytes read from the source, carried to the file it becomes.
+        std::optional<std::uint64_t> m_oDigest;
     };
 
     // Appends to the log when logging is on.
@@ -154,6 +165,12 @@ private:
     void LogLeftSpecial(const std::string& path);
     // The log line of a source folder that stays because something in it stays.
     void LogSourceFolderKept(const std::string& folder);
+    // Whether `path` lies directly in `folder` (the same folder object, whatever its spelling). The
+    // answer for the last pair of folders asked about is kept, so the items of one folder cost one
+    // look at the two folders, not one each.
+    bool LiesInFolder(const std::string& path, const std::string& folder);
+    // Tells LiesInFolder that the items of `folder` do not lie in `other`, as a merge has made sure.
+    void NoteFoldersDiffer(const std::string& folder, const std::string& other);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
     // The log line of a source file deleted because `destPath` holds the same content.
@@ -170,7 +187,9 @@ private:
 
     // The file placement, one function a case: its name taken by a folder, by a different file,
     // free; the cases of identical content go to ResolveIdenticalFile and DeleteIdenticalSource.
-    PlaceResult PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder);
+    // `sourceEntry` is the source as PlaceItem looked it up.
+    PlaceResult PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder,
+                                const DirEntry& sourceEntry);
     PlaceResult PlaceFileAtFolderName(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtDifferentFile(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file);
@@ -193,10 +212,13 @@ private:
     PlaceResult PlaceLink(WindowHandle owner, const std::string& source, const std::string& destFolder);
 
     // Compares the source of `sourceSize` bytes with one destination entry; `content` keeps a
-    // source small enough for memory loaded for the next candidate.
+    // source small enough for memory loaded for the next candidate, and the source's digest. A
+    // digest made of the candidate's bytes goes into the index. `compared` is the candidate as it
+    // was looked up just before its bytes were read (its entry when none was read); `lookUp` false
+    // says that the caller has just looked it up, so its entry serves.
     CompareResult CompareContents(WindowHandle owner, const std::string& source, std::uint64_t sourceSize,
                                   SourceContent& content, const std::string& destFolder,
-                                  const DirEntry& candidate);
+                                  const IndexedFile& candidate, DirEntry& compared, bool lookUp = true);
     // The free name "%s (%u)%s" of `name` in `folder`, counting from 2.
     std::string GetFreeName(const std::string& folder, const std::string& name);
     // The source's content under its own name, then among the other files of its size. The bytes
@@ -206,8 +228,8 @@ private:
     // What a move killed on its way left in the destination folder is never the user's file: a whole
     // copy of this source among `candidates` goes, since the move keeps the source's content; any other
     // leftover is reported once and kept. False when a comparison failed (reported).
-    bool ClearLeftovers(WindowHandle owner, const FileToPlace& file, const std::vector<DirEntry>& candidates,
-                        SourceContent& content);
+    bool ClearLeftovers(WindowHandle owner, const FileToPlace& file,
+                        const std::vector<IndexedFile>& candidates, SourceContent& content);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
@@ -227,6 +249,14 @@ private:
     ISettingsStore& m_rSettings;
     IUserInterface& m_rUi;
     FolderIndexes m_oIndexes;
+    // LiesInFolder's last pair (the parent as ParentFolder gives it) and its answer.
+    std::string m_strCheckedParent;
+    std::string m_strCheckedDest;
+    bool m_bCheckedSame = false;
+    // Each dropped path as CountItems looked it up (none where nothing was found), in drop order.
+    std::vector<std::optional<DirEntry>> m_lstCounted;
+    // Whether a prompt or a message has been shown since the move started.
+    bool m_bWaitedForUser = false;
 };
 
 }  // namespace tandemere::engine

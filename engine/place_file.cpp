@@ -44,12 +44,10 @@ ClashPrompt DiffFileSameNamePrompt(std::string_view shownSource, std::string_vie
 
 }  // namespace
 
-PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder) {
+PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source, std::string destFolder,
+                                         const DirEntry& sourceEntry) {
     FileToPlace file;
-    if (!m_rFs.Lookup(source, file.m_oSourceEntry)) {
-        ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
-        return StopMove;
-    }
+    file.m_oSourceEntry = sourceEntry;
     // Opening a pipe could wait for a writer for good, and moving one would break whoever uses it.
     if (file.m_oSourceEntry.m_bSpecial) {
         LogLeftSpecial(source);
@@ -68,6 +66,7 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
 
     if (file.m_bNameTaken && file.m_oSameEntry.m_bDirectory) return PlaceFileAtFolderName(owner, file);
     const IdenticalSearch search = SearchIdenticalFile(owner, file);
+    file.m_oDigest = search.m_oSourceDigest;
     switch (search.m_nOutcome) {
         case IdenticalSearch::Stop:
             return StopMove;
@@ -203,14 +202,19 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
         ReportError(owner, FormatText(errorPattern, {file.m_strSource, target}));
         return StopMove;
     }
-    // Later searches of this move see what it changed.
+    // Later searches of this move see what it changed. A move keeps the size and the time (a copy
+    // across volumes takes both along), and the digest of the bytes read before still holds.
     const PathStyle& style = m_rFs.Style();
-    if (!changed) m_oIndexes.NoteRemoved(style, file.m_strSource);
+    if (!changed) {
+        m_oIndexes.NoteRemoved(style, file.m_strSource);
+        m_oIndexes.NoteAdded(style, target, file.m_oSourceEntry, file.m_oDigest);
+        return Placed;
+    }
+    // The copy is complete, but what was written meanwhile may exist only in the source; the bytes
+    // read before say nothing about the copy, so it is looked up afresh.
     DirEntry arrived;
     if (!m_rFs.Lookup(target, arrived)) arrived = file.m_oSourceEntry;
     m_oIndexes.NoteAdded(style, target, arrived);
-    if (!changed) return Placed;
-    // The copy is complete, but what was written meanwhile may exist only in the source.
     AppendLog(
         FormatText("Copied source file \"%s\" to destination as \"%s\", but left it in the source folder "
                    "because it changed while it was being copied.\r\n",

@@ -28,6 +28,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
             FormatText("ERROR: Can't move folder \"%s\" into its subfolder \"%s\".\r\n", {folder, dest});
         AppendLog(text);
         text += "\r\nContinue?";
+        m_bWaitedForUser = true;
         return m_rUi.AskYesNo(owner, text) ? NotAllMoved : StopMove;
     }
 
@@ -43,6 +44,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
                                  {ShownSource(folder)}));
             return NotAllMoved;
         }
+        NoteFoldersDiffer(folder, target);
         return MergeFolder(owner, folder, target);
     }
 

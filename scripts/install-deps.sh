@@ -4,6 +4,7 @@
 #   install-deps.sh                 everything: native, Windows cross build, and what runs the 32-bit tests
 #   install-deps.sh --native-only   the native build only
 #   install-deps.sh --plan          print the package sets this machine would get, install nothing
+#   install-deps.sh --bench         the baselines that bench/run.sh times the tool against, and nothing else
 #
 # A package index that cannot be fetched (a mirror mid-sync can serve one for hours) does not end
 # the install: `apt-get update` is retried, then the install goes on with what resolves, and fails
@@ -19,6 +20,8 @@ windows_i386=(wine32:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcurso
 # Elsewhere the 32-bit tests run in a small virtual machine (tests/wine/vm32.sh), whose packages
 # come from Debian's main suite alone.
 vm32=(qemu-system-x86 debootstrap e2fsprogs)
+# Only the benchmark wants these; the build and the tests never do.
+bench=(rsync jdupes time python3)
 
 update_attempts="${TANDEMERE_APT_UPDATE_ATTEMPTS:-3}"
 update_pause="${TANDEMERE_APT_UPDATE_PAUSE:-20}"
@@ -115,6 +118,10 @@ case "${1:-}" in
     install "${native[@]}"
     exit 0
     ;;
+  --bench)
+    install "${bench[@]}"
+    exit 0
+    ;;
   --plan)
     if kernel_runs_32bit; then
       echo "32-bit programs: run by this kernel; host packages: ${native[*]} ${windows[*]} ${windows_i386[*]}"
@@ -125,7 +132,7 @@ case "${1:-}" in
     ;;
   "") ;;
   *)
-    echo "usage: install-deps.sh [--native-only|--plan]" >&2
+    echo "usage: install-deps.sh [--native-only|--bench|--plan]" >&2
     exit 2
     ;;
 esac

@@ -27,6 +27,7 @@ namespace {
 constexpr std::int64_t kTicksPerSecond = 10000000;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr std::size_t kCopyBlock = 1 << 20;
+constexpr off_t kSequentialHintSize = 1 << 20;
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr int kOpenFolderNoFollow = kOpenFolder | O_NOFOLLOW;
 
@@ -480,6 +481,33 @@ Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
     return Status::Ok();
 }
 
+Status PosixFileSystem::ListNames(const std::string& folder, std::vector<DirEntry>& entries) {
+    entries.clear();
+    const std::string path = Trim(folder);
+    UniqueFd dirFd(OpenAt(AT_FDCWD, path.c_str(), kOpenFolder));
+    if (!dirFd.IsValid()) return StatusFromErrno(errno, folder);
+    UniqueDir dir(::fdopendir(::dup(dirFd.Get())));
+    if (!dir.IsValid()) return StatusFromErrno(errno, folder);
+    errno = 0;
+    while (const dirent* item = ::readdir(dir.Get())) {
+        DirEntry entry;
+        entry.m_strName = item->d_name;
+        if (item->d_type == DT_UNKNOWN) {
+            // Some file systems do not say; the entry is looked up, as ListFolder does.
+            struct stat st;
+            if (::fstatat(dirFd.Get(), item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            FillEntry(st, entry.m_strName, entry);
+        } else {
+            entry.m_bDirectory = item->d_type == DT_DIR;
+            entry.m_bLink = item->d_type == DT_LNK;
+        }
+        entries.push_back(std::move(entry));
+        errno = 0;  // only readdir's own failure counts below
+    }
+    if (errno != 0) return StatusFromErrno(errno, folder);
+    return Status::Ok();
+}
+
 Status PosixFileSystem::Lookup(const std::string& path, DirEntry& entry) {
     const std::string trimmed = Trim(path);
     struct stat st;
@@ -505,7 +533,8 @@ Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
     const int flags = ::fcntl(fd.Get(), F_GETFL);
     if (flags == -1 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return StatusFromErrno(errno, path);
-    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead matters for large files only; a small one is read in one or two calls anyway.
+    if (st.st_size > kSequentialHintSize) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
     return Status::Ok();
 }

@@ -18,6 +18,8 @@ public:
     bool PathFits(const std::string& path) const override;
     // readdir order, "." and ".." included; the folder is read whole before any entry is examined.
     engine::Status ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
+    // The entry types from the listing itself; an entry of unknown type is looked up.
+    engine::Status ListNames(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
     engine::Status Lookup(const std::string& path, engine::DirEntry& entry) override;
     bool IsFolder(const std::string& path) override;
     engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;

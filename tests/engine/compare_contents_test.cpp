@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,12 @@ namespace {
 
 int CountOf(const std::vector<std::string>& list, const std::string& item) {
     return static_cast<int>(std::count(list.begin(), list.end(), item));
+}
+
+bool OverwriteFirstByte(const std::string& path, char byte) {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.put(byte);
+    return static_cast<bool>(file);
 }
 
 TEST_F(FileMoves, EqualSizeAndBytesAloneMakeFilesTheSame) {
@@ -67,6 +74,71 @@ TEST_F(FileMoves, TheSourceIsReadOnceForAllCandidatesOfItsSize) {
     EXPECT_EQ(1, CountOf(m_lstOpened, Src("s.bin")));
     EXPECT_EQ(5, static_cast<int>(m_lstOpened.size()));  // the source, the same-name file, three others
     ASSERT_EQ(1u, m_ui.m_lstClashPrompts.size());
+}
+
+TEST_F(FileMoves, EachDestinationFileIsReadOnceAMoveAndTheFilesItPlacesNever) {
+    // Four sources and three destination files of one size, every content different.
+    for (const char* name : {"p.bin", "q.bin", "r.bin"})
+        ASSERT_TRUE(WriteFile(Dst(name), std::string(name) + "-dst-"));
+    std::vector<std::string> dropped;
+    for (const char* name : {"a.bin", "b.bin", "c.bin", "d.bin"}) {
+        ASSERT_TRUE(WriteFile(Src(name), std::string(name) + "-src-"));
+        dropped.push_back(Src(name));
+    }
+    EXPECT_EQ(engine::MoveFinished, Run(dropped));
+    for (const char* name : {"p.bin", "q.bin", "r.bin"})
+        EXPECT_EQ(1, CountOf(m_lstOpened, Dst(name))) << name;
+    for (const char* name : {"a.bin", "b.bin", "c.bin", "d.bin"}) {
+        EXPECT_EQ(1, CountOf(m_lstOpened, Src(name))) << name;
+        EXPECT_EQ(0, CountOf(m_lstOpened, Dst(name))) << name;
+    }
+    EXPECT_TRUE(m_ui.m_lstErrors.empty());
+}
+
+TEST_F(FileMoves, AFileIdenticalToOneTheMovePlacedIsStillFoundAndConfirmedOnDisk) {
+    ASSERT_TRUE(WriteFile(Src("a.bin"), "twin"));
+    ASSERT_TRUE(MakeFolders(Src("sub")));
+    ASSERT_TRUE(WriteFile(Src("sub/b.bin"), "twin"));
+    ASSERT_TRUE(WriteFile(Dst("other.bin"), "diff"));  // so both sources are read and digested
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.bin"), Src("sub/b.bin")}));
+    EXPECT_EQ(UniqueLine("a.bin", "a.bin") + DeletedLine(Native("sub/b.bin"), "a.bin"), m_log);
+    // The digest only pointed at it: its bytes were compared before the source was deleted.
+    EXPECT_EQ(1, CountOf(m_lstOpened, Dst("a.bin")));
+}
+
+TEST_F(FileMoves, ADigestIsNotTrustedOnceItsFileChanged) {
+    ASSERT_TRUE(WriteFile(Dst("x.bin"), "AAAA", TicksFromUnixTime(1600000000)));
+    ASSERT_TRUE(WriteFile(Keep("x.bin"), "AAAA"));  // the bytes the change below overwrites
+    ASSERT_TRUE(WriteFile(Src("a.bin"), "BBBB"));   // digests x.bin on its way in
+    ASSERT_TRUE(MakeFolders(Src("sub")));
+    ASSERT_TRUE(WriteFile(Src("sub/x.bin"), "CCCC"));
+    // Between the two items (before the second looks at its name) x.bin takes the second source's
+    // bytes, in the same size.
+    int lookups = 0;
+    m_fs.m_fnBeforeCall = [&](Op op, const std::string& path) {
+        if (op == Op::Lookup && path == Dst("x.bin") && ++lookups == 2)
+            WriteFile(Dst("x.bin"), "CCCC", TicksFromUnixTime(1700000000));
+    };
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.bin"), Src("sub/x.bin")}, {}, {"x.bin"}));
+    EXPECT_EQ(UniqueLine("a.bin", "a.bin") + DeletedLine(Native("sub/x.bin"), "x.bin"), m_log);
+    EXPECT_TRUE(m_ui.m_lstClashPrompts.empty());
+}
+
+TEST_F(FileMoves, ADifferenceAtTheStartOfLargeFilesIsFoundAfterAFewKibibytes) {
+    // Streamed sources and sources kept whole alike.
+    for (const std::uint64_t size : {engine::kSourceInMemoryLimit + 5, std::uint64_t{3} * 1024 * 1024}) {
+        SCOPED_TRACE(size);
+        StartCase();
+        ASSERT_TRUE(WriteSparseFile(Src("big.img"), size, 'a'));
+        ASSERT_TRUE(WriteSparseFile(Dst("big.img"), size, 'a'));
+        ASSERT_TRUE(OverwriteFirstByte(Dst("big.img"), 'X'));
+        m_ui.QueueAnswer(engine::AnswerThird);
+        EXPECT_EQ(engine::MoveFinished, Run({Src("big.img")}));
+        ASSERT_EQ(1u, m_ui.m_lstClashPrompts.size());
+        EXPECT_LE(m_fs.m_mapBytesRead[Dst("big.img")], 64u * 1024);
+        EXPECT_LE(m_fs.m_mapBytesRead[Src("big.img")], 64u * 1024);
+    }
 }
 
 TEST_F(FileMoves, ACandidateGoneBeforeItsComparisonIsPassedOverAndTheSearchGoesOn) {

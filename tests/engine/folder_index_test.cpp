@@ -28,10 +28,10 @@ protected:
 
     std::vector<std::string> Names(std::uint64_t size) { return Names(size, m_indexes); }
     std::vector<std::string> Names(std::uint64_t size, engine::FolderIndexes& indexes) {
-        std::vector<DirEntry> candidates;
+        std::vector<engine::IndexedFile> candidates;
         EXPECT_OK(indexes.Candidates(m_fs, Folder(), size, candidates));
         std::vector<std::string> names;
-        for (const DirEntry& entry : candidates) names.push_back(entry.m_strName);
+        for (const engine::IndexedFile& file : candidates) names.push_back(file.m_oEntry.m_strName);
         return names;
     }
     // The files of that size as a fresh listing gives them, in its order.
@@ -83,7 +83,7 @@ TEST_F(FolderIndexTest, ListsEachFolderOnceUntilCleared) {
 }
 
 TEST_F(FolderIndexTest, AFailedListingBuildsNothing) {
-    std::vector<DirEntry> candidates;
+    std::vector<engine::IndexedFile> candidates;
     EXPECT_STATUS_KIND(m_indexes.Candidates(m_fs, Folder(), 1, candidates), engine::ErrorKind::NotFound);
     ASSERT_TRUE(WriteFile(Folder() + "a", "x"));
     EXPECT_EQ(std::vector<std::string>{"a"}, Names(1));
@@ -137,7 +137,7 @@ TEST_F(FolderIndexTest, RenamesAcrossFoldersAndOfFoldersKeepEveryIndexTrue) {
     ASSERT_TRUE(WriteFile(Folder("d/sub") + "inner", "four"));
     ASSERT_TRUE(WriteFile(other + "b", "four"));
     Names(4);
-    std::vector<DirEntry> candidates;
+    std::vector<engine::IndexedFile> candidates;
     ASSERT_OK(m_indexes.Candidates(m_fs, other, 4, candidates));
     ASSERT_OK(m_indexes.Candidates(m_fs, Folder("d/sub"), 4, candidates));
 

@@ -164,6 +164,27 @@ TEST_F(FileMoves, FilesPlacedEarlierInTheMoveAreFoundUnderTheirNewNames) {
     EXPECT_EQ(std::vector<std::string>{"b.txt (3)"}, ListTree(Dst()));
 }
 
+TEST_F(FileMoves, AnIdenticalFileRewrittenRightAfterItsComparisonKeepsTheSource) {
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "same"));
+    ASSERT_TRUE(WriteFile(Dst("x.txt"), "same", TicksFromUnixTime(1600000000)));
+    ASSERT_TRUE(WriteFile(Keep("x.txt"), "diff"));  // the bytes the writer below brings
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    // A writer replaces x.txt's bytes as soon as they have been read, before anything else.
+    bool read = false;
+    bool rewritten = false;
+    m_fs.m_fnBeforeCall = [&](Op op, const std::string& path) {
+        const bool readingX = op == Op::Read && path == Dst("x.txt");
+        if (read && !readingX && !rewritten) rewritten = WriteFile(Dst("x.txt"), "diff");
+        read = read || readingX;
+    };
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {"x.txt"}));
+    EXPECT_TRUE(rewritten);
+    EXPECT_EQ(std::vector<std::string>{"ERROR: Destination file \"" + Dst("x.txt") +
+                                       "\" changed while it was being compared"},
+              m_ui.m_lstErrors);
+    EXPECT_EQ("same", ReadFile(Src("s.txt")));
+}
+
 TEST_F(FileMoves, AnUnknownRememberedAnswerAsks) {
     SetRemembered("SameFileDiffNameDlgDefault", 1234);
     ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));

@@ -43,6 +43,28 @@ TEST_F(MoveCommandTest, MovesEachItemInDropOrderAndAdvancesProgress) {
     EXPECT_EQ(0u, m_ui.m_lstErrors.size());
 }
 
+TEST_F(MoveCommandTest, AUniqueFileCostsItsMoveAndTwoLookupsAndEachFolderIsComparedOnce) {
+    // Five files of five sizes, none of which the destination has.
+    ASSERT_TRUE(WriteFile(Dst("old.dat"), "0123456789"));
+    std::vector<std::string> dropped;
+    for (const std::string name : {"a", "b", "c"}) {
+        ASSERT_TRUE(WriteFile(Src(name), name + std::string(name[0] - 'a', '+')));
+        dropped.push_back(Src(name));
+    }
+    ASSERT_TRUE(WriteFile(Src("sub/d"), "dddd"));
+    ASSERT_TRUE(WriteFile(Src("sub/e"), "eeeee"));
+    ASSERT_TRUE(MakeFolders(Dst("sub")));
+    dropped.push_back(Src("sub"));
+    EXPECT_EQ(MoveFinished, Run(dropped));
+    EXPECT_EQ(0, m_fs.Calls(Op::OpenRead));
+    EXPECT_EQ(1, m_fs.Calls(Op::IsFolder));  // the merged folder's counterpart
+    EXPECT_EQ(5, m_fs.Calls(Op::Move));
+    // Each file: itself and its name in the destination; the folder: itself.
+    EXPECT_EQ(2 * 5 + 1, m_fs.Calls(Op::Lookup));
+    // The dropped items' folder against the destination, then the merged pair.
+    EXPECT_EQ(2, m_fs.Calls(Op::IsSameObject));
+}
+
 TEST_F(MoveCommandTest, CancelDuringThirdOfFiveFinishesItAndSkipsTheRest) {
     std::vector<std::string> dropped;
     for (int i = 1; i <= 5; ++i) {

@@ -109,6 +109,27 @@ TEST_F(FileSystemConformanceTest, ListingHasDotsEntriesSizesAndTimes) {
     EXPECT_STATUS_KIND(m_pFs->ListFolder(m_dir.Path("missing"), entries), ErrorKind::NotFound);
 }
 
+TEST_F(FileSystemConformanceTest, ListingNamesGivesTheListingsNamesAndKinds) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("a.txt"), "12345"));
+    ASSERT_TRUE(MakeFolders(m_dir.Path("sub")));
+    if (GetConformanceBackend().m_bSymlinks) {
+        ASSERT_TRUE(MakeSymlink(m_dir.Path("sub"), m_dir.Path("link")));
+    }
+    std::vector<DirEntry> full;
+    std::vector<DirEntry> names;
+    ASSERT_OK(m_pFs->ListFolder(m_dir.Root(), full));
+    ASSERT_OK(m_pFs->ListNames(m_dir.Root(), names));
+    ASSERT_EQ(Names(full), Names(names));
+    for (const DirEntry& e : full) {
+        const auto same = std::find_if(names.begin(), names.end(),
+                                       [&](const DirEntry& n) { return n.m_strName == e.m_strName; });
+        SCOPED_TRACE(e.m_strName);
+        EXPECT_EQ(e.m_bDirectory, same->m_bDirectory);
+        EXPECT_EQ(e.m_bLink, same->m_bLink);
+    }
+    EXPECT_STATUS_KIND(m_pFs->ListNames(m_dir.Path("missing"), names), ErrorKind::NotFound);
+}
+
 TEST_F(FileSystemConformanceTest, LookupReportsLinksNotTheirTargets) {
     ASSERT_TRUE(WriteFile(m_dir.Path("file"), "abc"));
     ASSERT_TRUE(MakeFolders(m_dir.Path("folder")));

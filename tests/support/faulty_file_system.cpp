@@ -21,7 +21,9 @@ public:
             got = 0;
             return Status(kind, FaultyFileSystem::kFaultCode, m_strPath);
         }
-        return m_pReal->Read(buffer, size, got);
+        Status status = m_pReal->Read(buffer, size, got);
+        m_owner.m_mapBytesRead[m_strPath] += got;
+        return status;
     }
 
 private:
@@ -94,12 +96,22 @@ bool FaultyFileSystem::Enter(Operation op, const std::string& path, ErrorKind& k
 }
 
 Status FaultyFileSystem::ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) {
+    return List(folder, entries, &engine::IFileSystem::ListFolder);
+}
+
+Status FaultyFileSystem::ListNames(const std::string& folder, std::vector<engine::DirEntry>& entries) {
+    return List(folder, entries, &engine::IFileSystem::ListNames);
+}
+
+Status FaultyFileSystem::List(const std::string& folder, std::vector<engine::DirEntry>& entries,
+                              Status (engine::IFileSystem::*list)(const std::string&,
+                                                                  std::vector<engine::DirEntry>&)) {
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::ListFolder, folder, kind)) {
         entries.clear();
         return Fault(kind, folder);
     }
-    return m_real.ListFolder(folder, entries);
+    return (m_real.*list)(folder, entries);
 }
 
 Status FaultyFileSystem::Lookup(const std::string& path, engine::DirEntry& entry) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,10 +47,16 @@ public:
     void FailPath(Operation op, std::string pathPart, engine::ErrorKind kind = engine::ErrorKind::Io);
     // Forgets every rule (the counts stay).
     void ClearFaults() { m_lstRules.clear(); }
-    void ResetCounts() { m_lstCalls.fill(0); }
+    void ResetCounts() {
+        m_lstCalls.fill(0);
+        m_mapBytesRead.clear();
+    }
     int Calls(Operation op) const { return m_lstCalls[static_cast<std::size_t>(op)]; }
     // Faults made so far, all operations together.
     int Faults() const { return m_nFaults; }
+
+    // Bytes read so far through this wrapper, by the path each file was opened under.
+    std::map<std::string, std::uint64_t> m_mapBytesRead;
 
     // Runs before every counted call (after counting, before any fault), e.g. to change the disk.
     std::function<void(Operation op, const std::string& path)> m_fnBeforeCall;
@@ -57,6 +64,8 @@ public:
     const engine::PathStyle& Style() const override { return m_real.Style(); }
     bool PathFits(const std::string& path) const override { return m_real.PathFits(path); }
     engine::Status ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
+    // Counted and failed as ListFolder.
+    engine::Status ListNames(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
     engine::Status Lookup(const std::string& path, engine::DirEntry& entry) override;
     bool IsFolder(const std::string& path) override;
     engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
@@ -76,6 +85,11 @@ public:
     bool Enter(Operation op, const std::string& path, engine::ErrorKind& kind);
 
 private:
+    // ListFolder and ListNames: counted and failed alike, then `list` of the real one.
+    engine::Status List(const std::string& folder, std::vector<engine::DirEntry>& entries,
+                        engine::Status (engine::IFileSystem::*list)(const std::string&,
+                                                                    std::vector<engine::DirEntry>&));
+
     struct Rule {
         Operation m_nOp;
         int m_nFrom;

@@ -27,10 +27,14 @@ namespace {
 
 int g_nSignalRead = -1;
 int g_nSignalWrite = -1;
+// Set by the handler beside the pipe's byte, so taking a press between items reads nothing when
+// there was none.
+volatile sig_atomic_t g_nPressed = 0;
 struct sigaction g_previousAction;
 
 void OnInterrupt(int) {
     const int saved = errno;
+    g_nPressed = 1;
     const char byte = 'c';
     // A full pipe already says "pressed"; nothing more to record.
     [[maybe_unused]] const ssize_t n = ::write(g_nSignalWrite, &byte, 1);
@@ -44,6 +48,7 @@ CancelSignal::CancelSignal() {
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     g_nSignalRead = fds[0];
     g_nSignalWrite = fds[1];
+    g_nPressed = 0;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     ::sigemptyset(&action.sa_mask);
@@ -61,7 +66,9 @@ CancelSignal::~CancelSignal() {
 }
 
 bool CancelSignal::Take() {
-    if (g_nSignalRead < 0) return false;
+    if (g_nSignalRead < 0 || g_nPressed == 0) return false;
+    // Cleared before the pipe is emptied: a press in between leaves the flag set for next time.
+    g_nPressed = 0;
     bool pressed = false;
     char buffer[64];
     for (;;) {
