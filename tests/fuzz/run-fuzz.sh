@@ -28,7 +28,7 @@ cmake --build "$build_dir" -j2 >"$build_dir/build.log" 2>&1 || { cat "$build_dir
 
 # Runs per target: about 60 seconds in all on a shared two-core machine. The file-backed targets
 # write a file (or a few) per run and are the slowest.
-declare -A runs=([settings_reader]=60000 [paths]=1500000 [free_names]=40000)
+declare -A runs=([settings_reader]=25000 [paths]=250000 [free_names]=40000)
 declare -A done_runs=()
 faults=0
 for target in settings_reader paths free_names; do

@@ -71,6 +71,31 @@ void CheckReadsAgree(SettingsFileStore& store, const std::vector<SettingValue>& 
     }
 }
 
+std::vector<std::string> LinesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Every line of `before` that is not a value line of `changed` is still in the file, in order. (A
+// blank last line may merge into the end of the file when the value after it goes.)
+void CheckLinesKept(const std::vector<std::string>& before, const std::string& path,
+                    const std::string& changed) {
+    const std::vector<std::string> after = LinesOf(path);
+    std::size_t at = 0;
+    for (const std::string& line : before) {
+        SettingValue value;
+        if (line.empty()) continue;
+        if (SettingsFileStore::ParseLine(line, value) &&
+            tandemere::engine::EqualNames(value.m_strName, changed, true))
+            continue;
+        while (at < after.size() && after[at] != line) ++at;
+        Check(at < after.size(), "a line went or moved with a write of " + changed + ": " + line);
+        ++at;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -89,7 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint32_t number =
         static_cast<std::uint32_t>(data[1]) | (static_cast<std::uint32_t>(data[2]) << 8) |
         (static_cast<std::uint32_t>(data[3]) << 16) | (static_cast<std::uint32_t>(data[4]) << 24);
+    const std::vector<std::string> lines = LinesOf(s_strPath);
     Check(store.SetDword(name, number).IsOk(), "the value cannot be written");
+    CheckLinesKept(lines, s_strPath, name);
     const std::vector<SettingValue> set = ListOf(store);
     const SettingValue* written = FindValue(set, name);
     Check(written != nullptr && written->m_nKind == SettingValue::Kind::Dword && written->m_nDword == number,
@@ -100,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(store.Unset(name).IsOk(), "the value cannot be removed");
     const std::vector<SettingValue> unset = ListOf(store);
     Check(FindValue(unset, name) == nullptr, "the removed value is still there: " + name);
+    CheckLinesKept(lines, s_strPath, name);
     CheckOthersKept(before, unset, name);
     return 0;
 }
