@@ -77,6 +77,7 @@ struct Direction {
     std::chrono::microseconds m_nFullRun{0};
     std::uint64_t m_nPoints = 0;  // killed on this way
     std::uint64_t m_nCompleted = 0;
+    std::uint64_t m_nEndedBeforeKill = 0;  // the move had already ended when its kill came
     int m_nLost = 0;
 };
 
@@ -97,7 +98,8 @@ protected:
         return StartTool(args, m_env);
     }
 
-    // Lays the trees, runs the whole move twice and keeps the longer time: the span the kills fall in.
+    // Lays the trees, runs the whole move twice and keeps the shorter time, the one less stretched by
+    // other load on the machine: the span the kills fall in.
     void Measure(Direction& way, const KillScene& scene) {
         scene.Lay(way.m_strSrc, way.m_strDst);
         way.m_lstBefore = {TreeSnapshot::Take(way.m_strSrc), TreeSnapshot::Take(way.m_strDst)};
@@ -107,7 +109,7 @@ protected:
             ASSERT_EQ(0, WaitTool(StartMove(way)));
             const auto spent = std::chrono::duration_cast<std::chrono::microseconds>(
                 std::chrono::steady_clock::now() - start);
-            way.m_nFullRun = std::max(way.m_nFullRun, spent);
+            if (run == 0 || spent < way.m_nFullRun) way.m_nFullRun = spent;
         }
     }
 
@@ -116,14 +118,16 @@ protected:
     }
 
     // Runs the move again after a kill: it must end well with every content in the destination
-    // and nothing of the drop left in the source. Empty when it did.
-    std::string RunAgain(const Direction& way) {
+    // and nothing of the drop left in the source. Empty when it did; `lost` counts the contents
+    // found neither in the source nor in the destination.
+    std::string RunAgain(const Direction& way, int& lost) {
         const pid_t again = StartMove(way);
         const int exit = again < 0 ? 0 : WaitTool(again);
-        int lost = 0;
+        CheckNothingLost(way.m_lstBefore, Trees(way), lost);
         const std::vector<TreeSnapshot> after = {TreeSnapshot::Take(way.m_strDst)};
+        int notMoved = 0;
         std::string report =
-            CheckNothingLost(way.m_lstBefore, after, lost) + FindTornCopies(way.m_lstBefore, after);
+            CheckNothingLost(way.m_lstBefore, after, notMoved) + FindTornCopies(way.m_lstBefore, after);
         if (exit != 0) report += "the move run again ended with " + std::to_string(exit) + "\n";
         for (const std::string& item : KillScene::Items())
             if (Exists(JoinPath(way.m_strSrc, item))) report += "left in the source: " + item + "\n";
@@ -147,14 +151,16 @@ protected:
             const pid_t child = StartMove(way);
             std::this_thread::sleep_for(delay);
             ::kill(child, SIGKILL);
-            WaitTool(child);
+            if (WaitTool(child) != 128 + SIGKILL) ++way.m_nEndedBeforeKill;
 
             int lost = 0;
             const std::vector<TreeSnapshot> after = Trees(way);
             std::string report =
                 CheckNothingLost(way.m_lstBefore, after, lost) + FindTornCopies(way.m_lstBefore, after);
-            way.m_nLost += lost;
-            const std::string again = RunAgain(way);
+            int lostAgain = 0;
+            const std::string again = RunAgain(way, lostAgain);
+            // A content lost stays lost: the larger count is this kill point's.
+            way.m_nLost += std::max(lost, lostAgain);
             if (again.empty()) ++way.m_nCompleted;
             report += again;
             if (!report.empty() && failures++ < kReportedFailures)
@@ -193,12 +199,12 @@ TEST_F(Kills, MovesAcrossFileSystemsLoseNothingWhereverTheyAreKilled) {
     const std::string figure = "kill points: " + std::to_string(points) +
                                ", re-runs completed: " + std::to_string(completed) +
                                ", content lost: " + std::to_string(lost);
-    std::printf("%s (seed %llu; %llu kills from /tmp, whose whole move took %lld us, %llu back, %lld us)\n",
-                figure.c_str(), static_cast<unsigned long long>(seed),
-                static_cast<unsigned long long>(ways[0].m_nPoints),
-                static_cast<long long>(ways[0].m_nFullRun.count()),
-                static_cast<unsigned long long>(ways[1].m_nPoints),
-                static_cast<long long>(ways[1].m_nFullRun.count()));
+    for (const Direction& way : ways)
+        std::printf("from %s: %llu kill points, %llu after the move's end; the whole move took %lld us\n",
+                    way.m_strSrc.c_str(), static_cast<unsigned long long>(way.m_nPoints),
+                    static_cast<unsigned long long>(way.m_nEndedBeforeKill),
+                    static_cast<long long>(way.m_nFullRun.count()));
+    std::printf("%s (seed %llu)\n", figure.c_str(), static_cast<unsigned long long>(seed));
     WriteFigure("kills.txt", figure);
     EXPECT_EQ(points, completed);
     EXPECT_EQ(0, lost);
