@@ -78,6 +78,7 @@ struct Direction {
     std::uint64_t m_nPoints = 0;  // killed on this way
     std::uint64_t m_nCompleted = 0;
     std::uint64_t m_nEndedBeforeKill = 0;  // the move had already ended when its kill came
+    std::uint64_t m_nCopyCut = 0;          // the kill left a copy under way behind
     int m_nLost = 0;
 };
 
@@ -111,6 +112,13 @@ protected:
                 std::chrono::steady_clock::now() - start);
             if (run == 0 || spent < way.m_nFullRun) way.m_nFullRun = spent;
         }
+    }
+
+    static bool LeftACopy(const std::vector<TreeSnapshot>& trees) {
+        for (const TreeSnapshot& tree : trees)
+            for (const auto& [path, entry] : tree.Entries())
+                if (LiesInTemporary(path)) return true;
+        return false;
     }
 
     std::vector<TreeSnapshot> Trees(const Direction& way) const {
@@ -161,6 +169,7 @@ protected:
             const std::string again = RunAgain(way, lostAgain);
             // A content lost stays lost: the larger count is this kill point's.
             way.m_nLost += std::max(lost, lostAgain);
+            if (LeftACopy(after)) ++way.m_nCopyCut;
             if (again.empty()) ++way.m_nCompleted;
             report += again;
             if (!report.empty() && failures++ < kReportedFailures)
@@ -200,10 +209,13 @@ TEST_F(Kills, MovesAcrossFileSystemsLoseNothingWhereverTheyAreKilled) {
                                ", re-runs completed: " + std::to_string(completed) +
                                ", content lost: " + std::to_string(lost);
     for (const Direction& way : ways)
-        std::printf("from %s: %llu kill points, %llu after the move's end; the whole move took %lld us\n",
-                    way.m_strSrc.c_str(), static_cast<unsigned long long>(way.m_nPoints),
-                    static_cast<unsigned long long>(way.m_nEndedBeforeKill),
-                    static_cast<long long>(way.m_nFullRun.count()));
+        std::printf(
+            "from %s: %llu kill points, %llu during a copy, %llu after the move's end; the whole move "
+            "took %lld us\n",
+            way.m_strSrc.c_str(), static_cast<unsigned long long>(way.m_nPoints),
+            static_cast<unsigned long long>(way.m_nCopyCut),
+            static_cast<unsigned long long>(way.m_nEndedBeforeKill),
+            static_cast<long long>(way.m_nFullRun.count()));
     std::printf("%s (seed %llu)\n", figure.c_str(), static_cast<unsigned long long>(seed));
     WriteFigure("kills.txt", figure);
     EXPECT_EQ(points, completed);
