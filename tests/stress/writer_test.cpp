@@ -89,11 +89,13 @@ private:
 
 class ConcurrentWritersDuringPrompt : public MoveFixture {
 protected:
-    // Runs a move whose first prompt is answered `answer` while `change` runs in the writer;
-    // afterwards every content in `mustSurvive` (bytes) still exists in the source or the
-    // destination, under a name the user can find.
+    // Runs a move of `dropped` into `dest` (default: dst) whose first prompt is answered `answer`
+    // while `change` runs in the writer; afterwards every content in `mustSurvive` (bytes) still
+    // exists in the source or the destination, under a name the user can find.
     void RunRacedPrompt(std::int32_t answer, const std::function<bool()>& change,
-                        const std::vector<std::string>& mustSurvive, const std::string& dropped) {
+                        const std::vector<std::string>& mustSurvive, const std::string& dropped,
+                        std::string dest = {}) {
+        if (dest.empty()) dest = Dst();
         PromptWriter writer(change);
         m_ui.QueueAnswer(answer);
         m_ui.m_fnBeforeAnswer = [&] { EXPECT_TRUE(writer.ChangeNow()); };
@@ -101,10 +103,10 @@ protected:
             WriteFile(Keep("expected/" + std::to_string(i)), mustSurvive[i]);
         const TreeSnapshot expected = TreeSnapshot::Take(Keep("expected"));
         m_bCheckInvariant = false;
-        Run({dropped});
+        Run({dropped}, dest);
         int lost = 0;
         const std::string report =
-            CheckNothingLost({expected}, {TreeSnapshot::Take(Src()), TreeSnapshot::Take(Dst())}, lost);
+            CheckNothingLost({expected}, {TreeSnapshot::Take(Src()), TreeSnapshot::Take(dest)}, lost);
         EXPECT_EQ("", report) << m_log;
         EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size() + m_ui.m_lstClashPrompts.size());
         CountRun(lost);
@@ -150,7 +152,7 @@ TEST_F(ConcurrentWritersDuringPrompt, DifferentFileSourceChangedKeepingSizeAndTi
 }
 
 // A folder whose name a destination file has: while the user is asked, files are added to it and
-// one is changed; the folder moved under a free name across file systems takes all of it along.
+// one is changed; the file is renamed, and the folder moved across file systems takes all of it along.
 TEST_F(ConcurrentWritersDuringPrompt, FolderContentChangedWhileAskedAcrossFileSystems) {
     std::optional<TempFolder> other = OtherVolume();
     if (!other) GTEST_SKIP() << "no second file system";
@@ -159,21 +161,13 @@ TEST_F(ConcurrentWritersDuringPrompt, FolderContentChangedWhileAskedAcrossFileSy
     WriteFile(JoinPath(dst, "photos"), "a file named like the folder");
     WriteFile(Src("photos/a.jpg"), std::string(4096, 'a'), TicksFromUnixTime(1700000000));
     const std::string changed = "changed while asked";
-    PromptWriter writer([&] {
-        return RewriteKeepingSizeAndTime(Src("photos/a.jpg"), changed) &&
-               WriteFile(Src("photos/new.jpg"), "added while asked");
-    });
-    m_ui.QueueAnswer(engine::AnswerFirst);
-    m_ui.m_fnBeforeAnswer = [&] { EXPECT_TRUE(writer.ChangeNow()); };
-    WriteFile(Keep("expected/a"), changed + std::string(4096 - changed.size(), 'a'));
-    WriteFile(Keep("expected/new"), "added while asked");
-    const TreeSnapshot expected = TreeSnapshot::Take(Keep("expected"));
-    m_bCheckInvariant = false;
-    Run({Src("photos")}, dst + "/");
-    int lost = 0;
-    EXPECT_EQ("", CheckNothingLost({expected}, {TreeSnapshot::Take(Src()), TreeSnapshot::Take(dst)}, lost))
-        << m_log;
-    CountRun(lost);
+    RunRacedPrompt(
+        engine::AnswerFirst,
+        [&] {
+            return RewriteKeepingSizeAndTime(Src("photos/a.jpg"), changed) &&
+                   WriteFile(Src("photos/new.jpg"), "added while asked");
+        },
+        {changed + std::string(4096 - changed.size(), 'a'), "added while asked"}, Src("photos"), dst);
 }
 
 // What a writer process running beside a copy did, in memory both processes share.
