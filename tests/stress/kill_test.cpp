@@ -20,6 +20,8 @@ constexpr std::size_t kMiB = 1024 * 1024;
 constexpr std::uint64_t kDefaultKillPoints = 512;
 constexpr std::uint64_t kDefaultSeed = 20261210;
 constexpr int kReportedFailures = 3;
+// The file of the merge whose destination namesake differs: renamed, or overwritten.
+constexpr char kClash[] = "merge/clash.txt";
 
 struct TreeFile {
     std::string m_strPath;  // relative to the source or the destination root, '/'
@@ -74,6 +76,7 @@ struct Direction {
     std::string m_strDst;
     std::string m_strLog;
     std::vector<TreeSnapshot> m_lstBefore;
+    std::vector<TreeSnapshot> m_lstBeforeOverwrite;  // less the destination's clash.txt, which may go
     std::chrono::microseconds m_nFullRun{0};
     std::uint64_t m_nPoints = 0;  // killed on this way
     std::uint64_t m_nCompleted = 0;
@@ -84,10 +87,12 @@ struct Direction {
 
 class Kills : public ::testing::Test {
 protected:
-    // The move of every dropped item still in the source; -1 when none is left.
-    pid_t StartMove(const Direction& way) {
-        std::vector<std::string> args = {"move", "--identical=delete", "--different=rename", "--log-file",
-                                         way.m_strLog};
+    // The move of every dropped item still in the source, its clash renamed or overwritten; -1 when
+    // none is left.
+    pid_t StartMove(const Direction& way, bool overwrite) {
+        std::vector<std::string> args = {"move", "--identical=delete",
+                                         overwrite ? "--different=overwrite" : "--different=rename",
+                                         "--log-file", way.m_strLog};
         bool any = false;
         for (const std::string& item : KillScene::Items()) {
             if (!Exists(JoinPath(way.m_strSrc, item))) continue;
@@ -104,10 +109,13 @@ protected:
     void Measure(Direction& way, const KillScene& scene) {
         scene.Lay(way.m_strSrc, way.m_strDst);
         way.m_lstBefore = {TreeSnapshot::Take(way.m_strSrc), TreeSnapshot::Take(way.m_strDst)};
+        way.m_lstBeforeOverwrite = {
+            way.m_lstBefore[0],
+            way.m_lstBefore[1].Without([](const std::string& path) { return path == kClash; })};
         for (int run = 0; run < 2; ++run) {
             scene.Lay(way.m_strSrc, way.m_strDst);
             const auto start = std::chrono::steady_clock::now();
-            ASSERT_EQ(0, WaitTool(StartMove(way)));
+            ASSERT_EQ(0, WaitTool(StartMove(way, false)));
             const auto spent = std::chrono::duration_cast<std::chrono::microseconds>(
                 std::chrono::steady_clock::now() - start);
             if (run == 0 || spent < way.m_nFullRun) way.m_nFullRun = spent;
@@ -128,14 +136,15 @@ protected:
     // Runs the move again after a kill: it must end well with every content in the destination
     // and nothing of the drop left in the source. Empty when it did; `lost` counts the contents
     // found neither in the source nor in the destination.
-    std::string RunAgain(const Direction& way, int& lost) {
-        const pid_t again = StartMove(way);
+    std::string RunAgain(const Direction& way, bool overwrite, int& lost) {
+        const std::vector<TreeSnapshot>& before = overwrite ? way.m_lstBeforeOverwrite : way.m_lstBefore;
+        const pid_t again = StartMove(way, overwrite);
         const int exit = again < 0 ? 0 : WaitTool(again);
-        CheckNothingLost(way.m_lstBefore, Trees(way), lost);
+        CheckNothingLost(before, Trees(way), lost);
         const std::vector<TreeSnapshot> after = {TreeSnapshot::Take(way.m_strDst)};
         int notMoved = 0;
         std::string report =
-            CheckNothingLost(way.m_lstBefore, after, notMoved) + FindTornCopies(way.m_lstBefore, after);
+            CheckNothingLost(before, after, notMoved) + FindTornCopies(way.m_lstBefore, after);
         if (exit != 0) report += "the move run again ended with " + std::to_string(exit) + "\n";
         for (const std::string& item : KillScene::Items())
             if (Exists(JoinPath(way.m_strSrc, item))) report += "left in the source: " + item + "\n";
@@ -144,8 +153,19 @@ protected:
         return report;
     }
 
-    // The kill points of one way: lay the trees, start the move, kill it after a seeded delay,
-    // check; run it again, check.
+    // Overwritten, the clash file holds its old content or the source's, whenever the kill came.
+    static std::string CheckOverwrittenWhole(const Direction& way, const TreeSnapshot& dst) {
+        const SnapshotEntry* now = dst.Find(kClash);
+        const std::string key = now == nullptr ? "" : ContentKey(*now);
+        if (key == ContentKey(*way.m_lstBefore[0].Find(kClash)) ||
+            key == ContentKey(*way.m_lstBefore[1].Find(kClash)))
+            return "";
+        return std::string("the file being overwritten is neither the old one nor the new one: ") +
+               (now == nullptr ? "gone" : key) + "\n";
+    }
+
+    // The kill points of one way: lay the trees, start the move (a quarter of them overwriting the
+    // clash), kill it after a seeded delay, check; run it again, check.
     void KillRepeatedly(Direction& way, const KillScene& scene, std::uint64_t seed,
                         std::atomic<std::uint64_t>& next, std::uint64_t points) {
         std::mt19937_64 random(seed);
@@ -156,7 +176,8 @@ protected:
             ++way.m_nPoints;
             scene.Lay(way.m_strSrc, way.m_strDst);
             const std::chrono::microseconds delay(instant(random));
-            const pid_t child = StartMove(way);
+            const bool overwrite = point % 4 == 3;
+            const pid_t child = StartMove(way, overwrite);
             std::this_thread::sleep_for(delay);
             ::kill(child, SIGKILL);
             if (WaitTool(child) != 128 + SIGKILL) ++way.m_nEndedBeforeKill;
@@ -164,17 +185,20 @@ protected:
             int lost = 0;
             const std::vector<TreeSnapshot> after = Trees(way);
             std::string report =
-                CheckNothingLost(way.m_lstBefore, after, lost) + FindTornCopies(way.m_lstBefore, after);
+                CheckNothingLost(overwrite ? way.m_lstBeforeOverwrite : way.m_lstBefore, after, lost) +
+                FindTornCopies(way.m_lstBefore, after);
+            if (overwrite) report += CheckOverwrittenWhole(way, after[1]);
             int lostAgain = 0;
-            const std::string again = RunAgain(way, lostAgain);
+            const std::string again = RunAgain(way, overwrite, lostAgain);
             // A content lost stays lost: the larger count is this kill point's.
             way.m_nLost += std::max(lost, lostAgain);
             if (LeftACopy(after)) ++way.m_nCopyCut;
             if (again.empty()) ++way.m_nCompleted;
             report += again;
             if (!report.empty() && failures++ < kReportedFailures)
-                ADD_FAILURE() << "kill point " << point << " (seed " << seed << ", " << delay.count()
-                              << " us of " << way.m_nFullRun.count() << " us, from " << way.m_strSrc << "):\n"
+                ADD_FAILURE() << "kill point " << point << (overwrite ? ", overwriting" : "") << " (seed "
+                              << seed << ", " << delay.count() << " us of " << way.m_nFullRun.count()
+                              << " us, from " << way.m_strSrc << "):\n"
                               << report;
         }
     }
