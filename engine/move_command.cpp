@@ -86,6 +86,12 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                                  {ShownSource(source)}));
             result = Placed;
+        } else if (IsTemporaryName(FindFileName(style, source))) {
+            // Moved in, it would pass for a leftover there, never compared; it stays for the user to look at.
+            AppendLog(FormatText(
+                "Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.\r\n",
+                {ShownSource(source)}));
+            result = NotAllMoved;
         } else if (entry.m_bLink) {
             result = PlaceLink(owner, source, destFolder);
         } else if (m_rFs.IsFolder(source)) {
@@ -167,6 +173,19 @@ void MoveCommand::NoteArrived(const std::string& path, bool isFolder) {
     added.m_bDirectory = isFolder;
     added.m_bLink = !isFolder;
     m_oIndexes.NoteAdded(m_rFs.Style(), path, added);
+}
+
+void MoveCommand::LogLeftSpecial(const std::string& path) {
+    AppendLog(
+        FormatText("Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).\r\n",
+                   {ShownSource(path)}));
+}
+
+void MoveCommand::LogSourceFolderKept(const std::string& folder) {
+    AppendLog(
+        FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects from "
+                   "within it.\r\n",
+                   {ShownSource(folder)}));
 }
 
 PlaceResult MoveCommand::RefuseLongPath(WindowHandle owner, const std::string& path) {

@@ -150,6 +150,10 @@ private:
     void AppendLogLine(std::string line, std::string_view reasonPattern, std::string_view reasonPath);
     // Notes a folder (else a link) that the move put at `path`, so later searches of this move see it.
     void NoteArrived(const std::string& path, bool isFolder);
+    // The log line of a pipe, socket or device left in the source.
+    void LogLeftSpecial(const std::string& path);
+    // The log line of a source folder that stays because something in it stays.
+    void LogSourceFolderKept(const std::string& folder);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
     // The log line of a source file deleted because `destPath` holds the same content.
@@ -170,10 +174,12 @@ private:
     PlaceResult PlaceFileAtFolderName(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtDifferentFile(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file);
-    // Moves the source file to `target` and notes it in the indexes; false when the move failed,
-    // reported with `errorPattern` filled with the source and the target.
-    bool MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
-                        std::string_view errorPattern);
+    // Moves the source file to `target` (over the file there when `replace`) and notes it in the
+    // indexes: Placed; StopMove when the move failed, reported with `errorPattern` filled with the
+    // source and the target; NotAllMoved (logged) when the source changed while it was copied and
+    // stays beside its copy.
+    PlaceResult MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
+                               std::string_view errorPattern, bool replace = false);
 
     // The folder placement: refusals, a merge with the counterpart, a file of its name, the move.
     PlaceResult PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder);
@@ -197,17 +203,25 @@ private:
     // read for it are freed on return, before any prompt.
     IdenticalSearch SearchIdenticalFile(WindowHandle owner, const FileToPlace& file);
     IdenticalSearch FindIdenticalFile(WindowHandle owner, const FileToPlace& file, SourceContent& content);
+    // What a move killed on its way left in the destination folder is never the user's file: a whole
+    // copy of this source among `candidates` goes, since the move keeps the source's content; any other
+    // leftover is reported once and kept. False when a comparison failed (reported).
+    bool ClearLeftovers(WindowHandle owner, const FileToPlace& file, const std::vector<DirEntry>& candidates,
+                        SourceContent& content);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
     PlaceResult DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
-                                      const std::string& destPath, const DirEntry& destEntry);
+                                      const std::string& destPath, const DirEntry& destEntry,
+                                      bool compareAgain = false);
     // The one way a source file is deleted for its content: only while the source and the
-    // destination file that holds its content both are as they were compared. Placed once
-    // deleted; NotAllMoved when either changed, StopMove when the delete failed (both reported).
+    // destination file that holds its content both are as they were compared, and, with
+    // `compareAgain` (a prompt came in between), still hold the same bytes. Placed once deleted;
+    // NotAllMoved when either changed (bytes that now differ name the source), StopMove when the
+    // new comparison or the delete failed (all reported).
     PlaceResult DeleteUnchangedSource(WindowHandle owner, const std::string& source,
                                       const DirEntry& sourceEntry, const std::string& destPath,
-                                      const DirEntry& destEntry);
+                                      const DirEntry& destEntry, bool compareAgain);
 
     IFileSystem& m_rFs;
     ISettingsStore& m_rSettings;

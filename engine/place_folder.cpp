@@ -1,5 +1,6 @@
 // Engine layer: placing one source folder: refusals, moving it whole, merging, and name clashes.
 #include <utility>
+#include <vector>
 
 #include "engine/move_command.h"
 #include "engine/path.h"
@@ -108,6 +109,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     std::string to = target;
     RemoveSeparator(style, from);
     RemoveSeparator(style, to);
+    std::vector<std::string> left;  // what a copy across volumes left in the source
     if (m_rFs.IsSameVolume(from, to)) {
         if (!m_rFs.Move(from, to)) {
             ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}));
@@ -116,7 +118,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     } else {
         folder = from;
         target = to;
-        if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target)) {
+        if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target, left)) {
             ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}));
             return StopMove;
         }
@@ -124,11 +126,25 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
 
     NoteArrived(to, true);
     AppendLogLine(
-        FormatText("Moved source folder \"%s\" to destination as \"%s\".",
+        FormatText(left.empty() ? "Moved source folder \"%s\" to destination as \"%s\"."
+                                : "Copied source folder \"%s\" to destination as \"%s\".",
                    {ShownSource(folder), ShownDest(target)}),
         "  Folder name was changed to avoid clash with extant file \"%s\" in the destination folder.",
         avoidedFile.empty() ? std::string_view() : ShownDest(avoidedFile));
-    return Placed;
+    if (left.empty()) return Placed;
+    // The copy is complete; what changed meanwhile, and what cannot be copied, stays with the folder.
+    for (const std::string& path : left) {
+        DirEntry entry;
+        if (m_rFs.Lookup(path, entry) && entry.m_bSpecial)
+            LogLeftSpecial(path);
+        else
+            AppendLog(
+                FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
+                           "folder was being copied.\r\n",
+                           {ShownSource(path)}));
+    }
+    LogSourceFolderKept(folder);
+    return NotAllMoved;
 }
 
 }  // namespace tandemere::engine
