@@ -344,7 +344,7 @@ Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool
 void KeepOldFile(CrossVolumeMove& move) {
     const int folderFd = move.m_hFolder.Get();
     const int error = CreateUnderTemporaryName(
-        kTemporaryPrefix, kTemporarySuffix,
+        engine::kTemporaryPrefix, engine::kTemporarySuffix,
         [&](const std::string& name) {
             return Sys().m_pfnLinkAt(folderFd, move.m_strName.c_str(), folderFd, name.c_str(), 0) == 0
                        ? 0
