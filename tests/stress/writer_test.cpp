@@ -318,24 +318,27 @@ TEST_F(ConcurrentWritersDuringCopy, SingleFileAppendedOrRewrittenKeepingSizeAndT
     }
 }
 
-TEST_F(ConcurrentWritersDuringCopy, FolderGainsFilesAndAFileGrowsWhileCopied) {
+TEST_F(ConcurrentWritersDuringCopy, FolderGainsFilesAndAFileChangesWhileCopied) {
     const std::string large = RandomBytes(m_oRandom, 8 * kMiB);
+    const std::string log(2 * kChunk, 'l');
     for (int round = 0; round < kCopyRounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        for (const WriterKind kind : {WriterKind::CreateFiles, WriterKind::Append}) {
+        for (const WriterKind kind :
+             {WriterKind::CreateFiles, WriterKind::Append, WriterKind::RewriteInPlace}) {
             Lay("tree/large.bin", large);
-            WriteFile(m_tmp.Path("src/tree/sub/log.txt"), "log\n");
+            WriteFile(m_tmp.Path("src/tree/sub/log.txt"), log);
             const std::string target = kind == WriterKind::CreateFiles ? m_tmp.Path("src/tree/sub")
                                                                        : m_tmp.Path("src/tree/sub/log.txt");
-            RunRacedCopy(
-                kind, m_tmp.Path("src/tree"), target, [&](const WriterRecord& record, bool withUncertain) {
-                    std::vector<std::string> all;
-                    if (kind == WriterKind::CreateFiles)
-                        for (int n = 0; n < record.m_nCreated; ++n) all.push_back(Chunk(n));
-                    else
-                        all.push_back(Appended("log\n", record.m_nVersions + (withUncertain ? 1 : 0)));
-                    return all;
-                });
+            const auto version = kind == WriterKind::Append ? Appended : Rewritten;
+            RunRacedCopy(kind, m_tmp.Path("src/tree"), target,
+                         [&](const WriterRecord& record, bool withUncertain) {
+                             std::vector<std::string> all;
+                             if (kind == WriterKind::CreateFiles)
+                                 for (int n = 0; n < record.m_nCreated; ++n) all.push_back(Chunk(n));
+                             else
+                                 all.push_back(version(log, record.m_nVersions + (withUncertain ? 1 : 0)));
+                             return all;
+                         });
         }
     }
 }
