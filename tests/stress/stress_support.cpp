@@ -6,15 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/path.h"
 #include "tests/support/temp_folder.h"
 
 namespace tandemere::testing {
 
 namespace {
-
-constexpr std::string_view kTemporaryPrefix = ".tandemere-";
-constexpr std::string_view kTemporarySuffix = ".part";
-constexpr std::size_t kTemporaryRandomPart = 12;
 
 std::vector<std::string_view> Components(std::string_view relative) {
     std::vector<std::string_view> parts;
@@ -29,15 +26,9 @@ std::vector<std::string_view> Components(std::string_view relative) {
 
 }  // namespace
 
-bool IsOurTemporaryName(std::string_view name) {
-    return name.size() == kTemporaryPrefix.size() + kTemporaryRandomPart + kTemporarySuffix.size() &&
-           name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix &&
-           name.substr(name.size() - kTemporarySuffix.size()) == kTemporarySuffix;
-}
-
 bool LiesInTemporary(const std::string& relative) {
     for (std::string_view part : Components(relative))
-        if (IsOurTemporaryName(part)) return true;
+        if (engine::IsTemporaryName(part)) return true;
     return false;
 }
 
@@ -49,7 +40,8 @@ std::string CheckNothingLost(const std::vector<TreeSnapshot>& before, const std:
         found.push_back(tree.Without(LiesInTemporary));
         for (const auto& [path, entry] : tree.Entries())
             for (std::string_view part : Components(path))
-                if (part.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix && !IsOurTemporaryName(part))
+                if (part.substr(0, engine::kTemporaryPrefix.size()) == engine::kTemporaryPrefix &&
+                    !engine::IsTemporaryName(part))
                     strange += "a leftover of ours that no one can recognise: " + path + "\n";
     }
     const std::string missing = FindLostContent(before, found);

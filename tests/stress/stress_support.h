@@ -12,9 +12,8 @@
 
 namespace tandemere::testing {
 
-// A name the POSIX backend gives a copy under way: ".tandemere-" + 12 characters + ".part".
-bool IsOurTemporaryName(std::string_view name);
-// Whether a relative path ('/') is one of those temporaries or lies inside one.
+// Whether a relative path ('/') is one of the backend's copies under way (a name of the engine's
+// temporary pattern) or lies inside one.
 bool LiesInTemporary(const std::string& relative);
 
 // The verdict on trees after a move was killed or raced: every content of `before` is still whole
