@@ -190,22 +190,16 @@ enum class WriterKind : std::uint8_t { Append, RewriteInPlace, CreateFiles };
 
 // One change by the writer; false when the file or folder is gone (the writer then stops).
 bool WriteOnce(WriterKind kind, const std::string& path, int n, WriterRecord& record) {
-    if (kind == WriterKind::CreateFiles) {
-        const std::string name = path + "/new-" + std::to_string(n) + ".txt";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) return false;
-        const std::string bytes = Chunk(n);
-        const bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        ::close(fd);
-        if (ok) record.m_nCreated = n + 1;
-        return ok;
-    }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (kind == WriterKind::Append ? O_APPEND : 0));
+    const bool create = kind == WriterKind::CreateFiles;
+    const std::string name = create ? path + "/new-" + std::to_string(n) + ".txt" : path;
+    const int flags = create ? O_CREAT | O_EXCL : (kind == WriterKind::Append ? O_APPEND : 0);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC | flags, 0644);
     if (fd < 0) return false;
     struct stat st;
     ::fstat(fd, &st);
     const std::string bytes = Chunk(n);
-    bool ok = ::pwrite(fd, bytes.data(), bytes.size(), kind == WriterKind::Append ? st.st_size : 0) > 0;
+    const bool ok = ::pwrite(fd, bytes.data(), bytes.size(), kind == WriterKind::Append ? st.st_size : 0) ==
+                    static_cast<ssize_t>(bytes.size());
     if (kind == WriterKind::RewriteInPlace) {
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(fd, times);
@@ -213,10 +207,10 @@ bool WriteOnce(WriterKind kind, const std::string& path, int n, WriterRecord& re
     // Certain only while the file still stands at its name after the change: gone or replaced by
     // then, the change may have landed after the move had checked the file.
     struct stat now;
-    const bool inPlace = ::fstat(fd, &st) == 0 && ::stat(path.c_str(), &now) == 0 &&
+    const bool inPlace = ::fstat(fd, &st) == 0 && ::stat(name.c_str(), &now) == 0 &&
                          now.st_ino == st.st_ino && now.st_dev == st.st_dev;
     ::close(fd);
-    if (ok && inPlace) record.m_nVersions = n + 1;
+    if (ok && inPlace) (create ? record.m_nCreated : record.m_nVersions) = n + 1;
     if (ok && !inPlace) record.m_bUncertain = 1;
     return ok && inPlace;
 }
@@ -259,7 +253,9 @@ protected:
             report = Check(expected(*m_pRecord, true), after, lost);
         EXPECT_EQ("", report) << "tool exit " << exit << ", writer versions " << m_pRecord->m_nVersions
                               << ", uncertain " << m_pRecord->m_bUncertain << ", created "
-                              << m_pRecord->m_nCreated;
+                              << m_pRecord->m_nCreated << "\nsource:\n"
+                              << after[0].Describe() << "destination:\n"
+                              << after[1].Describe();
         CountRun(lost);
     }
 
