@@ -1,4 +1,6 @@
 // Engine layer: free names "stem (n).ext" for an entry that must not take a name already in use.
+#include "engine/free_name.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,8 +10,8 @@
 
 namespace tandemere::engine {
 
-std::string MoveCommand::GetFreeName(const std::string& folder, const std::string& name) {
-    const PathStyle& style = m_rFs.Style();
+std::string FindFreeName(IFileSystem& fs, const std::string& folder, const std::string& name) {
+    const PathStyle& style = fs.Style();
     std::string stem = folder + name;
     RemoveExtension(style, stem);
     const std::string_view extension = FindExtension(style, name);
@@ -21,11 +23,15 @@ std::string MoveCommand::GetFreeName(const std::string& folder, const std::strin
         // (a path too long, a folder that cannot be searched) ends the search, and the operation
         // that uses the name then reports it. Moves never replace, so nothing is overwritten.
         DirEntry entry;
-        if (!m_rFs.Lookup(candidate, entry)) {
+        if (!fs.Lookup(candidate, entry)) {
             StripPath(style, candidate);
             return candidate;
         }
     }
+}
+
+std::string MoveCommand::GetFreeName(const std::string& folder, const std::string& name) {
+    return FindFreeName(m_rFs, folder, name);
 }
 
 }  // namespace tandemere::engine

@@ -193,12 +193,17 @@ int RemoveOwnTreeAt(int parentDir, const char* name) {
     return 0;
 }
 
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 // What the copy saw of one source entry, to tell when the source goes whether it is still that.
 struct CopiedEntry {
     dev_t m_nDevice = 0;
     ino_t m_nInode = 0;
     off_t m_nSize = 0;
     struct timespec m_oTime {};
+    struct timespec m_oChangeTime {};  // moved even by a write that puts size and last-write time back
     bool m_bFolder = false;
 };
 
@@ -211,15 +216,15 @@ struct FolderCopy {
 };
 
 // Whether an entry is the one the copy saw: the same object and, but for a folder (whose own time
-// changes with its entries, which are checked one by one), of the same size and last-write time.
+// changes with its entries, which are checked one by one), of the same size, last-write and change time.
 bool IsAsCopied(const FolderCopy& copy, const std::string& relative, const struct stat& st) {
     const auto it = copy.m_mapCopied.find(relative);
     if (it == copy.m_mapCopied.end()) return false;
     const CopiedEntry& seen = it->second;
     if (seen.m_nDevice != st.st_dev || seen.m_nInode != st.st_ino || seen.m_bFolder != S_ISDIR(st.st_mode))
         return false;
-    return seen.m_bFolder || (seen.m_nSize == st.st_size && seen.m_oTime.tv_sec == st.st_mtim.tv_sec &&
-                              seen.m_oTime.tv_nsec == st.st_mtim.tv_nsec);
+    return seen.m_bFolder || (seen.m_nSize == st.st_size && SameTime(seen.m_oTime, st.st_mtim) &&
+                              SameTime(seen.m_oChangeTime, st.st_ctim));
 }
 
 int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
@@ -249,8 +254,8 @@ int CopyFolder(int fromFd, int toFd, const struct stat& st, const std::string& r
                     CopyFolderAt(fromFd, entry.c_str(), toFd, entry.c_str(), entrySt, prefix + entry, copy))
                 return error;
         }
-        copy.m_mapCopied[prefix + entry] = {entrySt.st_dev, entrySt.st_ino, entrySt.st_size, entrySt.st_mtim,
-                                            folder};
+        copy.m_mapCopied[prefix + entry] = {entrySt.st_dev,  entrySt.st_ino,  entrySt.st_size,
+                                            entrySt.st_mtim, entrySt.st_ctim, folder};
     }
     copy.m_strFailed = relative;
     if (const int error = CopyOwnerModeTimes(toFd, st)) return error;
@@ -390,13 +395,14 @@ int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
     return 0;
 }
 
-// Whether the source is still the object it was when the copy started, with its size and time.
+// Whether the source is still the object it was when the copy started, with its size, last-write
+// and change time (a write that puts size and last-write time back still moves the change time).
 bool SourceUnchanged(const CrossVolumeMove& move) {
     struct stat now;
     if (::lstat(move.m_strSource.c_str(), &now) != 0) return false;
     const struct stat& then = move.m_oSource;
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size &&
-           now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+           SameTime(now.st_mtim, then.st_mtim) && SameTime(now.st_ctim, then.st_ctim);
 }
 
 // Move's and MoveReplacing's part for a file or link on another file system: a flushed copy under a

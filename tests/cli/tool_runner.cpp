@@ -54,13 +54,26 @@ struct Argv {
     std::vector<char*> m_lstPointers;
 };
 
-[[noreturn]] void ExecTool(const std::vector<std::string>& args, const ToolEnvironment& environment) {
+std::vector<std::string> WithBinary(const std::vector<std::string>& args) {
     std::vector<std::string> all = {TANDEMERE_BINARY};
     all.insert(all.end(), args.begin(), args.end());
-    Argv argv(all);
-    Argv envp(BuildEnvironment(environment));
-    ::execve(TANDEMERE_BINARY, argv.Get(), envp.Get());
-    ::_exit(127);
+    return all;
+}
+
+// The vectors of one run of the tool, made before a fork where the child must not allocate.
+struct ToolExec {
+    ToolExec(const std::vector<std::string>& args, const ToolEnvironment& environment)
+        : m_oArgv(WithBinary(args)), m_oEnvp(BuildEnvironment(environment)) {}
+    [[noreturn]] void Exec() {
+        ::execve(TANDEMERE_BINARY, m_oArgv.Get(), m_oEnvp.Get());
+        ::_exit(127);
+    }
+    Argv m_oArgv;
+    Argv m_oEnvp;
+};
+
+[[noreturn]] void ExecTool(const std::vector<std::string>& args, const ToolEnvironment& environment) {
+    ToolExec(args, environment).Exec();
 }
 
 int ExitStatus(int status) {
@@ -140,6 +153,29 @@ ToolResult RunTool(const std::vector<std::string>& args, const ToolEnvironment& 
     }
     result.m_nExit = ExitStatus(status);
     return result;
+}
+
+pid_t StartTool(const std::vector<std::string>& args, const ToolEnvironment& environment) {
+    // Everything is made before the fork: a test may start tools from several threads, and a
+    // child of a threaded process may only make async-signal-safe calls.
+    ToolExec exec(args, environment);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        exec.Exec();
+    }
+    return child;
+}
+
+int WaitTool(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return ExitStatus(status);
 }
 
 PtyRun::PtyRun(const std::vector<std::string>& args, const ToolEnvironment& environment) {

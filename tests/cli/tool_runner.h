@@ -26,6 +26,12 @@ struct ToolResult {
 ToolResult RunTool(const std::vector<std::string>& args, const ToolEnvironment& environment,
                    std::string_view input = {});
 
+// Starts `tandemere args...` with stdin, stdout and stderr on /dev/null and returns at once with
+// its process id (-1 when it could not start); WaitTool reaps it.
+pid_t StartTool(const std::vector<std::string>& args, const ToolEnvironment& environment);
+// Waits for a child started by StartTool: its exit status, or 128 + signal.
+int WaitTool(pid_t child);
+
 // `tandemere args...` on a pseudo-terminal (stdin and stderr a terminal of 100 columns; stdout a
 // pipe, so the terminal shows only what goes to stderr). Typed-ahead input survives Ctrl-C.
 class PtyRun {

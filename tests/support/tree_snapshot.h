@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -31,6 +32,8 @@ public:
     const std::string& Root() const { return m_strRoot; }
     const std::map<std::string, SnapshotEntry>& Entries() const { return m_lstEntries; }
     const SnapshotEntry* Find(const std::string& relative) const;
+    // The same snapshot less the entries whose relative path `drop` picks.
+    TreeSnapshot Without(const std::function<bool(const std::string&)>& drop) const;
     // One line per entry, sorted.
     std::string Describe() const;
 

@@ -1,0 +1,250 @@
+// Stress tests: the real tool killed with SIGKILL at seeded random instants of moves between two
+// file systems; after each kill no content is lost, and the same move run again completes.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/cli/tool_runner.h"
+#include "tests/stress/stress_support.h"
+#include "tests/support/temp_folder.h"
+
+namespace tandemere::testing {
+namespace {
+
+constexpr std::size_t kMiB = 1024 * 1024;
+constexpr std::uint64_t kDefaultKillPoints = 512;
+constexpr std::uint64_t kDefaultSeed = 20261210;
+constexpr int kReportedFailures = 3;
+// The file of the merge whose destination namesake differs: renamed, or overwritten.
+constexpr char kClash[] = "merge/clash.txt";
+
+struct TreeFile {
+    std::string m_strPath;  // relative to the source or the destination root, '/'
+    std::string m_strBytes;
+};
+
+// The trees every kill point starts from: a large file dropped alone, a new folder (one copy of
+// the whole tree) and a folder merged file by file into its counterpart, with an identical file
+// under its own name, one under another name and a clash.
+class KillScene {
+public:
+    explicit KillScene(std::mt19937_64& random) {
+        const std::string same = RandomBytes(random, 4096);
+        const std::string other = RandomBytes(random, kMiB / 4);
+        m_lstSource = {{"big.bin", RandomBytes(random, 10 * kMiB)},
+                       {"tree/large.bin", RandomBytes(random, 3 * kMiB)},
+                       {"tree/sub/mid.bin", RandomBytes(random, kMiB)},
+                       {"tree/sub/deep/note.txt", "deep\n"},
+                       {"merge/same.txt", same},
+                       {"merge/other.bin", other},
+                       {"merge/clash.txt", "the source's clash.txt\n"},
+                       {"merge/part.bin", RandomBytes(random, 2 * kMiB)}};
+        for (int i = 0; i < 6; ++i)
+            m_lstSource.push_back({"tree/small" + std::to_string(i) + ".txt", RandomBytes(random, 100 + i)});
+        m_lstDest = {{"merge/same.txt", same},
+                     {"merge/renamed.bin", other},
+                     {"merge/clash.txt", "the destination's clash.txt\n"}};
+    }
+
+    // Lays both trees anew (whatever was there goes).
+    void Lay(const std::string& src, const std::string& dst) const {
+        for (const std::string& root : {src, dst}) {
+            std::filesystem::remove_all(PathFromUtf8(root));
+            MakeFolders(root);
+        }
+        for (const TreeFile& file : m_lstSource) WriteFile(JoinPath(src, file.m_strPath), file.m_strBytes);
+        for (const TreeFile& file : m_lstDest) WriteFile(JoinPath(dst, file.m_strPath), file.m_strBytes);
+    }
+
+    static std::vector<std::string> Items() { return {"big.bin", "tree", "merge"}; }
+
+private:
+    std::vector<TreeFile> m_lstSource;
+    std::vector<TreeFile> m_lstDest;
+};
+
+// One way across: the source root on one file system, the destination on the other. Each way runs
+// in a thread of its own and takes the next kill point as soon as it is free, so that the way whose
+// flushes wait for a disk does not hold the other up.
+struct Direction {
+    std::string m_strSrc;
+    std::string m_strDst;
+    std::string m_strLog;
+    std::vector<TreeSnapshot> m_lstBefore;
+    std::vector<TreeSnapshot> m_lstBeforeOverwrite;  // less the destination's clash.txt, which may go
+    std::chrono::microseconds m_nFullRun{0};
+    std::uint64_t m_nPoints = 0;  // killed on this way
+    std::uint64_t m_nCompleted = 0;
+    std::uint64_t m_nEndedBeforeKill = 0;  // the move had already ended when its kill came
+    std::uint64_t m_nCopyCut = 0;          // the kill left a copy under way behind
+    int m_nLost = 0;
+};
+
+class Kills : public ::testing::Test {
+protected:
+    // The move of every dropped item still in the source, its clash renamed or overwritten; -1 when
+    // none is left.
+    pid_t StartMove(const Direction& way, bool overwrite) {
+        std::vector<std::string> args = {"move", "--identical=delete",
+                                         overwrite ? "--different=overwrite" : "--different=rename",
+                                         "--log-file", way.m_strLog};
+        bool any = false;
+        for (const std::string& item : KillScene::Items()) {
+            if (!Exists(JoinPath(way.m_strSrc, item))) continue;
+            args.push_back(JoinPath(way.m_strSrc, item));
+            any = true;
+        }
+        if (!any) return -1;
+        args.push_back(way.m_strDst);
+        return StartTool(args, m_env);
+    }
+
+    // Lays the trees, runs the whole move twice and keeps the shorter time, the one less stretched by
+    // other load on the machine: the span the kills fall in.
+    void Measure(Direction& way, const KillScene& scene) {
+        scene.Lay(way.m_strSrc, way.m_strDst);
+        way.m_lstBefore = {TreeSnapshot::Take(way.m_strSrc), TreeSnapshot::Take(way.m_strDst)};
+        way.m_lstBeforeOverwrite = {
+            way.m_lstBefore[0],
+            way.m_lstBefore[1].Without([](const std::string& path) { return path == kClash; })};
+        for (int run = 0; run < 2; ++run) {
+            scene.Lay(way.m_strSrc, way.m_strDst);
+            const auto start = std::chrono::steady_clock::now();
+            ASSERT_EQ(0, WaitTool(StartMove(way, false)));
+            const auto spent = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now() - start);
+            if (run == 0 || spent < way.m_nFullRun) way.m_nFullRun = spent;
+        }
+    }
+
+    static bool LeftACopy(const std::vector<TreeSnapshot>& trees) {
+        for (const TreeSnapshot& tree : trees)
+            for (const auto& [path, entry] : tree.Entries())
+                if (LiesInTemporary(path)) return true;
+        return false;
+    }
+
+    std::vector<TreeSnapshot> Trees(const Direction& way) const {
+        return {TreeSnapshot::Take(way.m_strSrc), TreeSnapshot::Take(way.m_strDst)};
+    }
+
+    // Runs the move again after a kill: it must end well with every content in the destination
+    // and nothing of the drop left in the source. Empty when it did; `lost` counts the contents
+    // found neither in the source nor in the destination.
+    std::string RunAgain(const Direction& way, bool overwrite, int& lost) {
+        const std::vector<TreeSnapshot>& before = overwrite ? way.m_lstBeforeOverwrite : way.m_lstBefore;
+        const pid_t again = StartMove(way, overwrite);
+        const int exit = again < 0 ? 0 : WaitTool(again);
+        CheckNothingLost(before, Trees(way), lost);
+        const std::vector<TreeSnapshot> after = {TreeSnapshot::Take(way.m_strDst)};
+        int notMoved = 0;
+        std::string report =
+            CheckNothingLost(before, after, notMoved) + FindTornCopies(way.m_lstBefore, after);
+        if (exit != 0) report += "the move run again ended with " + std::to_string(exit) + "\n";
+        for (const std::string& item : KillScene::Items())
+            if (Exists(JoinPath(way.m_strSrc, item))) report += "left in the source: " + item + "\n";
+        if (!report.empty())
+            report += "after the move run again, the destination holds:\n" + after[0].Describe();
+        return report;
+    }
+
+    // Overwritten, the clash file holds its old content or the source's, whenever the kill came.
+    static std::string CheckOverwrittenWhole(const Direction& way, const TreeSnapshot& dst) {
+        const SnapshotEntry* now = dst.Find(kClash);
+        const std::string key = now == nullptr ? "" : ContentKey(*now);
+        if (key == ContentKey(*way.m_lstBefore[0].Find(kClash)) ||
+            key == ContentKey(*way.m_lstBefore[1].Find(kClash)))
+            return "";
+        return std::string("the file being overwritten is neither the old one nor the new one: ") +
+               (now == nullptr ? "gone" : key) + "\n";
+    }
+
+    // The kill points of one way: lay the trees, start the move (a quarter of them overwriting the
+    // clash), kill it after a seeded delay, check; run it again, check.
+    void KillRepeatedly(Direction& way, const KillScene& scene, std::uint64_t seed,
+                        std::atomic<std::uint64_t>& next, std::uint64_t points) {
+        std::mt19937_64 random(seed);
+        int failures = 0;
+        // Up to a fifth past the whole run's time, so some kills land after the move's end.
+        std::uniform_int_distribution<std::int64_t> instant(0, way.m_nFullRun.count() * 6 / 5);
+        for (std::uint64_t point = 0; next.fetch_add(1) < points; ++point) {
+            ++way.m_nPoints;
+            scene.Lay(way.m_strSrc, way.m_strDst);
+            const std::chrono::microseconds delay(instant(random));
+            const bool overwrite = point % 4 == 3;
+            const pid_t child = StartMove(way, overwrite);
+            std::this_thread::sleep_for(delay);
+            ::kill(child, SIGKILL);
+            if (WaitTool(child) != 128 + SIGKILL) ++way.m_nEndedBeforeKill;
+
+            int lost = 0;
+            const std::vector<TreeSnapshot> after = Trees(way);
+            std::string report =
+                CheckNothingLost(overwrite ? way.m_lstBeforeOverwrite : way.m_lstBefore, after, lost) +
+                FindTornCopies(way.m_lstBefore, after);
+            if (overwrite) report += CheckOverwrittenWhole(way, after[1]);
+            int lostAgain = 0;
+            const std::string again = RunAgain(way, overwrite, lostAgain);
+            // A content lost stays lost: the larger count is this kill point's.
+            way.m_nLost += std::max(lost, lostAgain);
+            if (LeftACopy(after)) ++way.m_nCopyCut;
+            if (again.empty()) ++way.m_nCompleted;
+            report += again;
+            if (!report.empty() && failures++ < kReportedFailures)
+                ADD_FAILURE() << "kill point " << point << (overwrite ? ", overwriting" : "") << " (seed "
+                              << seed << ", " << delay.count() << " us of " << way.m_nFullRun.count()
+                              << " us, from " << way.m_strSrc << "):\n"
+                              << report;
+        }
+    }
+
+    TempFolder m_tmp;
+    TempFolder m_shm{"/dev/shm"};
+    ToolEnvironment m_env{m_tmp.Path("settings"), {}};
+};
+
+TEST_F(Kills, MovesAcrossFileSystemsLoseNothingWhereverTheyAreKilled) {
+    const std::uint64_t points = EnvNumber("TANDEMERE_KILL_POINTS", kDefaultKillPoints);
+    const std::uint64_t seed = EnvNumber("TANDEMERE_KILL_SEED", kDefaultSeed);
+    std::mt19937_64 random(seed);
+    const KillScene scene(random);
+    Direction ways[2];
+    ways[0].m_strSrc = m_tmp.Path("src");
+    ways[0].m_strDst = m_shm.Path("dst");
+    ways[1].m_strSrc = m_shm.Path("src");
+    ways[1].m_strDst = m_tmp.Path("dst");
+    for (int i = 0; i < 2; ++i) {
+        ways[i].m_strLog = m_tmp.Path("log" + std::to_string(i) + ".txt");
+        ASSERT_NO_FATAL_FAILURE(Measure(ways[i], scene));
+    }
+    std::atomic<std::uint64_t> next{0};
+    std::thread back([&] { KillRepeatedly(ways[1], scene, seed + 1, next, points); });
+    KillRepeatedly(ways[0], scene, seed, next, points);
+    back.join();
+
+    const std::uint64_t completed = ways[0].m_nCompleted + ways[1].m_nCompleted;
+    const int lost = ways[0].m_nLost + ways[1].m_nLost;
+    const std::string figure = "kill points: " + std::to_string(points) +
+                               ", re-runs completed: " + std::to_string(completed) +
+                               ", content lost: " + std::to_string(lost);
+    for (const Direction& way : ways)
+        std::printf(
+            "from %s: %llu kill points, %llu during a copy, %llu after the move's end; the whole move "
+            "took %lld us\n",
+            way.m_strSrc.c_str(), static_cast<unsigned long long>(way.m_nPoints),
+            static_cast<unsigned long long>(way.m_nCopyCut),
+            static_cast<unsigned long long>(way.m_nEndedBeforeKill),
+            static_cast<long long>(way.m_nFullRun.count()));
+    std::printf("%s (seed %llu)\n", figure.c_str(), static_cast<unsigned long long>(seed));
+    WriteFigure("kills.txt", figure);
+    EXPECT_EQ(points, completed);
+    EXPECT_EQ(0, lost);
+}
+
+}  // namespace
+}  // namespace tandemere::testing
