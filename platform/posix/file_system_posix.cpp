@@ -374,11 +374,15 @@ Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
 }
 
 Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+    const std::string source = Trim(from);
     const std::string target = Trim(to);
-    const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, target.c_str());
+    const int error = RenameNoReplaceAt(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str());
     if (error != 0) return StatusFromErrno(error, error == EEXIST ? to : from);
-    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str()))
+    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str())) {
+        // Undone, so that a failure means the name is where it was.
+        RenameNoReplaceAt(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str());
         return StatusFromErrno(syncError, to);
+    }
     return Status::Ok();
 }
 
@@ -408,7 +412,11 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
         return StatusFromErrno(
             error, failedName.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failedName);
     }
-    if (const int syncError = SyncFolderAt(folderFd, ".")) return StatusFromErrno(syncError, to);
+    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+        // The source is whole: the copy must go, or the failed move leaves the folder twice.
+        RemoveTreeAt(folderFd, move.m_strName.c_str(), true);
+        return StatusFromErrno(syncError, to);
+    }
     // The whole tree is safely in place; only now does the source go.
     if (const int removeError = RemoveTreeAt(AT_FDCWD, move.m_strSource.c_str(), false))
         return StatusFromErrno(removeError, from);

@@ -138,7 +138,8 @@ std::string ContentKey(const SnapshotEntry& entry) {
     return "file:" + std::to_string(entry.m_nSize) + ":" + std::to_string(entry.m_nHash);
 }
 
-std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after) {
+std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after,
+                            const std::set<std::string>& replaced) {
     std::set<std::string> present;
     for (const TreeSnapshot& tree : after)
         for (const auto& [path, entry] : tree.Entries())
@@ -148,9 +149,23 @@ std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::
     for (const TreeSnapshot& tree : before)
         for (const auto& [path, entry] : tree.Entries()) {
             if (entry.m_nKind != EntryKind::File && entry.m_nKind != EntryKind::Link) continue;
-            if (present.count(ContentKey(entry)) == 0)
+            if (present.count(ContentKey(entry)) == 0 && replaced.count(JoinPath(tree.Root(), path)) == 0)
                 report += "content lost: " + JoinPath(tree.Root(), path) + " (" + DescribeEntry(entry) +
                           ") exists nowhere any more\n";
+        }
+    return report;
+}
+
+std::string FindStrayTemporaries(const std::vector<TreeSnapshot>& trees) {
+    static const std::string s_strPrefix = ".tandemere-";
+    static const std::string s_strSuffix = ".part";
+    std::string report;
+    for (const TreeSnapshot& tree : trees)
+        for (const auto& [path, entry] : tree.Entries()) {
+            const std::string name = path.substr(path.rfind('/') + 1);
+            if (name.size() >= s_strPrefix.size() + s_strSuffix.size() && name.rfind(s_strPrefix, 0) == 0 &&
+                name.compare(name.size() - s_strSuffix.size(), s_strSuffix.size(), s_strSuffix) == 0)
+                report += "stray temporary: " + JoinPath(tree.Root(), path) + "\n";
         }
     return report;
 }

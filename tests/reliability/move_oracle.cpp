@@ -1,0 +1,317 @@
+// Reliability tests: the move oracle: lost content, stray temporaries, the log replayed against the
+// trees, and the outcome.
+#include "tests/reliability/move_oracle.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string_view>
+
+#include "tests/support/temp_folder.h"
+
+namespace tandemere::testing {
+namespace {
+
+// What a log line says happened on disk. Arguments are numbered in the line's order.
+enum class Effect : std::uint8_t {
+    None,           // the item stays as it was (its first argument must still be there)
+    Move,           // argument 0 went to argument 1
+    MoveDest,       // a destination entry, argument 0, was renamed to argument 1
+    DeleteAsSame,   // source 0 was deleted: destination 1 holds its content
+    Overwrite,      // source 0 replaced destination 1
+    DeleteRename,   // source 0 was deleted; identical destination 1 became 2
+    RemoveFolder,   // the emptied source folder 0 was removed
+};
+
+// One line form of the log: its text with a "%s" per path, which root each path's shown form
+// is relative to ('s' source, 'd' destination), and its effect.
+struct LineForm {
+    const char* m_pszPattern;
+    const char* m_pszRoots;
+    Effect m_nEffect;
+};
+
+const LineForm kLineForms[] = {
+    {"Moved source file \"%s\" to destination \"%s\" because the source file is unique and the filename was not "
+     "already being used.",
+     "sd", Effect::Move},
+    {"Deleted source file \"%s\", because destination file \"%s\" is the same.", "sd", Effect::DeleteAsSame},
+    {"Moved source file \"%s\" to destination as \"%s\".  Filename was changed to avoid clash with extant "
+     "subfolder \"%s\" in the destination folder.",
+     "sdd", Effect::Move},
+    {"Moved source file \"%s\" to destination as \"%s\".", "sd", Effect::Move},
+    {"Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had the same name as the "
+     "source file \"%s\".",
+     "dds", Effect::MoveDest},
+    {"Left source file \"%s\" alone, given existence of a subfolder of the same name in the destination folder.",
+     "s", Effect::None},
+    {"Left source file \"%s\" alone, given existence of differing destination file \"%s\".", "sd", Effect::None},
+    {"Moved source file \"%s\" to destination folder, overwriting different existing file \"%s\".", "sd",
+     Effect::Overwrite},
+    {"Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid overwriting different existing "
+     "file \"%s\".",
+     "sdd", Effect::Move},
+    {"Left source file \"%s\" alone, given existence of identical destination file \"%s\".", "sd", Effect::None},
+    {"Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".  Changed name of "
+     "file because source filename is already used in destination folder.",
+     "sdd", Effect::DeleteRename},
+    {"Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".", "sdd",
+     Effect::DeleteRename},
+    {"Left \"%s\" alone, because it already lies in the destination folder.", "s", Effect::None},
+    {"Moved link \"%s\" to destination \"%s\" without following it.", "sd", Effect::Move},
+    {"Left link \"%s\" alone, given existence of \"%s\" in the destination folder.", "sd", Effect::None},
+    {"Moved source folder \"%s\" to destination as \"%s\".  Folder name was changed to avoid clash with extant "
+     "file \"%s\" in the destination folder.",
+     "sdd", Effect::Move},
+    {"Moved source folder \"%s\" to destination as \"%s\".", "sd", Effect::Move},
+    {"Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the same name as the source "
+     "folder \"%s\".",
+     "dds", Effect::MoveDest},
+    {"Left source folder \"%s\" alone, given existence of file \"%s\" in the destination folder.", "sd",
+     Effect::None},
+    {"Didn't delete source folder \"%s\" because it wasn't possible to move all objects from within it.", "s",
+     Effect::None},
+    {"Deleted source folder \"%s\" because its contents are all in the equivalent destination folder.", "s",
+     Effect::RemoveFolder},
+};
+
+constexpr std::string_view kCancelled = "Cancelled by request.";
+constexpr std::string_view kSubfolderError = "ERROR: Can't move folder \"";
+constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
+
+// Errors after which the move goes on: the item is left where it is.
+bool ErrorGoesOn(std::string_view line) {
+    auto contains = [&](std::string_view part) { return line.find(part) != std::string_view::npos; };
+    return line.rfind("ERROR: Path \"", 0) == 0 ||
+           (line.rfind("ERROR: Source file \"", 0) == 0 && contains("\" is too large")) ||
+           (line.rfind("ERROR: Destination file \"", 0) == 0 && contains("\" is too large")) ||
+           (line.rfind("ERROR: Can't move folder \"", 0) == 0 && contains("\" into itself")) ||
+           contains("\" changed while it was being compared");
+}
+
+// The arguments of `line` when it has the form of `pattern`; the literal parts anchor each one.
+std::optional<std::vector<std::string>> Match(std::string_view line, std::string_view pattern) {
+    std::vector<std::string> args;
+    std::size_t at = 0;
+    std::size_t piece = 0;
+    for (;;) {
+        const std::size_t hole = pattern.find("%s", piece);
+        const std::string_view literal = pattern.substr(piece, hole == std::string_view::npos ? hole : hole - piece);
+        if (line.compare(at, literal.size(), literal) != 0) return std::nullopt;
+        at += literal.size();
+        if (hole == std::string_view::npos) break;
+        piece = hole + 2;
+        const std::size_t next = pattern.find("%s", piece);
+        const std::string_view after = pattern.substr(piece, next == std::string_view::npos ? next : next - piece);
+        // The last argument runs to the literal that ends the line; the others to the first one.
+        const std::size_t end = next == std::string_view::npos ? line.rfind(after) : line.find(after, at);
+        if (end == std::string_view::npos || end < at) return std::nullopt;
+        args.emplace_back(line.substr(at, end - at));
+        at = end;
+    }
+    if (at != line.size()) return std::nullopt;
+    return args;
+}
+
+// The trees as one map of full paths, which the log's lines are replayed on.
+class TreeModel {
+public:
+    explicit TreeModel(const std::vector<TreeSnapshot>& trees) {
+        for (const TreeSnapshot& tree : trees)
+            for (const auto& [path, entry] : tree.Entries()) m_mapEntries[JoinPath(tree.Root(), path)] = entry;
+    }
+
+    // Applies one line's effect; a line that does not fit the trees is reported.
+    void Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line);
+    // Every difference from the trees as they are.
+    std::string Compare(const TreeModel& actual) const;
+
+private:
+    const SnapshotEntry* Find(const std::string& path) const {
+        auto it = m_mapEntries.find(path);
+        return it == m_mapEntries.end() ? nullptr : &it->second;
+    }
+    void MoveTree(const std::string& from, const std::string& to, const std::string& line);
+    // Removes a file (also a link when `orLink`) or an empty folder.
+    void Erase(const std::string& path, EntryKind kind, const std::string& line, bool orLink = false);
+    void Complain(const std::string& what, const std::string& line) { m_strReport += what + " [" + line + "]\n"; }
+
+public:
+    std::map<std::string, SnapshotEntry> m_mapEntries;
+    std::set<std::string> m_setReplaced;  // destination entries an answer overwrote
+    std::string m_strReport;
+};
+
+void TreeModel::MoveTree(const std::string& from, const std::string& to, const std::string& line) {
+    if (Find(from) == nullptr) return Complain("logged move of an entry not there: " + from, line);
+    if (Find(to) != nullptr) return Complain("logged move onto an existing entry: " + to, line);
+    const std::string below = from + NativeSeparator();
+    std::map<std::string, SnapshotEntry> moved;
+    for (auto it = m_mapEntries.begin(); it != m_mapEntries.end();) {
+        if (it->first == from || it->first.rfind(below, 0) == 0) {
+            moved[to + it->first.substr(from.size())] = std::move(it->second);
+            it = m_mapEntries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_mapEntries.merge(moved);
+}
+
+void TreeModel::Erase(const std::string& path, EntryKind kind, const std::string& line, bool orLink) {
+    const SnapshotEntry* entry = Find(path);
+    if (entry == nullptr || (entry->m_nKind != kind && !(orLink && entry->m_nKind == EntryKind::Link))) return Complain("logged deletion of an entry not there: " + path, line);
+    if (kind == EntryKind::Folder) {
+        auto next = m_mapEntries.upper_bound(path + NativeSeparator());
+        auto at = m_mapEntries.lower_bound(path + NativeSeparator());
+        if (at != next || (next != m_mapEntries.end() && next->first.rfind(path + NativeSeparator(), 0) == 0))
+            return Complain("logged removal of a folder that is not empty: " + path, line);
+    }
+    m_mapEntries.erase(path);
+}
+
+void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line) {
+    switch (effect) {
+        case Effect::None:
+            if (Find(paths[0]) == nullptr) Complain("logged as left alone, but not there: " + paths[0], line);
+            return;
+        case Effect::Move:
+        case Effect::MoveDest:
+            return MoveTree(paths[0], paths[1], line);
+        case Effect::DeleteAsSame:
+        case Effect::DeleteRename: {
+            const SnapshotEntry* source = Find(paths[0]);
+            const SnapshotEntry* same = Find(paths[1]);
+            if (source != nullptr && (same == nullptr || ContentKey(*same) != ContentKey(*source) ||
+                                      same->m_nKind != EntryKind::File))
+                Complain("source deleted as the same, but the destination does not hold its content: " + paths[1],
+                         line);
+            Erase(paths[0], EntryKind::File, line);
+            if (effect == Effect::DeleteRename) MoveTree(paths[1], paths[2], line);
+            return;
+        }
+        case Effect::Overwrite:
+            m_setReplaced.insert(paths[1]);
+            Erase(paths[1], EntryKind::File, line, true);
+            return MoveTree(paths[0], paths[1], line);
+        case Effect::RemoveFolder:
+            return Erase(paths[0], EntryKind::Folder, line);
+    }
+}
+
+std::string TreeModel::Compare(const TreeModel& actual) const {
+    std::string report;
+    auto describe = [](const SnapshotEntry& entry) {
+        return entry.m_nKind == EntryKind::Folder ? std::string("folder") : ContentKey(entry);
+    };
+    for (const auto& [path, entry] : m_mapEntries) {
+        const SnapshotEntry* now = actual.Find(path);
+        if (now == nullptr)
+            report += "gone without a log line: " + path + " (" + describe(entry) + ")\n";
+        else if (now->m_nKind != entry.m_nKind || describe(*now) != describe(entry))
+            report += "changed without a log line: " + path + " (" + describe(entry) + " -> " + describe(*now) + ")\n";
+    }
+    for (const auto& [path, entry] : actual.m_mapEntries)
+        if (Find(path) == nullptr) report += "appeared without a log line: " + path + " (" + describe(entry) + ")\n";
+    return report;
+}
+
+std::string FullPath(const std::string& shown, char root, const MoveRecord& record) {
+    std::string path = shown;
+    if (path.empty() || path[0] != NativeSeparator())
+        path = (root == 's' ? record.m_strSourceRoot : record.m_strDestFolder) + shown;
+    while (path.size() > 1 && path.back() == NativeSeparator()) path.pop_back();
+    return path;
+}
+
+std::vector<std::string> SplitLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < log.size()) {
+        const std::size_t end = log.find("\r\n", at);
+        if (end == std::string::npos) {
+            lines.push_back(log.substr(at));
+            break;
+        }
+        lines.push_back(log.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// Replays the log on the trees before; returns what does not fit, and whether the log ends in
+// what stops a move.
+std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std::string>& replaced) {
+    TreeModel model(record.m_lstBefore);
+    std::string report;
+    std::size_t yesNo = 0;
+    bool stopped = false;
+    for (const std::string& line : SplitLines(record.m_strLog)) {
+        if (stopped) report += "log line after the move stopped: " + line + "\n";
+        if (line == kCancelled) {
+            stopped = true;
+        } else if (line.rfind(kSubfolderError, 0) == 0 && line.find(kSubfolderMark) != std::string::npos) {
+            const bool yes = yesNo < record.m_lstYesNoGiven.size() && record.m_lstYesNoGiven[yesNo];
+            ++yesNo;
+            stopped = !yes;
+        } else if (line.rfind("ERROR: ", 0) == 0) {
+            stopped = !ErrorGoesOn(line);
+        } else {
+            bool known = false;
+            for (const LineForm& form : kLineForms) {
+                std::optional<std::vector<std::string>> args = Match(line, form.m_pszPattern);
+                if (!args) continue;
+                known = true;
+                for (std::size_t i = 0; i < args->size(); ++i) (*args)[i] = FullPath((*args)[i], form.m_pszRoots[i], record);
+                model.Apply(form.m_nEffect, *args, line);
+                break;
+            }
+            if (!known) report += "log line of no known form: " + line + "\n";
+        }
+    }
+    endsStopped = stopped;
+    replaced = model.m_setReplaced;
+    return report + model.m_strReport + model.Compare(TreeModel(record.m_lstAfter));
+}
+
+// Without a log, what an overwrite may have replaced: every destination file or link whose name a
+// source entry has.
+std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord& record) {
+    std::string dest = record.m_strDestFolder;
+    std::set<std::string> sourceNames;
+    std::vector<std::string> destEntries;
+    for (const auto& [path, entry] : before.m_mapEntries) {
+        const std::string name = path.substr(path.rfind(NativeSeparator()) + 1);
+        if (path.rfind(dest, 0) != 0)
+            sourceNames.insert(name);
+        else if (entry.m_nKind != EntryKind::Folder)
+            destEntries.push_back(path);
+    }
+    std::set<std::string> replaced;
+    for (const std::string& path : destEntries)
+        if (sourceNames.count(path.substr(path.rfind(NativeSeparator()) + 1)) != 0) replaced.insert(path);
+    return replaced;
+}
+
+}  // namespace
+
+OracleVerdict JudgeMove(const MoveRecord& record) {
+    OracleVerdict verdict;
+    verdict.m_strViolations = FindStrayTemporaries(record.m_lstAfter);
+    if (!record.m_bLogging) {
+        verdict.m_strLost =
+            FindLostContent(record.m_lstBefore, record.m_lstAfter, MaybeOverwritten(TreeModel(record.m_lstBefore), record));
+        return verdict;
+    }
+    bool endsStopped = false;
+    std::set<std::string> replaced;
+    verdict.m_strViolations += ReplayLog(record, endsStopped, replaced);
+    verdict.m_strLost = FindLostContent(record.m_lstBefore, record.m_lstAfter, replaced);
+    if (endsStopped != (record.m_nOutcome == engine::MoveStopped))
+        verdict.m_strViolations += std::string("the move ") +
+                                   (record.m_nOutcome == engine::MoveStopped ? "says stopped" : "says finished") +
+                                   " but its log " + (endsStopped ? "ends in a stop" : "does not end in a stop") + "\n";
+    return verdict;
+}
+
+}  // namespace tandemere::testing

@@ -1,0 +1,121 @@
+// Reliability tests: one scenario made real, moved and judged.
+#include "tests/reliability/scenario_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "engine/move_command.h"
+#include "tests/support/platform_backend.h"
+#include "tests/support/scripted_ui.h"
+#include "tests/support/temp_folder.h"
+
+namespace tandemere::testing {
+namespace {
+
+const engine::WindowHandle kScenarioOwner = reinterpret_cast<engine::WindowHandle>(0x5CE);
+
+// The folders of one scenario: the work folder for the sources, and the destination's volume.
+// The work folder lies on the second volume where there is one (a memory file system natively,
+// many times faster to fill and empty), the other volume is then the system's temporary folder.
+struct ScenarioFolders {
+    explicit ScenarioFolders(bool otherVolume) : m_oWork(WorkBase()) {
+        if (otherVolume && !OtherVolumeBase().empty()) m_oOther.emplace();
+    }
+    static std::string WorkBase() {
+        const std::string base = OtherVolumeBase();
+        return base.empty() ? Utf8FromPath(std::filesystem::temp_directory_path()) : base;
+    }
+
+    TempFolder m_oWork;
+    std::optional<TempFolder> m_oOther;
+
+    std::string FullPath(const std::string& relative) const {
+        if (relative.rfind("dst", 0) == 0 && m_oOther) return m_oOther->Path(relative);
+        return m_oWork.Path(relative);
+    }
+    std::vector<std::string> Roots() const {
+        std::vector<std::string> roots{m_oWork.Root()};
+        if (m_oOther) roots.push_back(m_oOther->Root());
+        return roots;
+    }
+};
+
+bool Make(const PlannedEntry& entry, const std::string& path, IScenarioPlatform& platform) {
+    switch (entry.m_nKind) {
+        case PlannedKind::Folder:
+            return MakeFolders(path);
+        case PlannedKind::File:
+            return WriteFile(path, entry.m_strBytes, entry.m_nTicks);
+        case PlannedKind::Link:
+            return MakeSymlink(entry.m_strLinkTarget, path);
+        case PlannedKind::Pipe:
+            return platform.MakeSpecial(entry, path);
+    }
+    return false;
+}
+
+std::vector<TreeSnapshot> TakeAll(const std::vector<std::string>& roots) {
+    std::vector<TreeSnapshot> trees;
+    for (const std::string& root : roots) trees.push_back(TreeSnapshot::Take(root));
+    return trees;
+}
+
+void QueueScript(const Scenario& scenario, ScriptedUserInterface& ui) {
+    for (const engine::PromptResult& answer : scenario.m_lstAnswers)
+        ui.QueueAnswer(answer.m_nAnswer, answer.m_bThisMove, answer.m_bEveryMove);
+    for (bool yes : scenario.m_lstYesNo) ui.QueueYesNo(yes);
+    if (scenario.m_nCancelAtPump > 0) ui.CancelAtPump(scenario.m_nCancelAtPump);
+}
+
+// The answers the move got to its yes/no questions: the script's, then No once it ran out.
+std::vector<bool> YesNoGiven(const Scenario& scenario, const ScriptedUserInterface& ui) {
+    std::vector<bool> given;
+    for (std::size_t i = 0; i < ui.m_lstYesNoTexts.size(); ++i)
+        given.push_back(i < scenario.m_lstYesNo.size() && scenario.m_lstYesNo[i]);
+    return given;
+}
+
+}  // namespace
+
+ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform) {
+    ScenarioOutcome outcome;
+    outcome.m_nSeed = scenario.m_nSeed;
+    ScenarioFolders folders(scenario.m_bDestOnOtherVolume);
+    std::vector<std::string> paths;
+    for (const auto& [relative, entry] : scenario.m_mapEntries) {
+        paths.push_back(folders.FullPath(relative));
+        if (!Make(entry, paths.back(), platform)) outcome.m_strReport += "could not make " + paths.back() + "\n";
+    }
+
+    MoveRecord record;
+    record.m_lstBefore = TakeAll(folders.Roots());
+    TestSettings settings(ScenarioFolders::WorkBase());
+    if (!scenario.m_strSettings.empty()) settings.Write(scenario.m_strSettings);
+    std::unique_ptr<engine::IFileSystem> fs = MakeRealFileSystem();
+    ScriptedUserInterface ui;
+    QueueScript(scenario, ui);
+
+    engine::MoveCommand command(*fs, settings.Store(), ui);
+    command.SetDestFolder(folders.FullPath(scenario.m_strDestFolder));
+    for (const std::string& dropped : scenario.m_lstDropped) command.AddDropped(folders.FullPath(dropped));
+    platform.BeforeMove(scenario, paths);
+    record.m_nOutcome = command.Run(kScenarioOwner);
+    outcome.m_nFaults = platform.AfterMove(folders.Roots());
+
+    record.m_lstAfter = TakeAll(folders.Roots());
+    record.m_strLog = command.Log();
+    record.m_bLogging = command.m_bLogging;
+    record.m_strSourceRoot = command.m_szSourceRoot;
+    record.m_strDestFolder = command.m_szDestFolder;
+    record.m_lstYesNoGiven = YesNoGiven(scenario, ui);
+    const OracleVerdict verdict = JudgeMove(record);
+    outcome.m_bLost = !verdict.m_strLost.empty();
+    outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
+    if (!outcome.m_strReport.empty()) outcome.m_strReport += "log:\n" + record.m_strLog + "\n";
+    return outcome;
+}
+
+}  // namespace tandemere::testing
