@@ -108,6 +108,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     std::string to = target;
     RemoveSeparator(style, from);
     RemoveSeparator(style, to);
+    bool sourceLeft = false;
     if (m_rFs.IsSameVolume(from, to)) {
         if (!m_rFs.Move(from, to)) {
             ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}));
@@ -116,9 +117,16 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     } else {
         folder = from;
         target = to;
+        DirEntry existing;
+        const bool targetWasFree = !m_rFs.Lookup(to, existing);
         if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target)) {
-            ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}));
-            return StopMove;
+            // A copy in place is complete, and the source only partly removed: the folder has
+            // moved, and what is left of its source is reported below.
+            sourceLeft = targetWasFree && m_rFs.Lookup(to, existing);
+            if (!sourceLeft) {
+                ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}));
+                return StopMove;
+            }
         }
     }
 
@@ -128,6 +136,10 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
                    {ShownSource(folder), ShownDest(target)}),
         "  Folder name was changed to avoid clash with extant file \"%s\" in the destination folder.",
         avoidedFile.empty() ? std::string_view() : ShownDest(avoidedFile));
+    if (sourceLeft) {
+        ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}));
+        return StopMove;
+    }
     return Placed;
 }
 
