@@ -11,16 +11,26 @@
 
 namespace tandemere::testing {
 
+// A file another program changed while the move ran.
+struct ConcurrentEdit {
+    std::size_t m_nLogSize = 0;  // how long the log was at that moment
+    std::string m_strPath;       // full path
+    SnapshotEntry m_oEntry;      // the file as changed
+};
+
 // Everything the oracle needs to know about one move.
 struct MoveRecord {
     std::vector<TreeSnapshot> m_lstBefore;  // every root the move could touch
     std::vector<TreeSnapshot> m_lstAfter;   // the same roots, in the same order
     std::string m_strLog;
-    bool m_bLogging = true;    // the move's switch, as read from the settings
+    bool m_bLogging = true;       // the move's switch, as read from the settings
     std::string m_strSourceRoot;  // the roots of the shown paths, as the move set them
     std::string m_strDestFolder;
     engine::MoveOutcome m_nOutcome = engine::MoveFinished;
     std::vector<bool> m_lstYesNoGiven;  // the answers the move got to its yes/no questions, in order
+    // A fault hit the removal of a temporary copy of ours, which may then stay.
+    bool m_bCleanupMayFail = false;
+    std::vector<ConcurrentEdit> m_lstEdits;  // in the order they were made
 };
 
 struct OracleVerdict {

@@ -12,10 +12,28 @@ namespace {
 
 // Names both trees draw from, so that clashes happen at every depth: letter case, blanks, dots,
 // a leading dot, format characters, free-name look-alikes and non-ASCII.
-const std::vector<std::string> kNames = {
-    "a.txt",     "b.txt",  "A.txt",   "a (2).txt", "x y.dat", ".hidden", "100%.txt", "%s%n.log",
-    "\xC3\xA9t\xC3\xA9.txt", "\xE6\x97\xA5\xE6\x9C\xAC.bin", "a.b.c", "noext", "trail.", "notes.old copy",
-    "sub",       "Sub",    "data",    " lead",     "photo.jpg", "photo (2).jpg", "..dots", "z"};
+const std::vector<std::string> kNames = {"a.txt",
+                                         "b.txt",
+                                         "A.txt",
+                                         "a (2).txt",
+                                         "x y.dat",
+                                         ".hidden",
+                                         "100%.txt",
+                                         "%s%n.log",
+                                         "\xC3\xA9t\xC3\xA9.txt",
+                                         "\xE6\x97\xA5\xE6\x9C\xAC.bin",
+                                         "a.b.c",
+                                         "noext",
+                                         "trail.",
+                                         "notes.old copy",
+                                         "sub",
+                                         "Sub",
+                                         "data",
+                                         " lead",
+                                         "photo.jpg",
+                                         "photo (2).jpg",
+                                         "..dots",
+                                         "z"};
 
 // The backend's system calls in SyscallFaults::Call order, each with the errno values it can
 // really give: no space, no permission, a failing device, a name too long, a target that appeared.
@@ -65,6 +83,7 @@ private:
     void PickSettings();
     void PickAnswers();
     void PickFaults();
+    void PickEdits();
     std::string AnswerSetting(const char* name);
 
     ScenarioRandom m_oRandom;
@@ -86,6 +105,7 @@ Scenario Generator::Make() {
     PickSettings();
     PickAnswers();
     PickFaults();
+    PickEdits();
     return std::move(m_oScenario);
 }
 
@@ -95,8 +115,10 @@ void Generator::MakeContents() {
     std::string first = RandomBytes(m_oRandom, size);
     std::string twin = first;
     twin[m_oRandom.Below(static_cast<std::uint32_t>(size))] ^= 1;
-    m_lstContents = {"", first, twin, RandomBytes(m_oRandom, 1 + m_oRandom.Below(100)), RandomBytes(m_oRandom, size)};
-    if (m_oRandom.Chance(2)) m_lstContents.push_back(RandomBytes(m_oRandom, (1u << 20) + 1 + m_oRandom.Below(4096)));
+    m_lstContents = {"", first, twin, RandomBytes(m_oRandom, 1 + m_oRandom.Below(100)),
+                     RandomBytes(m_oRandom, size)};
+    if (m_oRandom.Chance(2))
+        m_lstContents.push_back(RandomBytes(m_oRandom, (1u << 20) + 1 + m_oRandom.Below(4096)));
     const std::uint64_t base = 133000000000000000ULL + m_oRandom.Below(1000000) * 10000000ULL;
     m_lstTicks = {base, base + 10000000ULL, base + 1};
 }
@@ -143,13 +165,16 @@ void Generator::GrowFolder(const std::string& folder, int depth) {
         } else if (kind < 84) {
             PlannedEntry sub;
             sub.m_nKind = PlannedKind::Folder;
-            if (m_rOptions.m_bPermissions && m_oRandom.Chance(25)) sub.m_nMode = m_oRandom.Chance(70) ? 0555 : 0311;
+            if (m_rOptions.m_bPermissions && m_oRandom.Chance(25))
+                sub.m_nMode = m_oRandom.Chance(70) ? 0555 : 0311;
             if (Add(path, sub)) GrowFolder(path, depth + 1);
         } else if (kind < 94 && m_rOptions.m_bLinks) {
             PlannedEntry link;
             link.m_nKind = PlannedKind::Link;
             const std::uint32_t target = m_oRandom.Below(3);
-            link.m_strLinkTarget = target == 0 ? "missing-target" : target == 1 ? PickName() : "../" + PickName();
+            link.m_strLinkTarget = target == 0   ? "missing-target"
+                                   : target == 1 ? PickName()
+                                                 : "../" + PickName();
             Add(path, link);
         } else if (m_rOptions.m_bPipesAmongEntries) {
             PlannedEntry pipe;
@@ -239,8 +264,10 @@ std::string Generator::AnswerSetting(const char* name) {
 
 void Generator::PickSettings() {
     std::string& text = m_oScenario.m_strSettings;
-    if (m_oRandom.Chance(4)) text += m_oRandom.Chance(50) ? "\"Logging\"=dword:00000000\n" : "\"Logging\"=dword:00000005\n";
-    if (m_oRandom.Chance(25)) text += m_oRandom.Chance(50) ? "\"FullPaths\"=dword:00000001\n" : "\"FullPaths\"=\"yes\"\n";
+    if (m_oRandom.Chance(4))
+        text += m_oRandom.Chance(50) ? "\"Logging\"=dword:00000000\n" : "\"Logging\"=dword:00000005\n";
+    if (m_oRandom.Chance(25))
+        text += m_oRandom.Chance(50) ? "\"FullPaths\"=dword:00000001\n" : "\"FullPaths\"=\"yes\"\n";
     if (m_oRandom.Chance(25)) text += "\"OnlyCompareSameExt\"=dword:00000001\n";
     for (const char* name : {"DiffFileSameNameDlgDefault", "FldrnameFnameClashDlgDefault",
                              "FnameFldrnameClashDlgDefault", "SameFileDiffNameDlgDefault"})
@@ -251,8 +278,9 @@ void Generator::PickAnswers() {
     const std::uint32_t count = m_oRandom.Below(14);
     for (std::uint32_t i = 0; i < count; ++i) {
         engine::PromptResult answer;
-        answer.m_nAnswer = m_oRandom.Chance(3) ? engine::AnswerCancel
-                                               : static_cast<std::int32_t>(engine::AnswerFirst + m_oRandom.Below(3));
+        answer.m_nAnswer = m_oRandom.Chance(3)
+                               ? engine::AnswerCancel
+                               : static_cast<std::int32_t>(engine::AnswerFirst + m_oRandom.Below(3));
         answer.m_bThisMove = m_oRandom.Chance(20);
         answer.m_bEveryMove = m_oRandom.Chance(8);
         m_oScenario.m_lstAnswers.push_back(answer);
@@ -272,6 +300,20 @@ void Generator::PickFaults() {
         const std::vector<int>& errnos = kCallErrors[static_cast<std::size_t>(fault.m_nCall)].m_lstErrnos;
         fault.m_nErrno = errnos[m_oRandom.Below(static_cast<std::uint32_t>(errnos.size()))];
         m_oScenario.m_lstFaults.push_back(fault);
+    }
+}
+
+void Generator::PickEdits() {
+    std::vector<std::string> files;
+    for (const auto& [path, entry] : m_oScenario.m_mapEntries)
+        if (entry.m_nKind == PlannedKind::File && entry.m_nMode == 0) files.push_back(path);
+    if (!files.empty() && m_oRandom.Chance(8)) {
+        m_oScenario.m_nEditAtPump = 1 + static_cast<int>(m_oRandom.Below(12));
+        m_oScenario.m_strEditPath = files[m_oRandom.Below(static_cast<std::uint32_t>(files.size()))];
+    }
+    if (m_oRandom.Chance(10)) {
+        m_oScenario.m_nEditAtPrompt = 1 + static_cast<int>(m_oRandom.Below(3));
+        m_oScenario.m_bEditDestination = m_oRandom.Chance(50);
     }
 }
 
@@ -320,13 +362,15 @@ std::string Scenario::Describe() const {
     text << "\nsettings: " << (m_strSettings.empty() ? "none\n" : "\n" + m_strSettings);
     text << "answers:";
     for (const engine::PromptResult& answer : m_lstAnswers)
-        text << " " << answer.m_nAnswer << (answer.m_bThisMove ? "+" : "") << (answer.m_bEveryMove ? "!" : "");
+        text << " " << answer.m_nAnswer << (answer.m_bThisMove ? "+" : "")
+             << (answer.m_bEveryMove ? "!" : "");
     text << "; yes/no:";
     for (bool yes : m_lstYesNo) text << (yes ? " y" : " n");
     text << "; cancel at pump " << m_nCancelAtPump << "\nfaults:";
     for (const PlannedFault& fault : m_lstFaults)
         text << " call " << fault.m_nCall << " #" << fault.m_nNth << " errno " << fault.m_nErrno;
-    text << "\n";
+    text << "\nedits: at pump " << m_nEditAtPump << " " << m_strEditPath << ", at prompt " << m_nEditAtPrompt
+         << (m_bEditDestination ? " (destination)" : " (source)") << "\n";
     return text.str();
 }
 

@@ -69,6 +69,14 @@ struct Scenario {
     std::vector<bool> m_lstYesNo;
     int m_nCancelAtPump = 0;
     std::vector<PlannedFault> m_lstFaults;
+    // Changes made while the move runs, as another program would: the bytes of a file, its size
+    // kept. At the n-th pump (between items, between a copy's blocks) the file m_strEditPath, by
+    // a plain write; at the n-th prompt, the source or the destination file the prompt is about,
+    // its last-write time kept too.
+    int m_nEditAtPump = 0;
+    std::string m_strEditPath;
+    int m_nEditAtPrompt = 0;
+    bool m_bEditDestination = false;
 
     // A readable account of the whole scenario, for a failure's report.
     std::string Describe() const;

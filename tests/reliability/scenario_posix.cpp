@@ -69,19 +69,22 @@ std::string ReadAllFrom(int fd) {
 // The child's part: give up root, run every scenario, write one record each: a header line
 // "seed faults lost length", then the report of that length.
 [[noreturn]] void RunChild(int out, const std::vector<std::uint64_t>& seeds, const ScenarioOptions& options) {
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setresgid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0 ||
-         ::setresuid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0)) {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
+                             ::setresgid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0 ||
+                             ::setresuid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0)) {
         WriteAllTo(out, "error could not give up root\n");
         ::_exit(1);
     }
     PosixScenarioPlatform platform;
     for (std::uint64_t seed : seeds) {
         const ScenarioOutcome outcome = RunScenario(GenerateScenario(seed, options), platform);
+        // The log travels only with a finding, or when a single scenario is run again.
+        const std::string log =
+            outcome.m_strReport.empty() && seeds.size() > 1 ? std::string() : outcome.m_strLog;
         std::ostringstream header;
         header << outcome.m_nSeed << " " << outcome.m_nFaults << " " << (outcome.m_bLost ? 1 : 0) << " "
-               << outcome.m_strReport.size() << "\n";
-        if (!WriteAllTo(out, header.str() + outcome.m_strReport)) ::_exit(1);
+               << outcome.m_strReport.size() << " " << log.size() << "\n";
+        if (!WriteAllTo(out, header.str() + outcome.m_strReport + log)) ::_exit(1);
     }
     ::_exit(0);
 }
@@ -95,17 +98,16 @@ void ParseRecords(const std::string& text, BatchResult& result) {
         ScenarioOutcome outcome;
         int lost = 0;
         std::size_t length = 0;
-        if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length)) {
+        std::size_t logLength = 0;
+        if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength)) {
             result.m_strError += "child: " + text.substr(at, end - at) + "\n";
             return;
         }
         outcome.m_bLost = lost != 0;
         outcome.m_strReport = text.substr(end + 1, length);
-        at = end + 1 + length;
-        ++result.m_nScenarios;
-        result.m_nFaults += outcome.m_nFaults;
-        if (outcome.m_bLost) ++result.m_nLost;
-        if (!outcome.m_strReport.empty()) result.m_lstFailed.push_back(std::move(outcome));
+        outcome.m_strLog = text.substr(end + 1 + length, logLength);
+        at = end + 1 + length + logLength;
+        result.Add(std::move(outcome));
     }
 }
 
@@ -123,12 +125,20 @@ void PosixScenarioPlatform::BeforeMove(const Scenario& scenario, const std::vect
     }
     if (scenario.m_lstFaults.empty()) return;
     m_pFaults = std::make_unique<SyscallFaults>();
-    for (const PlannedFault& fault : scenario.m_lstFaults)
-        m_pFaults->FailNth(static_cast<SyscallFaults::Call>(fault.m_nCall), fault.m_nNth, fault.m_nErrno);
+    m_nFirstUnlinkFault = 0;
+    for (const PlannedFault& fault : scenario.m_lstFaults) {
+        const auto call = static_cast<SyscallFaults::Call>(fault.m_nCall);
+        m_pFaults->FailNth(call, fault.m_nNth, fault.m_nErrno);
+        if (call == SyscallFaults::Call::UnlinkAt &&
+            (m_nFirstUnlinkFault == 0 || fault.m_nNth < m_nFirstUnlinkFault))
+            m_nFirstUnlinkFault = fault.m_nNth;
+    }
 }
 
-int PosixScenarioPlatform::AfterMove(const std::vector<std::string>& roots) {
+int PosixScenarioPlatform::AfterMove(const std::vector<std::string>& roots, bool& cleanupMayFail) {
     const int faults = m_pFaults ? m_pFaults->Faults() : 0;
+    cleanupMayFail = m_pFaults && m_nFirstUnlinkFault != 0 &&
+                     m_pFaults->Calls(SyscallFaults::Call::UnlinkAt) >= m_nFirstUnlinkFault;
     m_pFaults.reset();
     if (m_bModesChanged)
         for (const std::string& root : roots) OpenUp(root);
@@ -160,10 +170,11 @@ BatchResult RunUnprivilegedBatch(const std::vector<std::uint64_t>& seeds, const 
     ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || result.m_nScenarios != static_cast<int>(seeds.size())) {
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        result.m_nScenarios != static_cast<int>(seeds.size())) {
         std::ostringstream error;
-        error << "the unprivileged child ended with status " << status << " after " << result.m_nScenarios << " of "
-              << seeds.size() << " scenarios";
+        error << "the unprivileged child ended with status " << status << " after " << result.m_nScenarios
+              << " of " << seeds.size() << " scenarios";
         if (result.m_nScenarios < static_cast<int>(seeds.size()))
             error << "; the next seed was " << seeds[static_cast<std::size_t>(result.m_nScenarios)];
         result.m_strError += error.str();

@@ -16,23 +16,16 @@ class PosixScenarioPlatform : public IScenarioPlatform {
 public:
     bool MakeSpecial(const PlannedEntry& entry, const std::string& path) override;
     void BeforeMove(const Scenario& scenario, const std::vector<std::string>& paths) override;
-    int AfterMove(const std::vector<std::string>& roots) override;
+    int AfterMove(const std::vector<std::string>& roots, bool& cleanupMayFail) override;
 
 private:
     std::unique_ptr<SyscallFaults> m_pFaults;
+    int m_nFirstUnlinkFault = 0;  // the first unlink made to fail, 0 for none
     bool m_bModesChanged = false;
 };
 
 // The user and group the unprivileged runs take (nobody, nogroup).
 inline constexpr unsigned kUnprivilegedId = 65534;
-
-struct BatchResult {
-    int m_nScenarios = 0;
-    int m_nFaults = 0;
-    int m_nLost = 0;
-    std::vector<ScenarioOutcome> m_lstFailed;  // scenarios the oracle found something in
-    std::string m_strError;                    // the batch itself could not run
-};
 
 // Runs the scenarios of `seeds` in a child process that, when started as root, gives up root for
 // kUnprivilegedId first, so read-only and unreadable entries refuse it as they refuse a user.

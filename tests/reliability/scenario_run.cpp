@@ -57,6 +57,85 @@ bool Make(const PlannedEntry& entry, const std::string& path, IScenarioPlatform&
     return false;
 }
 
+// Changes files while the move runs, as another program would: the bytes change, the size and
+// the last-write time stay. Each change is recorded for the oracle.
+class ConcurrentEditor {
+public:
+    ConcurrentEditor(const Scenario& scenario, const ScenarioFolders& folders,
+                     const engine::MoveCommand& command, const ScriptedUserInterface& ui, MoveRecord& record)
+        : m_rScenario(scenario), m_rFolders(folders), m_rCommand(command), m_rUi(ui), m_rRecord(record) {}
+
+    void OnPump() {
+        // A plain write: the time changes, as any writer's does.
+        if (++m_nPumps == m_rScenario.m_nEditAtPump)
+            Edit(m_rFolders.FullPath(m_rScenario.m_strEditPath), false);
+    }
+    void BeforeAnswer() {
+        const bool clash = m_rUi.m_lstClashPrompts.size() > m_nClashPrompts;
+        m_nClashPrompts = m_rUi.m_lstClashPrompts.size();
+        if (++m_nPrompts != m_rScenario.m_nEditAtPrompt) return;
+        const bool destination = m_rScenario.m_bEditDestination;
+        if (clash) {
+            const engine::ClashPrompt& prompt = m_rUi.m_lstClashPrompts.back();
+            Edit(destination ? prompt.m_strDestPath : prompt.m_strSrcPath, true);
+        } else if (m_rUi.m_lstChoicePrompts.back().m_nKind == engine::DecisionKind::SameFileDiffName) {
+            EditQuoted(m_rUi.m_lstChoicePrompts.back().m_strQuestion, destination);
+        }
+    }
+
+private:
+    // The question "Source file "S" is the same as destination file "I"" names both files.
+    void EditQuoted(const std::string& question, bool destination) {
+        const std::size_t first = question.find('"');
+        const std::size_t middle = question.find("\" is the same as destination file \"", first);
+        if (first == std::string::npos || middle == std::string::npos) return;
+        const std::size_t start = destination ? middle + 35 : first + 1;
+        const std::size_t end = question.find('"', start);
+        const std::string shown = question.substr(start, end - start);
+        const std::string& root = destination ? m_rCommand.m_szDestFolder : m_rCommand.m_szSourceRoot;
+        Edit(!shown.empty() && shown[0] == NativeSeparator() ? shown : root + shown, true);
+    }
+    // Changes one byte (an empty file gets one), the last-write time kept when `keepTime`.
+    void Edit(const std::string& path, bool keepTime);
+
+    const Scenario& m_rScenario;
+    const ScenarioFolders& m_rFolders;
+    const engine::MoveCommand& m_rCommand;
+    const ScriptedUserInterface& m_rUi;
+    MoveRecord& m_rRecord;
+    int m_nPumps = 0;
+    int m_nPrompts = 0;
+    std::size_t m_nClashPrompts = 0;
+};
+
+void ConcurrentEditor::Edit(const std::string& path, bool keepTime) {
+    std::error_code error;
+    const std::optional<unsigned> mode = Mode(path);
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(PathFromUtf8(path), error)) ||
+        !mode || (*mode & 0600) != 0600)
+        return;
+    // Only a file still as it was before the move: not one the move has put there.
+    for (TreeSnapshot& tree : m_rRecord.m_lstBefore) {
+        if (path.rfind(tree.Root() + NativeSeparator(), 0) != 0) continue;
+        std::string relative = path.substr(tree.Root().size() + 1);
+        for (char& c : relative)
+            if (c == NativeSeparator()) c = '/';
+        const SnapshotEntry* before = tree.Find(relative);
+        std::optional<std::string> bytes = TryReadFile(path);
+        const std::optional<std::uint64_t> ticks = LastWriteTime(path);
+        if (before == nullptr || !bytes || !ticks ||
+            ContentKey(TreeSnapshot::TakeFile(path)) != ContentKey(*before))
+            return;
+        if (bytes->empty())
+            *bytes = "+";
+        else
+            (*bytes)[0] = static_cast<char>((*bytes)[0] ^ 1);
+        if (!(keepTime ? WriteFile(path, *bytes, *ticks) : WriteFile(path, *bytes))) return;
+        m_rRecord.m_lstEdits.push_back({m_rCommand.m_strLog.size(), path, TreeSnapshot::TakeFile(path)});
+        return;
+    }
+}
+
 std::vector<TreeSnapshot> TakeAll(const std::vector<std::string>& roots) {
     std::vector<TreeSnapshot> trees;
     for (const std::string& root : roots) trees.push_back(TreeSnapshot::Take(root));
@@ -87,7 +166,8 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     std::vector<std::string> paths;
     for (const auto& [relative, entry] : scenario.m_mapEntries) {
         paths.push_back(folders.FullPath(relative));
-        if (!Make(entry, paths.back(), platform)) outcome.m_strReport += "could not make " + paths.back() + "\n";
+        if (!Make(entry, paths.back(), platform))
+            outcome.m_strReport += "could not make " + paths.back() + "\n";
     }
 
     MoveRecord record;
@@ -99,11 +179,14 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     QueueScript(scenario, ui);
 
     engine::MoveCommand command(*fs, settings.Store(), ui);
+    ConcurrentEditor editor(scenario, folders, command, ui, record);
+    ui.m_fnOnPump = [&] { editor.OnPump(); };
+    ui.m_fnBeforeAnswer = [&] { editor.BeforeAnswer(); };
     command.SetDestFolder(folders.FullPath(scenario.m_strDestFolder));
     for (const std::string& dropped : scenario.m_lstDropped) command.AddDropped(folders.FullPath(dropped));
     platform.BeforeMove(scenario, paths);
     record.m_nOutcome = command.Run(kScenarioOwner);
-    outcome.m_nFaults = platform.AfterMove(folders.Roots());
+    outcome.m_nFaults = platform.AfterMove(folders.Roots(), record.m_bCleanupMayFail);
 
     record.m_lstAfter = TakeAll(folders.Roots());
     record.m_strLog = command.Log();
@@ -114,7 +197,7 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
-    if (!outcome.m_strReport.empty()) outcome.m_strReport += "log:\n" + record.m_strLog + "\n";
+    outcome.m_strLog = record.m_strLog;
     return outcome;
 }
 

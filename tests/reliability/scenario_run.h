@@ -21,8 +21,9 @@ public:
     // in the scenario's order), the scenario's faults.
     virtual void BeforeMove(const Scenario& scenario, const std::vector<std::string>& paths) = 0;
     // Just after the move, before the trees are read again: undoes BeforeMove below `roots` and
-    // returns how many faults were made.
-    virtual int AfterMove(const std::vector<std::string>& roots) = 0;
+    // returns how many faults were made; `cleanupMayFail` says whether one was of a removal, which
+    // can leave a temporary copy of the backend's behind.
+    virtual int AfterMove(const std::vector<std::string>& roots, bool& cleanupMayFail) = 0;
 };
 
 // A platform with nothing of its own: no pipes, no permissions, no faults.
@@ -30,14 +31,36 @@ class PlainScenarioPlatform : public IScenarioPlatform {
 public:
     bool MakeSpecial(const PlannedEntry&, const std::string&) override { return false; }
     void BeforeMove(const Scenario&, const std::vector<std::string>&) override {}
-    int AfterMove(const std::vector<std::string>&) override { return 0; }
+    int AfterMove(const std::vector<std::string>&, bool& cleanupMayFail) override {
+        cleanupMayFail = false;
+        return 0;
+    }
 };
 
 struct ScenarioOutcome {
     std::uint64_t m_nSeed = 0;
-    int m_nFaults = 0;     // faults the platform made during the move
-    bool m_bLost = false;  // the oracle found lost content
+    int m_nFaults = 0;        // faults the platform made during the move
+    bool m_bLost = false;     // the oracle found lost content
     std::string m_strReport;  // empty when the oracle found nothing
+    std::string m_strLog;     // the move's log
+};
+
+// The outcomes of a batch of scenarios, counted.
+struct BatchResult {
+    int m_nScenarios = 0;
+    int m_nFaults = 0;
+    int m_nLost = 0;
+    std::vector<ScenarioOutcome> m_lstFailed;  // scenarios the oracle found something in
+    std::string m_strError;                    // the batch itself could not run
+    std::string m_strLastLog;                  // the log of the last scenario
+
+    void Add(ScenarioOutcome outcome) {
+        ++m_nScenarios;
+        m_nFaults += outcome.m_nFaults;
+        if (outcome.m_bLost) ++m_nLost;
+        m_strLastLog = outcome.m_strLog;
+        if (!outcome.m_strReport.empty()) m_lstFailed.push_back(std::move(outcome));
+    }
 };
 
 ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform);

@@ -58,13 +58,7 @@ std::unique_ptr<IScenarioPlatform> MakePlatform() {
 BatchResult RunInProcess(const std::vector<std::uint64_t>& seeds, const ScenarioOptions& options) {
     BatchResult result;
     std::unique_ptr<IScenarioPlatform> platform = MakePlatform();
-    for (std::uint64_t seed : seeds) {
-        ScenarioOutcome outcome = RunScenario(GenerateScenario(seed, options), *platform);
-        ++result.m_nScenarios;
-        result.m_nFaults += outcome.m_nFaults;
-        if (outcome.m_bLost) ++result.m_nLost;
-        if (!outcome.m_strReport.empty()) result.m_lstFailed.push_back(std::move(outcome));
-    }
+    for (std::uint64_t seed : seeds) result.Add(RunScenario(GenerateScenario(seed, options), *platform));
     return result;
 }
 
@@ -87,8 +81,9 @@ std::vector<std::uint64_t> Seeds(std::uint64_t first, std::uint64_t count) {
 std::string RerunCommand(std::uint64_t seed, bool unprivileged) {
     const std::vector<std::string> argv = ::testing::internal::GetArgvs();
     std::ostringstream command;
-    command << "TANDEMERE_SCENARIO_SEED=" << seed << (unprivileged ? " TANDEMERE_SCENARIO_UNPRIVILEGED=1" : "")
-            << " " << (argv.empty() ? "reliability_tests" : argv[0]) << " --gtest_filter=Scenarios.*";
+    command << "TANDEMERE_SCENARIO_SEED=" << seed
+            << (unprivileged ? " TANDEMERE_SCENARIO_UNPRIVILEGED=1" : "") << " "
+            << (argv.empty() ? "reliability_tests" : argv[0]) << " --gtest_filter=Scenarios.*";
     return command.str();
 }
 
@@ -100,9 +95,10 @@ void ReportFailures(const BatchResult& batch, bool unprivileged) {
         seeds << " " << failed.m_nSeed;
         if (++shown > 5) continue;
         ADD_FAILURE() << "scenario " << failed.m_nSeed << (failed.m_bLost ? " LOST CONTENT" : "")
-                      << (unprivileged ? " (unprivileged)" : "") << "; again: " << RerunCommand(failed.m_nSeed, unprivileged)
-                      << "\n"
-                      << failed.m_strReport.substr(0, 4000);
+                      << (unprivileged ? " (unprivileged)" : "")
+                      << "; again: " << RerunCommand(failed.m_nSeed, unprivileged) << "\n"
+                      << failed.m_strReport.substr(0, 4000) << "log:\n"
+                      << failed.m_strLog.substr(0, 4000);
     }
     if (!batch.m_lstFailed.empty())
         ADD_FAILURE() << batch.m_lstFailed.size() << (unprivileged ? " unprivileged" : "")
@@ -156,7 +152,9 @@ TEST(Scenarios, RandomMovesLoseNoContentAndLogEveryChange) {
         std::printf("%s", GenerateScenario(seed, unprivileged ? UnprivilegedOptions() : PrivilegedOptions())
                               .Describe()
                               .c_str());
-        const BatchResult batch = unprivileged ? RunUnprivileged({seed}) : RunInProcess({seed}, PrivilegedOptions());
+        const BatchResult batch =
+            unprivileged ? RunUnprivileged({seed}) : RunInProcess({seed}, PrivilegedOptions());
+        std::printf("log:\n%s\n", batch.m_strLastLog.c_str());
         ReportFailures(batch, unprivileged);
         return;
     }
@@ -164,7 +162,8 @@ TEST(Scenarios, RandomMovesLoseNoContentAndLogEveryChange) {
 
     const std::uint64_t count = EnvNumber("TANDEMERE_SCENARIO_COUNT", TANDEMERE_SCENARIO_COUNT);
     const std::uint64_t unprivilegedCount = std::max<std::uint64_t>(1, count / 10);
-    const BatchResult run = RunInProcess(Seeds(1, count - std::min(count, unprivilegedCount)), PrivilegedOptions());
+    const BatchResult run =
+        RunInProcess(Seeds(1, count - std::min(count, unprivilegedCount)), PrivilegedOptions());
     const BatchResult unprivileged = RunUnprivileged(Seeds(1000000001, unprivilegedCount));
     WriteFigures(run, unprivileged);
     ReportFailures(run, false);

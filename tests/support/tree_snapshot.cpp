@@ -101,25 +101,35 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
         } else if (fs::is_directory(status)) {
             entry.m_nKind = EntryKind::Folder;
         } else if (fs::is_regular_file(status)) {
-            entry.m_nKind = EntryKind::File;
-            entry.m_nHash = kFnvOffset;
-            std::ifstream in(it->path(), std::ios::binary);
-            if (!in) ADD_FAILURE() << "snapshot could not read " << path;
-            char buffer[65536];
-            while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-                const std::size_t got = static_cast<std::size_t>(in.gcount());
-                HashInto(entry.m_nHash, buffer, got);
-                if (entry.m_nSize < SnapshotEntry::kKeptBytes)
-                    entry.m_strBytes.append(
-                        buffer, std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
-                entry.m_nSize += got;
-            }
-            entry.m_nLastWriteTime = LastWriteTime(path).value_or(0);
+            entry = TakeFile(path);
         }
         snapshot.m_lstEntries.emplace(relative, std::move(entry));
     }
     if (error) ADD_FAILURE() << "snapshot could not list " << root << ": " << error.message();
     return snapshot;
+}
+
+SnapshotEntry TreeSnapshot::TakeFile(const std::string& path) {
+    SnapshotEntry entry;
+    entry.m_nKind = EntryKind::File;
+    entry.m_nHash = kFnvOffset;
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
+    if (!in) ADD_FAILURE() << "snapshot could not read " << path;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        HashInto(entry.m_nHash, buffer, got);
+        if (entry.m_nSize < SnapshotEntry::kKeptBytes)
+            entry.m_strBytes.append(buffer,
+                                    std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
+        entry.m_nSize += got;
+    }
+    entry.m_nLastWriteTime = LastWriteTime(path).value_or(0);
+    return entry;
+}
+
+void TreeSnapshot::Replace(const std::string& relative, const SnapshotEntry& entry) {
+    m_lstEntries[relative] = entry;
 }
 
 const SnapshotEntry* TreeSnapshot::Find(const std::string& relative) const {

@@ -27,6 +27,10 @@ struct SnapshotEntry {
 class TreeSnapshot {
 public:
     static TreeSnapshot Take(const std::string& root);
+    // The entry of one regular file.
+    static SnapshotEntry TakeFile(const std::string& path);
+    // Records an entry that was changed under a move's feet, as if it had been so from the start.
+    void Replace(const std::string& relative, const SnapshotEntry& entry);
 
     const std::string& Root() const { return m_strRoot; }
     const std::map<std::string, SnapshotEntry>& Entries() const { return m_lstEntries; }
