@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string_view>
 
 #include "tests/support/temp_folder.h"
@@ -371,6 +372,16 @@ std::vector<std::string> SplitLines(const std::string& log) {
     return lines;
 }
 
+// Temporaries of ours that the move left; one that was there before is some earlier move's.
+std::string NewStrayTemporaries(const MoveRecord& record) {
+    const std::string before = FindStrayTemporaries(record.m_lstBefore);
+    std::string report;
+    std::istringstream after(FindStrayTemporaries(record.m_lstAfter));
+    for (std::string line; std::getline(after, line);)
+        if (before.find(line + "\n") == std::string::npos) report += line + "\n";
+    return report;
+}
+
 // What edits wrote and exists nowhere after the move.
 std::string LostWrites(const TreeModel& model, const TreeModel& after) {
     std::set<std::string> present;
@@ -415,8 +426,11 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 std::optional<std::vector<std::string>> args = Match(line, form.m_pszPattern);
                 if (!args) continue;
                 known = true;
-                for (std::size_t i = 0; i < args->size(); ++i)
+                for (std::size_t i = 0; i < args->size(); ++i) {
                     (*args)[i] = model.Resolve(FullPath((*args)[i], form.m_pszRoots[i], record));
+                    if (IsOurTemporary((*args)[i]))
+                        report += "a temporary of ours taken for a user's file: " + line + "\n";
+                }
                 model.Apply(form.m_nEffect, *args, line);
                 break;
             }
@@ -453,7 +467,7 @@ std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord
 
 OracleVerdict JudgeMove(const MoveRecord& record) {
     OracleVerdict verdict;
-    if (!record.m_bCleanupMayFail) verdict.m_strViolations = FindStrayTemporaries(record.m_lstAfter);
+    if (!record.m_bCleanupMayFail) verdict.m_strViolations = NewStrayTemporaries(record);
     if (!record.m_bLogging) {
         TreeModel model(record.m_lstBefore);
         for (const std::string& path : MaybeOverwritten(model, record))

@@ -100,6 +100,8 @@ Scenario Generator::Make() {
     GrowFolder("src", 0);
     GrowFolder("dst", 1);
     Mirror();
+    // A temporary copy of ours left by a killed move: never anyone's file, never a candidate.
+    if (m_oRandom.Chance(4)) Add("dst/.tandemere-" + RandomBytes(m_oRandom, 12) + ".part", RandomFile());
     PickDestination();
     PickDropped();
     PickSettings();

@@ -157,9 +157,17 @@ std::vector<bool> YesNoGiven(const Scenario& scenario, const ScriptedUserInterfa
     return given;
 }
 
+// Failures the test helpers reported so far (a file they could not make or read); a child
+// process that runs scenarios has no other way to see them.
+int HelperFailures() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test == nullptr ? 0 : test->result()->total_part_count();
+}
+
 }  // namespace
 
 ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform) {
+    const int helperFailures = HelperFailures();
     ScenarioOutcome outcome;
     outcome.m_nSeed = scenario.m_nSeed;
     ScenarioFolders folders(scenario.m_bDestOnOtherVolume);
@@ -179,6 +187,10 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     QueueScript(scenario, ui);
 
     engine::MoveCommand command(*fs, settings.Store(), ui);
+    // A pump at every block of a copy or a comparison, not after a time: the same pumps on every
+    // run, so a seed replays its Cancel and its changes at the same instant of the move.
+    command.m_oKeepAlive =
+        engine::KeepAlive([&ui] { ui.PumpAndCheckCancel(); }, std::chrono::milliseconds(0));
     ConcurrentEditor editor(scenario, folders, command, ui, record);
     ui.m_fnOnPump = [&] { editor.OnPump(); };
     ui.m_fnBeforeAnswer = [&] { editor.BeforeAnswer(); };
@@ -197,6 +209,8 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
+    if (HelperFailures() != helperFailures)
+        outcome.m_strReport += "a test helper failed: see its report above\n";
     outcome.m_strLog = record.m_strLog;
     return outcome;
 }
