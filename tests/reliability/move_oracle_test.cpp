@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "tests/support/temp_folder.h"
 
@@ -27,12 +28,12 @@ void Rename(const TempFolder& dir, const char* from, const char* to) {
     fs::rename(PathFromUtf8(dir.Path(from)), PathFromUtf8(dir.Path(to)));
 }
 
-TEST(MoveOracle, FindsEveryKindOfFaultAndPassesASoundMove) {
+// One case a kind of fault, from trees of src/a.txt "alpha", src/b.txt "beta" and dst/b.txt "bravo".
+std::vector<OracleCase> OracleCases() {
     const char* kMoved =
         "Moved source file \"a.txt\" to destination \"a.txt\" because the source file is unique and the "
-        "filename was "
-        "not already being used.\r\n";
-    const OracleCase cases[] = {
+        "filename was not already being used.\r\n";
+    return {
         {"sound move", [](const TempFolder& d) { Rename(d, "src/a.txt", "dst/a.txt"); }, kMoved,
          engine::MoveFinished, "", ""},
         {"change without its line", [](const TempFolder& d) { Rename(d, "src/a.txt", "dst/a.txt"); }, "",
@@ -61,7 +62,10 @@ TEST(MoveOracle, FindsEveryKindOfFaultAndPassesASoundMove) {
          [](const TempFolder& d) { WriteFile(d.Path("dst/.tandemere-abcdefabcdef.part"), "alpha"); }, "",
          engine::MoveFinished, "", "stray temporary"},
     };
-    for (const OracleCase& c : cases) {
+}
+
+TEST(MoveOracle, FindsEveryKindOfFaultAndPassesASoundMove) {
+    for (const OracleCase& c : OracleCases()) {
         SCOPED_TRACE(c.m_pszName);
         TempFolder dir;
         ASSERT_TRUE(WriteFile(dir.Path("src/a.txt"), "alpha"));

@@ -8,7 +8,9 @@
 // TANDEMERE_SOAK_SECONDS=N       run fresh seeds for N seconds instead
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -108,9 +110,14 @@ void ReportFailures(const BatchResult& batch, bool unprivileged) {
 void WriteFigures(const BatchResult& run, const BatchResult& unprivileged) {
     const char* folder = std::getenv("TANDEMERE_FIGURES_DIR");
     if (folder == nullptr || *folder == '\0') return;
+    std::string path = folder;
+#ifdef _WIN32
+    // The build folder is a Unix path; Wine shows the Unix root as drive Z:.
+    if (path[0] == '/') path = "Z:" + path;
+#endif
     std::error_code error;
-    std::filesystem::create_directories(PathFromUtf8(folder), error);
-    std::ofstream out(PathFromUtf8(JoinPath(folder, "scenarios.txt")), std::ios::trunc);
+    std::filesystem::create_directories(PathFromUtf8(path), error);
+    std::ofstream out(PathFromUtf8(JoinPath(path, "scenarios.txt")), std::ios::trunc);
     out << "scenarios run: " << run.m_nScenarios + unprivileged.m_nScenarios
         << ", faults injected: " << run.m_nFaults + unprivileged.m_nFaults
         << ", unprivileged scenarios: " << unprivileged.m_nScenarios
