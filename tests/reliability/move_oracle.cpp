@@ -22,6 +22,7 @@ enum class Effect : std::uint8_t {
     Overwrite,     // source 0 replaced destination 1
     DeleteRename,  // source 0 was deleted; identical destination 1 became 2
     RemoveFolder,  // the emptied source folder 0 was removed
+    CopyKept,      // source 0 was copied to 1 and stays, as it changed while it was copied
 };
 
 // One line form of the log: its text with a "%s" per path, which root each path's shown form
@@ -30,6 +31,7 @@ struct LineForm {
     const char* m_pszPattern;
     const char* m_pszRoots;
     Effect m_nEffect;
+    bool m_bAboutLeftover = false;  // names a temporary of ours that an interrupted move left
 };
 
 const LineForm kLineForms[] = {
@@ -83,6 +85,17 @@ const LineForm kLineForms[] = {
      Effect::None},
     {"Deleted source folder \"%s\" because its contents are all in the equivalent destination folder.", "s",
      Effect::RemoveFolder},
+    {"Copied source file \"%s\" to destination as \"%s\", but left it in the source folder because it "
+     "changed "
+     "while it was being copied.",
+     "sd", Effect::CopyKept},
+    {"Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).", "s", Effect::None},
+    {"Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.", "ds",
+     Effect::DeleteAsSame, true},
+    {"Found \"%s\", left by an interrupted move: it may hold the only copy of a file.", "d", Effect::None,
+     true},
+    {"Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.", "s",
+     Effect::None, true},
 };
 
 constexpr std::string_view kCancelled = "Cancelled by request.";
@@ -138,7 +151,9 @@ public:
     }
 
     // Applies one line's effect; a line that does not fit the trees is reported.
-    void Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line);
+    // `actual`: the trees after the move, for a copy whose content the line cannot tell.
+    void Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line,
+               const TreeModel& actual);
     // The path with every folder on the way that is a link replaced by what it points to: a
     // destination link to a folder is merged into as the folder it shows.
     std::string Resolve(const std::string& path) const;
@@ -171,9 +186,10 @@ private:
 
 public:
     std::map<std::string, SnapshotEntry> m_mapEntries;
-    std::map<std::string, std::string> m_mapMovedTo;  // each moved entry's new path, by its old one
-    std::set<std::string> m_setExcused;               // contents an answer or an edit overwrote for good
-    std::map<std::string, std::string> m_mapWritten;  // contents an edit wrote, by where it wrote them
+    std::map<std::string, std::string> m_mapMovedTo;       // each moved entry's new path, by its old one
+    std::set<std::string> m_setExcused;                    // contents an answer or an edit overwrote for good
+    std::map<std::string, std::string> m_mapWritten;       // contents an edit wrote, by where it wrote them
+    std::map<std::string, SnapshotEntry> m_mapBeforeEdit;  // what each edited file held before
     std::string m_strReport;
 };
 
@@ -199,6 +215,7 @@ void TreeModel::ApplyEdit(const ConcurrentEdit& edit) {
     auto it = m_mapEntries.find(edit.m_strPath);
     if (it == m_mapEntries.end()) return;
     Overwritten(edit.m_strPath);
+    m_mapBeforeEdit[edit.m_strPath] = it->second;
     it->second = edit.m_oEntry;
     m_mapWritten[edit.m_strPath] = ContentKey(edit.m_oEntry);
 }
@@ -292,8 +309,21 @@ void TreeModel::Erase(const std::string& path, EntryKind kind, const std::string
     m_mapEntries.erase(path);
 }
 
-void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line) {
+void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line,
+                      const TreeModel& actual) {
     switch (effect) {
+        case Effect::CopyKept: {
+            // The copy holds the source as it was before the change, or as it is now.
+            const SnapshotEntry* source = Find(paths[0]);
+            const SnapshotEntry* copy = actual.Find(paths[1]);
+            auto earlier = m_mapBeforeEdit.find(paths[0]);
+            if (source == nullptr || copy == nullptr || Find(paths[1]) != nullptr ||
+                (ContentKey(*copy) != ContentKey(*source) &&
+                 (earlier == m_mapBeforeEdit.end() || ContentKey(*copy) != ContentKey(earlier->second))))
+                return Complain("logged copy that is not the source's: " + paths[1], line);
+            m_mapEntries[paths[1]] = *copy;
+            return;
+        }
         case Effect::None:
             if (Find(paths[0]) == nullptr) Complain("logged as left alone, but not there: " + paths[0], line);
             return;
@@ -351,8 +381,7 @@ std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail) con
 
 std::string FullPath(const std::string& shown, char root, const MoveRecord& record) {
     std::string path = shown;
-    if (path.empty() || path[0] != NativeSeparator())
-        path = (root == 's' ? record.m_strSourceRoot : record.m_strDestFolder) + shown;
+    if (!IsFullPath(path)) path = (root == 's' ? record.m_strSourceRoot : record.m_strDestFolder) + shown;
     while (path.size() > 1 && path.back() == NativeSeparator()) path.pop_back();
     return path;
 }
@@ -428,10 +457,10 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 known = true;
                 for (std::size_t i = 0; i < args->size(); ++i) {
                     (*args)[i] = model.Resolve(FullPath((*args)[i], form.m_pszRoots[i], record));
-                    if (IsOurTemporary((*args)[i]))
+                    if (!form.m_bAboutLeftover && IsOurTemporary((*args)[i]))
                         report += "a temporary of ours taken for a user's file: " + line + "\n";
                 }
-                model.Apply(form.m_nEffect, *args, line);
+                model.Apply(form.m_nEffect, *args, line, actual);
                 break;
             }
             if (!known) report += "log line of no known form: " + line + "\n";
@@ -464,6 +493,11 @@ std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord
 }
 
 }  // namespace
+
+bool IsFullPath(const std::string& shown) {
+    return (!shown.empty() && shown[0] == NativeSeparator()) ||
+           (NativeSeparator() == '\\' && shown.size() >= 3 && shown[1] == ':' && shown[2] == '\\');
+}
 
 OracleVerdict JudgeMove(const MoveRecord& record) {
     OracleVerdict verdict;

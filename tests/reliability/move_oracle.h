@@ -39,6 +39,10 @@ struct OracleVerdict {
     bool Clean() const { return m_strLost.empty() && m_strViolations.empty(); }
 };
 
+// Whether a path as a log line or a prompt shows it is a full path ("/..." natively, "C:\..." or
+// "\\server\..." on Windows) rather than one relative to its root.
+bool IsFullPath(const std::string& shown);
+
 // Applies every rule: no content lost; no stray temporary; with logging on, the log replayed on
 // the trees before gives exactly the trees after (every change has its line, every line its
 // change, a destination file changes only where a line says it was overwritten); and the

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "tests/support/platform_backend.h"
 #include "tests/support/temp_folder.h"
 
 namespace tandemere::testing {
@@ -84,7 +85,7 @@ TEST(MoveOracle, FindsEveryKindOfFaultAndPassesASoundMove) {
         if (*c.m_pszLost == '\0')
             EXPECT_EQ("", verdict.m_strLost);
         else
-            EXPECT_NE(std::string::npos, verdict.m_strLost.find(c.m_pszLost)) << verdict.m_strLost;
+            EXPECT_NE(std::string::npos, verdict.m_strLost.find(Native(c.m_pszLost))) << verdict.m_strLost;
         if (*c.m_pszViolation == '\0')
             EXPECT_EQ("", verdict.m_strViolations);
         else

@@ -35,6 +35,12 @@ const std::vector<std::string> kNames = {"a.txt",
                                          "..dots",
                                          "z"};
 
+#ifdef EDQUOT
+constexpr int kQuotaErrno = EDQUOT;
+#else
+constexpr int kQuotaErrno = ENOSPC;  // mingw has no quotas; faults are injected on POSIX only
+#endif
+
 // The backend's system calls in SyscallFaults::Call order, each with the errno values it can
 // really give: no space, no permission, a failing device, a name too long, a target that appeared.
 struct CallErrors {
@@ -43,7 +49,7 @@ struct CallErrors {
 const std::vector<CallErrors> kCallErrors = {
     {{EACCES, ENOSPC, EIO, ENAMETOOLONG, EEXIST, EMFILE}},  // openat
     {{EIO}},                                                // read
-    {{ENOSPC, EIO, EDQUOT}},                                // write
+    {{ENOSPC, EIO, kQuotaErrno}},                           // write
     {{ENOSPC, EIO}},                                        // copy_file_range
     {{EIO, ENOSPC}},                                        // fsync
     {{EPERM, EACCES}},                                      // fchmod
@@ -71,7 +77,8 @@ public:
 
 private:
     void MakeContents();
-    std::string PickName();
+    // A name for an entry of `folder` (relative, written with '/').
+    std::string PickName(const std::string& folder);
     // Adds an entry unless its path or a parent's is taken by something else; parents are
     // added as folders. False when it could not be added.
     bool Add(const std::string& path, const PlannedEntry& entry);
@@ -125,15 +132,25 @@ void Generator::MakeContents() {
     m_lstTicks = {base, base + 10000000ULL, base + 1};
 }
 
-std::string Generator::PickName() {
-    // Names at the length limit: a free name "(2)" made from them no longer fits.
-    if (m_oRandom.Chance(3)) return std::string(246 + m_oRandom.Below(6), 'L') + ".txt";
-    if (m_oRandom.Chance(1)) {
+std::string Generator::PickName(const std::string& folder) {
+    // Names at the length limit: a free name "(2)" made from them no longer fits. Windows limits
+    // the whole path (MAX_PATH): there a long name brings a path near it from a top folder.
+    const bool longFits = !m_rOptions.m_bWindowsNames || folder.size() < 8;
+    if (m_oRandom.Chance(3)) {
+        const std::size_t length = 246 + m_oRandom.Below(6);
+        if (longFits) return std::string(m_rOptions.m_bWindowsNames ? length - 140 : length, 'L') + ".txt";
+    }
+    if (m_oRandom.Chance(1) && longFits) {
         std::string name;
-        for (int i = 0; i < 125; ++i) name += "\xC3\xA9";
+        for (int i = 0; i < (m_rOptions.m_bWindowsNames ? 100 : 125); ++i) name += "\xC3\xA9";
         return name + ".txt";
     }
-    return kNames[m_oRandom.Below(static_cast<std::uint32_t>(kNames.size()))];
+    for (;;) {
+        const std::string& name = kNames[m_oRandom.Below(static_cast<std::uint32_t>(kNames.size()))];
+        if (!m_rOptions.m_bWindowsNames ||
+            (name.back() != '.' && name.back() != ' ' && name != "A.txt" && name != "Sub"))
+            return name;
+    }
 }
 
 bool Generator::Add(const std::string& path, const PlannedEntry& entry) {
@@ -160,7 +177,7 @@ PlannedEntry Generator::RandomFile() {
 void Generator::GrowFolder(const std::string& folder, int depth) {
     const std::uint32_t count = m_oRandom.Below(depth == 0 ? 7 : 4) + (depth == 0 ? 1 : 0);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::string path = folder + "/" + PickName();
+        const std::string path = folder + "/" + PickName(folder);
         const std::uint32_t kind = m_oRandom.Below(100);
         if (kind < 58 || depth >= 3) {
             Add(path, RandomFile());
@@ -175,8 +192,8 @@ void Generator::GrowFolder(const std::string& folder, int depth) {
             link.m_nKind = PlannedKind::Link;
             const std::uint32_t target = m_oRandom.Below(3);
             link.m_strLinkTarget = target == 0   ? "missing-target"
-                                   : target == 1 ? PickName()
-                                                 : "../" + PickName();
+                                   : target == 1 ? PickName(folder)
+                                                 : "../" + PickName(folder);
             Add(path, link);
         } else if (m_rOptions.m_bPipesAmongEntries) {
             PlannedEntry pipe;
@@ -204,9 +221,9 @@ void Generator::Mirror() {
             if (roll < 25) {
                 Add(mirror, copy);
             } else if (roll < 38) {
-                Add(folder + "/" + PickName(), copy);
+                Add(folder + "/" + PickName(folder), copy);
             } else if (roll < 46) {
-                Add(mirror + "/" + PickName(), RandomFile());
+                Add(mirror + "/" + PickName(mirror), RandomFile());
             }
         } else if (entry.m_nKind == PlannedKind::Folder) {
             PlannedEntry sub;

@@ -56,6 +56,9 @@ struct ScenarioOptions {
     // System-call faults of the POSIX backend.
     bool m_bSyscallFaults = false;
     bool m_bOtherVolume = true;
+    // Only names Windows keeps as they are: none that ends in a dot or a blank (it drops them), no
+    // two that differ in letter case alone (it takes them for one).
+    bool m_bWindowsNames = false;
 };
 
 struct Scenario {

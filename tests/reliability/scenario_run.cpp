@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -93,7 +94,7 @@ private:
         const std::size_t end = question.find('"', start);
         const std::string shown = question.substr(start, end - start);
         const std::string& root = destination ? m_rCommand.m_szDestFolder : m_rCommand.m_szSourceRoot;
-        Edit(!shown.empty() && shown[0] == NativeSeparator() ? shown : root + shown, true);
+        Edit(IsFullPath(shown) ? shown : root + shown, true);
     }
     // Changes one byte (an empty file gets one), the last-write time kept when `keepTime`.
     void Edit(const std::string& path, bool keepTime);
@@ -121,16 +122,17 @@ void ConcurrentEditor::Edit(const std::string& path, bool keepTime) {
         for (char& c : relative)
             if (c == NativeSeparator()) c = '/';
         const SnapshotEntry* before = tree.Find(relative);
-        std::optional<std::string> bytes = TryReadFile(path);
+        const std::optional<std::string> bytes = TryReadFile(path);
         const std::optional<std::uint64_t> ticks = LastWriteTime(path);
-        if (before == nullptr || !bytes || !ticks ||
+        if (before == nullptr || !bytes || bytes->empty() || !ticks ||
             ContentKey(TreeSnapshot::TakeFile(path)) != ContentKey(*before))
             return;
-        if (bytes->empty())
-            *bytes = "+";
-        else
-            (*bytes)[0] = static_cast<char>((*bytes)[0] ^ 1);
-        if (!(keepTime ? WriteFile(path, *bytes, *ticks) : WriteFile(path, *bytes))) return;
+        {
+            // In place, as a writer does; Windows refuses while the move has the file open.
+            std::fstream file(PathFromUtf8(path), std::ios::in | std::ios::out | std::ios::binary);
+            if (!file || !file.put(static_cast<char>((*bytes)[0] ^ 1)) || !file.flush()) return;
+        }
+        if (keepTime && !SetLastWriteTime(path, *ticks)) return;
         m_rRecord.m_lstEdits.push_back({m_rCommand.m_strLog.size(), path, TreeSnapshot::TakeFile(path)});
         return;
     }

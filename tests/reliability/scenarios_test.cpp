@@ -39,6 +39,7 @@ ScenarioOptions PrivilegedOptions() {
     options.m_bSyscallFaults = true;
 #else
     options.m_bLinks = false;
+    options.m_bWindowsNames = true;
 #endif
     return options;
 }
@@ -168,7 +169,11 @@ TEST(Scenarios, RandomMovesLoseNoContentAndLogEveryChange) {
     if (const std::uint64_t seconds = EnvNumber("TANDEMERE_SOAK_SECONDS", 0)) return Soak(seconds);
 
     const std::uint64_t count = EnvNumber("TANDEMERE_SCENARIO_COUNT", TANDEMERE_SCENARIO_COUNT);
+#ifndef _WIN32
     const std::uint64_t unprivilegedCount = std::max<std::uint64_t>(1, count / 10);
+#else
+    const std::uint64_t unprivilegedCount = 0;  // no permission bits to refuse a user there
+#endif
     const BatchResult run =
         RunInProcess(Seeds(1, count - std::min(count, unprivilegedCount)), PrivilegedOptions());
     const BatchResult unprivileged = RunUnprivileged(Seeds(1000000001, unprivilegedCount));
