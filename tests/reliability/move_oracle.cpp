@@ -23,6 +23,8 @@ enum class Effect : std::uint8_t {
     DeleteRename,  // source 0 was deleted; identical destination 1 became 2
     RemoveFolder,  // the emptied source folder 0 was removed
     CopyKept,      // source 0 was copied to 1 and stays, as it changed while it was copied
+    CopyFolder,    // source folder 0 was copied whole to 1; what changed meanwhile stays (LeftInSource)
+    LeftInSource,  // entry 0 of a folder copied whole stays in the source as it is now
 };
 
 // One line form of the log: its text with a "%s" per path, which root each path's shown form
@@ -90,6 +92,13 @@ const LineForm kLineForms[] = {
      "while it was being copied.",
      "sd", Effect::CopyKept},
     {"Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).", "s", Effect::None},
+    {"Copied source folder \"%s\" to destination as \"%s\".  Folder name was changed to avoid clash with "
+     "extant "
+     "file \"%s\" in the destination folder.",
+     "sdd", Effect::CopyFolder},
+    {"Copied source folder \"%s\" to destination as \"%s\".", "sd", Effect::CopyFolder},
+    {"Left \"%s\" in the source folder, because it was created or changed while the folder was being copied.",
+     "s", Effect::LeftInSource},
     {"Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.", "ds",
      Effect::DeleteAsSame, true},
     {"Found \"%s\", left by an interrupted move: it may hold the only copy of a file.", "d", Effect::None,
@@ -173,6 +182,10 @@ public:
     std::string Compare(const TreeModel& actual, bool cleanupMayFail) const;
 
 private:
+    // A file changed while its folder was copied may have been copied as it was before.
+    void TakeCopiedEarlier(const std::string& from, const std::string& to, const TreeModel& actual);
+    // The entry at `path` and below as they are after the move, with the folders above it.
+    void TakeFromActual(const std::string& path, const TreeModel& actual, const std::string& line);
     const SnapshotEntry* Find(const std::string& path) const {
         auto it = m_mapEntries.find(path);
         return it == m_mapEntries.end() ? nullptr : &it->second;
@@ -209,6 +222,30 @@ void TreeModel::MoveTree(const std::string& from, const std::string& to, const s
     }
     m_mapEntries.merge(moved);
     m_mapMovedTo[from] = to;
+}
+
+void TreeModel::TakeCopiedEarlier(const std::string& from, const std::string& to, const TreeModel& actual) {
+    for (const auto& [path, earlier] : m_mapBeforeEdit) {
+        if (path.rfind(from + NativeSeparator(), 0) != 0) continue;
+        const std::string copy = to + path.substr(from.size());
+        const SnapshotEntry* now = actual.Find(copy);
+        if (now != nullptr && Find(copy) != nullptr && ContentKey(*now) == ContentKey(earlier))
+            m_mapEntries[copy] = *now;
+    }
+}
+
+void TreeModel::TakeFromActual(const std::string& path, const TreeModel& actual, const std::string& line) {
+    if (actual.Find(path) == nullptr)
+        return Complain("logged as left in the source, but not there: " + path, line);
+    for (std::size_t cut = path.rfind(NativeSeparator()); cut != std::string::npos && cut > 0;
+         cut = path.rfind(NativeSeparator(), cut - 1)) {
+        const std::string folder = path.substr(0, cut);
+        const SnapshotEntry* there = actual.Find(folder);
+        if (there == nullptr || Find(folder) != nullptr) break;
+        m_mapEntries[folder] = *there;
+    }
+    for (const auto& [other, entry] : actual.m_mapEntries)
+        if (other == path || other.rfind(path + NativeSeparator(), 0) == 0) m_mapEntries[other] = entry;
 }
 
 void TreeModel::ApplyEdit(const ConcurrentEdit& edit) {
@@ -312,6 +349,11 @@ void TreeModel::Erase(const std::string& path, EntryKind kind, const std::string
 void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line,
                       const TreeModel& actual) {
     switch (effect) {
+        case Effect::CopyFolder:
+            MoveTree(paths[0], paths[1], line);
+            return TakeCopiedEarlier(paths[0], paths[1], actual);
+        case Effect::LeftInSource:
+            return TakeFromActual(paths[0], actual, line);
         case Effect::CopyKept: {
             // The copy holds the source as it was before the change, or as it is now.
             const SnapshotEntry* source = Find(paths[0]);
