@@ -1,6 +1,7 @@
 // Engine layer: per-move index of destination folders by file size, kept current with the move's own changes.
 #include "engine/folder_index.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tandemere::engine {
@@ -42,8 +43,11 @@ Status FolderIndexes::Candidates(IFileSystem& fs, const std::string& folder, std
         Folder built;
         built.m_lstEntries.reserve(listing.size());
         built.m_lstGone.reserve(listing.size());
-        for (const DirEntry& entry : listing)
-            if (!IsDotEntry(entry.m_strName)) Add(built, style.m_bIgnoreCase, entry);
+        for (const DirEntry& entry : listing) {
+            if (IsDotEntry(entry.m_strName)) continue;
+            if (IsTemporaryName(entry.m_strName)) built.m_lstLeftovers.push_back(built.m_lstEntries.size());
+            Add(built, style.m_bIgnoreCase, entry);
+        }
         it = m_mapFolders.emplace(std::move(key), std::move(built)).first;
     }
 
@@ -110,8 +114,29 @@ void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from,
     Add(toFolder->second, ignoreCase, entry);
 }
 
+std::vector<DirEntry> FolderIndexes::TakeLeftovers(const PathStyle& style, const std::string& folder) {
+    std::vector<DirEntry> leftovers;
+    std::string key = folder;
+    AddSeparator(style, key);
+    key = FoldKey(key, style.m_bIgnoreCase);
+    auto it = m_mapFolders.find(key);
+    if (it == m_mapFolders.end()) return leftovers;
+    Folder& indexed = it->second;
+    for (const std::size_t pos : indexed.m_lstLeftovers) {
+        const DirEntry& entry = indexed.m_lstEntries[pos];
+        if (indexed.m_lstGone[pos]) continue;
+        if (m_lstLeftoversTaken.insert(key + FoldKey(entry.m_strName, style.m_bIgnoreCase)).second)
+            leftovers.push_back(entry);
+    }
+    indexed.m_lstLeftovers.clear();
+    std::sort(leftovers.begin(), leftovers.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.m_strName < b.m_strName; });
+    return leftovers;
+}
+
 void FolderIndexes::Clear() {
     m_mapFolders.clear();
+    m_lstLeftoversTaken.clear();
 }
 
 void FolderIndexes::Add(Folder& folder, bool ignoreCase, const DirEntry& entry) {

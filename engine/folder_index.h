@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +30,11 @@ public:
     void NoteRemoved(const PathStyle& style, const std::string& path);
     void NoteRenamed(const PathStyle& style, const std::string& from, const std::string& to);
 
+    // The entries of an indexed `folder` that a move killed on its way left (IsTemporaryName) and
+    // that no earlier call of this move handed out, sorted by name: each is handed out once a move,
+    // however often its folder is listed again. A folder not indexed yet gives none.
+    std::vector<DirEntry> TakeLeftovers(const PathStyle& style, const std::string& folder);
+
     // Forgets every folder (at the start of each move).
     void Clear();
 
@@ -40,6 +46,7 @@ private:
         std::vector<bool> m_lstGone;
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> m_mapBySize;  // file positions
         std::unordered_map<std::string, std::size_t> m_mapByName;  // live entries, key as FoldKey
+        std::vector<std::size_t> m_lstLeftovers;                   // positions not handed out yet
     };
 
     void Add(Folder& folder, bool ignoreCase, const DirEntry& entry);
@@ -50,6 +57,8 @@ private:
     // Keyed by folder path (ending in a separator), case-folded where the file system ignores
     // case; ordered so that the folders below a path are found by prefix.
     std::map<std::string, Folder> m_mapFolders;
+    // The full paths (as FoldKey) of the leftovers handed out in this move.
+    std::set<std::string> m_lstLeftoversTaken;
 };
 
 }  // namespace tandemere::engine

@@ -79,12 +79,14 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}));
         return Searched(IdenticalSearch::Stop);
     }
+    if (!ClearLeftovers(owner, file, candidates, content)) return Searched(IdenticalSearch::Stop);
 
     const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const DirEntry& candidate : candidates) {
         if (m_bOnlyCompareSameExt && !MatchesExtension(style, candidate.m_strName, extension)) continue;
         // Under its own name the destination file was compared already.
         if (candidate.m_strName == file.m_strName) continue;
+        if (IsTemporaryName(candidate.m_strName)) continue;
         // The source is under 4 GiB, so such an entry cannot be its copy; it is no error either.
         if (candidate.m_nSize >= kFourGiB) continue;
 
@@ -101,6 +103,33 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
     return Searched(IdenticalSearch::NotFound);
 }
 
+bool MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
+                                 const std::vector<DirEntry>& candidates, SourceContent& content) {
+    const std::string& destFolder = file.m_strDestFolder;
+    for (const DirEntry& candidate : candidates) {
+        if (!IsTemporaryName(candidate.m_strName)) continue;
+        const CompareResult compared = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
+                                                       content, destFolder, candidate);
+        if (compared == CompareResult::Failed) return false;
+        // The copy holds the source's content only while the source is as it was compared. A copy
+        // that cannot be deleted simply stays, and is reported with the others.
+        DirEntry now;
+        const std::string path = destFolder + candidate.m_strName;
+        if (compared != CompareResult::Identical || !m_rFs.Lookup(file.m_strSource, now) ||
+            !Unchanged(file.m_oSourceEntry, now) || !m_rFs.DeleteFile(path))
+            continue;
+        m_oIndexes.NoteRemoved(m_rFs.Style(), path);
+        AppendLog(FormatText(
+            "Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.\r\n",
+            {ShownDest(path), ShownSource(file.m_strSource)}));
+    }
+    for (const DirEntry& leftover : m_oIndexes.TakeLeftovers(m_rFs.Style(), destFolder))
+        AppendLog(
+            FormatText("Found \"%s\", left by an interrupted move: it may hold the only copy of a file.\r\n",
+                       {ShownDest(destFolder + leftover.m_strName)}));
+    return true;
+}
+
 PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file,
                                               const DirEntry& identical) {
     const std::string& destFolder = file.m_strDestFolder;
@@ -113,14 +142,16 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const std::string_view shownSource = ShownSource(file.m_strSource);
     const std::string_view shownIdentical = ShownDest(identicalPath);
     const std::string_view shownNew = ShownDest(newPath);
+    bool prompted = false;
     const std::optional<std::int32_t> answer = Decide(
         SettingId::SameFileDiffNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
         [&](WindowHandle promptOwner) {
+            prompted = true;
             return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
                                                                               shownNew, file.m_bNameTaken));
         });
     if (!answer) return StopMove;
-    if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical);
+    if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
         AppendLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
@@ -128,8 +159,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
         return NotAllMoved;
     }
 
-    const PlaceResult deleted =
-        DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, identicalPath, identical);
+    const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry,
+                                                      identicalPath, identical, prompted);
     if (deleted != Placed) return deleted;
     if (!m_rFs.Move(identicalPath, newPath)) {
         // The source is gone already: the log says so before it tells why the rename failed.
@@ -149,9 +180,10 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
 }
 
 PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
-                                               const std::string& destPath, const DirEntry& destEntry) {
-    const PlaceResult deleted =
-        DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath, destEntry);
+                                               const std::string& destPath, const DirEntry& destEntry,
+                                               bool compareAgain) {
+    const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath,
+                                                      destEntry, compareAgain);
     if (deleted != Placed) return deleted;
     LogSourceDeletedAsSame(file.m_strSource, destPath);
     return Placed;
@@ -164,17 +196,33 @@ void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::s
 
 PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::string& source,
                                                const DirEntry& sourceEntry, const std::string& destPath,
-                                               const DirEntry& destEntry) {
-    // A change since the comparison could mean the source's content exists nowhere else.
+                                               const DirEntry& destEntry, bool compareAgain) {
+    // A prompt can wait for minutes, and a writer can keep a file's size and time meanwhile.
+    CompareResult again = CompareResult::Identical;
+    if (compareAgain) {
+        SourceContent content;
+        DirEntry candidate = destEntry;
+        candidate.m_strName = std::string(FindFileName(m_rFs.Style(), destPath));
+        again = CompareContents(owner, source, sourceEntry.m_nSize, content,
+                                ParentFolder(m_rFs.Style(), destPath), candidate);
+        if (again == CompareResult::Failed) return StopMove;
+    }
+    // A change since the comparison could mean the source's content exists nowhere else. Bytes that
+    // differ under an unchanged size and time cannot tell which file was written: the source, which
+    // stays, is named.
+    constexpr const char* kSourceChanged = "ERROR: Source file \"%s\" changed while it was being compared";
     DirEntry now;
     if (!m_rFs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
-        ReportError(owner,
-                    FormatText("ERROR: Source file \"%s\" changed while it was being compared", {source}));
+        ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
     if (!m_rFs.Lookup(destPath, now) || !Unchanged(destEntry, now)) {
         ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
                                       {destPath}));
+        return NotAllMoved;
+    }
+    if (again != CompareResult::Identical) {
+        ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
     if (!m_rFs.DeleteFile(source)) {

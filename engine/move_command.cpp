@@ -86,6 +86,12 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                                  {ShownSource(source)}));
             result = Placed;
+        } else if (IsTemporaryName(FindFileName(style, source))) {
+            // Moved in, it would pass for a leftover there, never compared; it stays for the user to look at.
+            AppendLog(FormatText(
+                "Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.\r\n",
+                {ShownSource(source)}));
+            result = NotAllMoved;
         } else if (entry.m_bLink) {
             result = PlaceLink(owner, source, destFolder);
         } else if (m_rFs.IsFolder(source)) {

@@ -197,17 +197,25 @@ private:
     // read for it are freed on return, before any prompt.
     IdenticalSearch SearchIdenticalFile(WindowHandle owner, const FileToPlace& file);
     IdenticalSearch FindIdenticalFile(WindowHandle owner, const FileToPlace& file, SourceContent& content);
+    // What a move killed on its way left in the destination folder is never the user's file: a whole
+    // copy of this source among `candidates` goes, since the move keeps the source's content; any other
+    // leftover is reported once and kept. False when a comparison failed (reported).
+    bool ClearLeftovers(WindowHandle owner, const FileToPlace& file, const std::vector<DirEntry>& candidates,
+                        SourceContent& content);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
     PlaceResult DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
-                                      const std::string& destPath, const DirEntry& destEntry);
+                                      const std::string& destPath, const DirEntry& destEntry,
+                                      bool compareAgain = false);
     // The one way a source file is deleted for its content: only while the source and the
-    // destination file that holds its content both are as they were compared. Placed once
-    // deleted; NotAllMoved when either changed, StopMove when the delete failed (both reported).
+    // destination file that holds its content both are as they were compared, and, with
+    // `compareAgain` (a prompt came in between), still hold the same bytes. Placed once deleted;
+    // NotAllMoved when either changed (bytes that now differ name the source), StopMove when the
+    // new comparison or the delete failed (all reported).
     PlaceResult DeleteUnchangedSource(WindowHandle owner, const std::string& source,
                                       const DirEntry& sourceEntry, const std::string& destPath,
-                                      const DirEntry& destEntry);
+                                      const DirEntry& destEntry, bool compareAgain);
 
     IFileSystem& m_rFs;
     ISettingsStore& m_rSettings;

@@ -117,4 +117,13 @@ bool EqualNames(std::string_view a, std::string_view b, bool ignoreCase) {
     return true;
 }
 
+bool IsTemporaryName(std::string_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryRandomLength + kTemporarySuffix.size())
+        return false;
+    if (name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) return false;
+    if (name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) return false;
+    const std::string_view random = name.substr(kTemporaryPrefix.size(), kTemporaryRandomLength);
+    return random.find_first_not_of(kTemporaryRandomChars) == std::string_view::npos;
+}
+
 }  // namespace tandemere::engine

@@ -1,6 +1,7 @@
 // Engine layer: path text rules, parameterised by the platform's path style so both are testable anywhere.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -56,5 +57,17 @@ std::string ParentFolder(const PathStyle& style, std::string_view path);
 
 // Byte-wise comparison, or ignoring ASCII letter case.
 bool EqualNames(std::string_view a, std::string_view b, bool ignoreCase);
+
+// A copy on its way across volumes lies beside its target under a name of this pattern until it is
+// complete: the prefix, kTemporaryRandomLength characters of kTemporaryRandomChars, the suffix. A move
+// killed meanwhile leaves it behind; the backends draw their names from these constants alone.
+inline constexpr std::string_view kTemporaryPrefix = ".tandemere-";
+inline constexpr std::string_view kTemporaryRandomChars = "0123456789abcdefghijklmnopqrstuvwxyz";
+inline constexpr std::size_t kTemporaryRandomLength = 12;
+inline constexpr std::string_view kTemporarySuffix = ".part";
+
+// Whether a name (no folder) is exactly of that pattern, letter case counting: a user's file of a
+// merely similar name is never taken for one.
+bool IsTemporaryName(std::string_view name);
 
 }  // namespace tandemere::engine

@@ -27,9 +27,6 @@ constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr std::size_t kCopyBlock = 1 << 20;
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr int kOpenFolderNoFollow = kOpenFolder | O_NOFOLLOW;
-// A copy lies under a name like this beside its target until it is complete.
-constexpr char kTemporaryPrefix[] = ".tandemere-";
-constexpr char kTemporarySuffix[] = ".part";
 
 // System calls do not want the trailing '/' the engine's folder paths may carry ("/" stays).
 std::string Trim(const std::string& path) {
@@ -266,7 +263,7 @@ Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, eng
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
     const int copyError = CreateUnderTemporaryName(
-        kTemporaryPrefix, kTemporarySuffix,
+        engine::kTemporaryPrefix, engine::kTemporarySuffix,
         [&](const std::string& name) {
             return CopyEntryAt(AT_FDCWD, move.m_strSource.c_str(), move.m_oSource, folderFd, name.c_str(),
                                keepAlive);
@@ -393,7 +390,7 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
     int error = CreateUnderTemporaryName(
-        kTemporaryPrefix, kTemporarySuffix,
+        engine::kTemporaryPrefix, engine::kTemporarySuffix,
         [&](const std::string& name) {
             return Sys().m_pfnMkdirAt(folderFd, name.c_str(), 0700) == 0 ? 0 : errno;
         },

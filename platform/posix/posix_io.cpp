@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 
+#include "engine/path.h"
 #include "platform/posix/posix_syscalls.h"
 #include "platform/posix/unique_fd.h"
 
@@ -100,14 +101,15 @@ int CopyOwnerModeTimes(int fd, const struct stat& st) {
     return 0;
 }
 
-int CreateUnderTemporaryName(const std::string& prefix, const std::string& suffix,
+int CreateUnderTemporaryName(std::string_view prefix, std::string_view suffix,
                              const std::function<int(const std::string& name)>& create, std::string& name) {
-    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const std::string_view chars = engine::kTemporaryRandomChars;
     thread_local std::mt19937_64 s_oRandom{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        name = prefix;
-        for (int i = 0; i < 12; ++i) name += kDigits[s_oRandom() % 36];
+        name.assign(prefix);
+        for (std::size_t i = 0; i < engine::kTemporaryRandomLength; ++i)
+            name += chars[s_oRandom() % chars.size()];
         name += suffix;
         error = create(name);
     }

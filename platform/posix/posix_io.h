@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/status.h"
 
@@ -36,9 +37,10 @@ int SyncFolderAt(int dirfd, const char* path);
 // modification times of `st`, in that order since a change of owner clears set-id bits. 0 or errno.
 int CopyOwnerModeTimes(int fd, const struct stat& st);
 
-// Calls `create` with fresh names `prefix` + 12 random letters and digits + `suffix` until it
-// returns anything but EEXIST, at most 100 times; `name` is the last name tried. 0 or errno.
-int CreateUnderTemporaryName(const std::string& prefix, const std::string& suffix,
+// Calls `create` with fresh names `prefix` + the engine's kTemporaryRandomLength random characters +
+// `suffix` until it returns anything but EEXIST, at most 100 times; `name` is the last name tried.
+// A copy's name takes the engine's kTemporaryPrefix and kTemporarySuffix. 0 or errno.
+int CreateUnderTemporaryName(std::string_view prefix, std::string_view suffix,
                              const std::function<int(const std::string& name)>& create, std::string& name);
 
 }  // namespace tandemere::posix

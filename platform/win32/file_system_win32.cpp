@@ -118,13 +118,14 @@ std::mt19937_64& Random() {
     return s_oRandom;
 }
 
-// A short name (so that it fits wherever the target fits, mostly) no one uses yet.
+// A name no one uses yet, of the engine's temporary pattern, so a later move knows what a killed
+// one left and never takes it for the user's file. The pattern is plain ASCII.
 std::wstring TemporaryName() {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring name = L"~tdm";
-    std::uint64_t bits = Random()();
-    for (int i = 0; i < 8; ++i, bits >>= 4) name += kDigits[bits & 15];
-    return name + L".tmp";
+    const std::string_view chars = engine::kTemporaryRandomChars;
+    std::wstring name(engine::kTemporaryPrefix.begin(), engine::kTemporaryPrefix.end());
+    for (std::size_t i = 0; i < engine::kTemporaryRandomLength; ++i)
+        name += static_cast<wchar_t>(chars[Random()() % chars.size()]);
+    return name.append(engine::kTemporarySuffix.begin(), engine::kTemporarySuffix.end());
 }
 
 // Removes a copy this backend made, read-only or not.

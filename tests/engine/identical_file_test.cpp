@@ -213,5 +213,103 @@ TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
     }
 }
 
+// A move across file systems killed after its copy but before the rename leaves the whole copy
+// beside the target. Taken for an identical file, it would take the source's place.
+TEST_F(FileMoves, ACopyAnInterruptedMoveLeftIsNeverTakenForTheSourcesContent) {
+    const std::string leftover = ".tandemere-abcdefghijkl.part";
+    for (const std::int32_t answer : {engine::AnswerFirst, engine::AnswerSecond}) {
+        SCOPED_TRACE(answer);
+        StartCase();
+        ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+        ASSERT_TRUE(WriteFile(Dst(leftover), "content"));
+        SetRemembered("SameFileDiffNameDlgDefault", answer);
+        EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {leftover}));
+        // It holds nothing but the source's content, which the move keeps: it goes.
+        EXPECT_EQ("Deleted \"" + leftover +
+                      "\", left by an interrupted move, because source file \"s.txt\" is the same.\r\n" +
+                      UniqueLine("s.txt", "s.txt"),
+                  m_log);
+        EXPECT_EQ(std::vector<std::string>{"s.txt (7)"}, ListTree(Dst()));
+        EXPECT_FALSE(Exists(Src("s.txt")));
+    }
+}
+
+TEST_F(FileMoves, WhatAnInterruptedMoveLeftIsReportedOnceAndKeptUnlessASourceIsItsCopy) {
+    const std::string partial = ".tandemere-0123456789ab.part";  // the start of a.txt
+    const std::string whole = ".tandemere-cdefghijklmn.part";    // all of b.txt, the second source
+    const std::string folder = ".tandemere-opqrstuvwxyz.part";   // a folder's copy
+    const std::string similar = ".tandemere-abc.part";           // the user's own file
+    ASSERT_TRUE(WriteFile(Src("a.txt"), "first"));
+    ASSERT_TRUE(WriteFile(Src("b.txt"), "second"));
+    ASSERT_TRUE(WriteFile(Dst(partial), "fir"));
+    ASSERT_TRUE(WriteFile(Dst(whole), "second"));
+    ASSERT_TRUE(WriteFile(Dst(folder + "/c.txt"), "third"));
+    ASSERT_TRUE(WriteFile(Dst(similar), "first"));
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt"), Src("b.txt")}, {}, {whole}));
+    const auto found = [](const std::string& name) {
+        return "Found \"" + name +
+               "\", left by an interrupted move: it may hold the only copy of a file.\r\n";
+    };
+    EXPECT_EQ(found(partial) + found(whole) + found(folder) + DeletedLine("a.txt", similar) + "Deleted \"" +
+                  whole + "\", left by an interrupted move, because source file \"b.txt\" is the same.\r\n" +
+                  UniqueLine("b.txt", "b.txt"),
+              m_log);
+    EXPECT_EQ((std::vector<std::string>{partial + " (3)", similar + " (5)", folder + "/",
+                                        folder + "/c.txt (5)", "b.txt (6)"}),
+              ListTree(Dst()));
+}
+
+// The user may drag such a file, or a folder of such a name: moving it would plant what later
+// moves take for a leftover, and its counterpart in the destination is no clash to settle.
+TEST_F(FileMoves, ADraggedItemUnderATemporaryNameIsLeftAlone) {
+    const std::string name = ".tandemere-abcdefghijkl.part";
+    ASSERT_TRUE(WriteFile(Src(name), "content"));
+    ASSERT_TRUE(WriteFile(Dst(name), "content"));
+    ASSERT_TRUE(WriteFile(Src("b.txt"), "b"));
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::MoveFinished, Run({Src(name), Src("b.txt")}));
+    EXPECT_EQ(
+        "Left \"" + name + "\" alone, because its name marks an unfinished copy of an interrupted move.\r\n" +
+            "Found \"" + name + "\", left by an interrupted move: it may hold the only copy of a file.\r\n" +
+            UniqueLine("b.txt", "b.txt"),
+        m_log);
+    EXPECT_EQ("content", ReadFile(Src(name)));
+    EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
+}
+
+// A prompt can wait for minutes, and a writer can keep a file's size and time meanwhile: after a
+// prompt the bytes are compared again before the source goes.
+TEST_F(FileMoves, AfterThePromptTheBytesAreComparedAgainBeforeTheSourceIsDeleted) {
+    const std::uint64_t time = TicksFromUnixTime(1600000000);
+    for (const std::int32_t answer : {engine::AnswerFirst, engine::AnswerSecond}) {
+        for (const bool sourceChanges : {true, false}) {
+            SCOPED_TRACE(std::to_string(answer) +
+                         (sourceChanges ? ", source written" : ", identical file written"));
+            StartCase();
+            ASSERT_TRUE(WriteFile(Src("s.txt"), "content", time));
+            ASSERT_TRUE(WriteFile(Dst("x.txt"), "content", time));
+            const std::string written = sourceChanges ? Src("s.txt") : Dst("x.txt");
+            m_ui.m_fnBeforeAnswer = [&] { WriteFile(written, "CONTENT", time); };
+            m_ui.QueueAnswer(answer);
+            EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {"x.txt"}));
+            // Which of the two was written cannot be told: the source, which stays, is named.
+            EXPECT_EQ(std::vector<std::string>{"ERROR: Source file \"" + Src("s.txt") +
+                                               "\" changed while it was being compared"},
+                      m_ui.m_lstErrors);
+            EXPECT_EQ(sourceChanges ? "CONTENT" : "content", ReadFile(Src("s.txt")));
+            EXPECT_EQ(std::vector<std::string>{"x.txt (7)"}, ListTree(Dst()));
+        }
+    }
+    // A remembered answer shows no prompt and does not read the files again.
+    StartCase();
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
+    ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
+    EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}));
+    EXPECT_EQ(DeletedLine("s.txt", "x.txt"), m_log);
+    EXPECT_EQ(1, std::count(m_lstOpened.begin(), m_lstOpened.end(), Src("s.txt")));
+}
+
 }  // namespace
 }  // namespace tandemere::testing::files

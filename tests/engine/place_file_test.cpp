@@ -187,7 +187,8 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
         Op m_nOp;
         int m_nCall;  // of m_nOp, counted from the start of the move
         std::string m_strError;
-        const char* m_pszDestAfter;  // what a.txt holds afterwards ("/": a folder; "": nothing)
+        const char* m_pszDestAfter;            // what a.txt holds afterwards ("/": a folder; "": nothing)
+        const char* m_pszLogBefore = nullptr;  // the line of a change made before the failure
     };
     const Case cases[] = {
         {"unique move", "", -1, Op::Move, 1, "ERROR: Couldn't rename \"%S\" to \"%D\"", ""},
@@ -201,7 +202,10 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
         {"subfolder rename", "/", engine::AnswerFirst, Op::Move, 1,
          "ERROR: couldn't rename subfolder in destination folder from \"%D\" to \"%F\".", "/"},
         {"move beside renamed subfolder", "/", engine::AnswerFirst, Op::Move, 2,
-         "ERROR: couldn't move source file \"%S\" to destination as \"%D\".", ""},
+         "ERROR: couldn't move source file \"%S\" to destination as \"%D\".", "",
+         "Renamed a subfolder in the destination folder from \"a.txt\" to \"a (2).txt\" because it had the "
+         "same "
+         "name as the source file \"a.txt\".\r\n"},
         {"move beside subfolder", "/", engine::AnswerSecond, Op::Move, 1,
          "ERROR: couldn't move source file \"%S\" to destination as \"%F\".", "/"},
     };
@@ -224,6 +228,9 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
             WithPaths(c.m_strError, {{"%S", Src("a.txt")}, {"%D", Dst("a.txt")}, {"%F", Dst("a (2).txt")}});
         EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
         EXPECT_TRUE(m_log.ends_with(error + "\r\n")) << m_log;
+        if (c.m_pszLogBefore != nullptr) {
+            EXPECT_EQ(c.m_pszLogBefore + error + "\r\n", m_log);
+        }
         EXPECT_EQ("same", ReadFile(Src("a.txt")));
         EXPECT_TRUE(Exists(Src("b.txt")));
         const std::string after = c.m_pszDestAfter;

@@ -323,5 +323,30 @@ TEST_F(PosixFileSystemTest, TakenTemporaryNamesAreDrawnAgain) {
     }
 }
 
+// A copy that never got its name, as a kill before the rename leaves it, is named so the engine
+// knows it for a leftover and never takes it for the user's file.
+TEST_F(PosixFileSystemTest, ACopyThatNeverGotItsNameIsNamedAsTheEngineKnowsALeftover) {
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "file");
+        TempFolder src;
+        TempFolder dst("/dev/shm");
+        ASSERT_NO_FATAL_FAILURE(MakeMoveSource(src, folder));
+        const TreeSnapshot before = TreeSnapshot::Take(src.Root());
+        {
+            SyscallFaults killed;
+            killed.FailFrom(Call::RenameAt2, 1, EIO, std::string(engine::kTemporaryPrefix));
+            killed.FailFrom(Call::UnlinkAt, 1, EIO, std::string(engine::kTemporaryPrefix));
+            EXPECT_STATUS_KIND(MoveAcross(m_fs, src, dst, folder, killed), ErrorKind::Io);
+        }
+        EXPECT_EQ(TreeSnapshot::Take(src.Root()).Describe(), before.Describe());
+        std::vector<engine::DirEntry> left;
+        ASSERT_OK(m_fs.ListFolder(dst.Root(), left));
+        std::erase_if(left,
+                      [](const engine::DirEntry& e) { return e.m_strName == "." || e.m_strName == ".."; });
+        ASSERT_EQ(left.size(), 1u);
+        EXPECT_TRUE(engine::IsTemporaryName(left[0].m_strName)) << left[0].m_strName;
+    }
+}
+
 }  // namespace
 }  // namespace tandemere::testing
