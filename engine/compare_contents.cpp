@@ -145,7 +145,7 @@ std::optional<CompareResult> Comparison::OpenDestination(const std::string& dest
     DirEntry now;
     const Status looked = m_rFs.Lookup(destPath, now);
     if (!looked && looked.Kind() == ErrorKind::NotFound) return CompareResult::Different;
-    if (looked && (now.m_bDirectory || now.m_bLink || now.m_nSize != m_nSize))
+    if (looked && (now.m_bDirectory || now.m_bLink || now.m_bSpecial || now.m_nSize != m_nSize))
         return CompareResult::Different;
 
     if (Status opened = m_rFs.OpenRead(destPath, m_pDestFile); !opened) {
@@ -202,8 +202,8 @@ CompareResult Comparison::CompareEnds(const std::string& name) {
 CompareResult MoveCommand::CompareContents(WindowHandle owner, const std::string& source,
                                            std::uint64_t sourceSize, SourceContent& content,
                                            const std::string& destFolder, const DirEntry& candidate) {
-    // Links are never followed, so a link is never the same content.
-    if (candidate.m_bDirectory || candidate.m_bLink) return CompareResult::Different;
+    // Links are never followed, so a link is never the same content; a pipe is never opened.
+    if (candidate.m_bDirectory || candidate.m_bLink || candidate.m_bSpecial) return CompareResult::Different;
     if (candidate.m_nSize >= kFourGiB) {
         ReportError(owner, FormatText("ERROR: Destination file \"%s%s\" is too large",
                                       {destFolder, candidate.m_strName}));

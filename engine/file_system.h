@@ -21,6 +21,7 @@ struct DirEntry {
     std::string m_strName;               // as stored on disk (a lookup gives the stored spelling too)
     bool m_bDirectory = false;           // a folder (for a link: never; links are not followed)
     bool m_bLink = false;                // a symbolic link, or on Windows any reparse point (junctions)
+    bool m_bSpecial = false;             // a pipe, socket or device: never opened (Windows reports none)
     std::uint64_t m_nSize = 0;           // bytes; 0 for folders
     std::uint64_t m_nLastWriteTime = 0;  // 100-ns ticks since 1601-01-01 UTC, as FILETIME counts them
 };
@@ -57,14 +58,24 @@ public:
     virtual bool IsFolder(const std::string& path) = 0;
 
     // Opens a file for reading, shared for reading only (others may not write or delete it
-    // meanwhile where the platform can prevent it).
+    // meanwhile where the platform can prevent it). Anything but a regular file (a pipe, a device)
+    // fails with Unsupported at once, without waiting for a writer; a folder with IsADirectory.
     virtual Status OpenRead(const std::string& path, std::unique_ptr<IReadFile>& file) = 0;
 
     // Moves a file, a link or (within one volume) a folder to a new path. Never replaces: fails
     // with Exists when anything is at the target. A file or link on another volume is copied
     // under a temporary name in the target folder, flushed, renamed into place without replacing,
     // and only then is the source removed; on failure the copy is removed and the source stays.
+    // A source that changed while it was copied (another object, size or last-write time) stays
+    // beside the complete copy: SourceChanged, the one failure after which the target exists.
     virtual Status Move(const std::string& from, const std::string& to) = 0;
+
+    // Moves a file or a link to a path, replacing the file or link there so that it gives way only
+    // to the complete new one: a rename over it within a volume; on another volume a copy under a
+    // temporary name in the target folder, flushed, renamed over it, and only then is the source
+    // removed. On failure the old file is still there, whole, and so is the source, except after
+    // SourceChanged as for Move. Never replaces a folder (IsADirectory) and never moves one.
+    virtual Status MoveReplacing(const std::string& from, const std::string& to) = 0;
 
     // Renames an entry within its folder, flushing the change to disk before returning
     // (MoveFileEx with MOVEFILE_WRITE_THROUGH on Windows). Never replaces.
@@ -72,9 +83,12 @@ public:
 
     // Moves a folder with everything below it to another volume (the shell's folder move on
     // Windows). The source tree is removed only after the whole copy succeeded and was flushed;
-    // on failure what was copied is removed again and the source stays whole.
-    virtual Status MoveFolderAcrossVolumes(WindowHandle owner, const std::string& from,
-                                           const std::string& to) = 0;
+    // on failure what was copied is removed again and the source stays whole. Only what was
+    // copied and is unchanged since leaves the source: an entry created, written to or replaced
+    // meanwhile, and a pipe, socket or device, stays with the folders that hold it, and `left`
+    // names each (full paths). Ok with `left` not empty: the copy is complete, the source stays.
+    virtual Status MoveFolderAcrossVolumes(WindowHandle owner, const std::string& from, const std::string& to,
+                                           std::vector<std::string>& left) = 0;
 
     // Deletes a file or a link (never what a link points to).
     virtual Status DeleteFile(const std::string& path) = 0;

@@ -22,7 +22,7 @@ bool IsDotEntry(std::string_view name) {
 }
 
 bool IsCandidateKind(const DirEntry& entry) {
-    return !entry.m_bDirectory && !entry.m_bLink;
+    return !entry.m_bDirectory && !entry.m_bLink && !entry.m_bSpecial;  // pipes and devices are never opened
 }
 
 }  // namespace

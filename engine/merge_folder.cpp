@@ -29,10 +29,7 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
 
     if (last == StopMove) return StopMove;
     if (notAllMoved) {
-        AppendLog(
-            FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects "
-                       "from within it.\r\n",
-                       {ShownSource(source)}));
+        LogSourceFolderKept(source);
         return NotAllMoved;
     }
     if (!m_rFs.RemoveFolder(source)) {

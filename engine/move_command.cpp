@@ -175,6 +175,19 @@ void MoveCommand::NoteArrived(const std::string& path, bool isFolder) {
     m_oIndexes.NoteAdded(m_rFs.Style(), path, added);
 }
 
+void MoveCommand::LogLeftSpecial(const std::string& path) {
+    AppendLog(
+        FormatText("Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).\r\n",
+                   {ShownSource(path)}));
+}
+
+void MoveCommand::LogSourceFolderKept(const std::string& folder) {
+    AppendLog(
+        FormatText("Didn't delete source folder \"%s\" because it wasn't possible to move all objects from "
+                   "within it.\r\n",
+                   {ShownSource(folder)}));
+}
+
 PlaceResult MoveCommand::RefuseLongPath(WindowHandle owner, const std::string& path) {
     ReportError(owner, FormatText("ERROR: Path \"%s\" is too long", {path}));
     return NotAllMoved;

@@ -150,6 +150,10 @@ private:
     void AppendLogLine(std::string line, std::string_view reasonPattern, std::string_view reasonPath);
     // Notes a folder (else a link) that the move put at `path`, so later searches of this move see it.
     void NoteArrived(const std::string& path, bool isFolder);
+    // The log line of a pipe, socket or device left in the source.
+    void LogLeftSpecial(const std::string& path);
+    // The log line of a source folder that stays because something in it stays.
+    void LogSourceFolderKept(const std::string& folder);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
     // The log line of a source file deleted because `destPath` holds the same content.
@@ -170,10 +174,12 @@ private:
     PlaceResult PlaceFileAtFolderName(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtDifferentFile(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file);
-    // Moves the source file to `target` and notes it in the indexes; false when the move failed,
-    // reported with `errorPattern` filled with the source and the target.
-    bool MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
-                        std::string_view errorPattern);
+    // Moves the source file to `target` (over the file there when `replace`) and notes it in the
+    // indexes: Placed; StopMove when the move failed, reported with `errorPattern` filled with the
+    // source and the target; NotAllMoved (logged) when the source changed while it was copied and
+    // stays beside its copy.
+    PlaceResult MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
+                               std::string_view errorPattern, bool replace = false);
 
     // The folder placement: refusals, a merge with the counterpart, a file of its name, the move.
     PlaceResult PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder);

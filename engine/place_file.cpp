@@ -50,6 +50,11 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
         return StopMove;
     }
+    // Opening a pipe could wait for a writer for good, and moving one would break whoever uses it.
+    if (file.m_oSourceEntry.m_bSpecial) {
+        LogLeftSpecial(source);
+        return NotAllMoved;
+    }
     if (file.m_oSourceEntry.m_nSize >= kFourGiB) {
         ReportError(owner, FormatText("ERROR: Source file \"%s\" is too large", {source}));
         return NotAllMoved;
@@ -116,9 +121,10 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
                        {ShownDest(samePath), ShownDest(freePath), shownSource}));
         target = samePath;
     }
-    if (!MoveSourceFile(owner, file, target,
-                        "ERROR: couldn't move source file \"%s\" to destination as \"%s\"."))
-        return StopMove;
+    if (const PlaceResult moved = MoveSourceFile(
+            owner, file, target, "ERROR: couldn't move source file \"%s\" to destination as \"%s\".");
+        moved != Placed)
+        return moved;
     AppendLogLine(
         FormatText("Moved source file \"%s\" to destination as \"%s\".", {shownSource, ShownDest(target)}),
         "  Filename was changed to avoid clash with extant subfolder \"%s\" in the destination folder.",
@@ -147,12 +153,11 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
                });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) {
-        if (!m_rFs.DeleteFile(samePath)) {
-            ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {samePath}));
-            return StopMove;
-        }
-        m_oIndexes.NoteRemoved(m_rFs.Style(), samePath);
-        if (!MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"")) return StopMove;
+        // Replaced in one step, so a failure part-way still leaves the old file.
+        if (const PlaceResult moved =
+                MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", true);
+            moved != Placed)
+            return moved;
         AppendLog(
             FormatText("Moved source file \"%s\" to destination folder, overwriting different existing file "
                        "\"%s\".\r\n",
@@ -160,7 +165,10 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
         return Placed;
     }
     if (*answer == AnswerSecond) {
-        if (!MoveSourceFile(owner, file, freePath, "ERROR: Couldn't move \"%s\" to \"%s\"")) return StopMove;
+        if (const PlaceResult moved =
+                MoveSourceFile(owner, file, freePath, "ERROR: Couldn't move \"%s\" to \"%s\"");
+            moved != Placed)
+            return moved;
         AppendLog(
             FormatText("Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid "
                        "overwriting different existing file \"%s\".\r\n",
@@ -174,8 +182,10 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
 }
 
 PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file) {
-    if (!MoveSourceFile(owner, file, file.m_strSamePath, "ERROR: Couldn't rename \"%s\" to \"%s\""))
-        return StopMove;
+    if (const PlaceResult moved =
+            MoveSourceFile(owner, file, file.m_strSamePath, "ERROR: Couldn't rename \"%s\" to \"%s\"");
+        moved != Placed)
+        return moved;
     AppendLog(
         FormatText("Moved source file \"%s\" to destination \"%s\" because the source file is unique and the "
                    "filename was not already being used.\r\n",
@@ -183,19 +193,29 @@ PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPla
     return Placed;
 }
 
-bool MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
-                                 std::string_view errorPattern) {
-    if (!m_rFs.Move(file.m_strSource, target)) {
+PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& file,
+                                        const std::string& target, std::string_view errorPattern,
+                                        bool replace) {
+    const Status moved =
+        replace ? m_rFs.MoveReplacing(file.m_strSource, target) : m_rFs.Move(file.m_strSource, target);
+    const bool changed = moved.Kind() == ErrorKind::SourceChanged;
+    if (!moved && !changed) {
         ReportError(owner, FormatText(errorPattern, {file.m_strSource, target}));
-        return false;
+        return StopMove;
     }
     // Later searches of this move see what it changed.
     const PathStyle& style = m_rFs.Style();
-    m_oIndexes.NoteRemoved(style, file.m_strSource);
+    if (!changed) m_oIndexes.NoteRemoved(style, file.m_strSource);
     DirEntry arrived;
     if (!m_rFs.Lookup(target, arrived)) arrived = file.m_oSourceEntry;
     m_oIndexes.NoteAdded(style, target, arrived);
-    return true;
+    if (!changed) return Placed;
+    // The copy is complete, but what was written meanwhile may exist only in the source.
+    AppendLog(
+        FormatText("Copied source file \"%s\" to destination as \"%s\", but left it in the source folder "
+                   "because it changed while it was being copied.\r\n",
+                   {ShownSource(file.m_strSource), ShownDest(target)}));
+    return NotAllMoved;
 }
 
 }  // namespace tandemere::engine

@@ -1,5 +1,6 @@
 // Engine layer: placing one source folder: refusals, moving it whole, merging, and name clashes.
 #include <utility>
+#include <vector>
 
 #include "engine/move_command.h"
 #include "engine/path.h"
@@ -108,7 +109,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     std::string to = target;
     RemoveSeparator(style, from);
     RemoveSeparator(style, to);
-    bool sourceLeft = false;
+    std::vector<std::string> left;  // what a copy across volumes left in the source
+    bool sourceLeft = false;        // the copy is complete, and removing the source failed
     if (m_rFs.IsSameVolume(from, to)) {
         if (!m_rFs.Move(from, to)) {
             ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}));
@@ -119,7 +121,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
         target = to;
         DirEntry existing;
         const bool targetWasFree = !m_rFs.Lookup(to, existing);
-        if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target)) {
+        if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target, left)) {
             // A copy in place is complete, and the source only partly removed: the folder has
             // moved, and what is left of its source is reported below.
             sourceLeft = targetWasFree && m_rFs.Lookup(to, existing);
@@ -132,15 +134,29 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
 
     NoteArrived(to, true);
     AppendLogLine(
-        FormatText("Moved source folder \"%s\" to destination as \"%s\".",
+        FormatText(left.empty() ? "Moved source folder \"%s\" to destination as \"%s\"."
+                                : "Copied source folder \"%s\" to destination as \"%s\".",
                    {ShownSource(folder), ShownDest(target)}),
         "  Folder name was changed to avoid clash with extant file \"%s\" in the destination folder.",
         avoidedFile.empty() ? std::string_view() : ShownDest(avoidedFile));
+    if (left.empty() && !sourceLeft) return Placed;
+    // The copy is complete; what changed meanwhile, and what cannot be copied, stays with the folder.
+    for (const std::string& path : left) {
+        DirEntry entry;
+        if (m_rFs.Lookup(path, entry) && entry.m_bSpecial)
+            LogLeftSpecial(path);
+        else
+            AppendLog(
+                FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
+                           "folder was being copied.\r\n",
+                           {ShownSource(path)}));
+    }
     if (sourceLeft) {
         ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}));
         return StopMove;
     }
-    return Placed;
+    LogSourceFolderKept(folder);
+    return NotAllMoved;
 }
 
 }  // namespace tandemere::engine

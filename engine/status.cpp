@@ -29,6 +29,8 @@ const char* ErrorKindName(ErrorKind kind) {
             return "input/output error";
         case ErrorKind::Unsupported:
             return "not supported";
+        case ErrorKind::SourceChanged:
+            return "source changed meanwhile";
         case ErrorKind::Other:
             return "error";
     }

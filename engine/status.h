@@ -21,6 +21,7 @@ enum class ErrorKind : std::uint8_t {
     NoMemory,
     Io,  // the device failed, or the file changed under us
     Unsupported,
+    SourceChanged,  // the source changed while it was copied: the copy is in place, the source stays
     Other,
 };
 

@@ -8,9 +8,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/posix_syscalls.h"
@@ -58,6 +60,7 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_strName = name;
     entry.m_bLink = S_ISLNK(st.st_mode);
     entry.m_bDirectory = S_ISDIR(st.st_mode);
+    entry.m_bSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     entry.m_nSize = (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ? static_cast<std::uint64_t>(st.st_size) : 0;
     entry.m_nLastWriteTime = TicksFromTimespec(st.st_mtim);
 }
@@ -163,10 +166,10 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
     return error;
 }
 
-// Removes a folder with everything below it, never following links. 0 or the first errno.
-// `ownCopy`: a tree this backend made, whose read-only folders may be made writable to go.
-int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
-    if (ownCopy) ::fchmodat(parentDir, name, 0700, 0);
+// Removes a tree this backend made, with everything below it, never following links; read-only
+// folders in it are made writable to go. 0 or the first errno.
+int RemoveOwnTreeAt(int parentDir, const char* name) {
+    ::fchmodat(parentDir, name, 0700, 0);
     UniqueFd dirFd(OpenAt(parentDir, name, kOpenFolderNoFollow));
     if (!dirFd.IsValid()) return errno;
     std::vector<std::string> names;
@@ -179,7 +182,7 @@ int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
         }
         int error = 0;
         if (S_ISDIR(st.st_mode))
-            error = RemoveTreeAt(dirFd.Get(), entry.c_str(), ownCopy);
+            error = RemoveOwnTreeAt(dirFd.Get(), entry.c_str());
         else if (Sys().m_pfnUnlinkAt(dirFd.Get(), entry.c_str(), 0) != 0)
             error = errno;
         if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
@@ -189,54 +192,134 @@ int RemoveTreeAt(int parentDir, const char* name, bool ownCopy) {
     return 0;
 }
 
-int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
-                 std::string& failedName, engine::KeepAlive* keepAlive);
+// What the copy saw of one source entry, to tell when the source goes whether it is still that.
+struct CopiedEntry {
+    dev_t m_nDevice = 0;
+    ino_t m_nInode = 0;
+    off_t m_nSize = 0;
+    struct timespec m_oTime {};
+    bool m_bFolder = false;
+};
 
-// Copies the contents of folder `fromFd` into the empty folder `toFd`, recursively, then gives
-// it the mode and times of `st` and flushes it. 0 or the first errno (the caller cleans up);
-// `failedName` is then the entry that failed, relative to `fromFd`, or empty for the folder itself.
-int CopyFolder(int fromFd, int toFd, const struct stat& st, std::string& failedName,
-               engine::KeepAlive* keepAlive) {
+// One folder copy under way: the keep-alive it ticks between blocks, every entry it copied by its
+// path relative to the copied folder ('/'-separated), and the entry it failed on.
+struct FolderCopy {
+    engine::KeepAlive* m_pKeepAlive = nullptr;
+    std::unordered_map<std::string, CopiedEntry> m_mapCopied;
+    std::string m_strFailed;  // relative; empty for the folder itself
+};
+
+// Whether an entry is the one the copy saw: the same object and, but for a folder (whose own time
+// changes with its entries, which are checked one by one), of the same size and last-write time.
+bool IsAsCopied(const FolderCopy& copy, const std::string& relative, const struct stat& st) {
+    const auto it = copy.m_mapCopied.find(relative);
+    if (it == copy.m_mapCopied.end()) return false;
+    const CopiedEntry& seen = it->second;
+    if (seen.m_nDevice != st.st_dev || seen.m_nInode != st.st_ino || seen.m_bFolder != S_ISDIR(st.st_mode))
+        return false;
+    return seen.m_bFolder || (seen.m_nSize == st.st_size && seen.m_oTime.tv_sec == st.st_mtim.tv_sec &&
+                              seen.m_oTime.tv_nsec == st.st_mtim.tv_nsec);
+}
+
+int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
+                 const std::string& relative, FolderCopy& copy);
+
+// Copies the contents of folder `fromFd` (at `relative` below the copied folder, empty for itself)
+// into the empty folder `toFd`, recursively, then gives it the mode and times of `st` and flushes
+// it. Pipes, sockets and devices are not copied. 0 or the first errno (the caller cleans up).
+int CopyFolder(int fromFd, int toFd, const struct stat& st, const std::string& relative, FolderCopy& copy) {
+    copy.m_strFailed = relative;
     std::vector<std::string> names;
     if (const int error = ReadNames(fromFd, false, names)) return error;
+    const std::string prefix = relative.empty() ? relative : relative + "/";
     for (const std::string& entry : names) {
-        failedName = entry;
+        copy.m_strFailed = prefix + entry;
         struct stat entrySt;
         if (::fstatat(fromFd, entry.c_str(), &entrySt, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-        if (!S_ISDIR(entrySt.st_mode)) {
-            if (const int error = CopyEntryAt(fromFd, entry.c_str(), entrySt, toFd, entry.c_str(), keepAlive))
+        const bool folder = S_ISDIR(entrySt.st_mode);
+        if (!folder && !S_ISREG(entrySt.st_mode) && !S_ISLNK(entrySt.st_mode)) continue;
+        if (!folder) {
+            if (const int error =
+                    CopyEntryAt(fromFd, entry.c_str(), entrySt, toFd, entry.c_str(), copy.m_pKeepAlive))
                 return error;
-            continue;
+        } else {
+            if (Sys().m_pfnMkdirAt(toFd, entry.c_str(), 0700) != 0) return errno;
+            if (const int error =
+                    CopyFolderAt(fromFd, entry.c_str(), toFd, entry.c_str(), entrySt, prefix + entry, copy))
+                return error;
         }
-        if (Sys().m_pfnMkdirAt(toFd, entry.c_str(), 0700) != 0) return errno;
-        std::string inner;
-        if (const int error =
-                CopyFolderAt(fromFd, entry.c_str(), toFd, entry.c_str(), entrySt, inner, keepAlive)) {
-            if (!inner.empty()) failedName = entry + "/" + inner;
-            return error;
-        }
+        copy.m_mapCopied[prefix + entry] = {entrySt.st_dev, entrySt.st_ino, entrySt.st_size, entrySt.st_mtim,
+                                            folder};
     }
-    failedName.clear();
+    copy.m_strFailed = relative;
     if (const int error = CopyOwnerModeTimes(toFd, st)) return error;
     return SyncFolderFd(toFd);
 }
 
 // CopyFolder on two folders named relative to open ones.
 int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
-                 std::string& failedName, engine::KeepAlive* keepAlive) {
+                 const std::string& relative, FolderCopy& copy) {
     UniqueFd from(OpenAt(fromDir, fromName, kOpenFolderNoFollow));
     if (!from.IsValid()) return errno;
     UniqueFd to(OpenAt(toDir, toName, kOpenFolderNoFollow));
     if (!to.IsValid()) return errno;
-    return CopyFolder(from.Get(), to.Get(), st, failedName, keepAlive);
+    return CopyFolder(from.Get(), to.Get(), st, relative, copy);
+}
+
+int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, const FolderCopy& copy,
+                         std::vector<std::string>& left);
+
+// Removes from the open source folder `dirFd` (at `relative` below the copied folder) every entry
+// the copy saw and that is unchanged since; adds every other entry to `left` (relative). 0 or the
+// first errno; the walk goes on past a failure.
+int RemoveCopied(int dirFd, const std::string& relative, const FolderCopy& copy,
+                 std::vector<std::string>& left) {
+    std::vector<std::string> names;
+    int firstError = ReadNames(dirFd, false, names);
+    const std::string prefix = relative.empty() ? relative : relative + "/";
+    for (const std::string& entry : names) {
+        struct stat st;
+        if (::fstatat(dirFd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (firstError == 0 && errno != ENOENT) firstError = errno;
+            continue;
+        }
+        if (!IsAsCopied(copy, prefix + entry, st)) {
+            left.push_back(prefix + entry);
+            continue;
+        }
+        int error = 0;
+        if (S_ISDIR(st.st_mode))
+            error = RemoveCopiedFolderAt(dirFd, entry.c_str(), prefix + entry, copy, left);
+        else if (Sys().m_pfnUnlinkAt(dirFd, entry.c_str(), 0) != 0)
+            error = errno;
+        if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
+    }
+    return firstError;
+}
+
+// RemoveCopied on the folder `name` in `parentDir`, then the folder itself once nothing stayed in it.
+int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, const FolderCopy& copy,
+                         std::vector<std::string>& left) {
+    UniqueFd dirFd(OpenAt(parentDir, name, kOpenFolderNoFollow));
+    if (!dirFd.IsValid()) return errno;
+    const std::size_t leftBefore = left.size();
+    if (const int error = RemoveCopied(dirFd.Get(), relative, copy, left)) return error;
+    if (left.size() != leftBefore) return 0;  // what stayed keeps its folder
+    if (Sys().m_pfnUnlinkAt(parentDir, name, AT_REMOVEDIR) == 0) return 0;
+    // An entry that arrived after the folder was read stays, and so does the folder.
+    if (errno != ENOTEMPTY && errno != EEXIST) return errno;
+    left.push_back(relative);
+    return 0;
 }
 
 // The start of a move across file systems: the source lstat'ed and of the expected kind, the
-// target's name free and its folder open.
+// target's name free (or, when replacing, taken by no folder) and its folder open.
 struct CrossVolumeMove {
     std::string m_strSource, m_strTarget, m_strFolder, m_strName;
     struct stat m_oSource {};
     UniqueFd m_hFolder;
+    bool m_bReplace = false;
+    std::string m_strBackup;  // when replacing: a second name of the old file until the source is gone
 };
 
 Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool folder,
@@ -247,7 +330,8 @@ Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool
     // A folder crosses file systems only through MoveFolderAcrossVolumes, a file only through Move.
     if (S_ISDIR(move.m_oSource.st_mode) != folder) return StatusFromErrno(folder ? ENOTDIR : EXDEV, from);
     struct stat existing;
-    if (::lstat(move.m_strTarget.c_str(), &existing) == 0) return StatusFromErrno(EEXIST, to);
+    if (::lstat(move.m_strTarget.c_str(), &existing) == 0 && (!move.m_bReplace || S_ISDIR(existing.st_mode)))
+        return StatusFromErrno(move.m_bReplace ? EISDIR : EEXIST, to);
     move.m_strFolder = ParentOf(move.m_strTarget);
     move.m_strName = NameOf(move.m_strTarget);
     move.m_hFolder.Reset(OpenAt(AT_FDCWD, move.m_strFolder.c_str(), kOpenFolder));
@@ -255,10 +339,71 @@ Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool
     return Status::Ok();
 }
 
-// Move's part for a file or link on another file system: a flushed copy under a temporary name,
-// renamed into place, then the source removed.
-Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, engine::KeepAlive* keepAlive) {
+// Gives the old file at the target a second, temporary name, so a failure after the replacement
+// can bring it back. Without hard links (or without an old file) the replacement goes on without.
+void KeepOldFile(CrossVolumeMove& move) {
+    const int folderFd = move.m_hFolder.Get();
+    const int error = CreateUnderTemporaryName(
+        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+        [&](const std::string& name) {
+            return Sys().m_pfnLinkAt(folderFd, move.m_strName.c_str(), folderFd, name.c_str(), 0) == 0
+                       ? 0
+                       : errno;
+        },
+        move.m_strBackup);
+    if (error != 0) move.m_strBackup.clear();
+}
+
+// After a failure once the copy is in place, while the source stays: the target as it was before,
+// where that can be had. A new name goes again (one file must not end up in both places); an old
+// file comes back from its second name; without one the complete copy stays.
+void UndoCopyInPlace(const CrossVolumeMove& move) {
+    const int folderFd = move.m_hFolder.Get();
+    if (!move.m_bReplace)
+        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
+    else if (!move.m_strBackup.empty())
+        Sys().m_pfnRenameAt2(folderFd, move.m_strBackup.c_str(), folderFd, move.m_strName.c_str(), 0);
+}
+
+// Puts the flushed copy `temporary` in place under the target name, without replacing or over the
+// old file, and flushes the folder. 0 or errno; on failure the target is as it was where it can be.
+int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
+    const int folderFd = move.m_hFolder.Get();
+    int error = 0;
+    if (!move.m_bReplace) {
+        error = RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str());
+    } else {
+        KeepOldFile(move);
+        if (Sys().m_pfnRenameAt2(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str(), 0) != 0)
+            error = errno;
+    }
+    if (error != 0) {
+        Sys().m_pfnUnlinkAt(folderFd, temporary.c_str(), 0);
+        if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
+        return error;
+    }
+    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+        UndoCopyInPlace(move);
+        return syncError;
+    }
+    return 0;
+}
+
+// Whether the source is still the object it was when the copy started, with its size and time.
+bool SourceUnchanged(const CrossVolumeMove& move) {
+    struct stat now;
+    if (::lstat(move.m_strSource.c_str(), &now) != 0) return false;
+    const struct stat& then = move.m_oSource;
+    return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size &&
+           now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+}
+
+// Move's and MoveReplacing's part for a file or link on another file system: a flushed copy under a
+// temporary name, put in place, then the source removed.
+Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, bool replace,
+                             engine::KeepAlive* keepAlive) {
     CrossVolumeMove move;
+    move.m_bReplace = replace;
     if (Status status = StartCrossVolumeMove(from, to, false, move); !status) return status;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
@@ -270,21 +415,18 @@ Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, eng
         },
         temporary);
     if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? move.m_strFolder : to);
-    if (const int renameError =
-            RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str())) {
-        Sys().m_pfnUnlinkAt(folderFd, temporary.c_str(), 0);
-        return StatusFromErrno(renameError, to);
-    }
-    if (const int syncError = SyncFolderAt(folderFd, ".")) {
-        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
-        return StatusFromErrno(syncError, to);
+    if (const int placeError = PutCopyInPlace(move, temporary)) return StatusFromErrno(placeError, to);
+    // What was written meanwhile may exist only in the source: it stays beside the copy.
+    if (!SourceUnchanged(move)) {
+        if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
+        return Status(engine::ErrorKind::SourceChanged, 0, from);
     }
     if (Sys().m_pfnUnlinkAt(AT_FDCWD, move.m_strSource.c_str(), 0) != 0) {
-        // The source stays, so the copy must go: one file must not end up in both places.
         const int unlinkError = errno;
-        Sys().m_pfnUnlinkAt(folderFd, move.m_strName.c_str(), 0);
+        UndoCopyInPlace(move);
         return StatusFromErrno(unlinkError, from);
     }
+    if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
     return Status::Ok();
 }
 
@@ -353,11 +495,16 @@ bool PosixFileSystem::IsFolder(const std::string& path) {
 
 Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) {
     file.reset();
-    UniqueFd fd(OpenAt(AT_FDCWD, Trim(path).c_str(), O_RDONLY | O_CLOEXEC));
+    // A pipe put here since it was looked up would otherwise wait for a writer for good.
+    UniqueFd fd(OpenAt(AT_FDCWD, Trim(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.IsValid()) return StatusFromErrno(errno, path);
     struct stat st;
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
+    if (!S_ISREG(st.st_mode)) return StatusFromErrno(EOPNOTSUPP, path);
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags == -1 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return StatusFromErrno(errno, path);
     ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
     return Status::Ok();
@@ -367,7 +514,23 @@ Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
     const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, Trim(to).c_str());
     if (error == 0) return Status::Ok();
     if (error != EXDEV) return StatusFromErrno(error, error == EEXIST ? to : from);
-    return MoveFileAcrossVolumes(from, to, m_pKeepAlive);
+    return MoveFileAcrossVolumes(from, to, false, m_pKeepAlive);
+}
+
+Status PosixFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    const std::string source = Trim(from);
+    const std::string target = Trim(to);
+    struct stat st;
+    if (::lstat(source.c_str(), &st) != 0) return StatusFromErrno(errno, from);
+    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, from);
+    if (Sys().m_pfnRenameAt2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), 0) != 0) {
+        const int error = errno;
+        if (error == EXDEV) return MoveFileAcrossVolumes(from, to, true, m_pKeepAlive);
+        return StatusFromErrno(error, error == EISDIR ? to : from);
+    }
+    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str()))
+        return StatusFromErrno(syncError, to);
+    return Status::Ok();
 }
 
 Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
@@ -384,7 +547,8 @@ Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
 }
 
 Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std::string& from,
-                                                const std::string& to) {
+                                                const std::string& to, std::vector<std::string>& left) {
+    left.clear();
     CrossVolumeMove move;
     if (Status status = StartCrossVolumeMove(from, to, true, move); !status) return status;
     const int folderFd = move.m_hFolder.Get();
@@ -397,26 +561,30 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
         temporary);
     if (error != 0) return StatusFromErrno(error, to);
 
-    std::string failedName;
-    error = CopyFolderAt(AT_FDCWD, move.m_strSource.c_str(), folderFd, temporary.c_str(), move.m_oSource,
-                         failedName, m_pKeepAlive);
+    FolderCopy copy;
+    copy.m_pKeepAlive = m_pKeepAlive;
+    error = CopyFolderAt(AT_FDCWD, move.m_strSource.c_str(), folderFd, temporary.c_str(), move.m_oSource, {},
+                         copy);
     if (error == 0) {
         error = RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str());
-        if (error != 0) failedName.clear();
+        if (error != 0) copy.m_strFailed.clear();
     }
     if (error != 0) {
-        RemoveTreeAt(folderFd, temporary.c_str(), true);
+        RemoveOwnTreeAt(folderFd, temporary.c_str());
+        const std::string& failed = copy.m_strFailed;
         return StatusFromErrno(
-            error, failedName.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failedName);
+            error, failed.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failed);
     }
     if (const int syncError = SyncFolderAt(folderFd, ".")) {
         // The source is whole: the copy must go, or the failed move leaves the folder twice.
-        RemoveTreeAt(folderFd, move.m_strName.c_str(), true);
+        RemoveOwnTreeAt(folderFd, move.m_strName.c_str());
         return StatusFromErrno(syncError, to);
     }
-    // The whole tree is safely in place; only now does the source go.
-    if (const int removeError = RemoveTreeAt(AT_FDCWD, move.m_strSource.c_str(), false))
-        return StatusFromErrno(removeError, from);
+    // The whole tree is safely in place; only now does the source go, as far as it is as copied.
+    const int removeError = RemoveCopiedFolderAt(AT_FDCWD, move.m_strSource.c_str(), {}, copy, left);
+    std::sort(left.begin(), left.end());
+    for (std::string& entry : left) entry = entry.empty() ? move.m_strSource : move.m_strSource + "/" + entry;
+    if (removeError != 0) return StatusFromErrno(removeError, from);
     return Status::Ok();
 }
 

@@ -22,13 +22,16 @@ public:
     bool IsFolder(const std::string& path) override;
     engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
     engine::Status Move(const std::string& from, const std::string& to) override;
+    engine::Status MoveReplacing(const std::string& from, const std::string& to) override;
     engine::Status Rename(const std::string& from, const std::string& to) override;
     // Copies folders, files and links (as links) with their modes and times into a temporary
-    // folder beside the target, flushes it, renames it into place, then removes the source tree.
-    // If the source cannot be removed completely afterwards, the complete copy stays in place
-    // (removing it could lose content) and the error is reported.
+    // folder beside the target, flushes it, renames it into place, then removes from the source
+    // what it copied and is unchanged since (device and inode, size, modification time). Pipes,
+    // sockets and devices are not copied and stay. If the source cannot be removed completely
+    // afterwards, the complete copy stays in place (removing it could lose content) and the error
+    // is reported. `left` comes sorted.
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                           const std::string& to) override;
+                                           const std::string& to, std::vector<std::string>& left) override;
     engine::Status DeleteFile(const std::string& path) override;
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;

@@ -106,6 +106,8 @@ template <class Data>
 void FillEntry(const Data& data, DirEntry& entry) {
     entry.m_bLink = IsLinkAttributes(data.dwFileAttributes);
     entry.m_bDirectory = IsFolderAttributes(data.dwFileAttributes);
+    // Pipes and devices live in their own namespaces, never in a folder listing.
+    entry.m_bSpecial = false;
     const bool anyFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.m_nSize = anyFolder ? 0 : Combine(data.nFileSizeHigh, data.nFileSizeLow);
     // FILETIME counts exactly the engine's ticks.
@@ -171,6 +173,14 @@ DWORD DeleteEntry(const std::wstring& path, DWORD attributes) {
     error = ::GetLastError();
     ::SetFileAttributesW(path.c_str(), attributes);
     return error;
+}
+
+// Whether a file still has the size and last-write time it had when `before` was read.
+bool SameSizeAndTime(const std::wstring& path, const WIN32_FILE_ATTRIBUTE_DATA& before) {
+    WIN32_FILE_ATTRIBUTE_DATA now;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &now)) return false;
+    return now.nFileSizeHigh == before.nFileSizeHigh && now.nFileSizeLow == before.nFileSizeLow &&
+           ::CompareFileTime(&now.ftLastWriteTime, &before.ftLastWriteTime) == 0;
 }
 
 struct FileIdentity {
@@ -389,17 +399,76 @@ Status Win32FileSystem::Move(const std::string& from, const std::string& to) {
     // A folder crosses volumes only through MoveFolderAcrossVolumes.
     if (IsFolderAttributes(attributes)) return FromWin32(ERROR_NOT_SAME_DEVICE, from);
     if (IsValidAttributes(::GetFileAttributesW(target.c_str()))) return FromWin32(ERROR_FILE_EXISTS, to);
-    return CopyAcrossVolumes(source, attributes, target, from, to);
+    return CopyAcrossVolumes(source, attributes, target, from, to, false);
+}
+
+Status Win32FileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    std::wstring source;
+    std::wstring target;
+    if (Status status = WidenBoth(from, source, to, target); !status) return status;
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
+    if (IsFolderAttributes(attributes)) return Status(ErrorKind::IsADirectory, ERROR_DIRECTORY, from);
+    const DWORD existing = ::GetFileAttributesW(target.c_str());
+    if (IsValidAttributes(existing) && IsFolderAttributes(existing))
+        return Status(ErrorKind::IsADirectory, ERROR_ACCESS_DENIED, to);
+    // A read-only file is never replaced (MoveFileExW refuses it too), so no copy is made for it.
+    if (IsValidAttributes(existing) && (existing & FILE_ATTRIBUTE_READONLY))
+        return FromWin32(ERROR_ACCESS_DENIED, to);
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Status::Ok();
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_NOT_SAME_DEVICE) return FromWin32(error, from);
+    return CopyAcrossVolumes(source, attributes, target, from, to, true);
 }
 
 Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attributes,
                                           const std::wstring& target, const std::string& from,
-                                          const std::string& to) {
+                                          const std::string& to, bool replace) {
     std::wstring folder;
     if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), folder)) return NotUnicode(to);
-    const bool link = IsLinkAttributes(attributes);
-    const DWORD copyFlags = COPY_FILE_FAIL_IF_EXISTS | (link ? COPY_FILE_COPY_SYMLINK : 0);
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    if (!::GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &before))
+        return FromWin32(::GetLastError(), from);
     std::wstring temporary;
+    if (const DWORD error = CopyToTemporary(source, IsLinkAttributes(attributes), folder, temporary))
+        return FromWin32(error, to);
+    // The old file keeps a second name until the source is gone, so a failure can bring it back;
+    // where the volume has no hard links the replacement goes on without.
+    std::wstring backup;
+    if (replace) {
+        backup = ExtendedIfLong(folder + TemporaryName());
+        if (!::CreateHardLinkW(backup.c_str(), target.c_str(), nullptr)) backup.clear();
+    }
+    const DWORD placeFlags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!::MoveFileExW(temporary.c_str(), target.c_str(), placeFlags)) {
+        const DWORD error = ::GetLastError();
+        RemoveOwnCopy(temporary);
+        if (!backup.empty()) RemoveOwnCopy(backup);
+        return FromWin32(error, to);
+    }
+    // What was written meanwhile may exist only in the source: it stays beside the copy.
+    if (!SameSizeAndTime(source, before)) {
+        if (!backup.empty()) RemoveOwnCopy(backup);
+        return Status(ErrorKind::SourceChanged, 0, from);
+    }
+    // The complete copy is in place; only now does the source go.
+    if (const DWORD deleteError = DeleteEntry(source, attributes)) {
+        // The source stays: a new name goes again (one file must not end up in both places), an
+        // old file comes back.
+        if (!replace)
+            RemoveOwnCopy(target);
+        else if (!backup.empty())
+            ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        return FromWin32(deleteError, from);
+    }
+    if (!backup.empty()) RemoveOwnCopy(backup);
+    return Status::Ok();
+}
+
+DWORD Win32FileSystem::CopyToTemporary(const std::wstring& source, bool link, const std::wstring& folder,
+                                       std::wstring& temporary) {
+    const DWORD copyFlags = COPY_FILE_FAIL_IF_EXISTS | (link ? COPY_FILE_COPY_SYMLINK : 0);
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < 100 && IsExistsError(error); ++attempt) {
         temporary = ExtendedIfLong(folder + TemporaryName());
@@ -409,25 +478,12 @@ Status Win32FileSystem::CopyAcrossVolumes(const std::wstring& source, DWORD attr
                     : ::GetLastError();
         if (error != ERROR_SUCCESS && !IsExistsError(error)) RemoveOwnCopy(temporary);
     }
-    if (error != ERROR_SUCCESS) return FromWin32(error, to);
-    if (!link) {
-        if (const DWORD flushError = FlushFile(temporary)) {
-            RemoveOwnCopy(temporary);
-            return FromWin32(flushError, to);
-        }
-    }
-    if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        error = ::GetLastError();
+    if (error != ERROR_SUCCESS || link) return error;
+    if (const DWORD flushError = FlushFile(temporary)) {
         RemoveOwnCopy(temporary);
-        return FromWin32(error, to);
+        return flushError;
     }
-    // The complete copy is in place; only now does the source go.
-    if (const DWORD deleteError = DeleteEntry(source, attributes)) {
-        // The source stays, so the copy must go: one file must not end up in both places.
-        RemoveOwnCopy(target);
-        return FromWin32(deleteError, from);
-    }
-    return Status::Ok();
+    return ERROR_SUCCESS;
 }
 
 Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {
@@ -438,7 +494,8 @@ Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {
 }
 
 Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                                const std::string& to) {
+                                                const std::string& to, std::vector<std::string>& left) {
+    left.clear();
     std::wstring source;
     std::wstring target;
     if (Status status = WidenBoth(from, source, to, target); !status) return status;
@@ -469,9 +526,29 @@ Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, cons
     if (operation.fAnyOperationsAborted) return Status(ErrorKind::Other, ERROR_CANCELLED, from);
     if (!IsFolderAttributes(::GetFileAttributesW(target.c_str())))
         return Status(ErrorKind::Io, ERROR_PATH_NOT_FOUND, to);
-    if (IsValidAttributes(::GetFileAttributesW(source.c_str())))
-        return Status(ErrorKind::Io, ERROR_DIR_NOT_EMPTY, from);
+    // The shell leaves in the source what it could not move, such as what arrived meanwhile.
+    if (IsValidAttributes(::GetFileAttributesW(source.c_str()))) {
+        const std::string folder = Trim(from);
+        ListLeft(folder, left);
+        if (left.empty()) left.push_back(folder);
+        std::sort(left.begin(), left.end());
+    }
     return Status::Ok();
+}
+
+void Win32FileSystem::ListLeft(const std::string& folder, std::vector<std::string>& left) {
+    std::vector<DirEntry> entries;
+    if (!ListFolder(folder, entries)) {
+        left.push_back(folder);
+        return;
+    }
+    for (const DirEntry& entry : entries) {
+        if (entry.m_strName == "." || entry.m_strName == "..") continue;
+        const std::string path = folder + "\\" + entry.m_strName;
+        const std::size_t before = left.size();
+        if (entry.m_bDirectory) ListLeft(path, left);
+        if (left.size() == before) left.push_back(path);  // a file, a link or an empty folder
+    }
 }
 
 Status Win32FileSystem::DeleteFile(const std::string& path) {

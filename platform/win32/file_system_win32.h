@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
 
@@ -41,13 +42,18 @@ public:
     // temporary name renamed into place, and the source is deleted only then. A folder on
     // another volume fails with CrossDevice.
     engine::Status Move(const std::string& from, const std::string& to) override;
+    // MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH within a volume; on
+    // another volume a flushed copy under a temporary name replaces the old file, which keeps a
+    // second name (a hard link) until the source is deleted, so a failure can bring it back.
+    engine::Status MoveReplacing(const std::string& from, const std::string& to) override;
     // MoveFileExW with MOVEFILE_WRITE_THROUGH, never replacing.
     engine::Status Rename(const std::string& from, const std::string& to) override;
     // SHFileOperationW FO_MOVE, flags 0x244, progress title "Tandemere", owned by `owner`.
-    // Refuses an existing target. A zero result counts only when the target folder is there and
-    // the source is gone: a shell that reports success for less is not believed.
+    // Refuses an existing target. A zero result counts only when the target folder is there: a
+    // shell that reports success for less is not believed. Whatever the shell left in the source
+    // (each file, link and empty folder, or the source folder itself) is named in `left`.
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                           const std::string& to) override;
+                                           const std::string& to, std::vector<std::string>& left) override;
     // DeleteFileW; a link to a folder (or a junction) is removed with RemoveDirectoryW, never
     // what it points to. A real folder fails with IsADirectory.
     engine::Status DeleteFile(const std::string& path) override;
@@ -60,8 +66,15 @@ public:
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
 
 private:
+    // Every file, link and empty folder below `folder`, added to `left`.
+    void ListLeft(const std::string& folder, std::vector<std::string>& left);
+    // Move's and MoveReplacing's part for a file or link on another volume.
     engine::Status CopyAcrossVolumes(const std::wstring& from, DWORD attributes, const std::wstring& to,
-                                     const std::string& fromText, const std::string& toText);
+                                     const std::string& fromText, const std::string& toText, bool replace);
+    // Copies `source` under a fresh temporary name in `folder` and flushes it (a link is copied as
+    // itself). ERROR_SUCCESS or the error; nothing is left behind on failure.
+    DWORD CopyToTemporary(const std::wstring& source, bool link, const std::wstring& folder,
+                          std::wstring& temporary);
 
     ShellFileOperation m_fnShellFileOperation;
     engine::KeepAlive* m_pKeepAlive = nullptr;

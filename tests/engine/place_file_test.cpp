@@ -193,10 +193,9 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
     const Case cases[] = {
         {"unique move", "", -1, Op::Move, 1, "ERROR: Couldn't rename \"%S\" to \"%D\"", ""},
         {"same content delete", "same", -1, Op::DeleteFile, 1, "ERROR: Couldn't delete \"%S\"", "same"},
-        {"overwrite delete", "different", engine::AnswerFirst, Op::DeleteFile, 1,
-         "ERROR: Couldn't delete \"%D\"", "different"},
-        {"overwrite move", "different", engine::AnswerFirst, Op::Move, 1,
-         "ERROR: Couldn't move \"%S\" to \"%D\"", ""},
+        // The old file gives way only to the complete new one.
+        {"overwrite move", "different", engine::AnswerFirst, Op::MoveReplacing, 1,
+         "ERROR: Couldn't move \"%S\" to \"%D\"", "different"},
         {"rename move", "different", engine::AnswerSecond, Op::Move, 1,
          "ERROR: Couldn't move \"%S\" to \"%F\"", "different"},
         {"subfolder rename", "/", engine::AnswerFirst, Op::Move, 1,

@@ -84,14 +84,16 @@ TEST_F(FaultyFileSystemTest, EveryOperationCanFail) {
     EXPECT_FALSE(m_fs.IsFolder(m_dir.Path("d")));
     EXPECT_FALSE(m_fs.OpenRead(m_dir.Path("f"), file).IsOk());
     EXPECT_FALSE(m_fs.Move(m_dir.Path("f"), m_dir.Path("g")).IsOk());
+    EXPECT_FALSE(m_fs.MoveReplacing(m_dir.Path("f"), m_dir.Path("g")).IsOk());
     EXPECT_FALSE(m_fs.Rename(m_dir.Path("f"), m_dir.Path("g")).IsOk());
-    EXPECT_FALSE(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("d"), m_dir.Path("e")).IsOk());
+    std::vector<std::string> left;
+    EXPECT_FALSE(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("d"), m_dir.Path("e"), left).IsOk());
     EXPECT_FALSE(m_fs.DeleteFile(m_dir.Path("f")).IsOk());
     EXPECT_FALSE(m_fs.RemoveFolder(m_dir.Path("d")).IsOk());
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("f"), m_dir.Path("g")));
     EXPECT_FALSE(m_fs.IsSameObject(m_dir.Path("f"), m_dir.Path("f"), same).IsOk());
     EXPECT_FALSE(same);
-    EXPECT_EQ(m_fs.Faults(), 11);  // every operation but Read, which needs an open file
+    EXPECT_EQ(m_fs.Faults(), 12);  // every operation but Read, which needs an open file
     EXPECT_EQ(ListTree(m_dir.Root()), (std::vector<std::string>{"d/", "f (1)"}));
 }
 

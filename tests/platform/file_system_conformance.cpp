@@ -253,6 +253,47 @@ TEST_F(FileSystemConformanceTest, CrossVolumeFileMoveNeverReplaces) {
     EXPECT_FALSE(Exists(m_other->Path("tree")));
 }
 
+// The old file gives way only to the complete new one, on one volume and across volumes alike.
+TEST_F(FileSystemConformanceTest, MoveReplacingPutsTheNewFileOverTheOld) {
+    const std::uint64_t when = TicksFromUnixTime(1500000000, 250000000);
+    ASSERT_TRUE(MakeFolders(m_dir.Path("to")));
+    std::vector<std::string> targets = {m_dir.Path("to/a.txt")};
+    if (m_other) targets.push_back(m_other->Path("a.txt"));
+    for (const std::string& target : targets) {
+        // The first move finds the name free; the second replaces what the first put there.
+        for (const bool taken : {false, true}) {
+            SCOPED_TRACE(target + (taken ? " over a file" : " to a free name"));
+            ASSERT_TRUE(WriteFile(m_dir.Path("from/a.txt"), "the new content", when));
+            ASSERT_TRUE(SetMode(m_dir.Path("from/a.txt"), kFileMode));
+            if (taken) {
+                ASSERT_TRUE(WriteFile(target, "old"));
+            }
+            ASSERT_OK(m_pFs->MoveReplacing(m_dir.Path("from/a.txt"), target));
+            EXPECT_FALSE(Exists(m_dir.Path("from/a.txt")));
+            EXPECT_EQ(ReadFile(target), "the new content");
+            EXPECT_EQ(LastWriteTime(target), when);
+            EXPECT_EQ(Mode(target), kFileMode);
+            ASSERT_TRUE(SetMode(target, 0644));
+        }
+    }
+    // No temporary copy or second name of the old file is left behind.
+    EXPECT_EQ(ListTree(m_dir.Path("to")), std::vector<std::string>{"a.txt (15)"});
+    if (m_other) {
+        EXPECT_EQ(ListTree(m_other->Root()), std::vector<std::string>{"a.txt (15)"});
+    }
+    // A folder is never replaced, nor moved this way.
+    ASSERT_TRUE(WriteFile(m_dir.Path("from/b.txt"), "b"));
+    ASSERT_TRUE(MakeFolders(m_dir.Path("to/b.txt")));
+    EXPECT_STATUS_KIND(m_pFs->MoveReplacing(m_dir.Path("from/b.txt"), m_dir.Path("to/b.txt")),
+                       ErrorKind::IsADirectory);
+    EXPECT_STATUS_KIND(m_pFs->MoveReplacing(m_dir.Path("to/b.txt"), m_dir.Path("to/a.txt")),
+                       ErrorKind::IsADirectory);
+    EXPECT_STATUS_KIND(m_pFs->MoveReplacing(m_dir.Path("from/none"), m_dir.Path("to/a.txt")),
+                       ErrorKind::NotFound);
+    EXPECT_EQ(ReadFile(m_dir.Path("from/b.txt")), "b");
+    EXPECT_EQ(ReadFile(m_dir.Path("to/a.txt")), "the new content");
+}
+
 TEST_F(FileSystemConformanceTest, MovesAFolderTreeAcrossVolumes) {
     if (!m_other) GTEST_SKIP() << "no second volume";
     if (!FolderMoveSkipReason().empty()) GTEST_SKIP() << FolderMoveSkipReason();
@@ -271,7 +312,9 @@ TEST_F(FileSystemConformanceTest, MovesAFolderTreeAcrossVolumes) {
     ASSERT_TRUE(SetLastWriteTime(m_dir.Path("tree/sub"), when));
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
     const TreeSnapshot before = TreeSnapshot::Take(m_dir.Path("tree"));
-    ASSERT_OK(m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree")));
+    std::vector<std::string> left{"stale"};
+    ASSERT_OK(m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree"), left));
+    EXPECT_EQ(left, std::vector<std::string>{});
     EXPECT_FALSE(Exists(m_dir.Path("tree")));
     EXPECT_EQ(ListTree(m_other->Path("tree")), shape);
     EXPECT_EQ(FindChangedEntries(before, TreeSnapshot::Take(m_other->Path("tree"))), "");
@@ -283,8 +326,9 @@ TEST_F(FileSystemConformanceTest, MovesAFolderTreeAcrossVolumes) {
     EXPECT_EQ(ListTree(m_other->Root()).size(), shape.size() + 1) << "a temporary folder was left";
     // Never into an existing name.
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/new.txt"), "n"));
-    EXPECT_STATUS_KIND(m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree")),
-                       ErrorKind::Exists);
+    EXPECT_STATUS_KIND(
+        m_pFs->MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_other->Path("tree"), left),
+        ErrorKind::Exists);
     EXPECT_EQ(ReadFile(m_dir.Path("tree/new.txt")), "n");
     EXPECT_FALSE(Exists(m_other->Path("tree/new.txt")));
 }

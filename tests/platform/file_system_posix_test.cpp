@@ -1,6 +1,7 @@
 // Platform tests: the POSIX file system, through the shared conformance suite and its own failure cases.
 #include "platform/posix/file_system_posix.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,11 +9,15 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <functional>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "tests/platform/file_system_conformance.h"
+#include "tests/support/file_size_limit_posix.h"
 #include "tests/support/status_assert.h"
 #include "tests/support/syscall_faults_posix.h"
 #include "tests/support/tree_snapshot.h"
@@ -28,28 +33,6 @@ const bool kRegistered = [] {
     SetConformanceBackend({[] { return std::make_unique<posix::PosixFileSystem>(); }, "/dev/shm", true});
     return true;
 }();
-
-// Limits the size of any file this process writes, so a copy fails part-way with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_pfnSaved = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_bActive = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_pfnSaved);
-    }
-    bool IsActive() const { return m_bActive; }
-
-private:
-    struct rlimit m_saved {};
-    void (*m_pfnSaved)(int) = nullptr;
-    bool m_bActive = false;
-};
 
 class PosixFileSystemTest : public ::testing::Test {
 protected:
@@ -136,10 +119,11 @@ TEST_F(PosixFileSystemTest, FailedFolderCopyRemovesWhatItCopiedAndKeepsTheSource
     MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
     engine::Status status;
+    std::vector<std::string> left;
     {
         FileSizeLimit limit(64 * 1024);
         ASSERT_TRUE(limit.IsActive());
-        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left);
     }
     EXPECT_STATUS_KIND(status, ErrorKind::Io);
     EXPECT_NE(status.Path().find("big.bin"), std::string::npos) << status.Describe();
@@ -163,19 +147,41 @@ TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("missing"), m_dir.Path("x")));
 }
 
-TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedStaysWhole) {
+// A pipe cannot be copied: it stays, with its folder, and the rest of the tree moves.
+TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedKeepsIt) {
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "alpha"));
     ASSERT_TRUE(MakeFolders(m_dir.Path("tree/sub")));
     ASSERT_EQ(::mkfifo(m_dir.Path("tree/sub/pipe").c_str(), 0600), 0);
-    const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
-    const engine::Status status =
-        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+    std::vector<std::string> left;
+    ASSERT_OK(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left));
+    EXPECT_EQ(left, std::vector<std::string>{m_dir.Path("tree/sub/pipe")});
+    EXPECT_TRUE(Exists(m_dir.Path("tree/sub/pipe")));
+    EXPECT_FALSE(Exists(m_dir.Path("tree/a.txt")));
+    EXPECT_EQ(ListTree(m_shm.Root()), (std::vector<std::string>{"tree/", "tree/a.txt (5)", "tree/sub/"}));
+    EXPECT_STATUS_KIND(
+        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("no/such/tree"), left),
+        ErrorKind::NotFound);
+}
+
+// A pipe swapped in between a lookup and the open must not block: anything but a regular file
+// is refused at once, without waiting for a writer.
+TEST_F(PosixFileSystemTest, OpenReadRefusesPipesAndDevicesWithoutWaiting) {
+    const std::string pipe = m_dir.Path("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Opening for writing waits for a reader; should the backend wait too, they meet and it ends.
+    std::thread writer([&pipe] {
+        const int fd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+    });
+    std::unique_ptr<engine::IReadFile> file;
+    const engine::Status status = m_fs.OpenRead(pipe, file);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // lets the writer go
+    writer.join();
+    if (reader >= 0) ::close(reader);
     EXPECT_STATUS_KIND(status, ErrorKind::Unsupported);
-    EXPECT_EQ(status.Path(), m_dir.Path("tree/sub/pipe"));
-    EXPECT_EQ(ListTree(m_dir.Path("tree")), shape);
-    EXPECT_EQ(ListTree(m_shm.Root()), std::vector<std::string>{});
-    EXPECT_STATUS_KIND(m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("no/such/tree")),
-                       ErrorKind::NotFound);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_STATUS_KIND(m_fs.OpenRead("/dev/null", file), ErrorKind::Unsupported);
+    EXPECT_EQ(file, nullptr);
 }
 
 TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) {
@@ -184,10 +190,11 @@ TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) 
     const std::vector<std::string> shape = ListTree(m_dir.Path("tree"));
     MoveInvariant invariant({m_dir.Path("tree")}, m_shm.Root());
     engine::Status status;
+    std::vector<std::string> left;
     {
         SyscallFaults lock;
         lock.FailFrom(Call::UnlinkAt, 1, EACCES, "b.txt");
-        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"));
+        status = m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left);
     }
     // Removing the copy now could lose what the source has already given up: it stays, complete.
     EXPECT_STATUS_KIND(status, ErrorKind::AccessDenied);
@@ -209,6 +216,54 @@ TEST_F(PosixFileSystemTest, RenameThatCannotBeFlushedIsUndone) {
     EXPECT_EQ(ListTree(m_dir.Path("folder")), std::vector<std::string>{"a.txt (5)"});
 }
 
+// While a tree is copied, at the copy's last keep-alive tick (every folder listed, every file but
+// the last copied): two files grow and two files appear. Only what is unchanged since it was
+// copied leaves the source.
+TEST_F(PosixFileSystemTest, AFolderChangedWhileItIsCopiedKeepsWhatChanged) {
+    const auto make = [](const TempFolder& dir) {
+        ASSERT_TRUE(WriteFile(dir.Path("tree/a.bin"), std::string((1u << 20) + 3, 'a')));
+        ASSERT_TRUE(WriteFile(dir.Path("tree/sub/b.bin"), std::string((1u << 20) + 5, 'b')));
+        ASSERT_TRUE(WriteFile(dir.Path("tree/sub/deep/c.txt"), "unchanged"));
+    };
+    std::vector<std::string> left;
+    int ticks = 0;
+    std::function<void()> change = [] {};
+    engine::KeepAlive keepAlive([&] { ++ticks, change(); }, std::chrono::milliseconds(0));
+    m_fs.SetKeepAlive(&keepAlive);
+    {
+        TempFolder dry;
+        TempFolder dryTarget("/dev/shm");
+        ASSERT_NO_FATAL_FAILURE(make(dry));
+        ASSERT_OK(m_fs.MoveFolderAcrossVolumes(nullptr, dry.Path("tree"), dryTarget.Path("tree"), left));
+    }
+    const int last = ticks;
+    ticks = 0;
+    ASSERT_NO_FATAL_FAILURE(make(m_dir));
+    const TreeSnapshot copied = TreeSnapshot::Take(m_dir.Path("tree"));
+    change = [&] {
+        if (ticks != last) return;
+        for (const char* grown : {"tree/a.bin", "tree/sub/b.bin"}) {
+            const int fd = ::open(m_dir.Path(grown).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            EXPECT_EQ(::write(fd, "more", 4), 4);
+            ::close(fd);
+        }
+        WriteFile(m_dir.Path("tree/new.txt"), "new");
+        WriteFile(m_dir.Path("tree/sub/new.txt"), "new too");
+    };
+    const engine::Status status =
+        m_fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_shm.Path("tree"), left);
+    m_fs.SetKeepAlive(nullptr);
+    EXPECT_OK(status);
+    EXPECT_EQ(left, (std::vector<std::string>{m_dir.Path("tree/a.bin"), m_dir.Path("tree/new.txt"),
+                                              m_dir.Path("tree/sub/b.bin"), m_dir.Path("tree/sub/new.txt")}));
+    EXPECT_EQ(ListTree(m_dir.Path("tree")),
+              (std::vector<std::string>{"a.bin (1048583)", "new.txt (3)", "sub/", "sub/b.bin (1048585)",
+                                        "sub/new.txt (7)"}));
+    // The copy is complete as it was when each entry was copied.
+    EXPECT_EQ(FindLostContent({copied}, {TreeSnapshot::Take(m_shm.Path("tree"))}), "");
+    EXPECT_EQ(ReadFile(m_shm.Path("tree/sub/deep/c.txt")), "unchanged");
+}
+
 // A file, or a tree of several files, links and folders, each file several copy blocks long.
 void MakeMoveSource(const TempFolder& dir, bool folder) {
     const std::size_t block = 1 << 20;
@@ -228,7 +283,8 @@ void MakeMoveSource(const TempFolder& dir, bool folder) {
 engine::Status MoveAcross(engine::IFileSystem& fs, const TempFolder& src, const TempFolder& dst, bool folder,
                           SyscallFaults& faults) {
     faults.FailFrom(Call::CopyFileRange, 1, EXDEV);
-    if (folder) return fs.MoveFolderAcrossVolumes(nullptr, src.Path("tree"), dst.Path("tree"));
+    std::vector<std::string> left;
+    if (folder) return fs.MoveFolderAcrossVolumes(nullptr, src.Path("tree"), dst.Path("tree"), left);
     return fs.Move(src.Path("big.bin"), dst.Path("big.bin"));
 }
 
@@ -293,6 +349,106 @@ TEST_F(PosixFileSystemTest, CallFailingPartWayThroughACrossVolumeMoveLosesNothin
                 }
             }
         }
+    }
+}
+
+// Each step of a replacement across file systems failing in turn: the old file stays whole, or
+// comes back from its second name, and so does the source. Without hard links it goes on anyway.
+TEST_F(PosixFileSystemTest, ReplacementAcrossFileSystemsThatFailsKeepsTheOldFile) {
+    struct Case {
+        const char* m_pszStep;
+        Call m_nCall;
+        int m_nNth;
+        int m_nErrno;
+    };
+    const Case cases[] = {{"copy", Call::Write, 1, ENOSPC},
+                          {"flush of the copy", Call::Fsync, 1, EIO},
+                          {"rename over the old file", Call::RenameAt2, 2, ENOSPC},
+                          {"flush of the folder", Call::Fsync, 2, EIO},
+                          {"removal of the source", Call::UnlinkAt, 1, EPERM},
+                          {"second name of the old file", Call::LinkAt, 1, EPERM}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszStep);
+        const bool goesOn = c.m_nCall == Call::LinkAt;
+        TempFolder src;
+        TempFolder dst("/dev/shm");
+        ASSERT_NO_FATAL_FAILURE(MakeMoveSource(src, false));
+        const std::string bytes = ReadFile(src.Path("big.bin"));
+        ASSERT_TRUE(WriteFile(dst.Path("big.bin"), "old"));
+        engine::Status status;
+        {
+            SyscallFaults injected;
+            injected.FailFrom(Call::CopyFileRange, 1, EXDEV);
+            injected.FailNth(c.m_nCall, c.m_nNth, c.m_nErrno);
+            status = m_fs.MoveReplacing(src.Path("big.bin"), dst.Path("big.bin"));
+        }
+        if (goesOn) {
+            EXPECT_OK(status);
+            EXPECT_FALSE(Exists(src.Path("big.bin")));
+        } else {
+            EXPECT_STATUS_KIND(status, posix::ErrorKindFromErrno(c.m_nErrno));
+            EXPECT_TRUE(ReadFile(src.Path("big.bin")) == bytes);
+        }
+        EXPECT_TRUE(ReadFile(dst.Path("big.bin")) == (goesOn ? bytes : "old"));
+        EXPECT_EQ(ListTree(dst.Root()).size(), 1u) << "a temporary copy or name was left";
+    }
+}
+
+// The source changes while it is copied, at the copy's second keep-alive tick (after its first
+// block): it stays beside the complete copy, since what changed may exist only there.
+TEST_F(PosixFileSystemTest, AFileChangedWhileItIsCopiedStaysBesideTheCopy) {
+    const std::uint64_t when = TicksFromUnixTime(1000000000);
+    const std::size_t size = (2u << 20) + 17;
+    struct Case {
+        const char* m_pszChange;
+        std::function<void(const std::string& path)> m_fnChange;
+        std::string m_strAfter;  // the source's bytes afterwards
+    };
+    std::string rewritten(size, 'f');
+    rewritten.replace(0, 7, "CHANGED");
+    const std::string other(size, 'o');
+    const Case cases[] = {
+        {"rewritten in place",
+         [](const std::string& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+             EXPECT_EQ(::pwrite(fd, "CHANGED", 7, 0), 7);
+             ::close(fd);
+         },
+         rewritten},
+        {"appended to",
+         [](const std::string& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+             EXPECT_EQ(::write(fd, "more", 4), 4);
+             ::close(fd);
+         },
+         std::string(size, 'f') + "more"},
+        // Same size and time: only the object tells.
+        {"replaced by another file",
+         [&](const std::string& path) {
+             WriteFile(path + ".new", other, when);
+             ::rename((path + ".new").c_str(), path.c_str());
+         },
+         other},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszChange);
+        TempFolder src;
+        TempFolder dst("/dev/shm");
+        const std::string source = src.Path("big.bin");
+        ASSERT_TRUE(WriteFile(source, std::string(size, 'f'), when));
+        int ticks = 0;
+        engine::KeepAlive keepAlive(
+            [&] {
+                if (++ticks == 2) c.m_fnChange(source);
+            },
+            std::chrono::milliseconds(0));
+        m_fs.SetKeepAlive(&keepAlive);
+        const engine::Status status = m_fs.Move(source, dst.Path("big.bin"));
+        m_fs.SetKeepAlive(nullptr);
+        EXPECT_STATUS_KIND(status, ErrorKind::SourceChanged);
+        EXPECT_TRUE(TryReadFile(source) == c.m_strAfter);
+        EXPECT_GE(ReadFile(dst.Path("big.bin")).size(), size);
+        EXPECT_EQ(ListTree(dst.Root()).size(), 1u) << "a temporary copy was left";
     }
 }
 

@@ -208,12 +208,14 @@ TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {
         int m_nResult;
         bool m_bAborted;
         bool m_bReallyMove;  // the stand-in does what the shell should (here within one volume)
+        bool m_bLateFile;    // then a file arrives in the source folder, as if while it was copied
         ErrorKind m_nKind;
     };
-    const Case cases[] = {{"success", 0, false, true, ErrorKind::None},
-                          {"zero but nothing moved", 0, false, false, ErrorKind::Io},
-                          {"shell error", 0x7C, false, false, ErrorKind::Other},
-                          {"aborted", 0, true, true, ErrorKind::Other}};
+    const Case cases[] = {{"success", 0, false, true, false, ErrorKind::None},
+                          {"success, a file left behind", 0, false, true, true, ErrorKind::None},
+                          {"zero but nothing moved", 0, false, false, false, ErrorKind::Io},
+                          {"shell error", 0x7C, false, false, false, ErrorKind::Other},
+                          {"aborted", 0, true, true, false, ErrorKind::Other}};
     const std::string name = "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszName);
@@ -234,16 +236,21 @@ TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {
             request.m_strTitle = operation.lpszProgressTitle;
             requests.push_back(request);
             if (c.m_bReallyMove) ::MoveFileW(operation.pFrom, operation.pTo);
+            if (c.m_bLateFile) WriteFile(dir.Path(name + "/late.txt"), "late");
             operation.fAnyOperationsAborted = c.m_bAborted;
             return c.m_nResult;
         });
         HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
+        std::vector<std::string> left;
         const engine::Status status =
-            fs.MoveFolderAcrossVolumes(owner, dir.Path(name) + "\\", dir.Path("to\\" + name));
+            fs.MoveFolderAcrossVolumes(owner, dir.Path(name) + "\\", dir.Path("to\\" + name), left);
         if (c.m_nKind == ErrorKind::None)
             EXPECT_OK(status);
         else
             EXPECT_STATUS_KIND(status, c.m_nKind);
+        if (c.m_bLateFile) {
+            EXPECT_EQ(left, std::vector<std::string>{dir.Path(name + "/late.txt")});
+        }
         ASSERT_EQ(requests.size(), 1u);
         const Request& request = requests.front();
         EXPECT_EQ(request.m_hWnd, owner);
@@ -266,11 +273,13 @@ TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {
     });
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "a"));
     ASSERT_TRUE(MakeFolders(m_dir.Path("taken")));
-    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("taken")),
+    std::vector<std::string> left;
+    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("taken"), left),
                        ErrorKind::Exists);
-    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("no/such/tree")),
-                       ErrorKind::NotFound);
-    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree/a.txt"), m_dir.Path("b")),
+    EXPECT_STATUS_KIND(
+        fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree"), m_dir.Path("no/such/tree"), left),
+        ErrorKind::NotFound);
+    EXPECT_STATUS_KIND(fs.MoveFolderAcrossVolumes(nullptr, m_dir.Path("tree/a.txt"), m_dir.Path("b"), left),
                        ErrorKind::NotADirectory);
     EXPECT_EQ(calls, 0);
 }

@@ -50,6 +50,8 @@ const char* OperationName(Operation op) {
             return "Read";
         case Operation::Move:
             return "Move";
+        case Operation::MoveReplacing:
+            return "MoveReplacing";
         case Operation::Rename:
             return "Rename";
         case Operation::MoveFolderAcrossVolumes:
@@ -128,6 +130,12 @@ Status FaultyFileSystem::Move(const std::string& from, const std::string& to) {
     return m_real.Move(from, to);
 }
 
+Status FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    ErrorKind kind = ErrorKind::None;
+    if (Enter(Operation::MoveReplacing, from, kind)) return Fault(kind, from);
+    return m_real.MoveReplacing(from, to);
+}
+
 Status FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::Rename, from, kind)) return Fault(kind, from);
@@ -135,10 +143,11 @@ Status FaultyFileSystem::Rename(const std::string& from, const std::string& to) 
 }
 
 Status FaultyFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                                 const std::string& to) {
+                                                 const std::string& to, std::vector<std::string>& left) {
+    left.clear();
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::MoveFolderAcrossVolumes, from, kind)) return Fault(kind, from);
-    return m_real.MoveFolderAcrossVolumes(owner, from, to);
+    return m_real.MoveFolderAcrossVolumes(owner, from, to, left);
 }
 
 Status FaultyFileSystem::DeleteFile(const std::string& path) {

@@ -24,6 +24,7 @@ public:
         OpenRead,
         Read,  // reads of files opened through this wrapper
         Move,
+        MoveReplacing,
         Rename,
         MoveFolderAcrossVolumes,
         DeleteFile,
@@ -31,7 +32,7 @@ public:
         IsSameVolume,
         IsSameObject,
     };
-    static constexpr std::size_t kOperationCount = 12;
+    static constexpr std::size_t kOperationCount = 13;
     // The native code a made-up failure carries, so tests can tell it from a real one.
     static constexpr std::int64_t kFaultCode = -7;
 
@@ -60,9 +61,10 @@ public:
     bool IsFolder(const std::string& path) override;
     engine::Status OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) override;
     engine::Status Move(const std::string& from, const std::string& to) override;
+    engine::Status MoveReplacing(const std::string& from, const std::string& to) override;
     engine::Status Rename(const std::string& from, const std::string& to) override;
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
-                                           const std::string& to) override;
+                                           const std::string& to, std::vector<std::string>& left) override;
     engine::Status DeleteFile(const std::string& path) override;
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
