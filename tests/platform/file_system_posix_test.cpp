@@ -203,6 +203,20 @@ TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) 
     EXPECT_EQ(invariant.Check(), "");
 }
 
+// An overwrite within one volume is one rename, which cannot be undone once the old file is gone:
+// a folder flush that fails after it does not make the finished replacement a failure.
+TEST_F(PosixFileSystemTest, ReplacementThatCannotBeFlushedStillCounts) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("new.txt"), "new"));
+    ASSERT_TRUE(WriteFile(m_dir.Path("old.txt"), "old"));
+    {
+        SyscallFaults faults;
+        faults.FailNth(Call::Fsync, 1, EIO);
+        EXPECT_OK(m_fs.MoveReplacing(m_dir.Path("new.txt"), m_dir.Path("old.txt")));
+    }
+    EXPECT_EQ(ListTree(m_dir.Root()), std::vector<std::string>{"old.txt (3)"});
+    EXPECT_EQ(ReadFile(m_dir.Path("old.txt")), "new");
+}
+
 // A rename whose folder cannot be flushed is undone: a failure leaves the name where it was, so
 // the caller's error report tells the truth.
 TEST_F(PosixFileSystemTest, RenameThatCannotBeFlushedIsUndone) {
