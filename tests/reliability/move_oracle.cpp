@@ -499,7 +499,9 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 known = true;
                 for (std::size_t i = 0; i < args->size(); ++i) {
                     (*args)[i] = model.Resolve(FullPath((*args)[i], form.m_pszRoots[i], record));
-                    if (!form.m_bAboutLeftover && IsOurTemporary((*args)[i]))
+                    // Naming one as left alone is no harm; acting on it as a user's file is.
+                    if (!form.m_bAboutLeftover && form.m_nEffect != Effect::None &&
+                        IsOurTemporary((*args)[i]))
                         report += "a temporary of ours taken for a user's file: " + line + "\n";
                 }
                 model.Apply(form.m_nEffect, *args, line, actual);
