@@ -91,7 +91,8 @@ const LineForm kLineForms[] = {
      "changed "
      "while it was being copied.",
      "sd", Effect::CopyKept},
-    {"Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).", "s", Effect::None},
+    {"Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).", "s",
+     Effect::LeftInSource},
     {"Copied source folder \"%s\" to destination as \"%s\".  Folder name was changed to avoid clash with "
      "extant "
      "file \"%s\" in the destination folder.",
@@ -237,6 +238,16 @@ void TreeModel::TakeCopiedEarlier(const std::string& from, const std::string& to
 void TreeModel::TakeFromActual(const std::string& path, const TreeModel& actual, const std::string& line) {
     if (actual.Find(path) == nullptr)
         return Complain("logged as left in the source, but not there: " + path, line);
+    // Its counterpart in the copy of its folder, when the copy has none.
+    for (const auto& [from, to] : m_mapMovedTo) {
+        if (path.rfind(from + NativeSeparator(), 0) != 0) continue;
+        const std::string counterpart = to + path.substr(from.size());
+        if (actual.Find(counterpart) != nullptr) continue;
+        for (auto it = m_mapEntries.begin(); it != m_mapEntries.end();)
+            it = it->first == counterpart || it->first.rfind(counterpart + NativeSeparator(), 0) == 0
+                     ? m_mapEntries.erase(it)
+                     : std::next(it);
+    }
     for (std::size_t cut = path.rfind(NativeSeparator()); cut != std::string::npos && cut > 0;
          cut = path.rfind(NativeSeparator(), cut - 1)) {
         const std::string folder = path.substr(0, cut);
@@ -353,6 +364,8 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
             MoveTree(paths[0], paths[1], line);
             return TakeCopiedEarlier(paths[0], paths[1], actual);
         case Effect::LeftInSource:
+            // Still where it was (a dragged item left alone), or left behind by its folder's copy.
+            if (Find(paths[0]) != nullptr) return;
             return TakeFromActual(paths[0], actual, line);
         case Effect::CopyKept: {
             // The copy holds the source as it was before the change, or as it is now.
@@ -387,7 +400,11 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
         }
         case Effect::Overwrite:
             Overwritten(paths[1]);
-            Erase(paths[1], EntryKind::File, line, true);
+            // A link or a pipe of the name goes too when the answer says to overwrite it.
+            if (const SnapshotEntry* old = Find(paths[1]); old != nullptr && old->m_nKind == EntryKind::Other)
+                m_mapEntries.erase(paths[1]);
+            else
+                Erase(paths[1], EntryKind::File, line, true);
             return MoveTree(paths[0], paths[1], line);
         case Effect::RemoveFolder:
             return Erase(paths[0], EntryKind::Folder, line);
