@@ -112,6 +112,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     RemoveSeparator(style, from);
     RemoveSeparator(style, to);
     std::vector<std::string> left;  // what a copy across volumes left in the source
+    bool sourceLeft = false;        // the copy is complete, and removing the source failed
     if (m_rFs.IsSameVolume(from, to)) {
         if (!m_rFs.Move(from, to)) {
             ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}));
@@ -120,9 +121,16 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     } else {
         folder = from;
         target = to;
+        DirEntry existing;
+        const bool targetWasFree = !m_rFs.Lookup(to, existing);
         if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target, left)) {
-            ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}));
-            return StopMove;
+            // A copy in place is complete, and the source only partly removed: the folder has
+            // moved, and what is left of its source is reported below.
+            sourceLeft = targetWasFree && m_rFs.Lookup(to, existing);
+            if (!sourceLeft) {
+                ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}));
+                return StopMove;
+            }
         }
     }
 
@@ -133,7 +141,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
                    {ShownSource(folder), ShownDest(target)}),
         "  Folder name was changed to avoid clash with extant file \"%s\" in the destination folder.",
         avoidedFile.empty() ? std::string_view() : ShownDest(avoidedFile));
-    if (left.empty()) return Placed;
+    if (left.empty() && !sourceLeft) return Placed;
     // The copy is complete; what changed meanwhile, and what cannot be copied, stays with the folder.
     for (const std::string& path : left) {
         DirEntry entry;
@@ -144,6 +152,10 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
                 FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
                            "folder was being copied.\r\n",
                            {ShownSource(path)}));
+    }
+    if (sourceLeft) {
+        ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}));
+        return StopMove;
     }
     LogSourceFolderKept(folder);
     return NotAllMoved;

@@ -39,6 +39,8 @@ for preset in linux linux-asan mingw64 mingw32; do
   echo "== $preset"
   log="$logs/$preset.log"
   step_start=$SECONDS
+  # Only this run's figures are printed at the end.
+  rm -rf "build/$preset/figures"
   cmake --workflow --preset "$preset" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   passed=$(count ' Passed ' "$log")
@@ -54,6 +56,13 @@ for preset in linux linux-asan mingw64 mingw32; do
 done
 
 print_table
+# The figures the suites wrote (scenarios run, faults injected, content lost, ...), one line each.
+for preset in linux linux-asan mingw64 mingw32; do
+  for figures in build/"$preset"/figures/*.txt; do
+    [ -f "$figures" ] || continue
+    while IFS= read -r line; do echo "$preset: $line"; done <"$figures"
+  done
+done
 # Test programs that Wine failed to start before their own code ran are started again (see
 # tests/wine/wine-env.sh); say how often, so a rise is seen.
 for retries in build/*/wine/start-retries.log; do

@@ -563,17 +563,22 @@ Status PosixFileSystem::MoveReplacing(const std::string& from, const std::string
         if (error == EXDEV) return MoveFileAcrossVolumes(from, to, true, m_pKeepAlive);
         return StatusFromErrno(error, error == EISDIR ? to : from);
     }
-    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str()))
-        return StatusFromErrno(syncError, to);
+    // The old file is gone and cannot come back: the replacement is done, so a failed flush of its
+    // folder does not turn it into a failure (the rename is atomic, so no crash loses either file).
+    SyncFolderAt(AT_FDCWD, ParentOf(target).c_str());
     return Status::Ok();
 }
 
 Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+    const std::string source = Trim(from);
     const std::string target = Trim(to);
-    const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, target.c_str());
+    const int error = RenameNoReplaceAt(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str());
     if (error != 0) return StatusFromErrno(error, error == EEXIST ? to : from);
-    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str()))
+    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str())) {
+        // Undone, so that a failure means the name is where it was.
+        RenameNoReplaceAt(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str());
         return StatusFromErrno(syncError, to);
+    }
     return Status::Ok();
 }
 
@@ -606,7 +611,11 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
         return StatusFromErrno(
             error, failed.empty() ? (error == EEXIST ? to : from) : move.m_strSource + "/" + failed);
     }
-    if (const int syncError = SyncFolderAt(folderFd, ".")) return StatusFromErrno(syncError, to);
+    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+        // The source is whole: the copy must go, or the failed move leaves the folder twice.
+        RemoveOwnTreeAt(folderFd, move.m_strName.c_str());
+        return StatusFromErrno(syncError, to);
+    }
     // The whole tree is safely in place; only now does the source go, as far as it is as copied.
     const int removeError = RemoveCopiedFolderAt(AT_FDCWD, move.m_strSource.c_str(), {}, copy, left);
     std::sort(left.begin(), left.end());

@@ -1,6 +1,8 @@
 // Engine tests: placing a source folder: refusals, whole moves, clashes with files, failures, volumes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/engine/move_fixture.h"
 
 namespace tandemere::testing {
@@ -243,6 +245,28 @@ TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n", m_log);
     EXPECT_EQ("photo a", ReadFile(Src("Photos/a.jpg")));
+}
+
+// The copy is complete and in place when the source cannot be removed: the log says the folder
+// moved, then that its source stays, and the move ends.
+TEST_F(PlaceFolderTest, SourceLeftAfterACompleteCopyIsLoggedAsMovedAndNotDeleted) {
+    const std::optional<TempFolder> other = OtherVolume();
+    if (!other) GTEST_SKIP() << kNoOtherVolumeReason;
+    ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "photo a"));
+    // The backend copies the whole tree, then fails to remove the source.
+    m_fs.m_fnBeforeCall = [&](Op op, const std::string&) {
+        if (op != Op::MoveFolderAcrossVolumes) return;
+        std::error_code error;
+        std::filesystem::copy(PathFromUtf8(Src("Photos")), PathFromUtf8(other->Path("Photos")),
+                              std::filesystem::copy_options::recursive, error);
+        ASSERT_FALSE(error) << error.message();
+    };
+    m_fs.FailNth(Op::MoveFolderAcrossVolumes, 1, engine::ErrorKind::AccessDenied);
+    EXPECT_EQ(MoveStopped, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
+    const std::string error = "ERROR: Unable to delete folder \"" + Src("Photos") + "\"";
+    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
+    EXPECT_EQ(Moved("Photos", "Photos") + "\r\n" + error + "\r\n", m_log);
+    EXPECT_EQ("photo a", ReadFile(other->Path("Photos/a.jpg")));
 }
 
 TEST_F(PlaceFolderTest, LoggingOffStillShowsEveryBox) {

@@ -203,6 +203,33 @@ TEST_F(PosixFileSystemTest, SourceTreeThatCannotBeRemovedLeavesTheCompleteCopy) 
     EXPECT_EQ(invariant.Check(), "");
 }
 
+// An overwrite within one volume is one rename, which cannot be undone once the old file is gone:
+// a folder flush that fails after it does not make the finished replacement a failure.
+TEST_F(PosixFileSystemTest, ReplacementThatCannotBeFlushedStillCounts) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("new.txt"), "new"));
+    ASSERT_TRUE(WriteFile(m_dir.Path("old.txt"), "old"));
+    {
+        SyscallFaults faults;
+        faults.FailNth(Call::Fsync, 1, EIO);
+        EXPECT_OK(m_fs.MoveReplacing(m_dir.Path("new.txt"), m_dir.Path("old.txt")));
+    }
+    EXPECT_EQ(ListTree(m_dir.Root()), std::vector<std::string>{"old.txt (3)"});
+    EXPECT_EQ(ReadFile(m_dir.Path("old.txt")), "new");
+}
+
+// A rename whose folder cannot be flushed is undone: a failure leaves the name where it was, so
+// the caller's error report tells the truth.
+TEST_F(PosixFileSystemTest, RenameThatCannotBeFlushedIsUndone) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("folder/a.txt"), "alpha"));
+    {
+        SyscallFaults faults;
+        faults.FailNth(Call::Fsync, 1, EIO);
+        EXPECT_STATUS_KIND(m_fs.Rename(m_dir.Path("folder/a.txt"), m_dir.Path("folder/b.txt")),
+                           ErrorKind::Io);
+    }
+    EXPECT_EQ(ListTree(m_dir.Path("folder")), std::vector<std::string>{"a.txt (5)"});
+}
+
 // While a tree is copied, at the copy's last keep-alive tick (every folder listed, every file but
 // the last copied): two files grow and two files appear. Only what is unchanged since it was
 // copied leaves the source.
@@ -320,11 +347,11 @@ TEST_F(PosixFileSystemTest, CallFailingPartWayThroughACrossVolumeMoveLosesNothin
                 }
                 EXPECT_STATUS_KIND(status, posix::ErrorKindFromErrno(fault.m_nErrno));
                 EXPECT_EQ(invariant.Check(), "");
-                // A folder's unlinks all remove its source, after the copy is in place; its last
-                // flush is of the destination folder, after the rename too.
+                // A folder's unlinks all remove its source, after the copy is in place. Its last
+                // flush, of the destination folder after the rename, fails with the source whole:
+                // the copy goes again, or the failed move would leave the folder twice.
                 const bool removingSource = folder && fault.m_nCall == Call::UnlinkAt;
-                const bool copyInPlace =
-                    removingSource || (folder && fault.m_nCall == Call::Fsync && n == count);
+                const bool copyInPlace = removingSource;
                 if (!removingSource) {
                     EXPECT_EQ(TreeSnapshot::Take(src.Root()).Describe(), before.Describe());
                 }

@@ -170,6 +170,8 @@ struct TestSettings::Impl {
 
 TestSettings::TestSettings() : m_pImpl(std::make_unique<Impl>()), m_pStore(&m_pImpl->m_store) {}
 
+TestSettings::TestSettings(const std::string&) : TestSettings() {}
+
 TestSettings::~TestSettings() = default;
 
 void TestSettings::Write(const std::string& lines) {
@@ -242,12 +244,18 @@ bool RunningUnderWine() {
 }
 
 struct TestSettings::Impl {
+    Impl() = default;
+    explicit Impl(const std::string& base) : m_dir(base) {}
+
     TempFolder m_dir;
     std::string m_strPath = m_dir.Path("settings");
     posix::SettingsFileStore m_store{m_strPath};
 };
 
 TestSettings::TestSettings() : m_pImpl(std::make_unique<Impl>()), m_pStore(&m_pImpl->m_store) {}
+
+TestSettings::TestSettings(const std::string& base)
+    : m_pImpl(std::make_unique<Impl>(base)), m_pStore(&m_pImpl->m_store) {}
 
 TestSettings::~TestSettings() = default;
 

@@ -40,6 +40,9 @@ std::string Native(std::string_view relative);
 class TestSettings {
 public:
     TestSettings();
+    // Natively the settings file's folder under `base` (a faster file system, say); the registry
+    // key on Windows is the same either way.
+    explicit TestSettings(const std::string& base);
     ~TestSettings();
     TestSettings(const TestSettings&) = delete;
     TestSettings& operator=(const TestSettings&) = delete;

@@ -60,6 +60,7 @@ void ScriptedUserInterface::SetProgressRange(std::uint32_t total) {
 }
 
 bool ScriptedUserInterface::PumpAndCheckCancel() {
+    if (m_fnOnPump) m_fnOnPump();
     ++m_nPumps;
     return m_nCancelAtPump > 0 && m_nPumps >= m_nCancelAtPump;
 }

@@ -36,6 +36,8 @@ public:
 
     // Runs just before each prompt answers, e.g. to change the disk while the user decides.
     std::function<void()> m_fnBeforeAnswer;
+    // Runs at each PumpAndCheckCancel: between items, and between the blocks of a long copy.
+    std::function<void()> m_fnOnPump;
 
     engine::WindowHandle m_hActiveWindow = reinterpret_cast<engine::WindowHandle>(0xAC7);
     std::vector<std::string> m_lstErrors;

@@ -112,25 +112,35 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
         } else if (fs::is_directory(status)) {
             entry.m_nKind = EntryKind::Folder;
         } else if (fs::is_regular_file(status)) {
-            entry.m_nKind = EntryKind::File;
-            entry.m_nHash = kFnvOffset;
-            std::ifstream in(it->path(), std::ios::binary);
-            if (!in) ADD_FAILURE() << "snapshot could not read " << path;
-            char buffer[65536];
-            while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-                const std::size_t got = static_cast<std::size_t>(in.gcount());
-                HashInto(entry.m_nHash, buffer, got);
-                if (entry.m_nSize < SnapshotEntry::kKeptBytes)
-                    entry.m_strBytes.append(
-                        buffer, std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
-                entry.m_nSize += got;
-            }
-            entry.m_nLastWriteTime = LastWriteTime(path).value_or(0);
+            entry = TakeFile(path);
         }
         snapshot.m_lstEntries.emplace(relative, std::move(entry));
     }
     if (error) ADD_FAILURE() << "snapshot could not list " << root << ": " << error.message();
     return snapshot;
+}
+
+SnapshotEntry TreeSnapshot::TakeFile(const std::string& path) {
+    SnapshotEntry entry;
+    entry.m_nKind = EntryKind::File;
+    entry.m_nHash = kFnvOffset;
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
+    if (!in) ADD_FAILURE() << "snapshot could not read " << path;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        HashInto(entry.m_nHash, buffer, got);
+        if (entry.m_nSize < SnapshotEntry::kKeptBytes)
+            entry.m_strBytes.append(buffer,
+                                    std::min<std::size_t>(got, SnapshotEntry::kKeptBytes - entry.m_nSize));
+        entry.m_nSize += got;
+    }
+    entry.m_nLastWriteTime = LastWriteTime(path).value_or(0);
+    return entry;
+}
+
+void TreeSnapshot::Replace(const std::string& relative, const SnapshotEntry& entry) {
+    m_lstEntries[relative] = entry;
 }
 
 const SnapshotEntry* TreeSnapshot::Find(const std::string& relative) const {
@@ -157,7 +167,8 @@ std::string ContentKey(const SnapshotEntry& entry) {
     return "file:" + std::to_string(entry.m_nSize) + ":" + std::to_string(entry.m_nHash);
 }
 
-std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after) {
+std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after,
+                            const std::set<std::string>& replaced) {
     std::set<std::string> present;
     for (const TreeSnapshot& tree : after)
         for (const auto& [path, entry] : tree.Entries())
@@ -167,9 +178,23 @@ std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::
     for (const TreeSnapshot& tree : before)
         for (const auto& [path, entry] : tree.Entries()) {
             if (entry.m_nKind != EntryKind::File && entry.m_nKind != EntryKind::Link) continue;
-            if (present.count(ContentKey(entry)) == 0)
+            if (present.count(ContentKey(entry)) == 0 && replaced.count(JoinPath(tree.Root(), path)) == 0)
                 report += "content lost: " + JoinPath(tree.Root(), path) + " (" + DescribeEntry(entry) +
                           ") exists nowhere any more\n";
+        }
+    return report;
+}
+
+std::string FindStrayTemporaries(const std::vector<TreeSnapshot>& trees) {
+    static const std::string s_strPrefix = ".tandemere-";
+    static const std::string s_strSuffix = ".part";
+    std::string report;
+    for (const TreeSnapshot& tree : trees)
+        for (const auto& [path, entry] : tree.Entries()) {
+            const std::string name = path.substr(path.rfind('/') + 1);
+            if (name.size() >= s_strPrefix.size() + s_strSuffix.size() && name.rfind(s_strPrefix, 0) == 0 &&
+                name.compare(name.size() - s_strSuffix.size(), s_strSuffix.size(), s_strSuffix) == 0)
+                report += "stray temporary: " + JoinPath(tree.Root(), path) + "\n";
         }
     return report;
 }

@@ -28,6 +28,10 @@ struct SnapshotEntry {
 class TreeSnapshot {
 public:
     static TreeSnapshot Take(const std::string& root);
+    // The entry of one regular file.
+    static SnapshotEntry TakeFile(const std::string& path);
+    // Records an entry that was changed under a move's feet, as if it had been so from the start.
+    void Replace(const std::string& relative, const SnapshotEntry& entry);
 
     const std::string& Root() const { return m_strRoot; }
     const std::map<std::string, SnapshotEntry>& Entries() const { return m_lstEntries; }
@@ -47,7 +51,13 @@ std::string ContentKey(const SnapshotEntry& entry);
 
 // Every file content (and link target) of the `before` snapshots still exists somewhere in the
 // `after` snapshots, under any name. Returns one line per lost content; empty when none is lost.
-std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after);
+// `replaced`: full paths of entries whose content an answer allowed to go (overwritten).
+std::string FindLostContent(const std::vector<TreeSnapshot>& before, const std::vector<TreeSnapshot>& after,
+                            const std::set<std::string>& replaced = {});
+
+// Every temporary copy of the backend's (".tandemere-" ... ".part") left in the snapshots, one line
+// each; empty when there is none. One may stay only after a killed move.
+std::string FindStrayTemporaries(const std::vector<TreeSnapshot>& trees);
 
 // Every file and link of `before` is still at the same relative path in `after` with the same
 // kind, bytes, size and last-write time, unless its path is in `mayChange` (relative, '/').

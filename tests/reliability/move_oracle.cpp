@@ -1,0 +1,589 @@
+// Reliability tests: the move oracle: lost content, stray temporaries, the log replayed against the
+// trees, and the outcome.
+#include "tests/reliability/move_oracle.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string_view>
+
+#include "tests/support/temp_folder.h"
+
+namespace tandemere::testing {
+namespace {
+
+// What a log line says happened on disk. Arguments are numbered in the line's order.
+enum class Effect : std::uint8_t {
+    None,          // the item stays as it was (its first argument must still be there)
+    Move,          // argument 0 went to argument 1
+    MoveDest,      // a destination entry, argument 0, was renamed to argument 1
+    DeleteAsSame,  // source 0 was deleted: destination 1 holds its content
+    Overwrite,     // source 0 replaced destination 1
+    DeleteRename,  // source 0 was deleted; identical destination 1 became 2
+    RemoveFolder,  // the emptied source folder 0 was removed
+    CopyKept,      // source 0 was copied to 1 and stays, as it changed while it was copied
+    CopyFolder,    // source folder 0 was copied whole to 1; what changed meanwhile stays (LeftInSource)
+    LeftInSource,  // entry 0 of a folder copied whole stays in the source as it is now
+};
+
+// One line form of the log: its text with a "%s" per path, which root each path's shown form
+// is relative to ('s' source, 'd' destination), and its effect.
+struct LineForm {
+    const char* m_pszPattern;
+    const char* m_pszRoots;
+    Effect m_nEffect;
+    bool m_bAboutLeftover = false;  // names a temporary of ours that an interrupted move left
+};
+
+const LineForm kLineForms[] = {
+    {"Moved source file \"%s\" to destination \"%s\" because the source file is unique and the filename was "
+     "not "
+     "already being used.",
+     "sd", Effect::Move},
+    {"Deleted source file \"%s\", because destination file \"%s\" is the same.", "sd", Effect::DeleteAsSame},
+    {"Moved source file \"%s\" to destination as \"%s\".  Filename was changed to avoid clash with extant "
+     "subfolder \"%s\" in the destination folder.",
+     "sdd", Effect::Move},
+    {"Moved source file \"%s\" to destination as \"%s\".", "sd", Effect::Move},
+    {"Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had the same name as "
+     "the "
+     "source file \"%s\".",
+     "dds", Effect::MoveDest},
+    {"Left source file \"%s\" alone, given existence of a subfolder of the same name in the destination "
+     "folder.",
+     "s", Effect::None},
+    {"Left source file \"%s\" alone, given existence of differing destination file \"%s\".", "sd",
+     Effect::None},
+    {"Moved source file \"%s\" to destination folder, overwriting different existing file \"%s\".", "sd",
+     Effect::Overwrite},
+    {"Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid overwriting different "
+     "existing "
+     "file \"%s\".",
+     "sdd", Effect::Move},
+    {"Left source file \"%s\" alone, given existence of identical destination file \"%s\".", "sd",
+     Effect::None},
+    {"Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".  Changed name "
+     "of "
+     "file because source filename is already used in destination folder.",
+     "sdd", Effect::DeleteRename},
+    {"Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".", "sdd",
+     Effect::DeleteRename},
+    {"Left \"%s\" alone, because it already lies in the destination folder.", "s", Effect::None},
+    {"Moved link \"%s\" to destination \"%s\" without following it.", "sd", Effect::Move},
+    {"Left link \"%s\" alone, given existence of \"%s\" in the destination folder.", "sd", Effect::None},
+    {"Moved source folder \"%s\" to destination as \"%s\".  Folder name was changed to avoid clash with "
+     "extant "
+     "file \"%s\" in the destination folder.",
+     "sdd", Effect::Move},
+    {"Moved source folder \"%s\" to destination as \"%s\".", "sd", Effect::Move},
+    {"Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the same name as the "
+     "source "
+     "folder \"%s\".",
+     "dds", Effect::MoveDest},
+    {"Left source folder \"%s\" alone, given existence of file \"%s\" in the destination folder.", "sd",
+     Effect::None},
+    {"Didn't delete source folder \"%s\" because it wasn't possible to move all objects from within it.", "s",
+     Effect::None},
+    {"Deleted source folder \"%s\" because its contents are all in the equivalent destination folder.", "s",
+     Effect::RemoveFolder},
+    {"Copied source file \"%s\" to destination as \"%s\", but left it in the source folder because it "
+     "changed "
+     "while it was being copied.",
+     "sd", Effect::CopyKept},
+    {"Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).", "s",
+     Effect::LeftInSource},
+    {"Copied source folder \"%s\" to destination as \"%s\".  Folder name was changed to avoid clash with "
+     "extant "
+     "file \"%s\" in the destination folder.",
+     "sdd", Effect::CopyFolder},
+    {"Copied source folder \"%s\" to destination as \"%s\".", "sd", Effect::CopyFolder},
+    {"Left \"%s\" in the source folder, because it was created or changed while the folder was being copied.",
+     "s", Effect::LeftInSource},
+    {"Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.", "ds",
+     Effect::DeleteAsSame, true},
+    {"Found \"%s\", left by an interrupted move: it may hold the only copy of a file.", "d", Effect::None,
+     true},
+    {"Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.", "s",
+     Effect::None, true},
+};
+
+constexpr std::string_view kCancelled = "Cancelled by request.";
+constexpr std::string_view kUnableToDeleteFolder = "ERROR: Unable to delete folder \"%s\"";
+constexpr std::string_view kSubfolderError = "ERROR: Can't move folder \"";
+constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
+
+// Errors after which the move goes on: the item is left where it is.
+bool ErrorGoesOn(std::string_view line) {
+    auto contains = [&](std::string_view part) { return line.find(part) != std::string_view::npos; };
+    return line.rfind("ERROR: Path \"", 0) == 0 ||
+           (line.rfind("ERROR: Source file \"", 0) == 0 && contains("\" is too large")) ||
+           (line.rfind("ERROR: Destination file \"", 0) == 0 && contains("\" is too large")) ||
+           (line.rfind("ERROR: Can't move folder \"", 0) == 0 && contains("\" into itself")) ||
+           contains("\" changed while it was being compared");
+}
+
+// The arguments of `line` when it has the form of `pattern`; the literal parts anchor each one.
+std::optional<std::vector<std::string>> Match(std::string_view line, std::string_view pattern) {
+    std::vector<std::string> args;
+    std::size_t at = 0;
+    std::size_t piece = 0;
+    for (;;) {
+        const std::size_t hole = pattern.find("%s", piece);
+        const std::string_view literal =
+            pattern.substr(piece, hole == std::string_view::npos ? hole : hole - piece);
+        if (line.compare(at, literal.size(), literal) != 0) return std::nullopt;
+        at += literal.size();
+        if (hole == std::string_view::npos) break;
+        piece = hole + 2;
+        const std::size_t next = pattern.find("%s", piece);
+        const std::string_view after =
+            pattern.substr(piece, next == std::string_view::npos ? next : next - piece);
+        // The last argument runs to the literal that ends the line; the others to the first one.
+        const std::size_t end = next == std::string_view::npos ? line.rfind(after) : line.find(after, at);
+        if (end == std::string_view::npos || end < at) return std::nullopt;
+        args.emplace_back(line.substr(at, end - at));
+        at = end;
+    }
+    if (at != line.size()) return std::nullopt;
+    return args;
+}
+
+// The trees as one map of full paths, which the log's lines are replayed on.
+class TreeModel {
+public:
+    explicit TreeModel(const std::vector<TreeSnapshot>& trees) {
+        for (const TreeSnapshot& tree : trees)
+            for (const auto& [path, entry] : tree.Entries()) {
+                const std::string full = JoinPath(tree.Root(), path);
+                m_mapEntries[full] = entry;
+            }
+    }
+
+    // Applies one line's effect; a line that does not fit the trees is reported.
+    // `actual`: the trees after the move, for a copy whose content the line cannot tell.
+    void Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line,
+               const TreeModel& actual);
+    // The path with every folder on the way that is a link replaced by what it points to: a
+    // destination link to a folder is merged into as the folder it shows.
+    std::string Resolve(const std::string& path) const;
+    // Notes that the entry at `path` is about to be overwritten: its content may go when no
+    // other entry holds it.
+    void Overwritten(const std::string& path);
+    // The paths of the trees before whose content an answer or an edit allowed to go.
+    std::set<std::string> Excused(const std::vector<TreeSnapshot>& before) const;
+    // Applies a change another program made. What it overwrote is excused where no other copy
+    // existed then; what it wrote must survive.
+    void ApplyEdit(const ConcurrentEdit& edit);
+    // After "Unable to delete folder" for a folder the log moved away whole: what is left of it
+    // must be what its copy holds.
+    void KeepRemainder(const std::string& folder, const TreeModel& actual, const std::string& line);
+    // Every difference from the trees as they are. When `cleanupMayFail`, copies that appeared
+    // (our temporaries, and whatever holds content still accounted for) are passed over.
+    std::string Compare(const TreeModel& actual, bool cleanupMayFail) const;
+
+private:
+    // A file changed while its folder was copied may have been copied as it was before.
+    void TakeCopiedEarlier(const std::string& from, const std::string& to, const TreeModel& actual);
+    // The entry at `path` and below as they are after the move, with the folders above it.
+    void TakeFromActual(const std::string& path, const TreeModel& actual, const std::string& line);
+    const SnapshotEntry* Find(const std::string& path) const {
+        auto it = m_mapEntries.find(path);
+        return it == m_mapEntries.end() ? nullptr : &it->second;
+    }
+    void MoveTree(const std::string& from, const std::string& to, const std::string& line);
+    // Removes a file (also a link when `orLink`) or an empty folder.
+    void Erase(const std::string& path, EntryKind kind, const std::string& line, bool orLink = false);
+    void Complain(const std::string& what, const std::string& line) {
+        m_strReport += what + " [" + line + "]\n";
+    }
+
+public:
+    std::map<std::string, SnapshotEntry> m_mapEntries;
+    std::map<std::string, std::string> m_mapMovedTo;       // each moved entry's new path, by its old one
+    std::set<std::string> m_setExcused;                    // contents an answer or an edit overwrote for good
+    std::map<std::string, std::string> m_mapWritten;       // contents an edit wrote, by where it wrote them
+    std::map<std::string, SnapshotEntry> m_mapBeforeEdit;  // what each edited file held before
+    std::string m_strReport;
+};
+
+void TreeModel::MoveTree(const std::string& from, const std::string& to, const std::string& line) {
+    if (Find(from) == nullptr) return Complain("logged move of an entry not there: " + from, line);
+    if (Find(to) != nullptr) return Complain("logged move onto an existing entry: " + to, line);
+    const std::string below = from + NativeSeparator();
+    std::map<std::string, SnapshotEntry> moved;
+    for (auto it = m_mapEntries.begin(); it != m_mapEntries.end();) {
+        if (it->first == from || it->first.rfind(below, 0) == 0) {
+            const std::string target = to + it->first.substr(from.size());
+            moved[target] = std::move(it->second);
+            it = m_mapEntries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_mapEntries.merge(moved);
+    m_mapMovedTo[from] = to;
+}
+
+void TreeModel::TakeCopiedEarlier(const std::string& from, const std::string& to, const TreeModel& actual) {
+    for (const auto& [path, earlier] : m_mapBeforeEdit) {
+        if (path.rfind(from + NativeSeparator(), 0) != 0) continue;
+        const std::string copy = to + path.substr(from.size());
+        const SnapshotEntry* now = actual.Find(copy);
+        if (now != nullptr && Find(copy) != nullptr && ContentKey(*now) == ContentKey(earlier))
+            m_mapEntries[copy] = *now;
+    }
+}
+
+void TreeModel::TakeFromActual(const std::string& path, const TreeModel& actual, const std::string& line) {
+    if (actual.Find(path) == nullptr)
+        return Complain("logged as left in the source, but not there: " + path, line);
+    // Its counterpart in the copy of its folder, when the copy has none.
+    for (const auto& [from, to] : m_mapMovedTo) {
+        if (path.rfind(from + NativeSeparator(), 0) != 0) continue;
+        const std::string counterpart = to + path.substr(from.size());
+        if (actual.Find(counterpart) != nullptr) continue;
+        for (auto it = m_mapEntries.begin(); it != m_mapEntries.end();)
+            it = it->first == counterpart || it->first.rfind(counterpart + NativeSeparator(), 0) == 0
+                     ? m_mapEntries.erase(it)
+                     : std::next(it);
+    }
+    for (std::size_t cut = path.rfind(NativeSeparator()); cut != std::string::npos && cut > 0;
+         cut = path.rfind(NativeSeparator(), cut - 1)) {
+        const std::string folder = path.substr(0, cut);
+        const SnapshotEntry* there = actual.Find(folder);
+        if (there == nullptr || Find(folder) != nullptr) break;
+        m_mapEntries[folder] = *there;
+    }
+    for (const auto& [other, entry] : actual.m_mapEntries)
+        if (other == path || other.rfind(path + NativeSeparator(), 0) == 0) m_mapEntries[other] = entry;
+}
+
+void TreeModel::ApplyEdit(const ConcurrentEdit& edit) {
+    auto it = m_mapEntries.find(edit.m_strPath);
+    if (it == m_mapEntries.end()) return;
+    Overwritten(edit.m_strPath);
+    m_mapBeforeEdit[edit.m_strPath] = it->second;
+    it->second = edit.m_oEntry;
+    m_mapWritten[edit.m_strPath] = ContentKey(edit.m_oEntry);
+}
+
+// "/a/./b/../c" as "/a/c".
+std::string Normalised(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t end = path.find(NativeSeparator(), at);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string joined;
+    for (const std::string& part : parts) joined += NativeSeparator() + part;
+    return joined;
+}
+
+std::string TreeModel::Resolve(const std::string& path) const {
+    if (path.empty() || path[0] != NativeSeparator()) return path;
+    std::string resolved;
+    std::size_t at = 1;
+    for (int links = 0; links < 16;) {
+        const std::size_t end = path.find(NativeSeparator(), at);
+        if (end == std::string::npos) return resolved + path.substr(at - 1);
+        const std::string folder = resolved + path.substr(at - 1, end - at + 1);
+        const SnapshotEntry* entry = Find(folder);
+        if (entry != nullptr && entry->m_nKind == EntryKind::Link) {
+            const std::string& target = entry->m_strLinkTarget;
+            resolved = Normalised(!target.empty() && target[0] == NativeSeparator()
+                                      ? target
+                                      : resolved + NativeSeparator() + target);
+            ++links;
+        } else {
+            resolved = folder;
+        }
+        at = end + 1;
+    }
+    return path;
+}
+
+void TreeModel::Overwritten(const std::string& path) {
+    const SnapshotEntry* old = Find(path);
+    if (old == nullptr) return;
+    const std::string key = ContentKey(*old);
+    for (const auto& [other, entry] : m_mapEntries)
+        if (other != path && entry.m_nKind == old->m_nKind && ContentKey(entry) == key) return;
+    m_setExcused.insert(key);
+}
+
+std::set<std::string> TreeModel::Excused(const std::vector<TreeSnapshot>& before) const {
+    std::set<std::string> paths;
+    for (const TreeSnapshot& tree : before)
+        for (const auto& [path, entry] : tree.Entries())
+            if (entry.m_nKind != EntryKind::Folder && m_setExcused.count(ContentKey(entry)) != 0)
+                paths.insert(JoinPath(tree.Root(), path));
+    return paths;
+}
+
+void TreeModel::KeepRemainder(const std::string& folder, const TreeModel& actual, const std::string& line) {
+    auto moved = m_mapMovedTo.find(folder);
+    if (Find(folder) != nullptr || moved == m_mapMovedTo.end()) return;
+    const std::string below = folder + NativeSeparator();
+    for (const auto& [path, entry] : actual.m_mapEntries) {
+        if (path != folder && path.rfind(below, 0) != 0) continue;
+        const SnapshotEntry* copy = Find(moved->second + path.substr(folder.size()));
+        if (copy == nullptr || copy->m_nKind != entry.m_nKind ||
+            (entry.m_nKind != EntryKind::Folder && ContentKey(*copy) != ContentKey(entry)))
+            Complain("left in a folder moved away, but not in its copy: " + path, line);
+        else
+            m_mapEntries[path] = entry;
+    }
+}
+
+void TreeModel::Erase(const std::string& path, EntryKind kind, const std::string& line, bool orLink) {
+    const SnapshotEntry* entry = Find(path);
+    if (entry == nullptr || (entry->m_nKind != kind && !(orLink && entry->m_nKind == EntryKind::Link)))
+        return Complain("logged deletion of an entry not there: " + path, line);
+    if (kind == EntryKind::Folder) {
+        auto next = m_mapEntries.upper_bound(path + NativeSeparator());
+        auto at = m_mapEntries.lower_bound(path + NativeSeparator());
+        if (at != next || (next != m_mapEntries.end() && next->first.rfind(path + NativeSeparator(), 0) == 0))
+            return Complain("logged removal of a folder that is not empty: " + path, line);
+    }
+    m_mapEntries.erase(path);
+}
+
+void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, const std::string& line,
+                      const TreeModel& actual) {
+    switch (effect) {
+        case Effect::CopyFolder:
+            MoveTree(paths[0], paths[1], line);
+            return TakeCopiedEarlier(paths[0], paths[1], actual);
+        case Effect::LeftInSource:
+            // Still where it was (a dragged item left alone), or left behind by its folder's copy.
+            if (Find(paths[0]) != nullptr) return;
+            return TakeFromActual(paths[0], actual, line);
+        case Effect::CopyKept: {
+            // The copy holds the source as it was before the change, or as it is now.
+            const SnapshotEntry* source = Find(paths[0]);
+            const SnapshotEntry* copy = actual.Find(paths[1]);
+            auto earlier = m_mapBeforeEdit.find(paths[0]);
+            if (source == nullptr || copy == nullptr || Find(paths[1]) != nullptr ||
+                (ContentKey(*copy) != ContentKey(*source) &&
+                 (earlier == m_mapBeforeEdit.end() || ContentKey(*copy) != ContentKey(earlier->second))))
+                return Complain("logged copy that is not the source's: " + paths[1], line);
+            m_mapEntries[paths[1]] = *copy;
+            return;
+        }
+        case Effect::None:
+            if (Find(paths[0]) == nullptr) Complain("logged as left alone, but not there: " + paths[0], line);
+            return;
+        case Effect::Move:
+        case Effect::MoveDest:
+            return MoveTree(paths[0], paths[1], line);
+        case Effect::DeleteAsSame:
+        case Effect::DeleteRename: {
+            const SnapshotEntry* source = Find(paths[0]);
+            const SnapshotEntry* same = Find(paths[1]);
+            if (source != nullptr && (same == nullptr || ContentKey(*same) != ContentKey(*source) ||
+                                      same->m_nKind != EntryKind::File))
+                Complain(
+                    "source deleted as the same, but the destination does not hold its content: " + paths[1],
+                    line);
+            Erase(paths[0], EntryKind::File, line);
+            if (effect == Effect::DeleteRename) MoveTree(paths[1], paths[2], line);
+            return;
+        }
+        case Effect::Overwrite:
+            Overwritten(paths[1]);
+            // A link or a pipe of the name goes too when the answer says to overwrite it.
+            if (const SnapshotEntry* old = Find(paths[1]); old != nullptr && old->m_nKind == EntryKind::Other)
+                m_mapEntries.erase(paths[1]);
+            else
+                Erase(paths[1], EntryKind::File, line, true);
+            return MoveTree(paths[0], paths[1], line);
+        case Effect::RemoveFolder:
+            return Erase(paths[0], EntryKind::Folder, line);
+    }
+}
+
+bool IsOurTemporary(const std::string& path) {
+    return path.find(std::string(1, NativeSeparator()) + ".tandemere-") != std::string::npos;
+}
+
+std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail) const {
+    std::string report;
+    auto describe = [](const SnapshotEntry& entry) {
+        return entry.m_nKind == EntryKind::Folder ? std::string("folder") : ContentKey(entry);
+    };
+    for (const auto& [path, entry] : m_mapEntries) {
+        const SnapshotEntry* now = actual.Find(path);
+        if (now == nullptr)
+            report += "gone without a log line: " + path + " (" + describe(entry) + ")\n";
+        else if (now->m_nKind != entry.m_nKind || describe(*now) != describe(entry))
+            report += "changed without a log line: " + path + " (" + describe(entry) + " -> " +
+                      describe(*now) + ")\n";
+    }
+    std::set<std::string> contents;
+    for (const auto& [path, entry] : m_mapEntries) contents.insert(describe(entry));
+    for (const auto& [path, entry] : actual.m_mapEntries)
+        // A removal of a copy that failed too can leave it: a second copy, never a loss.
+        if (Find(path) == nullptr &&
+            !(cleanupMayFail && (IsOurTemporary(path) || contents.count(describe(entry)) != 0)))
+            report += "appeared without a log line: " + path + " (" + describe(entry) + ")\n";
+    return report;
+}
+
+std::string FullPath(const std::string& shown, char root, const MoveRecord& record) {
+    std::string path = shown;
+    if (!IsFullPath(path)) path = (root == 's' ? record.m_strSourceRoot : record.m_strDestFolder) + shown;
+    while (path.size() > 1 && path.back() == NativeSeparator()) path.pop_back();
+    return path;
+}
+
+std::vector<std::string> SplitLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < log.size()) {
+        const std::size_t end = log.find("\r\n", at);
+        if (end == std::string::npos) {
+            lines.push_back(log.substr(at));
+            break;
+        }
+        lines.push_back(log.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// Temporaries of ours that the move left; one that was there before is some earlier move's.
+std::string NewStrayTemporaries(const MoveRecord& record) {
+    const std::string before = FindStrayTemporaries(record.m_lstBefore);
+    std::string report;
+    std::istringstream after(FindStrayTemporaries(record.m_lstAfter));
+    for (std::string line; std::getline(after, line);)
+        if (before.find(line + "\n") == std::string::npos) report += line + "\n";
+    return report;
+}
+
+// What edits wrote and exists nowhere after the move.
+std::string LostWrites(const TreeModel& model, const TreeModel& after) {
+    std::set<std::string> present;
+    for (const auto& [path, entry] : after.m_mapEntries)
+        if (entry.m_nKind == EntryKind::File) present.insert(ContentKey(entry));
+    std::string report;
+    for (const auto& [path, content] : model.m_mapWritten)
+        if (present.count(content) == 0 && model.m_setExcused.count(content) == 0)
+            report += "content lost: " + path + " as changed during the move (" + content + ")\n";
+    return report;
+}
+
+// Replays the log on the trees before; returns what does not fit, and whether the log ends in
+// what stops a move.
+std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std::string>& replaced,
+                      std::string& lostWrites) {
+    TreeModel model(record.m_lstBefore);
+    const TreeModel actual(record.m_lstAfter);
+    std::string report;
+    std::size_t yesNo = 0;
+    bool stopped = false;
+    std::size_t edit = 0;
+    std::size_t at = 0;
+    for (const std::string& line : SplitLines(record.m_strLog)) {
+        for (; edit < record.m_lstEdits.size() && record.m_lstEdits[edit].m_nLogSize <= at; ++edit)
+            model.ApplyEdit(record.m_lstEdits[edit]);
+        at += line.size() + 2;
+        if (stopped) report += "log line after the move stopped: " + line + "\n";
+        if (line == kCancelled) {
+            stopped = true;
+        } else if (line.rfind(kSubfolderError, 0) == 0 && line.find(kSubfolderMark) != std::string::npos) {
+            const bool yes = yesNo < record.m_lstYesNoGiven.size() && record.m_lstYesNoGiven[yesNo];
+            ++yesNo;
+            stopped = !yes;
+        } else if (line.rfind("ERROR: ", 0) == 0) {
+            stopped = !ErrorGoesOn(line);
+            if (std::optional<std::vector<std::string>> folder = Match(line, kUnableToDeleteFolder))
+                model.KeepRemainder((*folder)[0], actual, line);
+        } else {
+            bool known = false;
+            for (const LineForm& form : kLineForms) {
+                std::optional<std::vector<std::string>> args = Match(line, form.m_pszPattern);
+                if (!args) continue;
+                known = true;
+                for (std::size_t i = 0; i < args->size(); ++i) {
+                    (*args)[i] = model.Resolve(FullPath((*args)[i], form.m_pszRoots[i], record));
+                    // Naming one as left alone is no harm; acting on it as a user's file is.
+                    if (!form.m_bAboutLeftover && form.m_nEffect != Effect::None &&
+                        IsOurTemporary((*args)[i]))
+                        report += "a temporary of ours taken for a user's file: " + line + "\n";
+                }
+                model.Apply(form.m_nEffect, *args, line, actual);
+                break;
+            }
+            if (!known) report += "log line of no known form: " + line + "\n";
+        }
+    }
+    for (; edit < record.m_lstEdits.size(); ++edit) model.ApplyEdit(record.m_lstEdits[edit]);
+    endsStopped = stopped;
+    replaced = model.Excused(record.m_lstBefore);
+    lostWrites = LostWrites(model, actual);
+    return report + model.m_strReport + model.Compare(actual, record.m_bCleanupMayFail);
+}
+
+// Without a log, what an overwrite may have replaced: every destination file or link whose name a
+// source entry has.
+std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord& record) {
+    std::string dest = record.m_strDestFolder;
+    std::set<std::string> sourceNames;
+    std::vector<std::string> destEntries;
+    for (const auto& [path, entry] : before.m_mapEntries) {
+        const std::string name = path.substr(path.rfind(NativeSeparator()) + 1);
+        if (path.rfind(dest, 0) != 0)
+            sourceNames.insert(name);
+        else if (entry.m_nKind != EntryKind::Folder)
+            destEntries.push_back(path);
+    }
+    std::set<std::string> replaced;
+    for (const std::string& path : destEntries)
+        if (sourceNames.count(path.substr(path.rfind(NativeSeparator()) + 1)) != 0) replaced.insert(path);
+    return replaced;
+}
+
+}  // namespace
+
+bool IsFullPath(const std::string& shown) {
+    return (!shown.empty() && shown[0] == NativeSeparator()) ||
+           (NativeSeparator() == '\\' && shown.size() >= 3 && shown[1] == ':' && shown[2] == '\\');
+}
+
+OracleVerdict JudgeMove(const MoveRecord& record) {
+    OracleVerdict verdict;
+    if (!record.m_bCleanupMayFail) verdict.m_strViolations = NewStrayTemporaries(record);
+    if (!record.m_bLogging) {
+        TreeModel model(record.m_lstBefore);
+        for (const std::string& path : MaybeOverwritten(model, record))
+            model.m_setExcused.insert(ContentKey(model.m_mapEntries[path]));
+        for (const ConcurrentEdit& edit : record.m_lstEdits) model.ApplyEdit(edit);
+        const std::set<std::string> replaced = model.Excused(record.m_lstBefore);
+        verdict.m_strLost = FindLostContent(record.m_lstBefore, record.m_lstAfter, replaced) +
+                            LostWrites(model, TreeModel(record.m_lstAfter));
+        return verdict;
+    }
+    bool endsStopped = false;
+    std::set<std::string> replaced;
+    std::string lostWrites;
+    verdict.m_strViolations += ReplayLog(record, endsStopped, replaced, lostWrites);
+    verdict.m_strLost = FindLostContent(record.m_lstBefore, record.m_lstAfter, replaced) + lostWrites;
+    if (endsStopped != (record.m_nOutcome == engine::MoveStopped))
+        verdict.m_strViolations +=
+            std::string("the move ") +
+            (record.m_nOutcome == engine::MoveStopped ? "says stopped" : "says finished") + " but its log " +
+            (endsStopped ? "ends in a stop" : "does not end in a stop") + "\n";
+    return verdict;
+}
+
+}  // namespace tandemere::testing

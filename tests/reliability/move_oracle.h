@@ -1,0 +1,52 @@
+// Reliability tests: the oracle that judges one finished move from the trees before and after it
+// and its log, built on the tree snapshots.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/move_command.h"
+#include "tests/support/tree_snapshot.h"
+
+namespace tandemere::testing {
+
+// A file another program changed while the move ran.
+struct ConcurrentEdit {
+    std::size_t m_nLogSize = 0;  // how long the log was at that moment
+    std::string m_strPath;       // full path
+    SnapshotEntry m_oEntry;      // the file as changed
+};
+
+// Everything the oracle needs to know about one move.
+struct MoveRecord {
+    std::vector<TreeSnapshot> m_lstBefore;  // every root the move could touch
+    std::vector<TreeSnapshot> m_lstAfter;   // the same roots, in the same order
+    std::string m_strLog;
+    bool m_bLogging = true;       // the move's switch, as read from the settings
+    std::string m_strSourceRoot;  // the roots of the shown paths, as the move set them
+    std::string m_strDestFolder;
+    engine::MoveOutcome m_nOutcome = engine::MoveFinished;
+    std::vector<bool> m_lstYesNoGiven;  // the answers the move got to its yes/no questions, in order
+    // A fault hit the removal of a temporary copy of ours, which may then stay.
+    bool m_bCleanupMayFail = false;
+    std::vector<ConcurrentEdit> m_lstEdits;  // in the order they were made
+};
+
+struct OracleVerdict {
+    std::string m_strLost;        // content present before and nowhere after
+    std::string m_strViolations;  // everything else the oracle found, one line each
+    bool Clean() const { return m_strLost.empty() && m_strViolations.empty(); }
+};
+
+// Whether a path as a log line or a prompt shows it is a full path ("/..." natively, "C:\..." or
+// "\\server\..." on Windows) rather than one relative to its root.
+bool IsFullPath(const std::string& shown);
+
+// Applies every rule: no content lost; no stray temporary; with logging on, the log replayed on
+// the trees before gives exactly the trees after (every change has its line, every line its
+// change, a destination file changes only where a line says it was overwritten); and the
+// outcome says stopped exactly when the log ends in what stops a move.
+OracleVerdict JudgeMove(const MoveRecord& record);
+
+}  // namespace tandemere::testing

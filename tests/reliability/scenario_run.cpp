@@ -1,0 +1,220 @@
+// Reliability tests: one scenario made real, moved and judged.
+#include "tests/reliability/scenario_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include "engine/move_command.h"
+#include "tests/support/platform_backend.h"
+#include "tests/support/scripted_ui.h"
+#include "tests/support/temp_folder.h"
+
+namespace tandemere::testing {
+namespace {
+
+const engine::WindowHandle kScenarioOwner = reinterpret_cast<engine::WindowHandle>(0x5CE);
+
+// The folders of one scenario: the work folder for the sources, and the destination's volume.
+// The work folder lies on the second volume where there is one (a memory file system natively,
+// many times faster to fill and empty), the other volume is then the system's temporary folder.
+struct ScenarioFolders {
+    explicit ScenarioFolders(bool otherVolume) : m_oWork(WorkBase()) {
+        if (otherVolume && !OtherVolumeBase().empty()) m_oOther.emplace();
+    }
+    static std::string WorkBase() {
+        const std::string base = OtherVolumeBase();
+        return base.empty() ? Utf8FromPath(std::filesystem::temp_directory_path()) : base;
+    }
+
+    TempFolder m_oWork;
+    std::optional<TempFolder> m_oOther;
+
+    std::string FullPath(const std::string& relative) const {
+        if (relative.rfind("dst", 0) == 0 && m_oOther) return m_oOther->Path(relative);
+        return m_oWork.Path(relative);
+    }
+    std::vector<std::string> Roots() const {
+        std::vector<std::string> roots{m_oWork.Root()};
+        if (m_oOther) roots.push_back(m_oOther->Root());
+        return roots;
+    }
+};
+
+bool Make(const PlannedEntry& entry, const std::string& path, IScenarioPlatform& platform) {
+    switch (entry.m_nKind) {
+        case PlannedKind::Folder:
+            return MakeFolders(path);
+        case PlannedKind::File:
+            return WriteFile(path, entry.m_strBytes, entry.m_nTicks);
+        case PlannedKind::Link:
+            return MakeSymlink(entry.m_strLinkTarget, path);
+        case PlannedKind::Pipe:
+            return platform.MakeSpecial(entry, path);
+    }
+    return false;
+}
+
+// Changes files while the move runs, as another program would: the bytes change, the size and
+// the last-write time stay. Each change is recorded for the oracle.
+class ConcurrentEditor {
+public:
+    ConcurrentEditor(const Scenario& scenario, const ScenarioFolders& folders,
+                     const engine::MoveCommand& command, const ScriptedUserInterface& ui, MoveRecord& record)
+        : m_rScenario(scenario), m_rFolders(folders), m_rCommand(command), m_rUi(ui), m_rRecord(record) {}
+
+    void OnPump() {
+        // A plain write: the time changes, as any writer's does.
+        if (++m_nPumps == m_rScenario.m_nEditAtPump)
+            Edit(m_rFolders.FullPath(m_rScenario.m_strEditPath), false);
+    }
+    void BeforeAnswer() {
+        const bool clash = m_rUi.m_lstClashPrompts.size() > m_nClashPrompts;
+        m_nClashPrompts = m_rUi.m_lstClashPrompts.size();
+        if (++m_nPrompts != m_rScenario.m_nEditAtPrompt) return;
+        const bool destination = m_rScenario.m_bEditDestination;
+        if (clash) {
+            const engine::ClashPrompt& prompt = m_rUi.m_lstClashPrompts.back();
+            Edit(destination ? prompt.m_strDestPath : prompt.m_strSrcPath, true);
+        } else if (m_rUi.m_lstChoicePrompts.back().m_nKind == engine::DecisionKind::SameFileDiffName) {
+            EditQuoted(m_rUi.m_lstChoicePrompts.back().m_strQuestion, destination);
+        }
+    }
+
+private:
+    // The question "Source file "S" is the same as destination file "I"" names both files.
+    void EditQuoted(const std::string& question, bool destination) {
+        const std::size_t first = question.find('"');
+        const std::size_t middle = question.find("\" is the same as destination file \"", first);
+        if (first == std::string::npos || middle == std::string::npos) return;
+        const std::size_t start = destination ? middle + 35 : first + 1;
+        const std::size_t end = question.find('"', start);
+        const std::string shown = question.substr(start, end - start);
+        const std::string& root = destination ? m_rCommand.m_szDestFolder : m_rCommand.m_szSourceRoot;
+        Edit(IsFullPath(shown) ? shown : root + shown, true);
+    }
+    // Changes one byte (an empty file gets one), the last-write time kept when `keepTime`.
+    void Edit(const std::string& path, bool keepTime);
+
+    const Scenario& m_rScenario;
+    const ScenarioFolders& m_rFolders;
+    const engine::MoveCommand& m_rCommand;
+    const ScriptedUserInterface& m_rUi;
+    MoveRecord& m_rRecord;
+    int m_nPumps = 0;
+    int m_nPrompts = 0;
+    std::size_t m_nClashPrompts = 0;
+};
+
+void ConcurrentEditor::Edit(const std::string& path, bool keepTime) {
+    std::error_code error;
+    const std::optional<unsigned> mode = Mode(path);
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(PathFromUtf8(path), error)) ||
+        !mode || (*mode & 0600) != 0600)
+        return;
+    // Only a file still as it was before the move: not one the move has put there.
+    for (TreeSnapshot& tree : m_rRecord.m_lstBefore) {
+        if (path.rfind(tree.Root() + NativeSeparator(), 0) != 0) continue;
+        std::string relative = path.substr(tree.Root().size() + 1);
+        for (char& c : relative)
+            if (c == NativeSeparator()) c = '/';
+        const SnapshotEntry* before = tree.Find(relative);
+        const std::optional<std::string> bytes = TryReadFile(path);
+        const std::optional<std::uint64_t> ticks = LastWriteTime(path);
+        if (before == nullptr || !bytes || bytes->empty() || !ticks ||
+            ContentKey(TreeSnapshot::TakeFile(path)) != ContentKey(*before))
+            return;
+        {
+            // In place, as a writer does; Windows refuses while the move has the file open.
+            std::fstream file(PathFromUtf8(path), std::ios::in | std::ios::out | std::ios::binary);
+            if (!file || !file.put(static_cast<char>((*bytes)[0] ^ 1)) || !file.flush()) return;
+        }
+        if (keepTime && !SetLastWriteTime(path, *ticks)) return;
+        m_rRecord.m_lstEdits.push_back({m_rCommand.m_strLog.size(), path, TreeSnapshot::TakeFile(path)});
+        return;
+    }
+}
+
+std::vector<TreeSnapshot> TakeAll(const std::vector<std::string>& roots) {
+    std::vector<TreeSnapshot> trees;
+    for (const std::string& root : roots) trees.push_back(TreeSnapshot::Take(root));
+    return trees;
+}
+
+void QueueScript(const Scenario& scenario, ScriptedUserInterface& ui) {
+    for (const engine::PromptResult& answer : scenario.m_lstAnswers)
+        ui.QueueAnswer(answer.m_nAnswer, answer.m_bThisMove, answer.m_bEveryMove);
+    for (bool yes : scenario.m_lstYesNo) ui.QueueYesNo(yes);
+    if (scenario.m_nCancelAtPump > 0) ui.CancelAtPump(scenario.m_nCancelAtPump);
+}
+
+// The answers the move got to its yes/no questions: the script's, then No once it ran out.
+std::vector<bool> YesNoGiven(const Scenario& scenario, const ScriptedUserInterface& ui) {
+    std::vector<bool> given;
+    for (std::size_t i = 0; i < ui.m_lstYesNoTexts.size(); ++i)
+        given.push_back(i < scenario.m_lstYesNo.size() && scenario.m_lstYesNo[i]);
+    return given;
+}
+
+// Failures the test helpers reported so far (a file they could not make or read); a child
+// process that runs scenarios has no other way to see them.
+int HelperFailures() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test == nullptr ? 0 : test->result()->total_part_count();
+}
+
+}  // namespace
+
+ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform) {
+    const int helperFailures = HelperFailures();
+    ScenarioOutcome outcome;
+    outcome.m_nSeed = scenario.m_nSeed;
+    ScenarioFolders folders(scenario.m_bDestOnOtherVolume);
+    std::vector<std::string> paths;
+    for (const auto& [relative, entry] : scenario.m_mapEntries) {
+        paths.push_back(folders.FullPath(relative));
+        if (!Make(entry, paths.back(), platform))
+            outcome.m_strReport += "could not make " + paths.back() + "\n";
+    }
+
+    MoveRecord record;
+    record.m_lstBefore = TakeAll(folders.Roots());
+    TestSettings settings(ScenarioFolders::WorkBase());
+    if (!scenario.m_strSettings.empty()) settings.Write(scenario.m_strSettings);
+    std::unique_ptr<engine::IFileSystem> fs = MakeRealFileSystem();
+    ScriptedUserInterface ui;
+    QueueScript(scenario, ui);
+
+    engine::MoveCommand command(*fs, settings.Store(), ui);
+    // A pump at every block of a copy or a comparison, not after a time: the same pumps on every
+    // run, so a seed replays its Cancel and its changes at the same instant of the move.
+    command.m_oKeepAlive =
+        engine::KeepAlive([&ui] { ui.PumpAndCheckCancel(); }, std::chrono::milliseconds(0));
+    ConcurrentEditor editor(scenario, folders, command, ui, record);
+    ui.m_fnOnPump = [&] { editor.OnPump(); };
+    ui.m_fnBeforeAnswer = [&] { editor.BeforeAnswer(); };
+    command.SetDestFolder(folders.FullPath(scenario.m_strDestFolder));
+    for (const std::string& dropped : scenario.m_lstDropped) command.AddDropped(folders.FullPath(dropped));
+    platform.BeforeMove(scenario, paths);
+    record.m_nOutcome = command.Run(kScenarioOwner);
+    outcome.m_nFaults = platform.AfterMove(folders.Roots(), record.m_bCleanupMayFail);
+
+    record.m_lstAfter = TakeAll(folders.Roots());
+    record.m_strLog = command.Log();
+    record.m_bLogging = command.m_bLogging;
+    record.m_strSourceRoot = command.m_szSourceRoot;
+    record.m_strDestFolder = command.m_szDestFolder;
+    record.m_lstYesNoGiven = YesNoGiven(scenario, ui);
+    const OracleVerdict verdict = JudgeMove(record);
+    outcome.m_bLost = !verdict.m_strLost.empty();
+    outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
+    if (HelperFailures() != helperFailures)
+        outcome.m_strReport += "a test helper failed: see its report above\n";
+    outcome.m_strLog = record.m_strLog;
+    return outcome;
+}
+
+}  // namespace tandemere::testing
