@@ -1,12 +1,50 @@
 // Engine layer: the move command, the per-item dispatch, counting, error reports and shown paths.
 #include "engine/move_command.h"
 
+#include <cctype>
+#include <list>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/path.h"
 #include "engine/text_format.h"
 
 namespace tandemere::engine {
+namespace {
+
+std::string PathKey(const PathStyle& style, std::string path) {
+    RemoveSeparator(style, path);
+    if (style.m_bIgnoreCase)
+        for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return path;
+}
+
+// Whether the move may change a dropped item before its turn comes: when it was dropped twice, lies
+// below another dropped item (moving or merging that one takes it along), or lies in the
+// destination's tree (a rename there can take its name). Such an item is looked up afresh.
+std::vector<bool> MayChangeBeforeItsTurn(const PathStyle& style, const std::list<std::string>& dropped,
+                                         const std::string& destFolder) {
+    std::unordered_map<std::string, int> times;
+    std::vector<std::string> keys;
+    keys.reserve(dropped.size());
+    for (const std::string& path : dropped) ++times[keys.emplace_back(PathKey(style, path))];
+    std::string destTree = PathKey(style, destFolder);
+    AddSeparator(style, destTree);
+    std::vector<bool> changeable(dropped.size(), false);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        bool risky = times[keys[i]] > 1 || keys[i].compare(0, destTree.size(), destTree) == 0;
+        for (std::string up = keys[i]; !risky;) {
+            std::string parent = PathKey(style, ParentFolder(style, up));
+            if (parent.empty() || parent == up) break;
+            risky = times.count(parent) != 0;
+            up = std::move(parent);
+        }
+        changeable[i] = risky;
+    }
+    return changeable;
+}
+
+}  // namespace
 
 MoveCommand::MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterface& ui)
     // A Cancel pressed meanwhile stays registered and is seen after the item under way.
@@ -129,6 +167,9 @@ std::uint32_t MoveCommand::CountItems() {
         // A dropped link counts as one item: links are never followed.
         if (found && entry.m_bDirectory && !entry.m_bLink) total += CountFolderEntries(path);
     }
+    const std::vector<bool> changeable = MayChangeBeforeItsTurn(m_rFs.Style(), m_lstDropped, m_szDestFolder);
+    for (std::size_t i = 0; i < changeable.size(); ++i)
+        if (changeable[i]) m_lstCounted[i].reset();
     return total;
 }
 

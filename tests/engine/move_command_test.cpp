@@ -157,6 +157,26 @@ TEST_F(MoveCommandTest, AnItemFromBelowTheDestinationIsShownWholeWhenBothRootsAr
     EXPECT_EQ(UniqueLine("a.txt", "a.txt") + UniqueLine(Dst("sub/b.txt"), "b.txt"), m_log);
 }
 
+// What counting saw of a dropped item is stale once an earlier item renamed it or moved it along:
+// the item is looked at afresh, so the log never names a state that is gone.
+TEST_F(MoveCommandTest, AnItemAnEarlierItemRenamedOrTookAlongIsLookedAtAfresh) {
+    ASSERT_TRUE(WriteFile(Src("s.txt"), "same"));
+    ASSERT_TRUE(WriteFile(Dst("z.txt"), "same"));
+    ASSERT_TRUE(WriteFile(Src("folder/a.txt"), "alpha"));
+    SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerSecond);
+    EXPECT_EQ(MoveStopped, Run({Src("s.txt"), Dst("z.txt")}, Dst(), {"z.txt", "s.txt"}));
+    EXPECT_EQ(
+        "Deleted source file \"s.txt\" and renamed identical destination file from \"z.txt\" to "
+        "\"s.txt\".\r\n"
+        "ERROR: Couldn't find \"" +
+            Dst("z.txt") + "\"\r\n",
+        m_log);
+
+    EXPECT_EQ(MoveStopped, Run({Src("folder"), Src("folder/a.txt")}));
+    EXPECT_EQ("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"\r\n", m_log.substr(m_log.find("ERROR")));
+    EXPECT_EQ("alpha", ReadFile(Dst("folder/a.txt")));
+}
+
 TEST_F(MoveCommandTest, ShownPathHelperCutsOnlyARealPrefix) {
     engine::MoveCommand command(m_fs, m_settings, m_ui);
     // Paths written with '/' in the platform's separator: the rules are those of its path style.
