@@ -575,9 +575,10 @@ Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
     const int error = RenameNoReplaceAt(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str());
     if (error != 0) return StatusFromErrno(error, error == EEXIST ? to : from);
     if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str())) {
-        // Undone, so that a failure means the name is where it was.
-        RenameNoReplaceAt(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str());
-        return StatusFromErrno(syncError, to);
+        // Undone, so that a failure means the name is where it was. A rename that cannot be undone
+        // stands, and is reported as made: the caller's log must name the name it now has.
+        if (RenameNoReplaceAt(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str()) == 0)
+            return StatusFromErrno(syncError, to);
     }
     return Status::Ok();
 }

@@ -228,6 +228,14 @@ TEST_F(PosixFileSystemTest, RenameThatCannotBeFlushedIsUndone) {
                            ErrorKind::Io);
     }
     EXPECT_EQ(ListTree(m_dir.Path("folder")), std::vector<std::string>{"a.txt (5)"});
+    // When the undo fails too, the rename stands and is reported as made.
+    {
+        SyscallFaults faults;
+        faults.FailNth(Call::Fsync, 1, EIO);
+        faults.FailNth(Call::RenameAt2, 2, EIO);
+        EXPECT_OK(m_fs.Rename(m_dir.Path("folder/a.txt"), m_dir.Path("folder/b.txt")));
+    }
+    EXPECT_EQ(ListTree(m_dir.Path("folder")), std::vector<std::string>{"b.txt (5)"});
 }
 
 // While a tree is copied, at the copy's last keep-alive tick (every folder listed, every file but

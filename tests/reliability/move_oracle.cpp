@@ -175,8 +175,8 @@ public:
     // Applies a change another program made. What it overwrote is excused where no other copy
     // existed then; what it wrote must survive.
     void ApplyEdit(const ConcurrentEdit& edit);
-    // After "Unable to delete folder" for a folder the log moved away whole: what is left of it
-    // must be what its copy holds.
+    // After "Unable to delete folder" for a folder the log moved or copied away: what is left of it,
+    // beyond what the log left behind, must be what its copy holds.
     void KeepRemainder(const std::string& folder, const TreeModel& actual, const std::string& line);
     // Every difference from the trees as they are. When `cleanupMayFail`, copies that appeared
     // (our temporaries, and whatever holds content still accounted for) are passed over.
@@ -331,10 +331,12 @@ std::set<std::string> TreeModel::Excused(const std::vector<TreeSnapshot>& before
 
 void TreeModel::KeepRemainder(const std::string& folder, const TreeModel& actual, const std::string& line) {
     auto moved = m_mapMovedTo.find(folder);
-    if (Find(folder) != nullptr || moved == m_mapMovedTo.end()) return;
+    if (moved == m_mapMovedTo.end()) return;
     const std::string below = folder + NativeSeparator();
     for (const auto& [path, entry] : actual.m_mapEntries) {
         if (path != folder && path.rfind(below, 0) != 0) continue;
+        // What the log left behind already (a copy's leftovers) is accounted for.
+        if (Find(path) != nullptr) continue;
         const SnapshotEntry* copy = Find(moved->second + path.substr(folder.size()));
         if (copy == nullptr || copy->m_nKind != entry.m_nKind ||
             (entry.m_nKind != EntryKind::Folder && ContentKey(*copy) != ContentKey(entry)))

@@ -48,8 +48,7 @@ struct PlannedFault {
 // What the generator may put into a scenario.
 struct ScenarioOptions {
     bool m_bLinks = true;
-    // Pipes among the entries: off while opening one for comparison blocks the move. A pipe in
-    // either tree can be opened (as a source, or as an empty candidate), so none are made.
+    // Pipes among the entries (POSIX only): never opened or compared, left where they are.
     bool m_bPipesAmongEntries = false;
     // Read-only and unreadable folders and files: meaningful only for an unprivileged user.
     bool m_bPermissions = false;

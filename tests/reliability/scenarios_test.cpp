@@ -37,6 +37,7 @@ ScenarioOptions PrivilegedOptions() {
     ScenarioOptions options;
 #ifndef _WIN32
     options.m_bSyscallFaults = true;
+    options.m_bPipesAmongEntries = true;
 #else
     options.m_bLinks = false;
     options.m_bWindowsNames = true;
