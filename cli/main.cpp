@@ -36,7 +36,7 @@ struct SwitchFlags {
 // What `move` was given, before it becomes MoveOptions.
 struct MoveArguments {
     MoveOptions m_oOptions;
-    SwitchFlags m_oLog, m_oFullPaths, m_oSameExt;
+    SwitchFlags m_oLog, m_oFullPaths, m_oSameExt, m_oTrash;
     std::vector<AnswerOption> m_lstAnswers = {
         {"--different",
          engine::SettingId::DiffFileSameNameDlgDefault,
@@ -89,6 +89,9 @@ CLI::App* AddMoveCommand(CLI::App& app, MoveArguments& move) {
     AddSwitchFlags(*command, move.m_oSameExt, "--only-same-ext",
                    "look for an identical file under another name only among files of the same extension",
                    "--all-ext", "look for it among all files");
+    AddSwitchFlags(*command, move.m_oTrash, "--trash",
+                   "put deleted duplicates and overwritten files in the trash, where they can be restored",
+                   "--no-trash", "delete them for good");
     command
         ->add_option("--settings", move.m_oOptions.m_strSettingsFile,
                      "the settings file to use for this move")
@@ -116,13 +119,13 @@ CLI::App* AddSettingsCommand(CLI::App& app, SettingsArguments& settings) {
     command->add_option("--settings", settings.m_strFile, "the settings file")->type_name("FILE");
     settings.m_pSet = command->add_subcommand("set", "Store one value in the settings file.");
     settings.m_pSet->add_option("--settings", settings.m_strFile, "the settings file")->type_name("FILE");
-    settings.m_pSet->add_option("NAME", settings.m_strName, "one of the seven value names")->required();
+    settings.m_pSet->add_option("NAME", settings.m_strName, "one of the eight value names")->required();
     settings.m_pSet
         ->add_option("VALUE", settings.m_strValue, "a number, or a word (on/off; ask or an answer word)")
         ->required();
     settings.m_pUnset = command->add_subcommand("unset", "Remove one value, so its default governs again.");
     settings.m_pUnset->add_option("--settings", settings.m_strFile, "the settings file")->type_name("FILE");
-    settings.m_pUnset->add_option("NAME", settings.m_strName, "one of the seven value names")->required();
+    settings.m_pUnset->add_option("NAME", settings.m_strName, "one of the eight value names")->required();
     return command;
 }
 
@@ -138,6 +141,7 @@ int RunMoveCommand(MoveArguments& move) {
     move.m_oLog.ApplyTo(options.m_bLogging);
     move.m_oFullPaths.ApplyTo(options.m_bFullPaths);
     move.m_oSameExt.ApplyTo(options.m_bOnlyCompareSameExt);
+    move.m_oTrash.ApplyTo(options.m_bDeleteToRecycleBin);
     for (const AnswerOption& answer : move.m_lstAnswers) {
         if (answer.m_strWord.empty()) continue;
         const engine::SettingInfo& setting = engine::GetSetting(answer.m_nSetting);

@@ -103,6 +103,7 @@ void OverrideSettings(OverlaySettingsStore& settings, const MoveOptions& options
     OverrideSwitch(settings, engine::SettingId::Logging, options.m_bLogging);
     OverrideSwitch(settings, engine::SettingId::FullPaths, options.m_bFullPaths);
     OverrideSwitch(settings, engine::SettingId::OnlyCompareSameExt, options.m_bOnlyCompareSameExt);
+    OverrideSwitch(settings, engine::SettingId::DeleteToRecycleBin, options.m_bDeleteToRecycleBin);
     for (const auto& [name, answer] : options.m_mapAnswers)
         settings.Override(name, static_cast<std::uint32_t>(answer));
 }

@@ -23,6 +23,7 @@ struct MoveOptions {
     std::optional<bool> m_bLogging;
     std::optional<bool> m_bFullPaths;
     std::optional<bool> m_bOnlyCompareSameExt;
+    std::optional<bool> m_bDeleteToRecycleBin;
     std::map<std::string, std::int32_t> m_mapAnswers;  // remembered answers for this run, by value name
 };
 

@@ -5,7 +5,7 @@
 
 namespace tandemere::cli {
 
-// Prints the seven values, where each comes from and the file's path; 0.
+// Prints the eight values, where each comes from and the file's path; 0.
 int ListSettings(const std::string& path);
 // Stores one value; 2 for a bad name or value (file unchanged), 1 when the file can't be written.
 int SetSetting(const std::string& path, const std::string& name, const std::string& value);

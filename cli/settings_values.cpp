@@ -1,4 +1,4 @@
-// Command-line layer: names, defaults and typed values of the seven settings.
+// Command-line layer: names, defaults and typed values of the eight settings.
 #include "cli/settings_values.h"
 
 #include <cstdlib>

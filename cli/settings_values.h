@@ -1,4 +1,4 @@
-// Command-line layer: the words a user may type for the seven settings values.
+// Command-line layer: the words a user may type for the eight settings values.
 #pragma once
 
 #include <cstdint>

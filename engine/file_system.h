@@ -99,6 +99,18 @@ public:
     // Deletes a file or a link (never what a link points to).
     virtual Status DeleteFile(const std::string& path) = 0;
 
+    // Moves a file or a link (never what a link points to) to the platform's wastebasket, from
+    // where the user can restore it to its path: the Recycle Bin on Windows; on Linux the
+    // freedesktop.org trash (the home trash for the home's file system, else $topdir/.Trash-$uid).
+    // Never deletes for good: where no trash takes the file, it stays and the failure is returned.
+    // `where` names the trash in the log's words (`the Recycle Bin`, `the trash "/home/ann/.local/
+    // share/Trash"`), on failure too as far as it was found.
+    virtual Status MoveToTrash(const std::string& path, std::string& where) = 0;
+
+    // The trash MoveToTrash would put the file at `path` in, found without changing anything: Ok
+    // with `where` as MoveToTrash gives it, or the failure it would report for want of a trash.
+    virtual Status FindTrash(const std::string& path, std::string& where) = 0;
+
     // Removes an empty folder; fails with NotEmpty otherwise.
     virtual Status RemoveFolder(const std::string& path) = 0;
 

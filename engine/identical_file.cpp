@@ -166,19 +166,24 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
         return NotAllMoved;
     }
 
+    std::string trash;
     const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry,
-                                                      identicalPath, identical, prompted);
+                                                      identicalPath, identical, prompted, trash);
     if (deleted != Placed) return deleted;
     if (!m_rFs.Move(identicalPath, newPath)) {
         // The source is gone already: the log says so before it tells why the rename failed.
-        LogSourceDeletedAsSame(file.m_strSource, identicalPath);
+        LogSourceDeletedAsSame(file.m_strSource, identicalPath, trash);
         ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}));
         return StopMove;
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
     std::string line =
-        FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
-                   {shownSource, shownIdentical, shownNew});
+        trash.empty()
+            ? FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
+                         {shownSource, shownIdentical, shownNew})
+            : FormatText("Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
+                         "\"%s\".",
+                         {shownSource, trash, shownIdentical, shownNew});
     if (file.m_bNameTaken)
         line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
@@ -189,21 +194,34 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
 PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToPlace& file,
                                                const std::string& destPath, const DirEntry& destEntry,
                                                bool compareAgain) {
+    std::string trash;
     const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry, destPath,
-                                                      destEntry, compareAgain);
+                                                      destEntry, compareAgain, trash);
     if (deleted != Placed) return deleted;
-    LogSourceDeletedAsSame(file.m_strSource, destPath);
+    LogSourceDeletedAsSame(file.m_strSource, destPath, trash);
     return Placed;
 }
 
-void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::string& destPath) {
-    AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
-                         {ShownSource(source), ShownDest(destPath)}));
+void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::string& destPath,
+                                         const std::string& trash) {
+    if (trash.empty()) {
+        AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
+                             {ShownSource(source), ShownDest(destPath)}));
+        return;
+    }
+    AppendLog(FormatText("Moved source file \"%s\" to %s, because destination file \"%s\" is the same.\r\n",
+                         {ShownSource(source), trash, ShownDest(destPath)}));
+}
+
+Status MoveCommand::DiscardFile(const std::string& path, std::string& trash) {
+    trash.clear();
+    return m_bDeleteToRecycleBin ? m_rFs.MoveToTrash(path, trash) : m_rFs.DeleteFile(path);
 }
 
 PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::string& source,
                                                const DirEntry& sourceEntry, const std::string& destPath,
-                                               const DirEntry& destEntry, bool compareAgain) {
+                                               const DirEntry& destEntry, bool compareAgain,
+                                               std::string& trash) {
     // A prompt can wait for minutes, and a writer can keep a file's size and time meanwhile.
     CompareResult again = CompareResult::Identical;
     if (compareAgain) {
@@ -234,7 +252,14 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
-    if (!m_rFs.DeleteFile(source)) {
+    if (!DiscardFile(source, trash)) {
+        if (m_bDeleteToRecycleBin) {
+            // Never deleted for good behind the user's back: the duplicate simply stays.
+            AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
+                                 "because %s couldn't take it.\r\n",
+                                 {ShownSource(source), ShownDest(destPath), trash}));
+            return NotAllMoved;
+        }
         ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));
         return StopMove;
     }

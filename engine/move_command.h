@@ -138,6 +138,8 @@ public:
     std::int32_t m_nFnameFldrnameClashDlgDefault = AnswerAsk;
     std::int32_t m_nSameFileDiffNameDlgDefault = AnswerAsk;
     std::int32_t m_nFldrnameFnameClashDlgDefault = AnswerAsk;
+    // Whether a deleted duplicate and an overwritten file go to the trash rather than for good.
+    bool m_bDeleteToRecycleBin = false;
     // Pumps the thread's messages during one long compare or copy.
     KeepAlive m_oKeepAlive;
 
@@ -173,8 +175,13 @@ private:
     void NoteFoldersDiffer(const std::string& folder, const std::string& other);
     // Reports a path the platform does not accept; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
-    // The log line of a source file deleted because `destPath` holds the same content.
-    void LogSourceDeletedAsSame(const std::string& source, const std::string& destPath);
+    // The log line of a source file deleted because `destPath` holds the same content; `trash`
+    // names where it went, or is empty when it was deleted for good.
+    void LogSourceDeletedAsSame(const std::string& source, const std::string& destPath,
+                                const std::string& trash);
+    // Removes a file the move has made needless: into the trash while DeleteToRecycleBin is on,
+    // `trash` then naming it for the log (also on failure, as far as known); else for good.
+    Status DiscardFile(const std::string& path, std::string& trash);
     // A source path and a destination path as the log and the prompts show them.
     std::string_view ShownSource(const std::string& path) const { return GetShownPath(path, m_szSourceRoot); }
     std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_szDestFolder); }
@@ -193,6 +200,9 @@ private:
     PlaceResult PlaceFileAtFolderName(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtDifferentFile(WindowHandle owner, const FileToPlace& file);
     PlaceResult PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file);
+    // Before an overwrite while DeleteToRecycleBin is on: the different file at the source's name
+    // goes to the trash (logged). False, logged, when no trash took it: both files stay.
+    bool TrashOverwrittenFile(const FileToPlace& file);
     // Moves the source file to `target` (over the file there when `replace`) and notes it in the
     // indexes: Placed; StopMove when the move failed, reported with `errorPattern` filled with the
     // source and the target; NotAllMoved (logged) when the source changed while it was copied and
@@ -238,12 +248,13 @@ private:
                                       bool compareAgain = false);
     // The one way a source file is deleted for its content: only while the source and the
     // destination file that holds its content both are as they were compared, and, with
-    // `compareAgain` (a prompt came in between), still hold the same bytes. Placed once deleted;
-    // NotAllMoved when either changed (bytes that now differ name the source), StopMove when the
-    // new comparison or the delete failed (all reported).
+    // `compareAgain` (a prompt came in between), still hold the same bytes. Placed once deleted,
+    // `trash` naming where it went (empty: for good); NotAllMoved when either changed (bytes that
+    // now differ name the source) or no trash took it, StopMove when the new comparison or the
+    // delete failed (all reported).
     PlaceResult DeleteUnchangedSource(WindowHandle owner, const std::string& source,
                                       const DirEntry& sourceEntry, const std::string& destPath,
-                                      const DirEntry& destEntry, bool compareAgain);
+                                      const DirEntry& destEntry, bool compareAgain, std::string& trash);
 
     IFileSystem& m_rFs;
     ISettingsStore& m_rSettings;

@@ -152,9 +152,11 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
                });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) {
-        // Replaced in one step, so a failure part-way still leaves the old file.
-        if (const PlaceResult moved =
-                MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", true);
+        // Replaced in one step, so a failure part-way still leaves the old file; into the trash it
+        // goes first, where it stays whole whatever happens next.
+        if (m_bDeleteToRecycleBin && !TrashOverwrittenFile(file)) return NotAllMoved;
+        if (const PlaceResult moved = MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"",
+                                                     !m_bDeleteToRecycleBin);
             moved != Placed)
             return moved;
         AppendLog(
@@ -178,6 +180,20 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
         FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\".\r\n",
                    {shownSource, shownSame}));
     return NotAllMoved;
+}
+
+bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
+    std::string trash;
+    if (!m_rFs.MoveToTrash(file.m_strSamePath, trash)) {
+        AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
+                             "because %s couldn't take that file.\r\n",
+                             {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
+        return false;
+    }
+    m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
+    AppendLog(FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
+                         {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
+    return true;
 }
 
 PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file) {

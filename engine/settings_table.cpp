@@ -1,4 +1,4 @@
-// Engine layer: the table of the seven settings values.
+// Engine layer: the table of the eight settings values.
 #include "engine/settings_table.h"
 
 #include "engine/move_command.h"
@@ -18,6 +18,8 @@ const SettingInfo kSettings[kSettingCount] = {
      nullptr, &MoveCommand::m_nFnameFldrnameClashDlgDefault},
     {SettingId::SameFileDiffNameDlgDefault, "SameFileDiffNameDlgDefault", SettingKind::Answer, AnswerAsk,
      nullptr, &MoveCommand::m_nSameFileDiffNameDlgDefault},
+    {SettingId::DeleteToRecycleBin, "DeleteToRecycleBin", SettingKind::Switch, 0,
+     &MoveCommand::m_bDeleteToRecycleBin, nullptr},
 };
 
 const SettingInfo& GetSetting(SettingId id) {

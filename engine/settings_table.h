@@ -1,4 +1,4 @@
-// Engine layer: the seven settings values: their names, kinds, defaults and the field of a move
+// Engine layer: the eight settings values: their names, kinds, defaults and the field of a move
 // each one fills. Reading, the decision points and the command-line tool all go by this table.
 #pragma once
 
@@ -11,7 +11,7 @@ class MoveCommand;
 
 enum class SettingKind : std::uint8_t { Switch, Answer };
 
-// In reading order: the three switches, then the four remembered answers.
+// In reading order: the three switches, the four remembered answers, then the trash switch.
 enum class SettingId : std::uint8_t {
     Logging,
     OnlyCompareSameExt,
@@ -20,6 +20,7 @@ enum class SettingId : std::uint8_t {
     FldrnameFnameClashDlgDefault,
     FnameFldrnameClashDlgDefault,
     SameFileDiffNameDlgDefault,
+    DeleteToRecycleBin,
 };
 
 struct SettingInfo {
@@ -32,7 +33,7 @@ struct SettingInfo {
     std::int32_t MoveCommand::*m_pAnswer;
 };
 
-inline constexpr int kSettingCount = 7;
+inline constexpr int kSettingCount = 8;
 extern const SettingInfo kSettings[kSettingCount];
 
 const SettingInfo& GetSetting(SettingId id);

@@ -634,6 +634,16 @@ Status PosixFileSystem::DeleteFile(const std::string& path) {
     return Status::Ok();
 }
 
+Status PosixFileSystem::MoveToTrash(const std::string& path, std::string& where) {
+    where = "the trash";
+    return Status(engine::ErrorKind::Unsupported, 0, path);
+}
+
+Status PosixFileSystem::FindTrash(const std::string& path, std::string& where) {
+    where = "the trash";
+    return Status(engine::ErrorKind::Unsupported, 0, path);
+}
+
 Status PosixFileSystem::RemoveFolder(const std::string& path) {
     if (Sys().m_pfnUnlinkAt(AT_FDCWD, Trim(path).c_str(), AT_REMOVEDIR) != 0) {
         const int error = errno;

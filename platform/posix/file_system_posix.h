@@ -35,6 +35,8 @@ public:
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
                                            const std::string& to, std::vector<std::string>& left) override;
     engine::Status DeleteFile(const std::string& path) override;
+    engine::Status MoveToTrash(const std::string& path, std::string& where) override;
+    engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;

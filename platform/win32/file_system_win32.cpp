@@ -551,6 +551,16 @@ void Win32FileSystem::ListLeft(const std::string& folder, std::vector<std::strin
     }
 }
 
+Status Win32FileSystem::MoveToTrash(const std::string& path, std::string& where) {
+    where = "the Recycle Bin";
+    return Status(engine::ErrorKind::Unsupported, 0, path);
+}
+
+Status Win32FileSystem::FindTrash(const std::string& path, std::string& where) {
+    where = "the Recycle Bin";
+    return Status(engine::ErrorKind::Unsupported, 0, path);
+}
+
 Status Win32FileSystem::DeleteFile(const std::string& path) {
     std::wstring wide;
     if (Status status = Widen(path, wide); !status) return status;

@@ -57,6 +57,8 @@ public:
     // DeleteFileW; a link to a folder (or a junction) is removed with RemoveDirectoryW, never
     // what it points to. A real folder fails with IsADirectory.
     engine::Status DeleteFile(const std::string& path) override;
+    engine::Status MoveToTrash(const std::string& path, std::string& where) override;
+    engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
     // Compares the volumes (GetVolumePathNameW) of the existing path and of the target's nearest
     // existing ancestor; falls back to PathIsSameRootW on the texts.

@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<SettingValue> before = ListOf(store);
     CheckReadsAgree(store, before);
 
-    // The value written: one of the seven, or one the file holds.
+    // The value written: one of the eight, or one the file holds.
     const std::size_t pick = data[0] % (std::size(kNames) + before.size());
     const std::string name =
         pick < std::size(kNames) ? kNames[pick] : before[pick - std::size(kNames)].m_strName;

@@ -60,6 +60,8 @@ const char* OperationName(Operation op) {
             return "MoveFolderAcrossVolumes";
         case Operation::DeleteFile:
             return "DeleteFile";
+        case Operation::MoveToTrash:
+            return "MoveToTrash";
         case Operation::RemoveFolder:
             return "RemoveFolder";
         case Operation::IsSameVolume:
@@ -166,6 +168,16 @@ Status FaultyFileSystem::DeleteFile(const std::string& path) {
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::DeleteFile, path, kind)) return Fault(kind, path);
     return m_real.DeleteFile(path);
+}
+
+Status FaultyFileSystem::MoveToTrash(const std::string& path, std::string& where) {
+    ErrorKind kind = ErrorKind::None;
+    if (Enter(Operation::MoveToTrash, path, kind)) return Fault(kind, path);
+    return m_real.MoveToTrash(path, where);
+}
+
+Status FaultyFileSystem::FindTrash(const std::string& path, std::string& where) {
+    return m_real.FindTrash(path, where);
 }
 
 Status FaultyFileSystem::RemoveFolder(const std::string& path) {

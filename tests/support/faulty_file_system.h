@@ -29,11 +29,12 @@ public:
         Rename,
         MoveFolderAcrossVolumes,
         DeleteFile,
+        MoveToTrash,
         RemoveFolder,
         IsSameVolume,
         IsSameObject,
     };
-    static constexpr std::size_t kOperationCount = 13;
+    static constexpr std::size_t kOperationCount = 14;
     // The native code a made-up failure carries, so tests can tell it from a real one.
     static constexpr std::int64_t kFaultCode = -7;
 
@@ -75,6 +76,8 @@ public:
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
                                            const std::string& to, std::vector<std::string>& left) override;
     engine::Status DeleteFile(const std::string& path) override;
+    engine::Status MoveToTrash(const std::string& path, std::string& where) override;
+    engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
