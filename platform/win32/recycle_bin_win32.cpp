@@ -132,6 +132,8 @@ DWORD MakeKeeper(const std::wstring& full, std::wstring& keeper, DWORD& links) {
     return ERROR_SUCCESS;
 }
 
+// A keeping name that stays after all is a temporary file of ours: a later move reports it, and
+// the bin has the file too.
 void RemoveKeeper(const std::wstring& keeper) {
     for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
         if (::DeleteFileW(keeper.c_str())) return;
