@@ -5,8 +5,9 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <random>
 
+#include "platform/win32/recycle_bin_win32.h"
+#include "platform/win32/temporary_name_win32.h"
 #include "platform/win32/unique_handle_win32.h"
 #include "platform/win32/utf16_win32.h"
 
@@ -83,20 +84,6 @@ Status MoveEntry(const std::wstring& source, const std::wstring& target, DWORD f
     return FromWin32(error, IsExistsError(error) ? to : from);
 }
 
-// Beyond MAX_PATH only the extended-length form reaches the file; used for our own temporaries.
-std::wstring ExtendedIfLong(const std::wstring& path) {
-    if (path.size() <= kMaxPathUnits) return path;
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return path;
-    full.resize(length);
-    if (full.rfind(L"\\\\?\\", 0) == 0) return full;
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
-
 std::uint64_t Combine(DWORD high, DWORD low) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
@@ -112,22 +99,6 @@ void FillEntry(const Data& data, DirEntry& entry) {
     entry.m_nSize = anyFolder ? 0 : Combine(data.nFileSizeHigh, data.nFileSizeLow);
     // FILETIME counts exactly the engine's ticks.
     entry.m_nLastWriteTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
-}
-
-std::mt19937_64& Random() {
-    thread_local std::mt19937_64 s_oRandom{std::random_device{}() ^ ::GetTickCount64() ^
-                                           (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 32)};
-    return s_oRandom;
-}
-
-// A name no one uses yet, of the engine's temporary pattern, so a later move knows what a killed
-// one left and never takes it for the user's file. The pattern is plain ASCII.
-std::wstring TemporaryName() {
-    const std::string_view chars = engine::kTemporaryRandomChars;
-    std::wstring name(engine::kTemporaryPrefix.begin(), engine::kTemporaryPrefix.end());
-    for (std::size_t i = 0; i < engine::kTemporaryRandomLength; ++i)
-        name += static_cast<wchar_t>(chars[Random()() % chars.size()]);
-    return name.append(engine::kTemporarySuffix.begin(), engine::kTemporarySuffix.end());
 }
 
 // Removes a copy this backend made, read-only or not.
@@ -552,13 +523,13 @@ void Win32FileSystem::ListLeft(const std::string& folder, std::vector<std::strin
 }
 
 Status Win32FileSystem::MoveToTrash(const std::string& path, std::string& where) {
-    where = "the Recycle Bin";
-    return Status(engine::ErrorKind::Unsupported, 0, path);
+    where = kRecycleBinName;
+    return RecycleFile(m_fnShellFileOperation, path);
 }
 
 Status Win32FileSystem::FindTrash(const std::string& path, std::string& where) {
-    where = "the Recycle Bin";
-    return Status(engine::ErrorKind::Unsupported, 0, path);
+    where = kRecycleBinName;
+    return FindRecycleBin(path);
 }
 
 Status Win32FileSystem::DeleteFile(const std::string& path) {

@@ -20,8 +20,9 @@ engine::ErrorKind ErrorKindFromWin32(DWORD error);
 // the engine and are never followed when listed, looked up, moved or deleted.
 class Win32FileSystem : public engine::IFileSystem {
 public:
-    // The shell's folder move; returns what SHFileOperationW returns. Replaceable so a test can
-    // see the exact request (the shell's own outcome is not faithful under every emulation).
+    // The shell's folder move and delete with undo; returns what SHFileOperationW returns.
+    // Replaceable so a test can see the exact request and stand in for outcomes (the shell's own
+    // is not faithful under every emulation).
     using ShellFileOperation = std::function<int(SHFILEOPSTRUCTW& operation)>;
 
     Win32FileSystem();
@@ -57,7 +58,11 @@ public:
     // DeleteFileW; a link to a folder (or a junction) is removed with RemoveDirectoryW, never
     // what it points to. A real folder fails with IsADirectory.
     engine::Status DeleteFile(const std::string& path) override;
+    // The Recycle Bin through the shell's delete with undo, guarded by a hard link so a file the
+    // bin does not keep comes back (recycle_bin_win32.h); `where` is always "the Recycle Bin".
+    // Links, folders and read-only files are refused.
     engine::Status MoveToTrash(const std::string& path, std::string& where) override;
+    // Whether the path's volume has a bin that keeps files (recycle_bin_win32.h), changing nothing.
     engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
     // Compares the volumes (GetVolumePathNameW) of the existing path and of the target's nearest

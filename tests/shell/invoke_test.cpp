@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "res/resource.h"
@@ -246,6 +247,45 @@ TEST_F(InvokeTest, ItemsFromSeveralFoldersWithLongAndWideNamesArriveWholeAndOnce
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/a.txt")), "a");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/" + wide)), "wide");
     Regsvr32(L"/u");
+}
+
+// The eighth settings value reaches the move from the machine's key, as the DLL reads it.
+TEST_F(InvokeTest, DeleteToRecycleBinFromTheRegistrySendsReplacedAndDuplicateFilesToTheBin) {
+    const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (wine && std::getenv("XDG_DATA_HOME") == nullptr)
+        GTEST_SKIP() << "XDG_DATA_HOME is not set: Wine's bin would be the real home's trash";
+    ASSERT_TRUE(WriteFile(m_tmp.Path("src/same.txt"), "same") && WriteFile(m_tmp.Path("dst/same.txt"), "same") &&
+                WriteFile(m_tmp.Path("src/new.txt"), "new") && WriteFile(m_tmp.Path("dst/new.txt"), "old"));
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock\\Tandemere", 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD on = 1;
+    EXPECT_EQ(::RegSetValueExW(key, L"DeleteToRecycleBin", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+                               sizeof on),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    IContextMenu* menu = CreateThroughExports();
+    ASSERT_NE(menu, nullptr);
+    IDataObject* data = DropDataObject({m_tmp.Path("src/same.txt"), m_tmp.Path("src/new.txt")});
+    ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
+    data->Release();
+
+    const HRESULT result = m_driver.Invoke(menu, m_owner.Hwnd(), nullptr, [](HWND prompt) {
+        uitest::Click(prompt, IDC_ANSWER_FIRST);  // overwrite
+    });
+    menu->Release();
+    ClearSettings();
+    EXPECT_EQ(result, S_OK);
+    EXPECT_EQ(m_driver.m_strLog,
+              L"Moved source file \"same.txt\" to the Recycle Bin, because destination file \"same.txt\" is the "
+              L"same.\r\n"
+              L"Moved different existing file \"new.txt\" to the Recycle Bin, to make room for source file "
+              L"\"new.txt\".\r\n"
+              L"Moved source file \"new.txt\" to destination folder, overwriting different existing file "
+              L"\"new.txt\".\r\n");
+    EXPECT_EQ(ReadFile(m_tmp.Path("dst/new.txt")), "new");
+    EXPECT_FALSE(Exists(m_tmp.Path("src/same.txt")) || Exists(m_tmp.Path("src/new.txt")));
 }
 
 TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {

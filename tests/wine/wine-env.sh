@@ -32,6 +32,9 @@ export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 export TANDEMERE_TEST_OTHER_VOLUME='T:\'
+# Wine's Recycle Bin is the freedesktop.org home trash under XDG_DATA_HOME: the tests' own, beside
+# the prefix (so on its file system), never the real home's.
+export XDG_DATA_HOME="$root/xdg-data"
 unset WINELOADER
 
 lock() { exec 9>"$root/lock"; flock 9; }
@@ -124,6 +127,9 @@ setup() {
     export DISPLAY; DISPLAY="$(cat "$root/display")"
     make_prefix
     map_other_drive
+    # Wine makes only the last folder of its trash path; without the rest its bin is missing and
+    # its delete with undo deletes for good.
+    mkdir -p "$XDG_DATA_HOME"
     start_server
     # The first wine process of a session starts Wine's services, which inherit its output: make
     # that one ours, on /dev/null, else a test run through `run` (ctest's test discovery after a
