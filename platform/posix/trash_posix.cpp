@@ -46,7 +46,8 @@ std::string HomeTrashPath() {
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data != nullptr && data[0] == '/') return (Trim(data) == "/" ? "" : Trim(data)) + "/Trash";
     const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return (Trim(home) == "/" ? "" : Trim(home)) + "/.local/share/Trash";
+    if (home != nullptr && home[0] == '/')
+        return (Trim(home) == "/" ? "" : Trim(home)) + "/.local/share/Trash";
     return {};
 }
 
@@ -152,8 +153,8 @@ std::string CandidateName(const std::string& base, int attempt) {
 // Writes the .trashinfo `name` into `infoFd`, created exclusively and flushed with its folder.
 // 0 or errno (EEXIST: the name is taken); nothing stays on failure.
 int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text) {
-    UniqueFd fd(Sys().m_pfnOpenAt(infoFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                                  0600));
+    UniqueFd fd(
+        Sys().m_pfnOpenAt(infoFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.IsValid()) return errno;
     int error = WriteAll(fd.Get(), text.data(), text.size());
     if (error == 0 && Sys().m_pfnFsync(fd.Get()) != 0) error = errno;
@@ -205,7 +206,8 @@ std::string EncodeTrashPath(std::string_view path) {
     encoded.reserve(path.size());
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool alnum = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+        const bool alnum =
+            (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
         if (alnum || std::string_view("-_.!~*'()/").find(c) != std::string_view::npos) {
             encoded += c;
             continue;
@@ -287,9 +289,9 @@ Status TrashFolders::MoveToTrash(const std::string& path, std::string& where) {
         if (error != 0) return StatusFromErrno(error, folder.empty() ? path : folder);
         error = PutInTrash(folder, file);
         if (error == 0) return Status::Ok();
-        // A trash emptied away since it was made is made again, once.
+        if (error != ENOENT || round == 1) return StatusFromErrno(error, path);
+        // A trash taken away since it was made is made again, once.
         m_mapReady.erase(st.st_dev);
-        if (error != ENOENT || round == 1) return StatusFromErrno(error, error == ENOENT ? folder : path);
     }
     return Status::Ok();
 }

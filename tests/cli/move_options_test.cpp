@@ -95,10 +95,11 @@ TEST_F(ToolTest, TrashSwitches) {
         args.push_back(Src("c.txt"));
         const ToolResult run = Move(args);
         EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-        EXPECT_EQ(run.m_strOut, c.m_bTrashed ? "Moved source file \"c.txt\" to the trash \"" + trash +
-                                                   "\", because destination file \"c.txt\" is the same.\n"
-                                             : "Deleted source file \"c.txt\", because destination file \"c.txt\" "
-                                               "is the same.\n");
+        EXPECT_EQ(run.m_strOut, c.m_bTrashed
+                                    ? "Moved source file \"c.txt\" to the trash \"" + trash +
+                                          "\", because destination file \"c.txt\" is the same.\n"
+                                    : "Deleted source file \"c.txt\", because destination file \"c.txt\" "
+                                      "is the same.\n");
         EXPECT_FALSE(Exists(Src("c.txt")));
         EXPECT_EQ(Exists(trash), c.m_bTrashed);
         if (c.m_bTrashed) {

@@ -37,18 +37,30 @@ TEST_F(TrashMoveTest, DuplicatesAndOverwrittenFilesGoToTheTrash) {
         const char* m_pszSource;  // below src/, content "same" unless overwriting
         const char* m_pszDest;    // below dst/, content "same" unless overwriting
         bool m_bOverwrite;
-        std::string m_strLog;     // <src>, <trash> stand for the source root and where
+        std::string m_strLog;  // <src>, <trash> stand for the source root and where
         std::vector<std::string> m_lstTrashed;
     };
     const Case cases[] = {
-        {"duplicate", true, "a.txt", "a.txt", false,
+        {"duplicate",
+         true,
+         "a.txt",
+         "a.txt",
+         false,
          "Moved source file \"a.txt\" to <trash>, because destination file \"a.txt\" is the same.\r\n",
          {"<src>/a.txt: same"}},
-        {"delete and rename", true, "a.txt", "b.txt", false,
+        {"delete and rename",
+         true,
+         "a.txt",
+         "b.txt",
+         false,
          "Moved source file \"a.txt\" to <trash> and renamed identical destination file from \"b.txt\" to "
          "\"a.txt\".\r\n",
          {"<src>/a.txt: same"}},
-        {"overwrite", true, "a.txt", "a.txt", true,
+        {"overwrite",
+         true,
+         "a.txt",
+         "a.txt",
+         true,
          "Moved different existing file \"a.txt\" to <trash>, to make room for source file \"a.txt\".\r\n"
          "Moved source file \"a.txt\" to destination folder, overwriting different existing file "
          "\"a.txt\".\r\n",
@@ -73,7 +85,8 @@ TEST_F(TrashMoveTest, DuplicatesAndOverwrittenFilesGoToTheTrash) {
         std::vector<std::string> trashed;
         for (const std::string& entry : c.m_lstTrashed) trashed.push_back(WithPaths(entry, marks));
         EXPECT_EQ(Trashed(), trashed);
-        EXPECT_EQ(ListTree(Dst()), std::vector<std::string>{"a.txt (" + std::to_string(3 + !c.m_bOverwrite) + ")"});
+        EXPECT_EQ(ListTree(Dst()),
+                  std::vector<std::string>{"a.txt (" + std::to_string(3 + !c.m_bOverwrite) + ")"});
         EXPECT_TRUE(ListTree(Src()).empty());
         EXPECT_TRUE(m_ui.m_lstErrors.empty());
     }
@@ -109,13 +122,15 @@ TEST_F(TrashMoveTest, RefusingTrashLeavesTheFiles) {
         EXPECT_EQ(engine::MoveFinished, Run({Src("D")}));
 
         // Not all moved: the folder stays with what is left in it.
-        EXPECT_EQ(m_log, (c.m_bOverwrite ? "Left source file \"D/a.txt\" alone, given existence of differing "
-                                           "destination file \"D/a.txt\", because " + where +
-                                               " couldn't take that file.\r\n"
-                                         : "Left source file \"D/a.txt\" alone, although destination file "
-                                           "\"D/a.txt\" is the same, because " + where + " couldn't take it.\r\n") +
-                             "Didn't delete source folder \"D\" because it wasn't possible to move all objects "
-                             "from within it.\r\n");
+        EXPECT_EQ(m_log,
+                  (c.m_bOverwrite ? "Left source file \"D/a.txt\" alone, given existence of differing "
+                                    "destination file \"D/a.txt\", because " +
+                                        where + " couldn't take that file.\r\n"
+                                  : "Left source file \"D/a.txt\" alone, although destination file "
+                                    "\"D/a.txt\" is the same, because " +
+                                        where + " couldn't take it.\r\n") +
+                      "Didn't delete source folder \"D\" because it wasn't possible to move all objects "
+                      "from within it.\r\n");
         EXPECT_EQ(ReadFile(Src("D/a.txt")), c.m_bOverwrite ? "new" : "same");
         EXPECT_EQ(ReadFile(Dst("D/a.txt")), c.m_bOverwrite ? "old" : "same");
         EXPECT_TRUE(ListTrash(data + "/Trash").empty());

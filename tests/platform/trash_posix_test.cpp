@@ -55,7 +55,11 @@ TEST_F(PosixTrashTest, HomeTrashTakesFilesWithTheirTrashInfo) {
         {"c/odd name%#?;&=+$,[]@:.txt", "/c/odd%20name%25%23%3F%3B%26%3D%2B%24%2C%5B%5D%40%3A.txt",
          "odd name%#?;&=+$,[]@:.txt"},
         {"c/kept-_.!~*'()", "/c/kept-_.!~*'()", "kept-_.!~*'()"},
-        {"c/\xC3\xBC" "ni\nline", "/c/%C3%BCni%0Aline", "\xC3\xBC" "ni\nline"},
+        {"c/\xC3\xBC"
+         "ni\nline",
+         "/c/%C3%BCni%0Aline",
+         "\xC3\xBC"
+         "ni\nline"},
         {"c/link", "/c/link", "link"},
     };
     for (const Case& c : cases) {
@@ -81,8 +85,8 @@ TEST_F(PosixTrashTest, HomeTrashTakesFilesWithTheirTrashInfo) {
         const auto it = std::find_if(trashed.begin(), trashed.end(),
                                      [&](const TrashedEntry& e) { return e.m_strName == c.m_strTrashName; });
         ASSERT_NE(it, trashed.end());
-        EXPECT_EQ(it->m_strText, "[Trash Info]\nPath=" + m_dir.Root() + c.m_strEncoded + "\nDeletionDate=" +
-                                     it->m_strDate + "\n");
+        EXPECT_EQ(it->m_strText, "[Trash Info]\nPath=" + m_dir.Root() + c.m_strEncoded +
+                                     "\nDeletionDate=" + it->m_strDate + "\n");
         EXPECT_TRUE(std::regex_match(it->m_strDate, date)) << it->m_strDate;
         ASSERT_EQ(it->m_strPath, m_dir.Path(c.m_strRelative));
         ASSERT_EQ(::rename((m_strTrash + "/files/" + it->m_strName).c_str(), it->m_strPath.c_str()), 0);

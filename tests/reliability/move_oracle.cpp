@@ -41,7 +41,8 @@ struct LineForm {
 };
 
 const LineForm kLineForms[] = {
-    {"Moved source file \"%s\" to %s, because destination file \"%s\" is the same.", "std", Effect::TrashAsSame},
+    {"Moved source file \"%s\" to %s, because destination file \"%s\" is the same.", "std",
+     Effect::TrashAsSame},
     {"Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to \"%s\".  Changed "
      "name of file because source filename is already used in destination folder.",
      "stdd", Effect::TrashRename},
@@ -475,7 +476,8 @@ void TreeModel::Trash(const std::string& path, const std::string& where, const s
     if (folder.empty()) return Complain("logged move to no trash: " + where, line);
     for (const TrashedEntry& trashed : ListTrash(folder)) {
         const std::string name = JoinPath(folder, "files/" + trashed.m_strName);
-        if (m_setTrashNames.count(name) != 0 || (trashed.m_strPath != path && Resolve(trashed.m_strPath) != path) ||
+        if (m_setTrashNames.count(name) != 0 ||
+            (trashed.m_strPath != path && Resolve(trashed.m_strPath) != path) ||
             !HoldsContentOf(name, *entry))
             continue;
         m_setTrashNames.insert(name);
@@ -490,7 +492,8 @@ bool IsOurTemporary(const std::string& path) {
     return path.find(std::string(1, NativeSeparator()) + ".tandemere-") != std::string::npos;
 }
 
-std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail, const std::string& trashHome) const {
+std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail,
+                               const std::string& trashHome) const {
     const auto inTrash = [&](const std::string& path) {
         return !trashHome.empty() && (path == trashHome || path.rfind(trashHome + NativeSeparator(), 0) == 0);
     };
@@ -610,7 +613,8 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
     endsStopped = stopped;
     replaced = model.Excused(record.m_lstBefore);
     lostWrites = LostWrites(model, actual);
-    return report + model.m_strReport + model.Compare(actual, record.m_bCleanupMayFail, record.m_strTrashHome);
+    return report + model.m_strReport +
+           model.Compare(actual, record.m_bCleanupMayFail, record.m_strTrashHome);
 }
 
 // Without a log, what an overwrite may have replaced: every destination file or link whose name a

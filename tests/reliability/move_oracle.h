@@ -48,8 +48,8 @@ struct OracleVerdict {
 // "\\server\..." on Windows) rather than one relative to its root.
 bool IsFullPath(const std::string& shown);
 
-// Applies every rule: no content lost (content in a trash is kept); no stray temporary; with logging on, the log replayed on
-// the trees before gives exactly the trees after (every change has its line, every line its
+// Applies every rule: no content lost (content in a trash is kept); no stray temporary; with logging on, the
+// log replayed on the trees before gives exactly the trees after (every change has its line, every line its
 // change, a destination file changes only where a line says it was overwritten); and the
 // outcome says stopped exactly when the log ends in what stops a move.
 OracleVerdict JudgeMove(const MoveRecord& record);

@@ -99,7 +99,8 @@ void ParseRecords(const std::string& text, BatchResult& result) {
         int lost = 0;
         std::size_t length = 0;
         std::size_t logLength = 0;
-        if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength >> outcome.m_nTrashed)) {
+        if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength >>
+              outcome.m_nTrashed)) {
             result.m_strError += "child: " + text.substr(at, end - at) + "\n";
             return;
         }

@@ -47,7 +47,8 @@ int ScenarioTrash::Count() const {
     if (m_strHome.empty()) return 0;
     int count = static_cast<int>(ListTrash(JoinPath(m_strHome, "Trash")).size());
     for (const std::string& trash : OtherTrashes())
-        for (const TrashedEntry& entry : ListTrash(trash)) count += IsBelow(entry.m_strPath, m_lstRoots) ? 1 : 0;
+        for (const TrashedEntry& entry : ListTrash(trash))
+            count += IsBelow(entry.m_strPath, m_lstRoots) ? 1 : 0;
     return count;
 }
 

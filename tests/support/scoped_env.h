@@ -12,21 +12,24 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : m_pszName(name) {
         if (const char* old = std::getenv(name)) m_old = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
+        Put(name, value);
     }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_pszName, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_pszName);
-    }
+    ~ScopedEnv() { Put(m_pszName, m_old ? m_old->c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
+    static void Put(const char* name, const char* value) {
+#ifdef _WIN32
+        ::_putenv_s(name, value ? value : "");  // an empty value removes it there
+#else
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+#endif
+    }
+
     const char* m_pszName;
     std::optional<std::string> m_old;
 };

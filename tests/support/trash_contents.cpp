@@ -45,7 +45,8 @@ std::string DecodeTrashPath(std::string_view encoded) {
 std::vector<TrashedEntry> ListTrash(const std::string& trash) {
     std::vector<TrashedEntry> entries;
     std::error_code error;
-    for (const auto& item : std::filesystem::directory_iterator(PathFromUtf8(JoinPath(trash, "info")), error)) {
+    for (const auto& item :
+         std::filesystem::directory_iterator(PathFromUtf8(JoinPath(trash, "info")), error)) {
         const std::string name = Utf8FromPath(item.path().filename());
         if (!name.ends_with(kInfoSuffix)) continue;
         TrashedEntry entry;

@@ -10,10 +10,10 @@ namespace tandemere::testing {
 
 // One .trashinfo of a trash folder: its name in files/ and what its keys say.
 struct TrashedEntry {
-    std::string m_strName;   // in files/ (the .trashinfo's name without ".trashinfo")
-    std::string m_strPath;   // Path=, decoded
-    std::string m_strDate;   // DeletionDate=
-    std::string m_strText;   // the whole .trashinfo
+    std::string m_strName;  // in files/ (the .trashinfo's name without ".trashinfo")
+    std::string m_strPath;  // Path=, decoded
+    std::string m_strDate;  // DeletionDate=
+    std::string m_strText;  // the whole .trashinfo
 };
 
 // %XX sequences turned back into their bytes.
@@ -26,9 +26,9 @@ std::vector<TrashedEntry> ListTrash(const std::string& trash);
 // The top folder trash of /dev/shm for this user, "/dev/shm/.Trash-<uid>".
 std::string ShmTrash();
 
-// Holds /dev/shm's trash for a scope (a shared lock on /dev/shm that other test processes see). On destruction
-// removes every entry whose Path lies below `below`, then the trash itself when it is empty and no
-// other test process holds it.
+// Holds /dev/shm's trash for a scope (a shared lock on /dev/shm that other test processes see). On
+// destruction removes every entry whose Path lies below `below`, then the trash itself when it is empty and
+// no other test process holds it.
 class ShmTrashUse {
 public:
     explicit ShmTrashUse(std::string below);
