@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,32 @@ TEST_F(PosixTrashTest, HomeTrashTakesFilesWithTheirTrashInfo) {
         else
             EXPECT_EQ(ReadFile(it->m_strPath), c.m_strRelative);
     }
+}
+
+// Many files of one name each keep a name of their own in the trash, also past the numbered ones;
+// a name too long for ".trashinfo" beside it is cut at a character's start.
+TEST_F(PosixTrashTest, EveryTrashedFileKeepsANameOfItsOwn) {
+    // 255 bytes; the trash has room for 229, which would cut the two bytes of the "\xC3\xA9" apart.
+    const std::string longName = std::string(228, 'n') + "\xC3\xA9" + std::string(25, 'z');
+    std::vector<std::string> paths;
+    for (int i = 0; i < 20; ++i) paths.push_back(m_dir.Path("f" + std::to_string(i) + "/same.txt"));
+    paths.push_back(m_dir.Path("long/" + longName));
+    for (const std::string& path : paths) {
+        ASSERT_TRUE(WriteFile(path, path));
+        std::string where;
+        ASSERT_OK(m_fs.MoveToTrash(path, where));
+    }
+    const std::vector<TrashedEntry> trashed = ListTrash(m_strTrash);
+    ASSERT_EQ(trashed.size(), paths.size());
+    std::set<std::string> restored;
+    for (const TrashedEntry& entry : trashed) {
+        EXPECT_EQ(ReadFile(m_strTrash + "/files/" + entry.m_strName), entry.m_strPath);
+        restored.insert(entry.m_strPath);
+        if (entry.m_strPath == paths.back()) {
+            EXPECT_EQ(entry.m_strName, longName.substr(0, 228));
+        }
+    }
+    EXPECT_EQ(restored, std::set<std::string>(paths.begin(), paths.end()));
 }
 
 // A file of another file system goes to its top folder's .Trash-$uid, never to the home trash by a
