@@ -82,8 +82,13 @@ ShmTrashUse::~ShmTrashUse() {
         std::filesystem::remove(trash + "/info/" + entry.m_strName + std::string(kInfoSuffix), ignored);
     }
     if (m_nLockFd < 0) return;
-    // Only the last user takes the trash away, and only when nothing else is in it.
+    // Only the last user takes the trash away, and only when nothing else is in it. A .trashinfo
+    // that names no path is one whose writing a fault broke and whose removal failed too: with no
+    // test writing one now, it goes.
     if (::flock(m_nLockFd, LOCK_EX | LOCK_NB) == 0) {
+        for (const TrashedEntry& entry : ListTrash(trash))
+            if (entry.m_strPath.empty())
+                ::unlink((trash + "/info/" + entry.m_strName + ".trashinfo").c_str());
         ::rmdir((trash + "/files").c_str());
         ::rmdir((trash + "/info").c_str());
         ::rmdir(trash.c_str());
