@@ -31,26 +31,6 @@ constexpr off_t kSequentialHintSize = 1 << 20;
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr int kOpenFolderNoFollow = kOpenFolder | O_NOFOLLOW;
 
-// System calls do not want the trailing '/' the engine's folder paths may carry ("/" stays).
-std::string Trim(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    return trimmed;
-}
-
-std::string ParentOf(const std::string& trimmed) {
-    const std::size_t cut = trimmed.rfind('/');
-    if (cut == std::string::npos) return ".";
-    if (cut == 0) return "/";
-    return trimmed.substr(0, cut);
-}
-
-std::string NameOf(const std::string& trimmed) {
-    const std::size_t cut = trimmed.rfind('/');
-    if (cut == std::string::npos || trimmed.size() == 1) return trimmed;
-    return trimmed.substr(cut + 1);
-}
-
 std::uint64_t TicksFromTimespec(const struct timespec& time) {
     const std::int64_t seconds = static_cast<std::int64_t>(time.tv_sec) + kSecondsFrom1601To1970;
     if (seconds < 0) return 0;
@@ -107,24 +87,6 @@ int CopyData(int in, int out, engine::KeepAlive* keepAlive) {
         if (got == 0) return 0;
         if (const int error = WriteAll(out, buffer.data(), got)) return error;
     }
-}
-
-// Renames without replacing. Where the file system lacks the flag, a hard link gives the same
-// guarantee for non-folders (link fails on an existing name); a folder then cannot move safely.
-int RenameNoReplaceAt(int fromDir, const char* from, int toDir, const char* to) {
-    if (Sys().m_pfnRenameAt2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
-    const int error = errno;
-    if (error != EINVAL && error != ENOSYS) return error;
-    struct stat st;
-    if (::fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return error == ENOSYS ? ENOSYS : EINVAL;
-    if (Sys().m_pfnLinkAt(fromDir, from, toDir, to, 0) != 0) return errno;
-    if (Sys().m_pfnUnlinkAt(fromDir, from, 0) != 0) {
-        const int unlinkError = errno;
-        Sys().m_pfnUnlinkAt(toDir, to, 0);
-        return unlinkError;
-    }
-    return 0;
 }
 
 // Makes a link with the same target text as the link `fromName` (lstat'ed as `st`).
@@ -635,13 +597,11 @@ Status PosixFileSystem::DeleteFile(const std::string& path) {
 }
 
 Status PosixFileSystem::MoveToTrash(const std::string& path, std::string& where) {
-    where = "the trash";
-    return Status(engine::ErrorKind::Unsupported, 0, path);
+    return m_oTrash.MoveToTrash(path, where);
 }
 
 Status PosixFileSystem::FindTrash(const std::string& path, std::string& where) {
-    where = "the trash";
-    return Status(engine::ErrorKind::Unsupported, 0, path);
+    return m_oTrash.FindTrash(path, where);
 }
 
 Status PosixFileSystem::RemoveFolder(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include "engine/file_system.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/trash_posix.h"
 #include "platform/posix/unique_fd.h"
 
 namespace tandemere::posix {
@@ -35,6 +36,8 @@ public:
     engine::Status MoveFolderAcrossVolumes(engine::WindowHandle owner, const std::string& from,
                                            const std::string& to, std::vector<std::string>& left) override;
     engine::Status DeleteFile(const std::string& path) override;
+    // The freedesktop.org trash, by a rename only (TrashFolders); each file system's trash is
+    // worked out once for the life of this object.
     engine::Status MoveToTrash(const std::string& path, std::string& where) override;
     engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
@@ -44,6 +47,7 @@ public:
 
 private:
     engine::KeepAlive* m_pKeepAlive = nullptr;
+    TrashFolders m_oTrash;
 };
 
 }  // namespace tandemere::posix

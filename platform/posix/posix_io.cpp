@@ -2,10 +2,12 @@
 #include "platform/posix/posix_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 
 #include "engine/path.h"
@@ -56,6 +58,41 @@ ErrorKind ErrorKindFromErrno(int error) {
 
 engine::Status StatusFromErrno(int error, const std::string& path) {
     return engine::Status(ErrorKindFromErrno(error), error, path);
+}
+
+std::string Trim(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    return trimmed;
+}
+
+std::string ParentOf(const std::string& trimmed) {
+    const std::size_t cut = trimmed.rfind('/');
+    if (cut == std::string::npos) return ".";
+    if (cut == 0) return "/";
+    return trimmed.substr(0, cut);
+}
+
+std::string NameOf(const std::string& trimmed) {
+    const std::size_t cut = trimmed.rfind('/');
+    if (cut == std::string::npos || trimmed.size() == 1) return trimmed;
+    return trimmed.substr(cut + 1);
+}
+
+int RenameNoReplaceAt(int fromDir, const char* from, int toDir, const char* to) {
+    if (Sys().m_pfnRenameAt2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS) return error;
+    struct stat st;
+    if (::fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return error == ENOSYS ? ENOSYS : EINVAL;
+    if (Sys().m_pfnLinkAt(fromDir, from, toDir, to, 0) != 0) return errno;
+    if (Sys().m_pfnUnlinkAt(fromDir, from, 0) != 0) {
+        const int unlinkError = errno;
+        Sys().m_pfnUnlinkAt(toDir, to, 0);
+        return unlinkError;
+    }
+    return 0;
 }
 
 int ReadRetry(int fd, void* buffer, std::size_t size, std::size_t& got) {

@@ -21,6 +21,19 @@ engine::ErrorKind ErrorKindFromErrno(int error);
 // The failed Status for an errno value about `path`.
 engine::Status StatusFromErrno(int error, const std::string& path);
 
+// A path without the trailing '/' that system calls do not want ("/" stays).
+std::string Trim(const std::string& path);
+
+// The folder part and the last name of a trimmed path: "/a/b" gives "/a" and "b"; a bare name's
+// folder is ".".
+std::string ParentOf(const std::string& trimmed);
+std::string NameOf(const std::string& trimmed);
+
+// Renames without replacing. Where the file system lacks the flag, a hard link gives the same
+// guarantee for non-folders (link fails on an existing name); a folder then cannot move safely.
+// 0 or errno.
+int RenameNoReplaceAt(int fromDir, const char* from, int toDir, const char* to);
+
 // Reads at most `size` bytes once, retrying when interrupted; `got` is 0 at the end. 0 or errno.
 int ReadRetry(int fd, void* buffer, std::size_t size, std::size_t& got);
 

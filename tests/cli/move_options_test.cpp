@@ -71,6 +71,44 @@ TEST_F(ToolTest, LogSwitches) {
     }
 }
 
+// --trash and --no-trash override the stored switch for the move: a duplicate goes to the home trash
+// the environment names, or for good.
+TEST_F(ToolTest, TrashSwitches) {
+    struct Case {
+        const char* m_pszStored;
+        const char* m_pszOption;
+        bool m_bTrashed;
+    };
+    const Case cases[] = {{"", "--trash", true},
+                          {"\"DeleteToRecycleBin\"=dword:00000001\n", nullptr, true},
+                          {"\"DeleteToRecycleBin\"=dword:00000001\n", "--no-trash", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.m_pszStored) + (c.m_pszOption ? c.m_pszOption : ""));
+        StartCase();
+        const std::string trash = m_tmp.Path("data/Trash");
+        m_env.m_lstExtra = {"XDG_DATA_HOME=" + m_tmp.Path("data")};
+        if (*c.m_pszStored != '\0') WriteFile(m_env.m_strSettingsFile, c.m_pszStored);
+        WriteFile(Src("c.txt"), "same");
+        WriteFile(Dst("c.txt"), "same");
+        std::vector<std::string> args;
+        if (c.m_pszOption) args.emplace_back(c.m_pszOption);
+        args.push_back(Src("c.txt"));
+        const ToolResult run = Move(args);
+        EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+        EXPECT_EQ(run.m_strOut, c.m_bTrashed
+                                    ? "Moved source file \"c.txt\" to the trash \"" + trash +
+                                          "\", because destination file \"c.txt\" is the same.\n"
+                                    : "Deleted source file \"c.txt\", because destination file \"c.txt\" "
+                                      "is the same.\n");
+        EXPECT_FALSE(Exists(Src("c.txt")));
+        EXPECT_EQ(Exists(trash), c.m_bTrashed);
+        if (c.m_bTrashed) {
+            EXPECT_EQ(ListTree(trash + "/files"), Tree{"c.txt (4)"});
+            EXPECT_TRUE(Exists(trash + "/info/c.txt.trashinfo"));
+        }
+    }
+}
+
 TEST_F(ToolTest, FullAndShortPaths) {
     WriteFile(Src("c.txt"), "unique");
     ToolResult run = Move({"--full-paths", Src("c.txt")});

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/platform/locked_folder_posix.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/status_assert.h"
 #include "tests/support/syscall_faults_posix.h"
 #include "tests/support/temp_folder.h"
@@ -29,28 +30,6 @@ ino_t Inode(const std::string& path) {
     ::lstat(path.c_str(), &st);
     return st.st_ino;
 }
-
-// Sets or clears an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_pszName(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_pszName, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_pszName);
-    }
-
-private:
-    const char* m_pszName;
-    std::optional<std::string> m_old;
-};
 
 class SettingsFileTest : public ::testing::Test {
 protected:

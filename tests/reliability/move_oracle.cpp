@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "tests/support/temp_folder.h"
+#include "tests/support/trash_contents.h"
 
 namespace tandemere::testing {
 namespace {
@@ -25,10 +26,13 @@ enum class Effect : std::uint8_t {
     CopyKept,      // source 0 was copied to 1 and stays, as it changed while it was copied
     CopyFolder,    // source folder 0 was copied whole to 1; what changed meanwhile stays (LeftInSource)
     LeftInSource,  // entry 0 of a folder copied whole stays in the source as it is now
+    TrashAsSame,   // source 0 went to trash 1: destination 2 holds its content
+    TrashRename,   // source 0 went to trash 1; identical destination 2 became 3
+    TrashDest,     // destination entry 0 went to trash 1, to make room for an overwrite
 };
 
 // One line form of the log: its text with a "%s" per path, which root each path's shown form
-// is relative to ('s' source, 'd' destination), and its effect.
+// is relative to ('s' source, 'd' destination; 't' marks a trash's name, no path), and its effect.
 struct LineForm {
     const char* m_pszPattern;
     const char* m_pszRoots;
@@ -37,6 +41,21 @@ struct LineForm {
 };
 
 const LineForm kLineForms[] = {
+    {"Moved source file \"%s\" to %s, because destination file \"%s\" is the same.", "std",
+     Effect::TrashAsSame},
+    {"Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to \"%s\".  Changed "
+     "name of file because source filename is already used in destination folder.",
+     "stdd", Effect::TrashRename},
+    {"Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to \"%s\".", "stdd",
+     Effect::TrashRename},
+    {"Moved different existing file \"%s\" to %s, to make room for source file \"%s\".", "dts",
+     Effect::TrashDest},
+    {"Left source file \"%s\" alone, although destination file \"%s\" is the same, because %s couldn't take "
+     "it.",
+     "sdt", Effect::None},
+    {"Left source file \"%s\" alone, given existence of differing destination file \"%s\", because %s "
+     "couldn't take that file.",
+     "sdt", Effect::None},
     {"Moved source file \"%s\" to destination \"%s\" because the source file is unique and the filename was "
      "not "
      "already being used.",
@@ -180,7 +199,8 @@ public:
     void KeepRemainder(const std::string& folder, const TreeModel& actual, const std::string& line);
     // Every difference from the trees as they are. When `cleanupMayFail`, copies that appeared
     // (our temporaries, and whatever holds content still accounted for) are passed over.
-    std::string Compare(const TreeModel& actual, bool cleanupMayFail) const;
+    // Nothing below `trashHome` (when given) counts: a trash's own entries.
+    std::string Compare(const TreeModel& actual, bool cleanupMayFail, const std::string& trashHome) const;
 
 private:
     // A file changed while its folder was copied may have been copied as it was before.
@@ -194,6 +214,11 @@ private:
     void MoveTree(const std::string& from, const std::string& to, const std::string& line);
     // Removes a file (also a link when `orLink`) or an empty folder.
     void Erase(const std::string& path, EntryKind kind, const std::string& line, bool orLink = false);
+    // The file or link at `path` went to the trash `where` names: it must be there, with a
+    // .trashinfo whose Path is `path`, and its content counts as kept.
+    void Trash(const std::string& path, const std::string& where, const std::string& line);
+    // Source 0 deleted or trashed as the same as destination 1: 1 must hold 0's content.
+    void CheckSame(const std::string& source, const std::string& same, const std::string& line);
     void Complain(const std::string& what, const std::string& line) {
         m_strReport += what + " [" + line + "]\n";
     }
@@ -204,6 +229,8 @@ public:
     std::set<std::string> m_setExcused;                    // contents an answer or an edit overwrote for good
     std::map<std::string, std::string> m_mapWritten;       // contents an edit wrote, by where it wrote them
     std::map<std::string, SnapshotEntry> m_mapBeforeEdit;  // what each edited file held before
+    std::set<std::string> m_setTrashedDest;                // destination entries trashed for an overwrite
+    std::set<std::string> m_setTrashNames;                 // trash entries a line accounted for
     std::string m_strReport;
 };
 
@@ -388,19 +415,25 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
         case Effect::MoveDest:
             return MoveTree(paths[0], paths[1], line);
         case Effect::DeleteAsSame:
-        case Effect::DeleteRename: {
-            const SnapshotEntry* source = Find(paths[0]);
-            const SnapshotEntry* same = Find(paths[1]);
-            if (source != nullptr && (same == nullptr || ContentKey(*same) != ContentKey(*source) ||
-                                      same->m_nKind != EntryKind::File))
-                Complain(
-                    "source deleted as the same, but the destination does not hold its content: " + paths[1],
-                    line);
+        case Effect::DeleteRename:
+            CheckSame(paths[0], paths[1], line);
             Erase(paths[0], EntryKind::File, line);
             if (effect == Effect::DeleteRename) MoveTree(paths[1], paths[2], line);
             return;
-        }
+        case Effect::TrashAsSame:
+        case Effect::TrashRename:
+            CheckSame(paths[0], paths[2], line);
+            Trash(paths[0], paths[1], line);
+            if (effect == Effect::TrashRename) MoveTree(paths[2], paths[3], line);
+            return;
+        case Effect::TrashDest:
+            Trash(paths[0], paths[1], line);
+            m_setTrashedDest.insert(paths[0]);
+            return;
         case Effect::Overwrite:
+            // Already in the trash: the source simply takes the free name.
+            if (Find(paths[1]) == nullptr && m_setTrashedDest.count(paths[1]) != 0)
+                return MoveTree(paths[0], paths[1], line);
             Overwritten(paths[1]);
             // A link or a pipe of the name goes too when the answer says to overwrite it.
             if (const SnapshotEntry* old = Find(paths[1]); old != nullptr && old->m_nKind == EntryKind::Other)
@@ -413,11 +446,57 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
     }
 }
 
+void TreeModel::CheckSame(const std::string& source, const std::string& same, const std::string& line) {
+    const SnapshotEntry* from = Find(source);
+    const SnapshotEntry* to = Find(same);
+    if (from != nullptr &&
+        (to == nullptr || ContentKey(*to) != ContentKey(*from) || to->m_nKind != EntryKind::File))
+        Complain("source deleted as the same, but the destination does not hold its content: " + same, line);
+}
+
+// The folder of `the trash "<folder>"`; empty for any other text.
+std::string TrashFolder(const std::string& where) {
+    constexpr std::string_view kStart = "the trash \"";
+    if (where.rfind(kStart, 0) != 0 || where.size() <= kStart.size() || where.back() != '"') return {};
+    return where.substr(kStart.size(), where.size() - kStart.size() - 1);
+}
+
+// Whether the trashed entry at `path` holds what `entry` held.
+bool HoldsContentOf(const std::string& path, const SnapshotEntry& entry) {
+    if (entry.m_nKind == EntryKind::Link) return LinkTarget(path) == entry.m_strLinkTarget;
+    if (entry.m_nKind != EntryKind::File) return Exists(path);
+    const std::optional<unsigned> mode = Mode(path);
+    return mode && ContentKey(TreeSnapshot::TakeFile(path)) == ContentKey(entry);
+}
+
+void TreeModel::Trash(const std::string& path, const std::string& where, const std::string& line) {
+    const SnapshotEntry* entry = Find(path);
+    if (entry == nullptr) return Complain("logged move to the trash of an entry not there: " + path, line);
+    const std::string folder = TrashFolder(where);
+    if (folder.empty()) return Complain("logged move to no trash: " + where, line);
+    for (const TrashedEntry& trashed : ListTrash(folder)) {
+        const std::string name = JoinPath(folder, "files/" + trashed.m_strName);
+        if (m_setTrashNames.count(name) != 0 ||
+            (trashed.m_strPath != path && Resolve(trashed.m_strPath) != path) ||
+            !HoldsContentOf(name, *entry))
+            continue;
+        m_setTrashNames.insert(name);
+        m_setExcused.insert(ContentKey(*entry));
+        m_mapEntries.erase(path);
+        return;
+    }
+    Complain("logged move to the trash, but no .trashinfo there names it with its content: " + path, line);
+}
+
 bool IsOurTemporary(const std::string& path) {
     return path.find(std::string(1, NativeSeparator()) + ".tandemere-") != std::string::npos;
 }
 
-std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail) const {
+std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail,
+                               const std::string& trashHome) const {
+    const auto inTrash = [&](const std::string& path) {
+        return !trashHome.empty() && (path == trashHome || path.rfind(trashHome + NativeSeparator(), 0) == 0);
+    };
     std::string report;
     auto describe = [](const SnapshotEntry& entry) {
         return entry.m_nKind == EntryKind::Folder ? std::string("folder") : ContentKey(entry);
@@ -434,7 +513,7 @@ std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail) con
     for (const auto& [path, entry] : m_mapEntries) contents.insert(describe(entry));
     for (const auto& [path, entry] : actual.m_mapEntries)
         // A removal of a copy that failed too can leave it: a second copy, never a loss.
-        if (Find(path) == nullptr &&
+        if (Find(path) == nullptr && !inTrash(path) &&
             !(cleanupMayFail && (IsOurTemporary(path) || contents.count(describe(entry)) != 0)))
             report += "appeared without a log line: " + path + " (" + describe(entry) + ")\n";
     return report;
@@ -517,6 +596,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 if (!args) continue;
                 known = true;
                 for (std::size_t i = 0; i < args->size(); ++i) {
+                    if (form.m_pszRoots[i] == 't') continue;
                     (*args)[i] = model.Resolve(FullPath((*args)[i], form.m_pszRoots[i], record));
                     // Naming one as left alone is no harm; acting on it as a user's file is.
                     if (!form.m_bAboutLeftover && form.m_nEffect != Effect::None &&
@@ -533,7 +613,8 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
     endsStopped = stopped;
     replaced = model.Excused(record.m_lstBefore);
     lostWrites = LostWrites(model, actual);
-    return report + model.m_strReport + model.Compare(actual, record.m_bCleanupMayFail);
+    return report + model.m_strReport +
+           model.Compare(actual, record.m_bCleanupMayFail, record.m_strTrashHome);
 }
 
 // Without a log, what an overwrite may have replaced: every destination file or link whose name a
@@ -555,6 +636,13 @@ std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord
     return replaced;
 }
 
+// The trees after the move with the trashes outside them: content there is kept.
+std::vector<TreeSnapshot> AfterWithTrashes(const MoveRecord& record) {
+    std::vector<TreeSnapshot> trees = record.m_lstAfter;
+    trees.insert(trees.end(), record.m_lstTrashes.begin(), record.m_lstTrashes.end());
+    return trees;
+}
+
 }  // namespace
 
 bool IsFullPath(const std::string& shown) {
@@ -571,7 +659,7 @@ OracleVerdict JudgeMove(const MoveRecord& record) {
             model.m_setExcused.insert(ContentKey(model.m_mapEntries[path]));
         for (const ConcurrentEdit& edit : record.m_lstEdits) model.ApplyEdit(edit);
         const std::set<std::string> replaced = model.Excused(record.m_lstBefore);
-        verdict.m_strLost = FindLostContent(record.m_lstBefore, record.m_lstAfter, replaced) +
+        verdict.m_strLost = FindLostContent(record.m_lstBefore, AfterWithTrashes(record), replaced) +
                             LostWrites(model, TreeModel(record.m_lstAfter));
         return verdict;
     }
@@ -579,7 +667,7 @@ OracleVerdict JudgeMove(const MoveRecord& record) {
     std::set<std::string> replaced;
     std::string lostWrites;
     verdict.m_strViolations += ReplayLog(record, endsStopped, replaced, lostWrites);
-    verdict.m_strLost = FindLostContent(record.m_lstBefore, record.m_lstAfter, replaced) + lostWrites;
+    verdict.m_strLost = FindLostContent(record.m_lstBefore, AfterWithTrashes(record), replaced) + lostWrites;
     if (endsStopped != (record.m_nOutcome == engine::MoveStopped))
         verdict.m_strViolations +=
             std::string("the move ") +

@@ -31,6 +31,11 @@ struct MoveRecord {
     // A fault hit the removal of a temporary copy of ours, which may then stay.
     bool m_bCleanupMayFail = false;
     std::vector<ConcurrentEdit> m_lstEdits;  // in the order they were made
+    // With DeleteToRecycleBin on: the move's XDG_DATA_HOME, below a root, whose home trash holds
+    // what went there (each trashed file is checked against it, nothing else below it counts as a
+    // change); and the trash folders outside the roots as after the move, whose content is kept.
+    std::string m_strTrashHome;
+    std::vector<TreeSnapshot> m_lstTrashes;
 };
 
 struct OracleVerdict {
@@ -43,8 +48,8 @@ struct OracleVerdict {
 // "\\server\..." on Windows) rather than one relative to its root.
 bool IsFullPath(const std::string& shown);
 
-// Applies every rule: no content lost; no stray temporary; with logging on, the log replayed on
-// the trees before gives exactly the trees after (every change has its line, every line its
+// Applies every rule: no content lost (content in a trash is kept); no stray temporary; with logging on, the
+// log replayed on the trees before gives exactly the trees after (every change has its line, every line its
 // change, a destination file changes only where a line says it was overwritten); and the
 // outcome says stopped exactly when the log ends in what stops a move.
 OracleVerdict JudgeMove(const MoveRecord& record);

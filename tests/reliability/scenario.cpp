@@ -360,7 +360,12 @@ std::uint64_t ScenarioRandom::Next() {
 }
 
 Scenario GenerateScenario(std::uint64_t seed, const ScenarioOptions& options) {
-    return Generator(seed, options).Make();
+    Scenario scenario = Generator(seed, options).Make();
+    if (options.m_nTrashPercent > 0 && ScenarioRandom(~seed).Chance(options.m_nTrashPercent)) {
+        scenario.m_bTrash = true;
+        scenario.m_strSettings += "\"DeleteToRecycleBin\"=dword:00000001\n";
+    }
+    return scenario;
 }
 
 std::string Scenario::Describe() const {

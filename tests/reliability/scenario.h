@@ -58,6 +58,9 @@ struct ScenarioOptions {
     // Only names Windows keeps as they are: none that ends in a dot or a blank (it drops them), no
     // two that differ in letter case alone (it takes them for one).
     bool m_bWindowsNames = false;
+    // The share of scenarios (percent) that run with DeleteToRecycleBin on, drawn apart from the
+    // rest so a seed's scenario is the same either way.
+    std::uint32_t m_nTrashPercent = 0;
 };
 
 struct Scenario {
@@ -67,6 +70,7 @@ struct Scenario {
     bool m_bDestOnOtherVolume = false;
     std::vector<std::string> m_lstDropped;  // relative, in drop order
     std::string m_strSettings;              // TestSettings::Write lines; empty for no settings
+    bool m_bTrash = false;                  // DeleteToRecycleBin is among the settings
     std::vector<engine::PromptResult> m_lstAnswers;
     std::vector<bool> m_lstYesNo;
     int m_nCancelAtPump = 0;

@@ -67,7 +67,7 @@ std::string ReadAllFrom(int fd) {
 }
 
 // The child's part: give up root, run every scenario, write one record each: a header line
-// "seed faults lost length", then the report of that length.
+// "seed faults lost length logLength trashed", then the report and the log of those lengths.
 [[noreturn]] void RunChild(int out, const std::vector<std::uint64_t>& seeds, const ScenarioOptions& options) {
     if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
                              ::setresgid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0 ||
@@ -83,7 +83,7 @@ std::string ReadAllFrom(int fd) {
             outcome.m_strReport.empty() && seeds.size() > 1 ? std::string() : outcome.m_strLog;
         std::ostringstream header;
         header << outcome.m_nSeed << " " << outcome.m_nFaults << " " << (outcome.m_bLost ? 1 : 0) << " "
-               << outcome.m_strReport.size() << " " << log.size() << "\n";
+               << outcome.m_strReport.size() << " " << log.size() << " " << outcome.m_nTrashed << "\n";
         if (!WriteAllTo(out, header.str() + outcome.m_strReport + log)) ::_exit(1);
     }
     ::_exit(0);
@@ -99,7 +99,8 @@ void ParseRecords(const std::string& text, BatchResult& result) {
         int lost = 0;
         std::size_t length = 0;
         std::size_t logLength = 0;
-        if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength)) {
+        if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength >>
+              outcome.m_nTrashed)) {
             result.m_strError += "child: " + text.substr(at, end - at) + "\n";
             return;
         }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "engine/move_command.h"
+#include "tests/reliability/scenario_trash.h"
 #include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/temp_folder.h"
@@ -180,6 +181,7 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
             outcome.m_strReport += "could not make " + paths.back() + "\n";
     }
 
+    const ScenarioTrash trash(scenario.m_bTrash, folders.Roots());
     MoveRecord record;
     record.m_lstBefore = TakeAll(folders.Roots());
     TestSettings settings(ScenarioFolders::WorkBase());
@@ -208,6 +210,8 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     record.m_strSourceRoot = command.m_szSourceRoot;
     record.m_strDestFolder = command.m_szDestFolder;
     record.m_lstYesNoGiven = YesNoGiven(scenario, ui);
+    trash.Note(record);
+    outcome.m_nTrashed = trash.Count();
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;

@@ -40,6 +40,7 @@ public:
 struct ScenarioOutcome {
     std::uint64_t m_nSeed = 0;
     int m_nFaults = 0;        // faults the platform made during the move
+    int m_nTrashed = 0;       // files the move put in a trash
     bool m_bLost = false;     // the oracle found lost content
     std::string m_strReport;  // empty when the oracle found nothing
     std::string m_strLog;     // the move's log
@@ -49,6 +50,7 @@ struct ScenarioOutcome {
 struct BatchResult {
     int m_nScenarios = 0;
     int m_nFaults = 0;
+    int m_nTrashed = 0;
     int m_nLost = 0;
     std::vector<ScenarioOutcome> m_lstFailed;  // scenarios the oracle found something in
     std::string m_strError;                    // the batch itself could not run
@@ -57,6 +59,7 @@ struct BatchResult {
     void Add(ScenarioOutcome outcome) {
         ++m_nScenarios;
         m_nFaults += outcome.m_nFaults;
+        m_nTrashed += outcome.m_nTrashed;
         if (outcome.m_bLost) ++m_nLost;
         m_strLastLog = outcome.m_strLog;
         if (!outcome.m_strReport.empty()) m_lstFailed.push_back(std::move(outcome));

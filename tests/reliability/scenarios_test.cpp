@@ -38,6 +38,7 @@ ScenarioOptions PrivilegedOptions() {
 #ifndef _WIN32
     options.m_bSyscallFaults = true;
     options.m_bPipesAmongEntries = true;
+    options.m_nTrashPercent = 25;
 #else
     options.m_bLinks = false;
     options.m_bWindowsNames = true;
@@ -123,6 +124,7 @@ void WriteFigures(const BatchResult& run, const BatchResult& unprivileged) {
     out << "scenarios run: " << run.m_nScenarios + unprivileged.m_nScenarios
         << ", faults injected: " << run.m_nFaults + unprivileged.m_nFaults
         << ", unprivileged scenarios: " << unprivileged.m_nScenarios
+        << ", trashed: " << run.m_nTrashed + unprivileged.m_nTrashed
         << ", content lost: " << run.m_nLost + unprivileged.m_nLost << ", other oracle findings: "
         << (run.m_lstFailed.size() + unprivileged.m_lstFailed.size() - static_cast<std::size_t>(run.m_nLost) -
             static_cast<std::size_t>(unprivileged.m_nLost))

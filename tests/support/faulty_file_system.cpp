@@ -172,7 +172,11 @@ Status FaultyFileSystem::DeleteFile(const std::string& path) {
 
 Status FaultyFileSystem::MoveToTrash(const std::string& path, std::string& where) {
     ErrorKind kind = ErrorKind::None;
-    if (Enter(Operation::MoveToTrash, path, kind)) return Fault(kind, path);
+    if (Enter(Operation::MoveToTrash, path, kind)) {
+        // A refusing trash is named as the real one would name it.
+        (void)m_real.FindTrash(path, where);
+        return Fault(kind, path);
+    }
     return m_real.MoveToTrash(path, where);
 }
 

@@ -1,0 +1,312 @@
+// Platform layer (POSIX): the freedesktop.org trash: finding and making the trash folder of a file
+// system, and moving a file into it with its .trashinfo.
+#include "platform/posix/trash_posix.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "platform/posix/posix_io.h"
+#include "platform/posix/posix_syscalls.h"
+#include "platform/posix/unique_fd.h"
+
+namespace tandemere::posix {
+
+using engine::Status;
+
+namespace {
+
+constexpr std::string_view kInfoSuffix = ".trashinfo";
+constexpr int kOpenFolderNoFollow = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+// Names tried as name, name.2 ... before random ones: many files of one name must stay cheap.
+constexpr int kNumberedNames = 16;
+// Room left in a name for ".trashinfo" and the longest added part (a dot and random characters).
+constexpr std::size_t kNameRoom = NAME_MAX - kInfoSuffix.size() - 16;
+
+std::string Described(const std::string& folder) {
+    return folder.empty() ? "the trash" : "the trash \"" + folder + "\"";
+}
+
+std::string Absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    std::vector<char> buffer(PATH_MAX);
+    if (::getcwd(buffer.data(), buffer.size()) == nullptr) return path;
+    const std::string cwd = buffer.data();
+    return (cwd == "/" ? cwd : cwd + "/") + path;
+}
+
+// $XDG_DATA_HOME/Trash, else $HOME/.local/share/Trash; empty when neither names an absolute path.
+std::string HomeTrashPath() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && data[0] == '/') return (Trim(data) == "/" ? "" : Trim(data)) + "/Trash";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return (Trim(home) == "/" ? "" : Trim(home)) + "/.local/share/Trash";
+    return {};
+}
+
+// The device of `path`, or of its nearest existing ancestor (links followed: where it leads counts).
+bool DeviceOfNearest(std::string path, dev_t& device) {
+    struct stat st;
+    for (;;) {
+        if (::stat(path.c_str(), &st) == 0) {
+            device = st.st_dev;
+            return true;
+        }
+        if (path == "/" || path == ".") return false;
+        path = ParentOf(path);
+    }
+}
+
+bool IsStickyFolder(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) != 0;
+}
+
+bool CanMakeEntriesIn(const std::string& folder) {
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// One folder of a trash: there already (a real folder; `ours`: owned by us), or made with mode 0700
+// when `create`, else checked to be makeable. 0 or errno.
+int TrashSubfolder(const std::string& path, bool create, bool ours, dev_t device) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return errno;
+        if (!create) return CanMakeEntriesIn(ParentOf(path)) ? 0 : errno;
+        if (Sys().m_pfnMkdirAt(AT_FDCWD, path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+        if (::lstat(path.c_str(), &st) != 0) return errno;
+    }
+    if (S_ISLNK(st.st_mode)) return ELOOP;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (ours && st.st_uid != ::geteuid()) return EPERM;
+    // Never a copy: a trash on another file system cannot take the file.
+    if (st.st_dev != device) return EXDEV;
+    return create || CanMakeEntriesIn(path) ? 0 : errno;
+}
+
+// A top folder's trash `folder` and its files/ and info/. Once `folder` is missing, checking
+// stops there: what the check of its parent said holds for what lies below.
+int TopTrash(const std::string& folder, bool create, dev_t device) {
+    const bool missing = ::access(folder.c_str(), F_OK) != 0;
+    if (const int error = TrashSubfolder(folder, create, true, device)) return error;
+    if (missing && !create) return 0;
+    if (const int error = TrashSubfolder(folder + "/files", create, true, device)) return error;
+    return TrashSubfolder(folder + "/info", create, true, device);
+}
+
+// The home trash with its files/ and info/, its missing ancestors made (0700) too when `create`.
+int HomeTrash(const std::string& folder, bool create, dev_t device) {
+    std::vector<std::string> missing;
+    std::string existing = folder;
+    struct stat st;
+    while (::stat(existing.c_str(), &st) != 0) {
+        if (errno != ENOENT || existing == "/") return errno;
+        missing.push_back(existing);
+        existing = ParentOf(existing);
+    }
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (!missing.empty()) {
+        if (!create) return CanMakeEntriesIn(existing) ? 0 : errno;
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+            if (Sys().m_pfnMkdirAt(AT_FDCWD, it->c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    }
+    if (const int error = TrashSubfolder(folder + "/files", create, false, device)) return error;
+    return TrashSubfolder(folder + "/info", create, false, device);
+}
+
+// The local time as a .trashinfo's DeletionDate.
+std::string DeletionDate() {
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    char text[32] = {};
+    if (::localtime_r(&now, &local) == nullptr) return {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+// `name` cut (at a character's start) so the trash's names built from it fit NAME_MAX.
+std::string TrashBaseName(std::string name) {
+    if (name.size() <= kNameRoom) return name;
+    std::size_t cut = kNameRoom;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+    return name;
+}
+
+// The n-th name tried for a file called `base`: base, base.2, ... then base.<random>.
+std::string CandidateName(const std::string& base, int attempt) {
+    if (attempt == 1) return base;
+    if (attempt <= kNumberedNames) return base + "." + std::to_string(attempt);
+    std::string name;
+    CreateUnderTemporaryName(
+        base + ".", "", [](const std::string&) { return 0; }, name);
+    return name;
+}
+
+// Writes the .trashinfo `name` into `infoFd`, created exclusively and flushed with its folder.
+// 0 or errno (EEXIST: the name is taken); nothing stays on failure.
+int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text) {
+    UniqueFd fd(
+        Sys().m_pfnOpenAt(infoFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.IsValid()) return errno;
+    int error = WriteAll(fd.Get(), text.data(), text.size());
+    if (error == 0 && Sys().m_pfnFsync(fd.Get()) != 0) error = errno;
+    if (error == 0) error = fd.Close();
+    if (error == 0) error = SyncFolderFd(infoFd);
+    if (error != 0) {
+        fd.Reset();
+        Sys().m_pfnUnlinkAt(infoFd, name.c_str(), 0);
+    }
+    return error;
+}
+
+// Claims a free name in the trash `folder` with the .trashinfo of `file`, then renames the file into
+// files/ under it and flushes that folder. 0 or errno; on failure the file and the trash are as before.
+int PutInTrash(const std::string& folder, const std::string& file) {
+    UniqueFd infoFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/info").c_str(), kOpenFolderNoFollow, 0));
+    if (!infoFd.IsValid()) return errno;
+    UniqueFd filesFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/files").c_str(), kOpenFolderNoFollow, 0));
+    if (!filesFd.IsValid()) return errno;
+    const std::string text =
+        "[Trash Info]\nPath=" + EncodeTrashPath(file) + "\nDeletionDate=" + DeletionDate() + "\n";
+    const std::string base = TrashBaseName(NameOf(file));
+    for (int attempt = 1; attempt <= kNumberedNames + 100; ++attempt) {
+        const std::string name = CandidateName(base, attempt);
+        const std::string infoName = name + std::string(kInfoSuffix);
+        int error = WriteTrashInfo(infoFd.Get(), infoName, text);
+        if (error == EEXIST) continue;
+        if (error != 0) return error;
+        error = RenameNoReplaceAt(AT_FDCWD, file.c_str(), filesFd.Get(), name.c_str());
+        if (error == 0) {
+            const int syncError = SyncFolderFd(filesFd.Get());
+            if (syncError == 0) return 0;
+            // Undone, so that a failure means the file is where it was. One that cannot come back
+            // stays in the trash with its .trashinfo, as moved.
+            if (RenameNoReplaceAt(filesFd.Get(), name.c_str(), AT_FDCWD, file.c_str()) != 0) return 0;
+            error = syncError;
+        }
+        Sys().m_pfnUnlinkAt(infoFd.Get(), infoName.c_str(), 0);
+        if (error != EEXIST) return error;
+    }
+    return EEXIST;
+}
+
+}  // namespace
+
+std::string EncodeTrashPath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool alnum =
+            (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+        if (alnum || std::string_view("-_.!~*'()/").find(c) != std::string_view::npos) {
+            encoded += c;
+            continue;
+        }
+        encoded += '%';
+        encoded += kHex[byte >> 4];
+        encoded += kHex[byte & 0x0F];
+    }
+    return encoded;
+}
+
+void TrashFolders::NoteHomeTrash() {
+    std::string home = HomeTrashPath();
+    if (home == m_strHomeTrash) return;
+    m_strHomeTrash = std::move(home);
+    m_bHomeDeviceKnown = false;
+    m_mapReady.clear();
+}
+
+std::string TrashFolders::TopFolder(const std::string& file, dev_t device, int& error) {
+    if (const auto it = m_mapTopFolders.find(device); it != m_mapTopFolders.end()) return it->second;
+    // Links in the folder's path lead elsewhere: the walk goes up the real one.
+    char* real = ::realpath(ParentOf(file).c_str(), nullptr);
+    if (real == nullptr) {
+        error = errno;
+        return {};
+    }
+    std::string top = real;
+    std::free(real);
+    struct stat st;
+    while (top != "/") {
+        const std::string parent = ParentOf(top);
+        if (::stat(parent.c_str(), &st) != 0 || st.st_dev != device) break;
+        top = parent;
+    }
+    m_mapTopFolders.emplace(device, top);
+    return top;
+}
+
+int TrashFolders::Choose(const std::string& file, dev_t device, bool create, std::string& folder) {
+    folder.clear();
+    NoteHomeTrash();
+    if (!m_strHomeTrash.empty() && !m_bHomeDeviceKnown) {
+        m_bHomeDeviceFound = DeviceOfNearest(m_strHomeTrash, m_nHomeDevice);
+        m_bHomeDeviceKnown = true;
+    }
+    if (!m_strHomeTrash.empty() && m_bHomeDeviceFound && m_nHomeDevice == device) {
+        folder = m_strHomeTrash;
+        return HomeTrash(folder, create, device);
+    }
+    int error = 0;
+    const std::string top = TopFolder(file, device, error);
+    if (top.empty()) return error;
+    const std::string prefix = top == "/" ? "" : top;
+    const std::string uid = std::to_string(::geteuid());
+    if (IsStickyFolder(prefix + "/.Trash")) {
+        folder = prefix + "/.Trash/" + uid;
+        if (TopTrash(folder, create, device) == 0) return 0;
+    }
+    folder = prefix + "/.Trash-" + uid;
+    return TopTrash(folder, create, device);
+}
+
+Status TrashFolders::MoveToTrash(const std::string& path, std::string& where) {
+    where = Described({});
+    const std::string file = Absolute(Trim(path));
+    NoteHomeTrash();
+    for (int round = 0; round < 2; ++round) {
+        struct stat st;
+        if (::lstat(file.c_str(), &st) != 0) return StatusFromErrno(errno, path);
+        if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
+        std::string folder;
+        int error = 0;
+        if (const auto it = m_mapReady.find(st.st_dev); it != m_mapReady.end())
+            folder = it->second;
+        else if ((error = Choose(file, st.st_dev, true, folder)) == 0)
+            m_mapReady[st.st_dev] = folder;
+        where = Described(folder);
+        if (error != 0) return StatusFromErrno(error, folder.empty() ? path : folder);
+        error = PutInTrash(folder, file);
+        if (error == 0) return Status::Ok();
+        if (error != ENOENT || round == 1) return StatusFromErrno(error, path);
+        // A trash taken away since it was made is made again, once.
+        m_mapReady.erase(st.st_dev);
+    }
+    return Status::Ok();
+}
+
+Status TrashFolders::FindTrash(const std::string& path, std::string& where) {
+    where = Described({});
+    const std::string file = Absolute(Trim(path));
+    struct stat st;
+    if (::lstat(file.c_str(), &st) != 0) return StatusFromErrno(errno, path);
+    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
+    std::string folder;
+    const int error = Choose(file, st.st_dev, false, folder);
+    where = Described(folder);
+    if (error != 0) return StatusFromErrno(error, folder.empty() ? path : folder);
+    return Status::Ok();
+}
+
+}  // namespace tandemere::posix
