@@ -65,6 +65,7 @@ struct RecordingFileSystem::Node {
     std::string m_strVolumePath;
     bool m_bCopy = false;    // made by a copy across volumes: another object than its source
     bool m_bListed = false;  // a folder whose every entry is in m_mapChildren
+    bool m_bChanged = false;  // a folder the move has taken entries from or put entries in
     std::map<std::string, std::unique_ptr<Node>> m_mapChildren;  // byte order, as listings come
     std::set<std::string> m_lstGone;  // names taken away while the folder was not listed yet
     Node* m_pParent = nullptr;
@@ -214,6 +215,7 @@ std::unique_ptr<RecordingFileSystem::Node> RecordingFileSystem::Detach(Node& nod
     folder.m_mapChildren.erase(it);
     // Until the folder is listed, the disk would still show the name.
     if (!folder.m_bListed) folder.m_lstGone.insert(name);
+    folder.m_bChanged = true;
     return taken;
 }
 
@@ -263,6 +265,7 @@ Status RecordingFileSystem::MoveNode(const std::string& from, const std::string&
     }
     if (target.m_pNode != nullptr) Detach(*target.m_pNode);
     Attach(folder, Detach(node), target.m_strName);
+    folder.m_bChanged = true;
     ++m_nChanges;
     return Status::Ok();
 }
@@ -337,6 +340,7 @@ Status RecordingFileSystem::MoveFolderAcrossVolumes(WindowHandle, const std::str
     copy->m_bListed = true;
     if (Status status = CopyTree(node, *copy, Trim(from)); !status) return status;
     Attach(*target.m_pFolder, std::move(copy), target.m_strName);
+    target.m_pFolder->m_bChanged = true;
 
     std::vector<std::string> relative;
     RemoveCopied(node, {}, relative);
@@ -404,6 +408,18 @@ Status RecordingFileSystem::ListFolder(const std::string& folder, std::vector<Di
     std::sort(entries.begin(), entries.end(),
               [](const DirEntry& a, const DirEntry& b) { return a.m_strName < b.m_strName; });
     return Status::Ok();
+}
+
+Status RecordingFileSystem::ListNames(const std::string& folder, std::vector<DirEntry>& entries) {
+    entries.clear();
+    const Resolved found = Resolve(folder, true);
+    if (!found.m_oStatus) return found.m_oStatus;
+    const Node& node = *found.m_pNode;
+    if (!node.m_oEntry.m_bDirectory) return Status(ErrorKind::NotADirectory, 0, folder);
+    // A folder the move has not changed reads as the disk has it, and its entries stay out of the
+    // overlay: counting walks every dropped tree.
+    if (!node.m_bListed && !node.m_bChanged) return m_rReal.ListNames(node.m_strRealPath, entries);
+    return ListFolder(folder, entries);
 }
 
 Status RecordingFileSystem::Lookup(const std::string& path, DirEntry& entry) {

@@ -34,6 +34,8 @@ public:
     const PathStyle& Style() const override { return m_rReal.Style(); }
     bool PathFits(const std::string& path) const override { return m_rReal.PathFits(path); }
     Status ListFolder(const std::string& folder, std::vector<DirEntry>& entries) override;
+    // Straight from the disk while the move has not changed the folder, else from the overlay.
+    Status ListNames(const std::string& folder, std::vector<DirEntry>& entries) override;
     Status Lookup(const std::string& path, DirEntry& entry) override;
     bool IsFolder(const std::string& path) override;
     // The real file the node's bytes come from, wherever the node now is.
