@@ -63,8 +63,8 @@ struct RecordingFileSystem::Node {
     // A real path on the volume the node now lies on: its own, or after a copy across volumes the
     // folder it was copied into.
     std::string m_strVolumePath;
-    bool m_bCopy = false;    // made by a copy across volumes: another object than its source
-    bool m_bListed = false;  // a folder whose every entry is in m_mapChildren
+    bool m_bCopy = false;     // made by a copy across volumes: another object than its source
+    bool m_bListed = false;   // a folder whose every entry is in m_mapChildren
     bool m_bChanged = false;  // a folder the move has taken entries from or put entries in
     std::map<std::string, std::unique_ptr<Node>> m_mapChildren;  // byte order, as listings come
     std::set<std::string> m_lstGone;  // names taken away while the folder was not listed yet
@@ -78,7 +78,8 @@ struct RecordingFileSystem::Resolved {
     std::string m_strName;      // the last component
 };
 
-RecordingFileSystem::RecordingFileSystem(IFileSystem& real) : m_rReal(real), m_pRoot(std::make_unique<Node>()) {
+RecordingFileSystem::RecordingFileSystem(IFileSystem& real)
+    : m_rReal(real), m_pRoot(std::make_unique<Node>()) {
     m_pRoot->m_strName = "/";
     m_pRoot->m_oEntry.m_strName = "/";
     m_pRoot->m_oEntry.m_bDirectory = true;
@@ -161,7 +162,8 @@ Status RecordingFileSystem::Step(Node*& at, const std::string& name, bool follow
     return Status::Ok();
 }
 
-Status RecordingFileSystem::Child(Node& folder, const std::string& name, Node*& child, const std::string& path) {
+Status RecordingFileSystem::Child(Node& folder, const std::string& name, Node*& child,
+                                  const std::string& path) {
     child = nullptr;
     if (!folder.m_oEntry.m_bDirectory) return Status(ErrorKind::NotADirectory, 0, path);
     const auto known = folder.m_mapChildren.find(name);
@@ -303,7 +305,8 @@ Status RecordingFileSystem::CopyTree(Node& source, Node& copy, const std::string
     return Status::Ok();
 }
 
-void RecordingFileSystem::RemoveCopied(Node& folder, const std::string& relative, std::vector<std::string>& left) {
+void RecordingFileSystem::RemoveCopied(Node& folder, const std::string& relative,
+                                       std::vector<std::string>& left) {
     std::vector<Node*> children;
     for (const auto& [name, child] : folder.m_mapChildren) children.push_back(child.get());
     for (Node* child : children) {
@@ -319,8 +322,8 @@ void RecordingFileSystem::RemoveCopied(Node& folder, const std::string& relative
     }
 }
 
-Status RecordingFileSystem::MoveFolderAcrossVolumes(WindowHandle, const std::string& from, const std::string& to,
-                                                    std::vector<std::string>& left) {
+Status RecordingFileSystem::MoveFolderAcrossVolumes(WindowHandle, const std::string& from,
+                                                    const std::string& to, std::vector<std::string>& left) {
     left.clear();
     const Resolved source = Resolve(from, false);
     if (!source.m_oStatus) return source.m_oStatus;

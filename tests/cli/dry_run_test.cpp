@@ -31,15 +31,16 @@ TEST_F(DryRunTest, PrintsTheMovesLogAndChangesNothing) {
     MakeTrees();
     const std::vector<std::string> before = Trees();
     const std::vector<std::string> options = {"--identical=delete", "--log-file", m_tmp.Path("dry.log"),
-                                              Src("a.txt"), Src("b.txt"), Src("sub")};
+                                              Src("a.txt"),         Src("b.txt"), Src("sub")};
     std::vector<std::string> dryOptions = options;
     dryOptions.insert(dryOptions.begin(), "--dry-run");
     // "Rename, for every move": a real move stores the answer.
     const ToolResult dry = Move(dryOptions, "r!\n");
     EXPECT_EQ(dry.m_nExit, 0) << dry.m_strErr;
     std::vector<std::string> after = Trees();
-    after.erase(std::remove(after.begin(), after.end(), "dry.log (" + std::to_string(dry.m_strOut.size()) + ")"),
-                after.end());
+    after.erase(
+        std::remove(after.begin(), after.end(), "dry.log (" + std::to_string(dry.m_strOut.size()) + ")"),
+        after.end());
     EXPECT_EQ(after, before);
     EXPECT_FALSE(Exists(m_env.m_strSettingsFile));
     EXPECT_EQ(ReadFile(m_tmp.Path("dry.log")), dry.m_strOut);

@@ -150,11 +150,12 @@ TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
 // The move's order, and so its log, must not depend on the file system's own (hash order on ext4, creation
 // order on tmpfs): names come in byte order, non-ASCII bytes after ASCII.
 TEST_F(PosixFileSystemTest, ListingsComeInByteOrderOfTheNames) {
-    const std::vector<std::string> made = {"b", "\xC3\xA9", "a (2).txt", "B", "a.txt", " lead", ".hidden", "z"};
+    const std::vector<std::string> made = {"b",     "\xC3\xA9", "a (2).txt", "B",
+                                           "a.txt", " lead",    ".hidden",   "z"};
     for (const TempFolder* folder : {&m_dir, &m_shm})
         for (const std::string& name : made) ASSERT_TRUE(WriteFile(folder->Path(name), name));
-    const std::vector<std::string> expected = {" lead", ".",   "..", ".hidden", "B", "a (2).txt",
-                                               "a.txt", "b",   "z",  "\xC3\xA9"};
+    const std::vector<std::string> expected = {" lead",     ".",     "..", ".hidden", "B",
+                                               "a (2).txt", "a.txt", "b",  "z",       "\xC3\xA9"};
     for (const TempFolder* folder : {&m_dir, &m_shm}) {
         SCOPED_TRACE(folder->Root());
         std::vector<engine::DirEntry> entries;

@@ -137,14 +137,17 @@ MoveResult RunOnce(const Scenario& scenario, const DryRunFolders& folders, engin
     if (scenario.m_nCancelAtPump > 0) ui.CancelAtPump(scenario.m_nCancelAtPump);
     engine::MoveCommand command(fs, settings, ui);
     // A pump at every block, so Cancel comes at the same instant of both moves.
-    command.m_oKeepAlive = engine::KeepAlive([&ui] { ui.PumpAndCheckCancel(); }, std::chrono::milliseconds(0));
+    command.m_oKeepAlive =
+        engine::KeepAlive([&ui] { ui.PumpAndCheckCancel(); }, std::chrono::milliseconds(0));
     command.SetDestFolder(folders.FullPath(scenario.m_strDestFolder));
     for (const std::string& dropped : scenario.m_lstDropped) command.AddDropped(folders.FullPath(dropped));
     MoveResult result;
     result.m_nOutcome = command.Run(kOwner);
     result.m_strLog = command.Log();
-    for (const engine::ChoicePrompt& prompt : ui.m_lstChoicePrompts) result.m_strShown += prompt.m_strQuestion + "\n";
-    for (const engine::ClashPrompt& prompt : ui.m_lstClashPrompts) result.m_strShown += prompt.m_strQuestion + "\n";
+    for (const engine::ChoicePrompt& prompt : ui.m_lstChoicePrompts)
+        result.m_strShown += prompt.m_strQuestion + "\n";
+    for (const engine::ClashPrompt& prompt : ui.m_lstClashPrompts)
+        result.m_strShown += prompt.m_strQuestion + "\n";
     for (const std::string& error : ui.m_lstErrors) result.m_strShown += error + "\n";
     result.m_strShown += "pumps " + std::to_string(ui.m_nPumps) + "\n";
     return result;
@@ -183,10 +186,12 @@ void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
     else if (diskAfter != diskBefore)
         failure += "the dry run changed the disk, " + FirstDifference(diskBefore, diskAfter) + "\n";
     else
-        failure += "the dry run changed the settings, " + FirstDifference(settingsBefore, settingsAfter) + "\n";
+        failure +=
+            "the dry run changed the settings, " + FirstDifference(settingsBefore, settingsAfter) + "\n";
 
     const MoveResult moved = RunOnce(scenario, folders, *real, settings.Store());
-    if (dry.m_strLog == moved.m_strLog && dry.m_nOutcome == moved.m_nOutcome && dry.m_strShown == moved.m_strShown)
+    if (dry.m_strLog == moved.m_strLog && dry.m_nOutcome == moved.m_nOutcome &&
+        dry.m_strShown == moved.m_strShown)
         ++figures.m_nLogsEqual;
     else if (dry.m_strLog != moved.m_strLog)
         failure += "the logs differ, " + FirstDifference(dry.m_strLog, moved.m_strLog) + "\n";
