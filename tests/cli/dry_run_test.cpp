@@ -55,12 +55,5 @@ TEST_F(DryRunTest, PrintsTheMovesLogAndChangesNothing) {
     EXPECT_TRUE(Exists(m_env.m_strSettingsFile));
 }
 
-TEST_F(DryRunTest, LoggingCannotBeTurnedOff) {
-    MakeTrees();
-    const ToolResult run = Move({"--dry-run", "--no-log", Src("a.txt")});
-    EXPECT_EQ(run.m_nExit, 2);
-    EXPECT_EQ(TryReadFile(Src("a.txt")), "source a");
-}
-
 }  // namespace
 }  // namespace tandemere::testing
