@@ -92,6 +92,12 @@ CLI::App* AddMoveCommand(CLI::App& app, MoveArguments& move) {
     AddSwitchFlags(*command, move.m_oTrash, "--trash",
                    "put deleted duplicates and overwritten files in the trash, where they can be restored",
                    "--no-trash", "delete them for good");
+    CLI::Option* dryRun = command->add_flag(
+        "--dry-run", move.m_oOptions.m_bDryRun,
+        "print the log the move would write and change nothing: no file, no folder, no stored answer "
+        "(prompts are still asked; logging is on; a refusal only the real move would meet, such as a "
+        "permission or a full disk, is not foreseen)");
+    dryRun->excludes("--no-log");
     command
         ->add_option("--settings", move.m_oOptions.m_strSettingsFile,
                      "the settings file to use for this move")

@@ -13,8 +13,10 @@
 #include "cli/settings_overlay.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
+#include "engine/recording_file_system.h"
 #include "engine/settings_table.h"
 #include "engine/text_format.h"
+#include "engine/unsaved_settings_store.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/settings_file_posix.h"
 #include "ui/tty/terminal_posix.h"
@@ -106,6 +108,8 @@ void OverrideSettings(OverlaySettingsStore& settings, const MoveOptions& options
     OverrideSwitch(settings, engine::SettingId::DeleteToRecycleBin, options.m_bDeleteToRecycleBin);
     for (const auto& [name, answer] : options.m_mapAnswers)
         settings.Override(name, static_cast<std::uint32_t>(answer));
+    // The log is all a dry run gives.
+    if (options.m_bDryRun) OverrideSwitch(settings, engine::SettingId::Logging, true);
 }
 
 // Opens the log file named by the options (emptied first); false, with the message given, when it
@@ -147,18 +151,24 @@ int RunMove(const MoveOptions& options) {
     }
 
     posix::SettingsFileStore file(SettingsFilePath(options.m_strSettingsFile));
-    OverlaySettingsStore settings(file);
+    // A dry run reads the settings file and writes nothing to it, nor to the disk.
+    engine::UnsavedSettingsStore unsaved(file);
+    OverlaySettingsStore settings(options.m_bDryRun ? static_cast<engine::ISettingsStore&>(unsaved) : file);
     OverrideSettings(settings, options);
+    engine::RecordingFileSystem recording(fs);
+    engine::IFileSystem& moving = options.m_bDryRun ? static_cast<engine::IFileSystem&>(recording) : fs;
     tty::TtyUserInterface ui;
     if (!OpenLogFile(options, ui)) return kExitUsage;
 
     // A reader that went away must not kill the tool halfway through writing the log.
     ::signal(SIGPIPE, SIG_IGN);
-    engine::MoveCommand command(fs, settings, ui);
+    engine::MoveCommand command(moving, settings, ui);
     command.SetDestFolder(*dest);
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
-    if (command.Run(nullptr) != engine::MoveFinished) return kExitStopped;
+    const engine::MoveOutcome outcome = command.Run(nullptr);
+    if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
+    if (outcome != engine::MoveFinished) return kExitStopped;
     // The log is the only record of what the move changed: a script must learn that it is missing.
     return ui.LogWritten() ? kExitFinished : kExitLogNotWritten;
 }

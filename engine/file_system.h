@@ -122,6 +122,13 @@ public:
     // serial and file index), whatever their spelling. Links on the way are followed.
     virtual Status IsSameObject(const std::string& a, const std::string& b, bool& same) = 0;
 
+    // The target text of a link as stored, never resolved. Unsupported where the backend cannot
+    // tell (the Windows backend, which no dry run uses); fails when the path is no link.
+    virtual Status ReadLink(const std::string& path, std::string& target) {
+        target.clear();
+        return Status(ErrorKind::Unsupported, 0, path);
+    }
+
     // The keep-alive that a copy across volumes ticks between its blocks, or null for none; the
     // caller keeps it alive while it is set.
     virtual void SetKeepAlive(KeepAlive* keepAlive) = 0;

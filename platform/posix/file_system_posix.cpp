@@ -435,6 +435,7 @@ Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
     // The whole listing is read first, so entries moved or deleted meanwhile cannot upset it.
     std::vector<std::string> names;
     if (const int error = ReadNames(dirFd.Get(), true, names)) return StatusFromErrno(error, folder);
+    std::sort(names.begin(), names.end());
     entries.reserve(names.size());
     for (const std::string& name : names) {
         struct stat st;
@@ -473,6 +474,8 @@ Status PosixFileSystem::ListNames(const std::string& folder, std::vector<DirEntr
         errno = 0;  // only readdir's own failure counts below
     }
     if (errno != 0) return StatusFromErrno(errno, folder);
+    std::sort(entries.begin(), entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.m_strName < b.m_strName; });
     return Status::Ok();
 }
 
@@ -633,6 +636,22 @@ Status PosixFileSystem::IsSameObject(const std::string& a, const std::string& b,
     if (::stat(Trim(b).c_str(), &second) != 0) return StatusFromErrno(errno, b);
     same = first.st_dev == second.st_dev && first.st_ino == second.st_ino;
     return Status::Ok();
+}
+
+Status PosixFileSystem::ReadLink(const std::string& path, std::string& target) {
+    target.clear();
+    const std::string trimmed = Trim(path);
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = ::readlink(trimmed.c_str(), buffer.data(), buffer.size());
+        if (length < 0) return StatusFromErrno(errno, path);
+        // A full buffer may have cut the target short.
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            target.assign(buffer.data(), static_cast<std::size_t>(length));
+            return Status::Ok();
+        }
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 }  // namespace tandemere::posix

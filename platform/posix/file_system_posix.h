@@ -17,9 +17,12 @@ public:
     const engine::PathStyle& Style() const override { return engine::kPosixPaths; }
     // The whole path below PATH_MAX bytes and every component at most NAME_MAX bytes.
     bool PathFits(const std::string& path) const override;
-    // readdir order, "." and ".." included; the folder is read whole before any entry is examined.
+    // Sorted by the bytes of the names, "." and ".." included, so that what a move does (and logs) does
+    // not depend on the file system's own order (hash order on ext4); the folder is read whole before
+    // any entry is examined.
     engine::Status ListFolder(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
-    // The entry types from the listing itself; an entry of unknown type is looked up.
+    // The entry types from the listing itself; an entry of unknown type is looked up. Sorted as
+    // ListFolder.
     engine::Status ListNames(const std::string& folder, std::vector<engine::DirEntry>& entries) override;
     engine::Status Lookup(const std::string& path, engine::DirEntry& entry) override;
     bool IsFolder(const std::string& path) override;
@@ -43,6 +46,7 @@ public:
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+    engine::Status ReadLink(const std::string& path, std::string& target) override;
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
 
 private:

@@ -147,6 +147,42 @@ TEST_F(PosixFileSystemTest, SameVolumeClimbsToTheNearestExistingFolder) {
     EXPECT_FALSE(m_fs.IsSameVolume(m_dir.Path("missing"), m_dir.Path("x")));
 }
 
+// The move's order, and so its log, must not depend on the file system's own (hash order on ext4, creation
+// order on tmpfs): names come in byte order, non-ASCII bytes after ASCII.
+TEST_F(PosixFileSystemTest, ListingsComeInByteOrderOfTheNames) {
+    const std::vector<std::string> made = {"b",     "\xC3\xA9", "a (2).txt", "B",
+                                           "a.txt", " lead",    ".hidden",   "z"};
+    for (const TempFolder* folder : {&m_dir, &m_shm})
+        for (const std::string& name : made) ASSERT_TRUE(WriteFile(folder->Path(name), name));
+    const std::vector<std::string> expected = {" lead",     ".",     "..", ".hidden", "B",
+                                               "a (2).txt", "a.txt", "b",  "z",       "\xC3\xA9"};
+    for (const TempFolder* folder : {&m_dir, &m_shm}) {
+        SCOPED_TRACE(folder->Root());
+        std::vector<engine::DirEntry> entries;
+        ASSERT_OK(m_fs.ListFolder(folder->Root(), entries));
+        std::vector<std::string> names;
+        for (const engine::DirEntry& entry : entries) names.push_back(entry.m_strName);
+        EXPECT_EQ(names, expected);
+        ASSERT_OK(m_fs.ListNames(folder->Root(), entries));
+        names.clear();
+        for (const engine::DirEntry& entry : entries) names.push_back(entry.m_strName);
+        EXPECT_EQ(names, expected);
+    }
+}
+
+TEST_F(PosixFileSystemTest, ReadLinkGivesTheTargetTextAsStored) {
+    const std::string longTarget(1000, 't');
+    ASSERT_TRUE(MakeSymlink("../missing", m_dir.Path("short")));
+    ASSERT_TRUE(MakeSymlink(longTarget, m_dir.Path("long")));
+    ASSERT_TRUE(WriteFile(m_dir.Path("file"), "f"));
+    std::string target;
+    EXPECT_OK(m_fs.ReadLink(m_dir.Path("short"), target));
+    EXPECT_EQ(target, "../missing");
+    EXPECT_OK(m_fs.ReadLink(m_dir.Path("long"), target));
+    EXPECT_EQ(target, longTarget);
+    EXPECT_FALSE(m_fs.ReadLink(m_dir.Path("file"), target).IsOk());
+}
+
 // A pipe cannot be copied: it stays, with its folder, and the rest of the tree moves.
 TEST_F(PosixFileSystemTest, FolderWithAnEntryThatCannotBeCopiedKeepsIt) {
     ASSERT_TRUE(WriteFile(m_dir.Path("tree/a.txt"), "alpha"));

@@ -1,0 +1,59 @@
+// CLI tests: `move --dry-run` prints the move's log and leaves the trees and the settings file alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/cli/cli_fixture.h"
+
+namespace tandemere::testing {
+namespace {
+
+class DryRunTest : public ToolTest {
+protected:
+    // A different file of the same name, a duplicate under another name, a folder to merge.
+    void MakeTrees() {
+        WriteFile(Src("a.txt"), "source a");
+        WriteFile(Dst("a.txt"), "other a");
+        WriteFile(Src("b.txt"), "same bytes");
+        WriteFile(Dst("c.txt"), "same bytes");
+        WriteFile(Src("sub/x"), "x");
+        WriteFile(Dst("sub/y"), "y");
+    }
+    std::vector<std::string> Trees() {
+        std::vector<std::string> trees = ListTree(m_tmp.Root());
+        for (const char* file : {"src/a.txt", "src/b.txt", "src/sub/x", "dst/a.txt", "dst/c.txt"})
+            trees.push_back(std::string(file) + ": " + TryReadFile(m_tmp.Path(file)).value_or("(gone)"));
+        return trees;
+    }
+};
+
+TEST_F(DryRunTest, PrintsTheMovesLogAndChangesNothing) {
+    MakeTrees();
+    const std::vector<std::string> before = Trees();
+    const std::vector<std::string> options = {"--identical=delete", "--log-file", m_tmp.Path("dry.log"),
+                                              Src("a.txt"),         Src("b.txt"), Src("sub")};
+    std::vector<std::string> dryOptions = options;
+    dryOptions.insert(dryOptions.begin(), "--dry-run");
+    // "Rename, for every move": a real move stores the answer.
+    const ToolResult dry = Move(dryOptions, "r!\n");
+    EXPECT_EQ(dry.m_nExit, 0) << dry.m_strErr;
+    std::vector<std::string> after = Trees();
+    after.erase(
+        std::remove(after.begin(), after.end(), "dry.log (" + std::to_string(dry.m_strOut.size()) + ")"),
+        after.end());
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(Exists(m_env.m_strSettingsFile));
+    EXPECT_EQ(ReadFile(m_tmp.Path("dry.log")), dry.m_strOut);
+
+    std::vector<std::string> realOptions = options;
+    realOptions[2] = m_tmp.Path("real.log");
+    const ToolResult real = Move(realOptions, "r!\n");
+    EXPECT_EQ(real.m_nExit, 0) << real.m_strErr;
+    EXPECT_EQ(dry.m_strOut, real.m_strOut);
+    EXPECT_NE(real.m_strOut.find("naming it \"a (2).txt\""), std::string::npos) << real.m_strOut;
+    EXPECT_NE(Trees(), before);
+    EXPECT_TRUE(Exists(m_env.m_strSettingsFile));
+}
+
+}  // namespace
+}  // namespace tandemere::testing
