@@ -20,6 +20,7 @@
 #include "engine/settings_table.h"
 #include "engine/unsaved_settings_store.h"
 #include "tests/reliability/scenario.h"
+#include "tests/reliability/scenario_folders.h"
 #include "tests/reliability/scenario_posix.h"
 #include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
@@ -51,39 +52,6 @@ Scenario DryRunScenario(std::uint64_t seed) {
     if (seed % 4 == 0 && !scenario.m_bDestOnOtherVolume) kept += "\"DeleteToRecycleBin\"=dword:00000001\n";
     scenario.m_strSettings = kept;
     return scenario;
-}
-
-// The folders of one scenario, as the other scenarios lay them out: the work folder on the memory
-// file system, the destination now and then on the system's temporary folder.
-struct DryRunFolders {
-    explicit DryRunFolders(bool otherVolume) : m_oWork(OtherVolumeBase()) {
-        if (otherVolume) m_oOther.emplace();
-    }
-    std::string FullPath(const std::string& relative) const {
-        if (relative.rfind("dst", 0) == 0 && m_oOther) return m_oOther->Path(relative);
-        return m_oWork.Path(relative);
-    }
-    std::vector<std::string> Roots() const {
-        std::vector<std::string> roots{m_oWork.Root()};
-        if (m_oOther) roots.push_back(m_oOther->Root());
-        return roots;
-    }
-    TempFolder m_oWork;
-    std::optional<TempFolder> m_oOther;
-};
-
-bool Make(const PlannedEntry& entry, const std::string& path) {
-    switch (entry.m_nKind) {
-        case PlannedKind::Folder:
-            return MakeFolders(path);
-        case PlannedKind::File:
-            return WriteFile(path, entry.m_strBytes, entry.m_nTicks);
-        case PlannedKind::Link:
-            return MakeSymlink(entry.m_strLinkTarget, path);
-        case PlannedKind::Pipe:
-            return PosixScenarioPlatform().MakeSpecial(entry, path);
-    }
-    return false;
 }
 
 // Every tree below the roots, one line per entry (kind, bytes, time, link target).
@@ -128,7 +96,7 @@ struct MoveResult {
     std::string m_strShown;  // the prompts and errors the user saw, in order
 };
 
-MoveResult RunOnce(const Scenario& scenario, const DryRunFolders& folders, engine::IFileSystem& fs,
+MoveResult RunOnce(const Scenario& scenario, const ScenarioFolders& folders, engine::IFileSystem& fs,
                    engine::ISettingsStore& settings) {
     ScriptedUserInterface ui;
     for (const engine::PromptResult& answer : scenario.m_lstAnswers)
@@ -156,6 +124,7 @@ MoveResult RunOnce(const Scenario& scenario, const DryRunFolders& folders, engin
 struct DryRunFigures {
     int m_nRuns = 0;
     int m_nLogsEqual = 0;
+    int m_nTrashed = 0;  // files the real moves put in a trash, so the figures show the trash was reached
     int m_nDisksUnchanged = 0;
     std::vector<std::string> m_lstFailures;
 };
@@ -163,8 +132,10 @@ struct DryRunFigures {
 // One scenario: the dry run, the disk and settings compared, the real move, the logs compared.
 void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
     const Scenario scenario = DryRunScenario(seed);
-    DryRunFolders folders(scenario.m_bDestOnOtherVolume);
-    for (const auto& [relative, entry] : scenario.m_mapEntries) Make(entry, folders.FullPath(relative));
+    ScenarioFolders folders(scenario.m_bDestOnOtherVolume);
+    PosixScenarioPlatform platform;
+    for (const auto& [relative, entry] : scenario.m_mapEntries)
+        MakePlannedEntry(entry, folders.FullPath(relative), platform);
     TestSettings settings(OtherVolumeBase());
     if (!scenario.m_strSettings.empty()) settings.Write(scenario.m_strSettings);
     // The home trash lies in the scenario's own folder, where the snapshots see it.
@@ -190,6 +161,9 @@ void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
             "the dry run changed the settings, " + FirstDifference(settingsBefore, settingsAfter) + "\n";
 
     const MoveResult moved = RunOnce(scenario, folders, *real, settings.Store());
+    for (std::size_t at = moved.m_strLog.find(" to the trash \""); at != std::string::npos;
+         at = moved.m_strLog.find(" to the trash \"", at + 1))
+        ++figures.m_nTrashed;
     if (dry.m_strLog == moved.m_strLog && dry.m_nOutcome == moved.m_nOutcome &&
         dry.m_strShown == moved.m_strShown)
         ++figures.m_nLogsEqual;
@@ -216,7 +190,8 @@ void WriteFigures(const DryRunFigures& figures) {
     std::filesystem::create_directories(folder, error);
     std::ofstream out(std::filesystem::path(folder) / "dryrun.txt", std::ios::trunc);
     out << "dry runs: " << figures.m_nRuns << ", logs equal: " << figures.m_nLogsEqual
-        << ", disks unchanged: " << figures.m_nDisksUnchanged << "\n";
+        << ", disks unchanged: " << figures.m_nDisksUnchanged << ", files trashed: " << figures.m_nTrashed
+        << "\n";
     if (!out) ADD_FAILURE() << "could not write the figures to " << folder;
 }
 

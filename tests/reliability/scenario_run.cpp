@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "engine/move_command.h"
+#include "tests/reliability/scenario_folders.h"
 #include "tests/reliability/scenario_trash.h"
 #include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
@@ -18,46 +19,6 @@ namespace tandemere::testing {
 namespace {
 
 const engine::WindowHandle kScenarioOwner = reinterpret_cast<engine::WindowHandle>(0x5CE);
-
-// The folders of one scenario: the work folder for the sources, and the destination's volume.
-// The work folder lies on the second volume where there is one (a memory file system natively,
-// many times faster to fill and empty), the other volume is then the system's temporary folder.
-struct ScenarioFolders {
-    explicit ScenarioFolders(bool otherVolume) : m_oWork(WorkBase()) {
-        if (otherVolume && !OtherVolumeBase().empty()) m_oOther.emplace();
-    }
-    static std::string WorkBase() {
-        const std::string base = OtherVolumeBase();
-        return base.empty() ? Utf8FromPath(std::filesystem::temp_directory_path()) : base;
-    }
-
-    TempFolder m_oWork;
-    std::optional<TempFolder> m_oOther;
-
-    std::string FullPath(const std::string& relative) const {
-        if (relative.rfind("dst", 0) == 0 && m_oOther) return m_oOther->Path(relative);
-        return m_oWork.Path(relative);
-    }
-    std::vector<std::string> Roots() const {
-        std::vector<std::string> roots{m_oWork.Root()};
-        if (m_oOther) roots.push_back(m_oOther->Root());
-        return roots;
-    }
-};
-
-bool Make(const PlannedEntry& entry, const std::string& path, IScenarioPlatform& platform) {
-    switch (entry.m_nKind) {
-        case PlannedKind::Folder:
-            return MakeFolders(path);
-        case PlannedKind::File:
-            return WriteFile(path, entry.m_strBytes, entry.m_nTicks);
-        case PlannedKind::Link:
-            return MakeSymlink(entry.m_strLinkTarget, path);
-        case PlannedKind::Pipe:
-            return platform.MakeSpecial(entry, path);
-    }
-    return false;
-}
 
 // Changes files while the move runs, as another program would: the bytes change, the size and
 // the last-write time stay. Each change is recorded for the oracle.
@@ -177,7 +138,7 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     std::vector<std::string> paths;
     for (const auto& [relative, entry] : scenario.m_mapEntries) {
         paths.push_back(folders.FullPath(relative));
-        if (!Make(entry, paths.back(), platform))
+        if (!MakePlannedEntry(entry, paths.back(), platform))
             outcome.m_strReport += "could not make " + paths.back() + "\n";
     }
 
