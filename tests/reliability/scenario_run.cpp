@@ -22,9 +22,15 @@ const engine::WindowHandle kScenarioOwner = reinterpret_cast<engine::WindowHandl
 // The folders of one scenario: the work folder for the sources, and the destination's volume.
 // The work folder lies on the second volume where there is one (a memory file system natively,
 // many times faster to fill and empty), the other volume is then the system's temporary folder.
+// `swapped` puts the work folder on the system's temporary folder and the other volume on the second.
 struct ScenarioFolders {
-    explicit ScenarioFolders(bool otherVolume) : m_oWork(WorkBase()) {
-        if (otherVolume && !OtherVolumeBase().empty()) m_oOther.emplace();
+    ScenarioFolders(bool otherVolume, bool swapped)
+        : m_oWork(swapped ? Utf8FromPath(std::filesystem::temp_directory_path()) : WorkBase()) {
+        if (!otherVolume || OtherVolumeBase().empty()) return;
+        if (swapped)
+            m_oOther.emplace(OtherVolumeBase());
+        else
+            m_oOther.emplace();
     }
     static std::string WorkBase() {
         const std::string base = OtherVolumeBase();
@@ -167,13 +173,24 @@ int HelperFailures() {
     return test == nullptr ? 0 : test->result()->total_part_count();
 }
 
+// Wine's bin takes files from its own file system only, the system's temporary folder's: half the
+// scenarios with the bin on have their sources there, half on the second volume, where it refuses.
+bool SourcesOnSystemVolume(const Scenario& scenario) {
+#ifdef _WIN32
+    return scenario.m_bTrash && scenario.m_nSeed % 2 == 0;
+#else
+    (void)scenario;
+    return false;
+#endif
+}
+
 }  // namespace
 
 ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform) {
     const int helperFailures = HelperFailures();
     ScenarioOutcome outcome;
     outcome.m_nSeed = scenario.m_nSeed;
-    ScenarioFolders folders(scenario.m_bDestOnOtherVolume);
+    ScenarioFolders folders(scenario.m_bDestOnOtherVolume, SourcesOnSystemVolume(scenario));
     std::vector<std::string> paths;
     for (const auto& [relative, entry] : scenario.m_mapEntries) {
         paths.push_back(folders.FullPath(relative));
