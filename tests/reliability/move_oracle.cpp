@@ -231,6 +231,7 @@ public:
     std::map<std::string, SnapshotEntry> m_mapBeforeEdit;  // what each edited file held before
     std::set<std::string> m_setTrashedDest;                // destination entries trashed for an overwrite
     std::set<std::string> m_setTrashNames;                 // trash entries a line accounted for
+    const std::map<std::string, MoveRecord::NamedTrash>* m_pNamedTrashes = nullptr;  // the record's, if any
     std::string m_strReport;
 };
 
@@ -472,9 +473,12 @@ bool HoldsContentOf(const std::string& path, const SnapshotEntry& entry) {
 void TreeModel::Trash(const std::string& path, const std::string& where, const std::string& line) {
     const SnapshotEntry* entry = Find(path);
     if (entry == nullptr) return Complain("logged move to the trash of an entry not there: " + path, line);
-    const std::string folder = TrashFolder(where);
+    const MoveRecord::NamedTrash* named = nullptr;
+    if (m_pNamedTrashes != nullptr)
+        if (auto it = m_pNamedTrashes->find(where); it != m_pNamedTrashes->end()) named = &it->second;
+    const std::string folder = named != nullptr ? named->m_strFolder : TrashFolder(where);
     if (folder.empty()) return Complain("logged move to no trash: " + where, line);
-    for (const TrashedEntry& trashed : ListTrash(folder)) {
+    for (const TrashedEntry& trashed : named != nullptr ? named->m_lstEntries : ListTrash(folder)) {
         const std::string name = JoinPath(folder, "files/" + trashed.m_strName);
         if (m_setTrashNames.count(name) != 0 ||
             (trashed.m_strPath != path && Resolve(trashed.m_strPath) != path) ||
@@ -568,6 +572,7 @@ std::string LostWrites(const TreeModel& model, const TreeModel& after) {
 std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std::string>& replaced,
                       std::string& lostWrites) {
     TreeModel model(record.m_lstBefore);
+    model.m_pNamedTrashes = &record.m_mapNamedTrashes;
     const TreeModel actual(record.m_lstAfter);
     std::string report;
     std::size_t yesNo = 0;

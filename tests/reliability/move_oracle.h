@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "engine/move_command.h"
+#include "tests/support/trash_contents.h"
 #include "tests/support/tree_snapshot.h"
 
 namespace tandemere::testing {
@@ -36,6 +38,14 @@ struct MoveRecord {
     // change); and the trash folders outside the roots as after the move, whose content is kept.
     std::string m_strTrashHome;
     std::vector<TreeSnapshot> m_lstTrashes;
+    // Trashes the log names by a name of their own ("the Recycle Bin") rather than by their folder:
+    // by that name, the folder and the entries whose original path lies below a root, their Path
+    // in the form the log's paths have. Their content is among m_lstTrashes.
+    struct NamedTrash {
+        std::string m_strFolder;
+        std::vector<TrashedEntry> m_lstEntries;
+    };
+    std::map<std::string, NamedTrash> m_mapNamedTrashes;
 };
 
 struct OracleVerdict {

@@ -7,8 +7,13 @@
 
 namespace tandemere::testing {
 
-ScenarioFolders::ScenarioFolders(bool otherVolume) : m_oWork(WorkBase()) {
-    if (otherVolume && !OtherVolumeBase().empty()) m_oOther.emplace();
+ScenarioFolders::ScenarioFolders(bool otherVolume, bool swapped)
+    : m_oWork(swapped ? Utf8FromPath(std::filesystem::temp_directory_path()) : WorkBase()) {
+    if (!otherVolume || OtherVolumeBase().empty()) return;
+    if (swapped)
+        m_oOther.emplace(OtherVolumeBase());
+    else
+        m_oOther.emplace();
 }
 
 std::string ScenarioFolders::WorkBase() {

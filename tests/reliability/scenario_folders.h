@@ -14,8 +14,9 @@ namespace tandemere::testing {
 // The folders of one scenario: the work folder for the sources, and the destination's volume.
 // The work folder lies on the second volume where there is one (a memory file system natively,
 // many times faster to fill and empty), the other volume is then the system's temporary folder.
+// `swapped` puts the work folder on the system's temporary folder and the other volume on the second.
 struct ScenarioFolders {
-    explicit ScenarioFolders(bool otherVolume);
+    explicit ScenarioFolders(bool otherVolume, bool swapped = false);
     static std::string WorkBase();
 
     TempFolder m_oWork;

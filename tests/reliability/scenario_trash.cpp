@@ -1,11 +1,17 @@
 // Reliability tests: a scenario's trashes, set up, read for the oracle and cleaned.
 #include "tests/reliability/scenario_trash.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/temp_folder.h"
+#ifdef _WIN32
+#include "tests/support/wine_bin_win32.h"
+#endif
 
 namespace tandemere::testing {
+
+#ifndef _WIN32
 namespace {
 
 bool IsBelow(const std::string& path, const std::vector<std::string>& roots) {
@@ -20,17 +26,13 @@ ScenarioTrash::ScenarioTrash(bool on, const std::vector<std::string>& roots) : m
     if (!on || roots.empty()) return;
     m_strHome = JoinPath(roots.back(), "xdg");
     m_oEnv.emplace("XDG_DATA_HOME", m_strHome.c_str());
-#ifndef _WIN32
     m_oShmTrash.emplace(roots.front());
-#endif
 }
 
 ScenarioTrash::~ScenarioTrash() = default;
 
 std::vector<std::string> ScenarioTrash::OtherTrashes() const {
-#ifndef _WIN32
     if (!m_strHome.empty()) return {ShmTrash()};
-#endif
     return {};
 }
 
@@ -51,5 +53,53 @@ int ScenarioTrash::Count() const {
             count += IsBelow(entry.m_strPath, m_lstRoots) ? 1 : 0;
     return count;
 }
+
+#else  // _WIN32
+
+// What the log calls the bin (the platform's header would bring <windows.h> in after the engine's).
+constexpr const char* kRecycleBin = "the Recycle Bin";
+
+// Here m_strHome is the bin's trash folder.
+ScenarioTrash::ScenarioTrash(bool on, const std::vector<std::string>& roots) : m_lstRoots(roots) {
+    if (on && !roots.empty()) m_strHome = WineBinFolder();
+}
+
+ScenarioTrash::~ScenarioTrash() {
+    if (!m_strHome.empty()) RemoveFromWineBin(m_lstRoots);
+}
+
+std::vector<std::string> ScenarioTrash::OtherTrashes() const {
+    return {};
+}
+
+void ScenarioTrash::Note(MoveRecord& record) const {
+    if (m_strHome.empty()) return;
+    MoveRecord::NamedTrash& bin = record.m_mapNamedTrashes[kRecycleBin];
+    bin.m_strFolder = m_strHome;
+    bin.m_lstEntries = ListWineBin(m_lstRoots);
+    // Only the scenario's own entries hold kept content: the bin may have others of earlier tests.
+    std::vector<std::string> ours;
+    for (const TrashedEntry& entry : bin.m_lstEntries) ours.push_back(entry.m_strName);
+    record.m_lstTrashes.push_back(
+        TreeSnapshot::Take(JoinPath(m_strHome, "files")).Without([&](const std::string& name) {
+            return std::find(ours.begin(), ours.end(), name.substr(0, name.find('/'))) == ours.end();
+        }));
+}
+
+int ScenarioTrash::Count() const {
+    if (m_strHome.empty()) return 0;
+    int count = 0;
+    for (const TrashedEntry& entry : ListWineBin(m_lstRoots)) {
+        const std::string kept = JoinPath(m_strHome, "files/" + entry.m_strName);
+        std::error_code error;
+        const bool putBack =
+            std::filesystem::is_regular_file(PathFromUtf8(entry.m_strPath), error) &&
+            ContentKey(TreeSnapshot::TakeFile(entry.m_strPath)) == ContentKey(TreeSnapshot::TakeFile(kept));
+        count += putBack ? 0 : 1;
+    }
+    return count;
+}
+
+#endif  // _WIN32
 
 }  // namespace tandemere::testing

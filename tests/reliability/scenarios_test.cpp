@@ -22,6 +22,8 @@
 #include "tests/support/temp_folder.h"
 #ifndef _WIN32
 #include "tests/reliability/scenario_posix.h"
+#else
+#include "tests/support/wine_bin_win32.h"
 #endif
 
 namespace tandemere::testing {
@@ -42,6 +44,8 @@ ScenarioOptions PrivilegedOptions() {
 #else
     options.m_bLinks = false;
     options.m_bWindowsNames = true;
+    // Only a bin of the tests' own: Wine's under the run's XDG_DATA_HOME, never a user's.
+    options.m_nTrashPercent = WineBinFolder().empty() ? 0 : 25;
 #endif
     return options;
 }
