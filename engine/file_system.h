@@ -45,9 +45,9 @@ public:
     virtual bool PathFits(const std::string& path) const = 0;
 
     // Lists every entry of a folder (the path may end in a separator), in the platform's listing
-    // order, with the folder's own "." and ".." entries where the platform returns them (a Windows
-    // drive root has none). An existing empty folder gives an empty or dots-only list and Ok.
-    // Fails with NotFound when the folder does not exist.
+    // order (on POSIX in byte order of the names), with the folder's own "." and ".." entries
+    // where the platform returns them (a Windows drive root has none). An existing empty folder
+    // gives an empty or dots-only list and Ok. Fails with NotFound when the folder does not exist.
     virtual Status ListFolder(const std::string& folder, std::vector<DirEntry>& entries) = 0;
 
     // ListFolder for a walk that needs only the names and the folder and link bits: where the

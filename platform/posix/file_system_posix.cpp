@@ -435,6 +435,8 @@ Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
     // The whole listing is read first, so entries moved or deleted meanwhile cannot upset it.
     std::vector<std::string> names;
     if (const int error = ReadNames(dirFd.Get(), true, names)) return StatusFromErrno(error, folder);
+    // In byte order of the names: a move's log then does not hang on the order the file system
+    // keeps, which no dry run could foresee for the entries a move adds.
     std::sort(names.begin(), names.end());
     entries.reserve(names.size());
     for (const std::string& name : names) {
