@@ -387,12 +387,8 @@ Status RecordingFileSystem::FindTrash(const std::string& path, std::string& wher
 
 Status RecordingFileSystem::MoveToTrash(const std::string& path, std::string& where) {
     if (Status status = FindTrash(path, where); !status) return status;
-    const Resolved found = Resolve(path, false);
-    if (!found.m_oStatus) return found.m_oStatus;
-    if (found.m_pNode->m_oEntry.m_bDirectory) return Status(ErrorKind::IsADirectory, 0, path);
-    Detach(*found.m_pNode);
-    ++m_nChanges;
-    return Status::Ok();
+    // Gone from its folder as a deleted file is.
+    return DeleteFile(path);
 }
 
 Status RecordingFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
