@@ -53,9 +53,9 @@ std::string ClassIdText() {
     const auto& id = tandemere::shell::kExtensionClassId;
     char text[40] = {};
     std::snprintf(text, sizeof(text), "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(id.m_nData1), id.m_nData2, id.m_nData3, id.m_aData4[0], id.m_aData4[1],
-                  id.m_aData4[2], id.m_aData4[3], id.m_aData4[4], id.m_aData4[5], id.m_aData4[6],
-                  id.m_aData4[7]);
+                  static_cast<unsigned>(id.m_nData1), id.m_nData2, id.m_nData3, id.m_aData4[0],
+                  id.m_aData4[1], id.m_aData4[2], id.m_aData4[3], id.m_aData4[4], id.m_aData4[5],
+                  id.m_aData4[6], id.m_aData4[7]);
     return text;
 }
 
@@ -68,7 +68,8 @@ bool Expand(const wchar_t* text, const Component& component, std::optional<std::
     for (const auto& [mark, value] :
          {std::pair<std::string, std::string>{"%CLSID%", ClassIdText()},
           std::pair<std::string, std::string>{"%MODULE%", "[#" + component.m_strFile + "]"}}) {
-        for (std::size_t at = out->find(mark); at != std::string::npos; at = out->find(mark, at + value.size()))
+        for (std::size_t at = out->find(mark); at != std::string::npos;
+             at = out->find(mark, at + value.size()))
             out->replace(at, mark.size(), value);
     }
     return true;
@@ -116,7 +117,8 @@ bool AddRow(const RegistryRow& row, const Component& component, Tables& tables) 
             break;
         case RowKind::Replaced:
             key.m_strName = "-";
-            tables.m_lstRemove.push_back(Line(next("remove", tables.m_lstRemove.size()), key, false, component));
+            tables.m_lstRemove.push_back(
+                Line(next("remove", tables.m_lstRemove.size()), key, false, component));
             key.m_strName = "*";
             values.insert(values.begin(), key);
             break;
@@ -161,8 +163,9 @@ int main(int argc, char** argv) {
         }
         for (std::size_t at = 0; at < count; ++at) {
             if (!AddRow(rows[at], *component, tables)) {
-                std::fprintf(stderr, "msi_registry: row %zu of the registration table holds a text that is not ASCII\n",
-                             at);
+                std::fprintf(
+                    stderr,
+                    "msi_registry: row %zu of the registration table holds a text that is not ASCII\n", at);
                 return 1;
             }
         }

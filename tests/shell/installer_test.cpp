@@ -1,11 +1,15 @@
 // Shell tests: the MSI installed, upgraded and removed with Wine's msiexec: the files in Program
 // Files, the registry rows each in its component's view, and the settings kept across an upgrade.
-#include <gtest/gtest.h>
+#include <windows.h>
+// The installer's headers need the types of windows.h first.
 #include <msi.h>
 #include <msiquery.h>
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
+#include "engine/user_interface.h"
 #include "platform/win32/settings_registry_win32.h"
 #include "shell/registration.h"
 #include "tests/shell/shell_support.h"
@@ -47,11 +51,13 @@ std::wstring FileVersion(const std::wstring& path) {
     std::vector<BYTE> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr));
     VS_FIXEDFILEINFO* info = nullptr;
     UINT size = 0;
-    if (data.empty() || !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+    if (data.empty() ||
+        !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
         !::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &size))
         return L"none";
-    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS)) +
-           L"." + std::to_wstring(HIWORD(info->dwFileVersionLS)) + L"." +
+    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(info->dwFileVersionLS)) + L"." +
            std::to_wstring(LOWORD(info->dwFileVersionLS));
 }
 
@@ -111,8 +117,8 @@ struct Build {
 std::vector<Build> Builds() {
     std::vector<Build> builds;
 #ifdef _WIN64
-    builds.push_back({L"Dll64", L"tandemere64.dll", Environment(L"ProgramW6432") + L"\\Tandemere\\tandemere64.dll",
-                      KEY_WOW64_64KEY});
+    builds.push_back({L"Dll64", L"tandemere64.dll",
+                      Environment(L"ProgramW6432") + L"\\Tandemere\\tandemere64.dll", KEY_WOW64_64KEY});
 #endif
     builds.push_back({L"Dll32", L"tandemere32.dll",
                       Environment(L"ProgramFiles(x86)") + L"\\Tandemere\\tandemere32.dll", KEY_WOW64_32KEY});
@@ -157,16 +163,18 @@ TEST(Installer, TheRegistryTableHoldsWhatRegistrationWritesAndTheFilesTheirVersi
                                       L"[#" + std::wstring(build.m_pszFile) + L"]"),
                   S_OK);
         std::size_t values = 0;
-        for (const auto& row : MsiRows(TANDEMERE_MSI, L"SELECT `Root`, `Key`, `Name`, `Value` FROM `Registry` "
-                                                      L"WHERE `Component_` = '" +
-                                                          std::wstring(build.m_pszComponent) + L"'")) {
+        for (const auto& row : MsiRows(TANDEMERE_MSI,
+                                       L"SELECT `Root`, `Key`, `Name`, `Value` FROM `Registry` "
+                                       L"WHERE `Component_` = '" +
+                                           std::wstring(build.m_pszComponent) + L"'")) {
             SCOPED_TRACE(::testing::PrintToString(row));
             EXPECT_EQ(row[0], L"2");
             EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch + row[1]));
             if (row[3].empty()) continue;
             ++values;
-            EXPECT_EQ(StringValue(HKEY_CURRENT_USER, scratch + row[1], row[2].empty() ? nullptr : row[2].c_str()),
-                      row[3]);
+            EXPECT_EQ(
+                StringValue(HKEY_CURRENT_USER, scratch + row[1], row[2].empty() ? nullptr : row[2].c_str()),
+                row[3]);
         }
         EXPECT_EQ(values, CountValues(scratch));
     }
@@ -196,8 +204,8 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
     ExpectInstalled(Wide(TANDEMERE_NEXT_VERSION));
     const auto key = store.OpenForRead();
     ASSERT_TRUE(key);
-    for (const auto& [name, stored] :
-         {std::pair<std::string, std::uint32_t>{"Logging", 0}, {"DiffFileSameNameDlgDefault", engine::AnswerSecond}}) {
+    for (const auto& [name, stored] : {std::pair<std::string, std::uint32_t>{"Logging", 0},
+                                       {"DiffFileSameNameDlgDefault", engine::AnswerSecond}}) {
         std::uint32_t value = 99;
         EXPECT_EQ(key->QueryDword(name, value), engine::ValueKind::Dword) << name;
         EXPECT_EQ(value, stored) << name;
@@ -215,6 +223,7 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
                                parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt")));
     }
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock", KEY_WOW64_32KEY));
 }
 
 }  // namespace
