@@ -53,9 +53,9 @@ std::string ClassIdText() {
     const auto& id = tandemere::shell::kExtensionClassId;
     char text[40] = {};
     std::snprintf(text, sizeof(text), "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(id.m_nData1), id.m_nData2, id.m_nData3, id.m_aData4[0],
-                  id.m_aData4[1], id.m_aData4[2], id.m_aData4[3], id.m_aData4[4], id.m_aData4[5],
-                  id.m_aData4[6], id.m_aData4[7]);
+                  static_cast<unsigned>(id.m_nData1), id.m_nData2, id.m_nData3, id.m_nData4[0],
+                  id.m_nData4[1], id.m_nData4[2], id.m_nData4[3], id.m_nData4[4], id.m_nData4[5],
+                  id.m_nData4[6], id.m_nData4[7]);
     return text;
 }
 

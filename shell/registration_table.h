@@ -12,7 +12,7 @@ struct ClassId {
     std::uint32_t m_nData1;
     std::uint16_t m_nData2;
     std::uint16_t m_nData3;
-    std::uint8_t m_aData4[8];
+    std::uint8_t m_nData4[8];
 };
 inline constexpr ClassId kExtensionClassId = {
     0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
