@@ -224,6 +224,9 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
     }
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock", KEY_WOW64_32KEY));
+    // Wine's installer removes the keys it emptied, the approval list among them, which Windows
+    // never leaves empty; per-machine registration needs the list.
+    for (const Build& build : Builds()) CreateKey(HKEY_LOCAL_MACHINE, kApprovedKey, build.m_nView);
 }
 
 }  // namespace
