@@ -249,7 +249,9 @@ std::string_view MoveCommand::GetShownPath(const std::string& path, const std::s
 }
 
 void MoveCommand::AppendLog(std::string_view text) {
-    if (m_bLogging) m_strLog += text;
+    if (!m_bLogging) return;
+    m_strLog += text;
+    m_rUi.LogAppended(text);
 }
 
 void MoveCommand::AppendLogLine(std::string line, std::string_view reasonPattern,

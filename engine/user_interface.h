@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/file_system.h"
 #include "engine/keep_alive.h"
@@ -90,6 +91,8 @@ public:
     virtual bool PumpAndCheckCancel() = 0;
     virtual void DestroyProgress() = 0;
 
+    // Each piece of text as the log gets it, for a front end that shows the log as it grows.
+    virtual void LogAppended(std::string_view text) { (void)text; }
     // The modal log window with the whole log text.
     virtual void ShowLog(WindowHandle owner, const std::string& log) = 0;
 };

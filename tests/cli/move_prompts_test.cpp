@@ -23,8 +23,8 @@ TEST_F(PromptTest, DifferentFilePromptShowsEveryText) {
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     for (const char* text :
          {"Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.",
-          "Source File", "Destination File", "2,048 bytes (larger)\n", "1,024 bytes\n",
-          "11/14/23 (22:13:20)\n", "11/14/23 (22:13:21) (newer)\n", "p  Open", "n  Open",
+          "Source File", "Destination File", "2.0 KiB (2,048 bytes) (larger)\n", "1.0 KiB (1,024 bytes)\n",
+          "2023-11-14 22:13:20\n", "2023-11-14 22:13:21 (newer)\n", "p  Open", "n  Open",
           "o  Overwrite  Overwrite destination file \"a.txt\" with source file \"a.txt\".",
           "r  Rename     Rename source file to \"a (2).txt\" and move to destination folder.",
           "s  Skip       Leave source file \"a.txt\" alone.", "c  Cancel     Don't process any more files",
