@@ -19,7 +19,8 @@ public:
             out += " [OPTIONS]";
         for (const CLI::Option* positional :
              app->get_options([](const CLI::Option* option) { return option->get_positional(); }))
-            out += positional->get_required() ? " " + positional->get_name() : " [" + positional->get_name() + "]";
+            out += positional->get_required() ? " " + positional->get_name()
+                                              : " [" + positional->get_name() + "]";
         if (!VisibleSubcommands(*app).empty())
             out += app->get_require_subcommand_min() == 0 ? " [COMMAND]" : " COMMAND";
         return out + "\n";
@@ -58,8 +59,7 @@ CommandLine::CommandLine()
     m_pHelp = m_oApp.add_subcommand("help", "Show the help of tandemere or of one COMMAND.");
     Hinted(m_pHelp->add_option("COMMAND", m_strHelpTopic, "the command to tell about"),
            {ValueHint::Words, {"move", "settings", "help", "completion"}});
-    m_pCompletion =
-        m_oApp.add_subcommand("completion", "Print the completion script for bash, zsh or fish.");
+    m_pCompletion = m_oApp.add_subcommand("completion", "Print the completion script for bash, zsh or fish.");
     Hinted(m_pCompletion->add_option("SHELL", m_strShell, "bash, zsh or fish")->required(),
            {ValueHint::Words, {"bash", "zsh", "fish"}});
 }
@@ -109,8 +109,8 @@ void CommandLine::AddMoveCommand() {
         "(prompts are still asked; logging is on; a refusal only the real move would meet, such as a "
         "permission or a full disk, is not foreseen)");
     dryRun->excludes("--no-log");
-    CLI::Option* quiet =
-        command->add_flag("-q,--quiet", move.m_oOptions.m_bQuiet, "show neither the progress nor the summary");
+    CLI::Option* quiet = command->add_flag("-q,--quiet", move.m_oOptions.m_bQuiet,
+                                           "show neither the progress nor the summary");
     command->add_flag("-v,--verbose", move.m_oOptions.m_bVerbose, "print each log line as it happens")
         ->excludes(quiet);
     Hinted(command->add_option("--settings", move.m_oOptions.m_strSettingsFile,
@@ -143,7 +143,8 @@ void CommandLine::AddSettingsCommand() {
     settings.m_pUnset = command->add_subcommand("unset", "Remove one value, so its default governs again.");
     for (CLI::App* sub : {settings.m_pGet, settings.m_pSet, settings.m_pUnset}) {
         Hinted(sub->add_option("--settings", settings.m_strFile, kSettingsFileHelp), {})->type_name("FILE");
-        Hinted(sub->add_option("NAME", settings.m_strName, "a setting's name: different, log, ... (see `settings`)"),
+        Hinted(sub->add_option("NAME", settings.m_strName,
+                               "a setting's name: different, log, ... (see `settings`)"),
                names)
             ->required();
     }

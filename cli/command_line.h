@@ -36,10 +36,18 @@ struct MoveArguments {
     MoveOptions m_oOptions;
     SwitchFlags m_oLog, m_oFullPaths, m_oSameExt, m_oTrash;
     std::vector<AnswerOption> m_lstAnswers = {
-        {engine::SettingId::DiffFileSameNameDlgDefault, "a different file of the same name is in the destination", {}},
-        {engine::SettingId::SameFileDiffNameDlgDefault, "an identical file is in the destination under another name", {}},
-        {engine::SettingId::FnameFldrnameClashDlgDefault, "a source file's name is taken by a destination folder", {}},
-        {engine::SettingId::FldrnameFnameClashDlgDefault, "a source folder's name is taken by a destination file", {}},
+        {engine::SettingId::DiffFileSameNameDlgDefault,
+         "a different file of the same name is in the destination",
+         {}},
+        {engine::SettingId::SameFileDiffNameDlgDefault,
+         "an identical file is in the destination under another name",
+         {}},
+        {engine::SettingId::FnameFldrnameClashDlgDefault,
+         "a source file's name is taken by a destination folder",
+         {}},
+        {engine::SettingId::FldrnameFnameClashDlgDefault,
+         "a source folder's name is taken by a destination file",
+         {}},
     };
 };
 

@@ -18,7 +18,7 @@ struct CommandInfo {
     std::string m_strPath;  // "" for the tool itself
     std::vector<OptionInfo> m_lstOptions;
     std::vector<std::pair<std::string, std::string>> m_lstCommands;  // name, help
-    std::vector<ValueHint> m_lstArguments;                          // in order; the last one repeats
+    std::vector<ValueHint> m_lstArguments;                           // in order; the last one repeats
 };
 
 ValueHint HintFor(const CommandLine& line, const CLI::Option* option) {
@@ -26,7 +26,8 @@ ValueHint HintFor(const CommandLine& line, const CLI::Option* option) {
     return hint != nullptr ? *hint : ValueHint{};
 }
 
-void Collect(const CommandLine& line, const CLI::App& app, const std::string& path, std::vector<CommandInfo>& out) {
+void Collect(const CommandLine& line, const CLI::App& app, const std::string& path,
+             std::vector<CommandInfo>& out) {
     CommandInfo info;
     info.m_strPath = path;
     for (const CLI::Option* option : app.get_options()) {
@@ -69,7 +70,8 @@ std::string PathSteps(const std::vector<CommandInfo>& commands, const char* arm,
     for (const CommandInfo& command : commands)
         for (const auto& [name, help] : command.m_lstCommands) {
             const std::string next = command.m_strPath.empty() ? name : command.m_strPath + " " + name;
-            text += "            \"" + command.m_strPath + ":" + name + "\"" + arm + "cmd=\"" + next + "\"" + end;
+            text +=
+                "            \"" + command.m_strPath + ":" + name + "\"" + arm + "cmd=\"" + next + "\"" + end;
         }
     return text;
 }
@@ -87,9 +89,11 @@ std::string BashTables(const std::vector<CommandInfo>& commands) {
             for (const std::string& spelling : option.m_lstSpellings) {
                 const bool joined = option.m_bValue && spelling.size() > 2 && spelling[1] == '-';
                 options.push_back(joined ? spelling + "=" : spelling);
-                if (option.m_bValue) values.push_back(spelling + ") value='" + BashValueWords(option.m_oHint) + "' ;;");
+                if (option.m_bValue)
+                    values.push_back(spelling + ") value='" + BashValueWords(option.m_oHint) + "' ;;");
             }
-        for (const ValueHint& hint : command.m_lstArguments) arguments.push_back("'" + BashValueWords(hint) + "'");
+        for (const ValueHint& hint : command.m_lstArguments)
+            arguments.push_back("'" + BashValueWords(hint) + "'");
         text += "        \"" + command.m_strPath + "\")\n            opts='" + Joined(options) + "'\n";
         std::vector<std::string> names;
         for (const auto& [name, help] : command.m_lstCommands) names.push_back(name);
@@ -174,7 +178,8 @@ std::string ZshQuoted(const std::string& text) {
 }
 
 std::string ZshValue(const ValueHint& hint, const char* label) {
-    if (hint.m_nKind == ValueHint::Words) return std::string(":") + label + ":(" + Joined(hint.m_lstWords) + ")";
+    if (hint.m_nKind == ValueHint::Words)
+        return std::string(":") + label + ":(" + Joined(hint.m_lstWords) + ")";
     return std::string(":") + label + ":_files";
 }
 
@@ -183,8 +188,9 @@ std::string ZshSpecs(const CommandInfo& command) {
     for (const OptionInfo& option : command.m_lstOptions)
         for (const std::string& spelling : option.m_lstSpellings) {
             const bool joined = option.m_bValue && spelling[1] == '-';
-            text += " \\\n                '" + spelling + (joined ? "=" : "") + "[" + ZshQuoted(Brief(option.m_strHelp)) +
-                    "]" + (option.m_bValue ? ZshValue(option.m_oHint, "value") : "") + "'";
+            text += " \\\n                '" + spelling + (joined ? "=" : "") + "[" +
+                    ZshQuoted(Brief(option.m_strHelp)) + "]" +
+                    (option.m_bValue ? ZshValue(option.m_oHint, "value") : "") + "'";
         }
     if (!command.m_lstCommands.empty()) {
         std::string words;
@@ -193,20 +199,24 @@ std::string ZshSpecs(const CommandInfo& command) {
     }
     for (std::size_t i = 0; i < command.m_lstArguments.size(); ++i) {
         const bool last = i + 1 == command.m_lstArguments.size();
-        text += std::string(" \\\n                '") + (last ? "*" : "") + ZshValue(command.m_lstArguments[i], "argument") + "'";
+        text += std::string(" \\\n                '") + (last ? "*" : "") +
+                ZshValue(command.m_lstArguments[i], "argument") + "'";
     }
     return text;
 }
 
 std::string ZshScript(const std::vector<CommandInfo>& commands) {
-    std::string text = "#compdef tandemere\n# zsh completion for tandemere; made by `tandemere completion zsh`.\n"
-                       "_tandemere() {\n    local cmd=\"\" i start=1\n    for ((i = 2; i < CURRENT; i++)); do\n"
-                       "        case \"$cmd:${words[i]}\" in\n";
+    std::string text =
+        "#compdef tandemere\n# zsh completion for tandemere; made by `tandemere completion zsh`.\n"
+        "_tandemere() {\n    local cmd=\"\" i start=1\n    for ((i = 2; i < CURRENT; i++)); do\n"
+        "        case \"$cmd:${words[i]}\" in\n";
     text += PathSteps(commands, ") start=$i; ", " ;;\n");
-    text += "        esac\n    done\n    words=(\"${(@)words[start,-1]}\")\n    (( CURRENT -= start - 1 ))\n"
-            "    case \"$cmd\" in\n";
+    text +=
+        "        esac\n    done\n    words=(\"${(@)words[start,-1]}\")\n    (( CURRENT -= start - 1 ))\n"
+        "    case \"$cmd\" in\n";
     for (const CommandInfo& command : commands)
-        text += "        \"" + command.m_strPath + "\")\n            _arguments -s" + ZshSpecs(command) + " ;;\n";
+        text +=
+            "        \"" + command.m_strPath + "\")\n            _arguments -s" + ZshSpecs(command) + " ;;\n";
     return text + "    esac\n}\n_tandemere \"$@\"\n";
 }
 
@@ -217,8 +227,8 @@ std::string FishQuoted(const std::string& text) {
 }
 
 std::string FishLines(const CommandInfo& command) {
-    const std::string head = "complete -c tandemere -n " + FishQuoted("test \"(__tandemere_command)\" = " +
-                                                                       FishQuoted(command.m_strPath));
+    const std::string head = "complete -c tandemere -n " +
+                             FishQuoted("test \"(__tandemere_command)\" = " + FishQuoted(command.m_strPath));
     std::string text;
     for (const auto& [name, help] : command.m_lstCommands)
         text += head + " -a " + name + " -d " + FishQuoted(Brief(help)) + "\n";
@@ -227,22 +237,27 @@ std::string FishLines(const CommandInfo& command) {
         for (const std::string& spelling : option.m_lstSpellings)
             text += (spelling[1] == '-' ? " -l " + spelling.substr(2) : " -s " + spelling.substr(1));
         if (option.m_bValue)
-            text += option.m_oHint.m_nKind == ValueHint::Words ? " -x -a " + FishQuoted(Joined(option.m_oHint.m_lstWords))
-                                                                : " -r -F";
+            text += option.m_oHint.m_nKind == ValueHint::Words
+                        ? " -x -a " + FishQuoted(Joined(option.m_oHint.m_lstWords))
+                        : " -r -F";
         text += " -d " + FishQuoted(Brief(option.m_strHelp)) + "\n";
     }
     for (const ValueHint& hint : command.m_lstArguments)
-        text += head + (hint.m_nKind == ValueHint::Words ? " -a " + FishQuoted(Joined(hint.m_lstWords)) : " -F") + "\n";
+        text += head +
+                (hint.m_nKind == ValueHint::Words ? " -a " + FishQuoted(Joined(hint.m_lstWords)) : " -F") +
+                "\n";
     return text;
 }
 
 std::string FishScript(const std::vector<CommandInfo>& commands) {
-    std::string text = "# fish completion for tandemere; made by `tandemere completion fish`.\n"
-                       "function __tandemere_command\n    set -l cmd ''\n"
-                       "    for word in (commandline -opc)[2..-1]\n        switch \"$cmd:$word\"\n";
+    std::string text =
+        "# fish completion for tandemere; made by `tandemere completion fish`.\n"
+        "function __tandemere_command\n    set -l cmd ''\n"
+        "    for word in (commandline -opc)[2..-1]\n        switch \"$cmd:$word\"\n";
     for (const CommandInfo& command : commands)
         for (const auto& [name, help] : command.m_lstCommands)
-            text += "            case " + FishQuoted(command.m_strPath + ":" + name) + "\n                set cmd " +
+            text += "            case " + FishQuoted(command.m_strPath + ":" + name) +
+                    "\n                set cmd " +
                     FishQuoted(command.m_strPath.empty() ? name : command.m_strPath + " " + name) + "\n";
     text += "        end\n    end\n    echo $cmd\nend\ncomplete -c tandemere -f\n";
     for (const CommandInfo& command : commands) text += FishLines(command);

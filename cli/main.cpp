@@ -59,7 +59,8 @@ int ShowHelp(CommandLine& line) {
 int PrintCompletion(const CommandLine& line) {
     const std::string script = CompletionScript(line, line.m_strShell);
     if (script.empty()) {
-        std::fprintf(stderr, "tandemere: no completion for the shell \"%s\"; there is one for bash, zsh and fish\n",
+        std::fprintf(stderr,
+                     "tandemere: no completion for the shell \"%s\"; there is one for bash, zsh and fish\n",
                      line.m_strShell.c_str());
         return kExitUsage;
     }
@@ -74,7 +75,8 @@ int Run(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         // A mistyped word is told with the word meant; every other mistake as the parser says it.
-        const std::string unknown = error.get_exit_code() == 0 ? std::string() : UnknownWordMessage(app, argc, argv);
+        const std::string unknown =
+            error.get_exit_code() == 0 ? std::string() : UnknownWordMessage(app, argc, argv);
         if (!unknown.empty()) {
             std::fputs(unknown.c_str(), stderr);
             return kExitUsage;

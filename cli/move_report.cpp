@@ -16,7 +16,8 @@ std::string LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     char text[64] = "";
-    if (::localtime_r(&now, &local) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    if (::localtime_r(&now, &local) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
     return text;
 }
 
@@ -44,19 +45,22 @@ std::string LogFileHeader(const MoveOptions& options, const std::vector<std::str
 
 }  // namespace
 
-void StartReport(tty::TtyUserInterface& ui, const MoveOptions& options, const std::vector<std::string>& sources,
-                 const std::string& dest) {
+void StartReport(tty::TtyUserInterface& ui, const MoveOptions& options,
+                 const std::vector<std::string>& sources, const std::string& dest) {
     if (options.m_bQuiet) ui.SetQuiet();
     if (options.m_bVerbose) ui.SetVerbose();
     ui.AppendToLogFile(LogFileHeader(options, sources, dest));
 }
 
-void ReportMoveEnd(const engine::MoveCommand& command, tty::TtyUserInterface& ui, const MoveOptions& options) {
+void ReportMoveEnd(const engine::MoveCommand& command, tty::TtyUserInterface& ui,
+                   const MoveOptions& options) {
     const std::string summary = engine::FormatMoveSummary(command.Summary());
     ui.AppendToLogFile("\r\n" + summary + "\r\n");
     if (ui.Cancelled() && !tty::IsInteractiveTerminal(STDOUT_FILENO))
-        tty::WriteAll(STDERR_FILENO, "tandemere: cancelled by Ctrl-C; the items after the one under way were left alone\n");
-    if (!options.m_bQuiet) tty::WriteAll(STDERR_FILENO, summary + "\n");
+        tty::WriteAll(STDERR_FILENO,
+                      "tandemere: cancelled by Ctrl-C; the items after the one under way were left alone\n");
+    if (!options.m_bQuiet)
+        tty::WriteAll(STDERR_FILENO, (options.m_bDryRun ? "Dry run: " : "") + summary + "\n");
 }
 
 }  // namespace tandemere::cli
