@@ -42,8 +42,8 @@ const engine::SettingInfo* NamedOrComplain(const std::string& name) {
 
 // One setting's value as it governs a move now, and where it comes from; `status` turns to
 // kExitStopped when the file can't be read.
-std::uint32_t ReadValue(posix::SettingsFileStore& store, const engine::SettingInfo& setting, std::string& from,
-                        int& status) {
+std::uint32_t ReadValue(posix::SettingsFileStore& store, const engine::SettingInfo& setting,
+                        std::string& from, int& status) {
     from = "default";
     posix::SettingValue stored;
     const engine::Status got = store.Get(setting.m_pszName, stored);

@@ -32,8 +32,9 @@ TEST_F(SettingsTest, ListsTheSevenValuesWithTheirOrigin) {
     EXPECT_EQ(LineOf(run.m_strOut, "log"), "log Logging on (1) default");
     EXPECT_EQ(LineOf(run.m_strOut, "only-same-ext"), "only-same-ext OnlyCompareSameExt off (0) default");
     EXPECT_EQ(LineOf(run.m_strOut, "full-paths"), "full-paths FullPaths off (0) default");
-    for (const char* answer : {"different DiffFileSameNameDlgDefault", "folder-vs-file FldrnameFnameClashDlgDefault",
-                               "file-vs-folder FnameFldrnameClashDlgDefault", "identical SameFileDiffNameDlgDefault"}) {
+    for (const char* answer :
+         {"different DiffFileSameNameDlgDefault", "folder-vs-file FldrnameFnameClashDlgDefault",
+          "file-vs-folder FnameFldrnameClashDlgDefault", "identical SameFileDiffNameDlgDefault"}) {
         EXPECT_EQ(LineOf(run.m_strOut, std::string(answer).substr(0, std::string(answer).find(' '))),
                   std::string(answer) + " ask (-1) default");
     }
@@ -45,7 +46,8 @@ TEST_F(SettingsTest, ListsTheSevenValuesWithTheirOrigin) {
     EXPECT_EQ(LineOf(run.m_strOut, "log"), "log Logging off (0) file");
     EXPECT_EQ(LineOf(run.m_strOut, "full-paths"),
               "full-paths FullPaths off (0) default (the file's value \"1\" is not a dword: ignored)");
-    EXPECT_EQ(LineOf(run.m_strOut, "identical"), "identical SameFileDiffNameDlgDefault delete-rename (231) file");
+    EXPECT_EQ(LineOf(run.m_strOut, "identical"),
+              "identical SameFileDiffNameDlgDefault delete-rename (231) file");
 }
 
 TEST_F(SettingsTest, SetAcceptsNumbersAndWords) {

@@ -97,9 +97,10 @@ void ProgressLine::SetBytes(const engine::ByteProgress& bytes) {
 std::string ProgressLine::StepText() const {
     const engine::ByteProgress& bytes = m_oBytes;
     if (bytes.m_nStepSize == 0) return {};
-    std::string text = "  " + engine::FormatByteSize(bytes.m_nStepDone) + " of " +
-                       engine::FormatByteSize(bytes.m_nStepSize);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_oStepStart).count();
+    std::string text =
+        "  " + engine::FormatByteSize(bytes.m_nStepDone) + " of " + engine::FormatByteSize(bytes.m_nStepSize);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_oStepStart).count();
     // The first half second says little about the rate.
     if (ms < 500 || bytes.m_nStepDone == 0) return text;
     const std::uint64_t perSecond = bytes.m_nStepDone * 1000 / static_cast<std::uint64_t>(ms);
@@ -302,7 +303,8 @@ void TtyUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
     m_oProgress.Clear();
     // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
     // What verbose output has shown already is not shown again.
-    const std::string rest = ToPlatformLineEnds(std::string_view(log).substr(std::min(m_nLogShown, log.size())));
+    const std::string rest =
+        ToPlatformLineEnds(std::string_view(log).substr(std::min(m_nLogShown, log.size())));
     if (!WriteAll(m_nLogFd, !log.empty() && log.back() != '\n' ? rest + "\n" : rest)) m_bLogWritten = false;
     AppendToLogFile(log);
     if (!log.empty() && log.back() != '\n') AppendToLogFile("\r\n");

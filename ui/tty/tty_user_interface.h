@@ -113,7 +113,7 @@ private:
     bool m_bCancelled = false;
     bool m_bLogWritten = true;
     bool m_bVerbose = false;
-    std::size_t m_nLogShown = 0;    // of the log, what went to stdout already
+    std::size_t m_nLogShown = 0;  // of the log, what went to stdout already
 };
 
 }  // namespace tandemere::tty
