@@ -44,7 +44,8 @@ int RunMoveCommand(MoveArguments& move) {
 int ShowHelp(CommandLine& line) {
     CLI::App& app = line.App();
     if (line.m_strHelpTopic.empty()) {
-        std::fputs(app.help().c_str(), stdout);
+        // Not app.help(): that tells of the subcommand given, here `help` itself.
+        std::fputs(app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal).c_str(), stdout);
         return kExitFinished;
     }
     for (const CLI::App* command : VisibleSubcommands(app)) {
