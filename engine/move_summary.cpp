@@ -2,6 +2,7 @@
 #include "engine/move_summary.h"
 
 #include <array>
+#include <vector>
 
 #include "engine/text_format.h"
 
@@ -41,18 +42,29 @@ std::string FormatElapsed(std::uint64_t milliseconds) {
 }
 
 std::string FormatMoveSummary(const MoveSummary& summary) {
-    std::string text = summary.m_bStopped ? "Stopped after moving " : "Moved ";
-    text += Count(summary.m_nFilesMoved, "file", "files") + " and " +
-            Count(summary.m_nFoldersMoved, "folder", "folders");
+    // What did not happen is not listed, so the line stays short enough to read at a glance.
+    std::vector<std::string> parts;
+    const std::string files = Count(summary.m_nFilesMoved, "file", "files");
+    const std::string folders = Count(summary.m_nFoldersMoved, "folder", "folders");
+    if (summary.m_nFilesMoved != 0 && summary.m_nFoldersMoved != 0)
+        parts.push_back("moved " + files + " and " + folders);
+    else if (summary.m_nFilesMoved != 0 || summary.m_nFoldersMoved != 0)
+        parts.push_back("moved " + (summary.m_nFilesMoved != 0 ? files : folders));
     const std::string duplicates = Count(summary.m_nDuplicates, "duplicate", "duplicates");
     const std::string size = FormatByteSize(summary.m_nDuplicateBytes);
-    text += summary.m_bDuplicatesTrashed ? FormatText(", put %s in the trash (%s)", {duplicates, size})
-                                         : FormatText(", deleted %s (%s freed)", {duplicates, size});
-    text += FormatText(", renamed %s, overwrote %s, left %s alone, %s; copied %s across file systems in %s.",
-                       {std::to_string(summary.m_nRenamed), std::to_string(summary.m_nOverwritten),
-                        std::to_string(summary.m_nLeft), Count(summary.m_nErrors, "error", "errors"),
-                        FormatByteSize(summary.m_nBytesCopied), FormatElapsed(summary.m_nElapsedMs)});
-    return text;
+    if (summary.m_nDuplicates != 0)
+        parts.push_back(summary.m_bDuplicatesTrashed ? FormatText("put %s in the trash (%s)", {duplicates, size})
+                                                     : FormatText("deleted %s (%s freed)", {duplicates, size}));
+    if (summary.m_nRenamed != 0) parts.push_back("renamed " + std::to_string(summary.m_nRenamed));
+    if (summary.m_nOverwritten != 0) parts.push_back("overwrote " + std::to_string(summary.m_nOverwritten));
+    if (summary.m_nLeft != 0) parts.push_back("left " + std::to_string(summary.m_nLeft) + " alone");
+    std::string text = parts.empty() ? "nothing moved" : parts.front();
+    for (std::size_t i = 1; i < parts.size(); ++i) text += ", " + parts[i];
+    text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    if (summary.m_nBytesCopied != 0)
+        text += "; copied " + FormatByteSize(summary.m_nBytesCopied) + " across file systems";
+    text += "; " + Count(summary.m_nErrors, "error", "errors") + "; took " + FormatElapsed(summary.m_nElapsedMs) + ".";
+    return summary.m_bStopped ? "Stopped early. " + text : text;
 }
 
 }  // namespace tandemere::engine

@@ -26,9 +26,9 @@ struct MoveSummary {
 std::string FormatByteSize(std::uint64_t bytes);
 // "0.4 s", "12 s", "3 min 05 s", "1 h 02 min".
 std::string FormatElapsed(std::uint64_t milliseconds);
-// The summary as one line without its end: "Moved 3 files and 1 folder, deleted 2 duplicates
-// (4.0 KiB freed), renamed 1, overwrote 0, left 1 alone, 0 errors; copied 0 bytes across file systems
-// in 0.2 s." A stopped move begins "Stopped after".
+// The summary as one line without its end, the counts that are 0 left out but the errors: "Moved 3
+// files and 1 folder, deleted 2 duplicates (4.0 KiB freed), left 1 alone; copied 2.0 GiB across file
+// systems; 0 errors; took 12 s." A stopped move's begins "Stopped early.".
 std::string FormatMoveSummary(const MoveSummary& summary);
 
 }  // namespace tandemere::engine

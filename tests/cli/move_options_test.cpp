@@ -20,7 +20,7 @@ TEST_F(ToolTest, AUniqueFileMovesAndTheLogGoesToStdout) {
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     EXPECT_EQ(run.m_strOut, kUniqueLine);
     // No progress on a pipe, no prompt: only the summary.
-    EXPECT_EQ(run.m_strErr.rfind("Moved 1 file and 0 folders, deleted 0 duplicates", 0), 0u) << run.m_strErr;
+    EXPECT_EQ(run.m_strErr.rfind("Moved 1 file; 0 errors; took ", 0), 0u) << run.m_strErr;
     EXPECT_EQ(Count(run.m_strErr, "\n"), 1);
     EXPECT_EQ(ListTree(Dst()), Tree{"c.txt (6)"});
 }
@@ -334,16 +334,15 @@ TEST_F(ToolTest, SummaryCountsAgreeWithTheLog) {
     WriteFile(Src("todo"), "todo");
     const std::string log = m_tmp.Path("log");
     const ToolResult run =
-        Tool({"move", "--log-file", log, "--different=rename", "--identical=delete-rename",
+        Tool({"move", "--log-file", log, "--identical=delete-rename",
               "--file-vs-folder=rename-file", Src("same.txt"), Src("photo.jpg"), Src("report.txt"),
               Src("music"), Src("drafts"), Src("merge"), Src("todo"), Src("plan.txt"), Src("newdir"), Dst()},
-             "s\n");
+             "o\ns\nr\n");
     ASSERT_EQ(run.m_nExit, 0) << run.m_strErr;
     const std::string text = ReadFile(log);
     EXPECT_EQ(text.rfind("Tandemere " TANDEMERE_VERSION_TEXT " log of a move, started ", 0), 0u) << text;
     EXPECT_NE(text.find("\nDestination:  " + Dst() + "\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nAnswers given in advance: --different=rename, --file-vs-folder=rename-file, "
-                        "--identical=delete-rename\n"),
+    EXPECT_NE(text.find("\nAnswers given in advance: --file-vs-folder=rename-file, --identical=delete-rename\n"),
               std::string::npos)
         << text;
     const auto lines = [&](const char* part) { return std::to_string(Count(run.m_strOut, part)); };
@@ -352,13 +351,13 @@ TEST_F(ToolTest, SummaryCountsAgreeWithTheLog) {
         " folder, deleted " + lines("Deleted source file") + " duplicates (9 bytes freed), renamed " +
         std::to_string(Count(run.m_strOut, "naming it") + Count(run.m_strOut, "renamed identical") +
                        Count(run.m_strOut, "Filename was changed")) +
-        ", overwrote " + lines("folder, overwriting") + ", left " + lines("Left ") + " alone, 0 errors;";
+        ", overwrote " + lines("folder, overwriting") + ", left " + lines("Left ") + " alone; 0 errors; took ";
     EXPECT_EQ(expected,
-              "Moved 5 files and 1 folder, deleted 2 duplicates (9 bytes freed), renamed 4, overwrote 0, "
-              "left 1 alone, 0 errors;");
+              "Moved 5 files and 1 folder, deleted 2 duplicates (9 bytes freed), renamed 3, overwrote 1, "
+              "left 1 alone; 0 errors; took ");
     EXPECT_EQ(run.m_strErr.substr(run.m_strErr.rfind("Moved "), expected.size()), expected)
         << run.m_strErr;
-    EXPECT_NE(text.find("\n\n" + expected + " copied 0 bytes across file systems in "), std::string::npos)
+    EXPECT_NE(text.find("\n\n" + expected), std::string::npos)
         << text;
 }
 
@@ -369,7 +368,7 @@ TEST_F(ToolTest, LogFileGetsTheLogWithPlatformLineEnds) {
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     const std::string text = ReadFile(m_tmp.Path("log"));
     EXPECT_NE(text.find("\nSource:       " + Src("c.txt") + "\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n\n" + std::string(kUniqueLine) + "\nMoved 1 file and 0 folders, "), std::string::npos)
+    EXPECT_NE(text.find("\n\n" + std::string(kUniqueLine) + "\nMoved 1 file; 0 errors; took "), std::string::npos)
         << text;
     EXPECT_EQ(run.m_strOut, kUniqueLine);
 }
@@ -399,7 +398,7 @@ TEST_F(ToolTest, ErrorBoxesGoToStderrAndStopTheMove) {
     WriteFile(Src("b.txt"), "b");
     const ToolResult run = Move({Src("gone.txt"), Src("b.txt")});
     EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_EQ(run.m_strErr.rfind("ERROR: Couldn't find \"" + Src("gone.txt") + "\"\nStopped after moving 0 files", 0), 0u)
+    EXPECT_EQ(run.m_strErr.rfind("ERROR: Couldn't find \"" + Src("gone.txt") + "\"\nStopped early. Nothing moved; 1 error; took ", 0), 0u)
         << run.m_strErr;
     EXPECT_EQ(run.m_strOut, "ERROR: Couldn't find \"" + Src("gone.txt") + "\"\n");
     EXPECT_EQ(ListTree(Src()), Tree{"b.txt (1)"});

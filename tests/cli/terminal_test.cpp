@@ -21,7 +21,7 @@ TEST_F(ToolTest, ProgressLineOnATerminalIsRedrawnAndCleared) {
     EXPECT_NE(screen.find("\r[####################] 3 of 3  ..."), std::string::npos) << screen;
     EXPECT_NE(screen.find("/src/three\x1b[K"), std::string::npos) << screen;
     // Cleared at the end, before the summary.
-    EXPECT_NE(screen.find("\r\x1b[KMoved 3 files and 0 folders, "), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\r\x1b[KMoved 3 files; 0 errors; took "), std::string::npos) << screen;
     // stdout is a pipe here and carries only the log.
     EXPECT_EQ(Count(run.Out(), "\n"), 3);
     EXPECT_EQ(run.Out().find('\x1b'), std::string::npos);
