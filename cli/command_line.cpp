@@ -27,7 +27,7 @@ public:
     }
     // Only what the option takes; which options exclude each other is said when it matters.
     std::string make_option_opts(const CLI::Option* option) const override {
-        return option->get_type_size() != 0 ? " " + option->get_type_name() : std::string();
+        return TakesValue(*option) ? " " + option->get_type_name() : std::string();
     }
 };
 

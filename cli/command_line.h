@@ -96,6 +96,11 @@ private:
     std::map<const CLI::Option*, ValueHint> m_mapHints;
 };
 
+// Whether the option takes a value (flags take none).
+inline bool TakesValue(const CLI::Option& option) {
+    return option.get_items_expected_max() != 0;
+}
+
 // The subcommands of `app` in the order they were defined, without hidden ones.
 std::vector<const CLI::App*> VisibleSubcommands(const CLI::App& app);
 

@@ -35,7 +35,7 @@ void Collect(const CommandLine& line, const CLI::App& app, const std::string& pa
             info.m_lstArguments.push_back(HintFor(line, option));
             continue;
         }
-        OptionInfo item{{}, option->get_type_size() != 0, HintFor(line, option), option->get_description()};
+        OptionInfo item{{}, TakesValue(*option), HintFor(line, option), option->get_description()};
         for (const std::string& name : option->get_lnames()) item.m_lstSpellings.push_back("--" + name);
         for (const std::string& name : option->get_snames()) item.m_lstSpellings.push_back("-" + name);
         info.m_lstOptions.push_back(std::move(item));
@@ -228,7 +228,7 @@ std::string FishQuoted(const std::string& text) {
 
 std::string FishLines(const CommandInfo& command) {
     const std::string head = "complete -c tandemere -n " +
-                             FishQuoted("test \"(__tandemere_command)\" = " + FishQuoted(command.m_strPath));
+                             FishQuoted("__tandemere_in " + FishQuoted(command.m_strPath));
     std::string text;
     for (const auto& [name, help] : command.m_lstCommands)
         text += head + " -a " + name + " -d " + FishQuoted(Brief(help)) + "\n";
@@ -252,14 +252,15 @@ std::string FishLines(const CommandInfo& command) {
 std::string FishScript(const std::vector<CommandInfo>& commands) {
     std::string text =
         "# fish completion for tandemere; made by `tandemere completion fish`.\n"
-        "function __tandemere_command\n    set -l cmd ''\n"
+        "# Whether the words typed so far are in the command given (\"\" for the tool itself).\n"
+        "function __tandemere_in\n    set -l cmd ''\n"
         "    for word in (commandline -opc)[2..-1]\n        switch \"$cmd:$word\"\n";
     for (const CommandInfo& command : commands)
         for (const auto& [name, help] : command.m_lstCommands)
             text += "            case " + FishQuoted(command.m_strPath + ":" + name) +
                     "\n                set cmd " +
                     FishQuoted(command.m_strPath.empty() ? name : command.m_strPath + " " + name) + "\n";
-    text += "        end\n    end\n    echo $cmd\nend\ncomplete -c tandemere -f\n";
+    text += "        end\n    end\n    test \"$cmd\" = \"$argv[1]\"\nend\ncomplete -c tandemere -f\n";
     for (const CommandInfo& command : commands) text += FishLines(command);
     return text;
 }

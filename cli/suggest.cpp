@@ -100,7 +100,7 @@ std::string UnknownWordMessage(const CLI::App& app, int argc, const char* const*
             if (option == nullptr && !cluster)
                 return "tandemere: " + CommandPath(command) + " has no option \"" + spelling + "\"" +
                        Suggestion(spelling, OptionSpellings(*command)) + "\n";
-            if (option != nullptr && option->get_type_size() != 0 && spelling == word) ++i;
+            if (option != nullptr && TakesValue(*option) && spelling == word) ++i;
             continue;
         }
         const std::vector<std::string> names = CommandNames(*command);

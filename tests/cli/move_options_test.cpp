@@ -295,10 +295,12 @@ TEST_F(ToolTest, BashCompletesFromTheToolsOwnDefinition) {
     };
     const Case cases[] = {
         {"tandemere move --dif", "--different="},
+        {"tandemere move --no-l", "--no-log"},
         {"tandemere move --different = re", "rename"},
         {"tandemere mo", "move"},
         {"tandemere settings get tr", "trash"},
         {"tandemere completion f", "fish"},
+        {"tandemere settings set different re", "rename rename-file rename-folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWords);
