@@ -2,7 +2,7 @@
 #include "shell/registration.h"
 
 #include <cwchar>
-#include <iterator>
+#include <span>
 #include <utility>
 
 #include "shell/module.h"
@@ -11,35 +11,12 @@
 namespace tandemere::shell {
 namespace {
 
-constexpr const wchar_t* kHandlerValue = L"%CLSID%";
-
 // Parents before children: the backward walk removes children first.
-const RegistryRow kRows[] = {
-    {RowKind::Approval, Hive::Software,
-     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", nullptr, L"%CLSID%",
-     L"Tandemere Shell Extension", false},
-    {RowKind::RemovedWhenEmpty, Hive::Software, L"Software\\Ravelstock", nullptr, nullptr, nullptr, true},
-    {RowKind::Removed, Hive::Software, L"Software\\Ravelstock\\Tandemere", nullptr, nullptr, nullptr, true},
-    {RowKind::Kept, Hive::Classes, L"CLSID", nullptr, nullptr, nullptr, false},
-    {RowKind::Replaced, Hive::Classes, L"CLSID\\%CLSID%", L"TandemereShlExt Class", nullptr, nullptr, false},
-    {RowKind::WithParent, Hive::Classes, L"CLSID\\%CLSID%\\InprocServer32", L"%MODULE%", L"ThreadingModel",
-     L"Apartment", false},
-    {RowKind::Kept, Hive::Classes, L"Directory", nullptr, nullptr, nullptr, false},
-    {RowKind::Kept, Hive::Classes, L"Directory\\shellex", nullptr, nullptr, nullptr, false},
-    {RowKind::Kept, Hive::Classes, L"Directory\\shellex\\DragDropHandlers", nullptr, nullptr, nullptr, false},
-    {RowKind::Replaced, Hive::Classes, L"Directory\\shellex\\DragDropHandlers\\TandemereShlExt",
-     kHandlerValue, nullptr, nullptr, true},
-    {RowKind::Kept, Hive::Classes, L"Folder", nullptr, nullptr, nullptr, false},
-    {RowKind::Kept, Hive::Classes, L"Folder\\shellex", nullptr, nullptr, nullptr, false},
-    {RowKind::Kept, Hive::Classes, L"Folder\\shellex\\DragDropHandlers", nullptr, nullptr, nullptr, false},
-    {RowKind::Replaced, Hive::Classes, L"Folder\\shellex\\DragDropHandlers\\TandemereShlExt", kHandlerValue,
-     nullptr, nullptr, true},
-    {RowKind::Kept, Hive::Classes, L"Drive", nullptr, nullptr, nullptr, false},
-    {RowKind::Kept, Hive::Classes, L"Drive\\shellex", nullptr, nullptr, nullptr, false},
-    {RowKind::Kept, Hive::Classes, L"Drive\\shellex\\DragDropHandlers", nullptr, nullptr, nullptr, false},
-    {RowKind::Replaced, Hive::Classes, L"Drive\\shellex\\DragDropHandlers\\TandemereShlExt", kHandlerValue,
-     nullptr, nullptr, true},
-};
+std::span<const RegistryRow> Rows() {
+    std::size_t count = 0;
+    const RegistryRow* rows = RegistryTable(count);
+    return {rows, count};
+}
 
 // The settings key lies in the 32-bit view for both builds (see the settings store).
 constexpr REGSAM kSettingsView = KEY_WOW64_32KEY;
@@ -112,11 +89,6 @@ LSTATUS WriteRow(IRegistry& registry, const RegistryRow& row, HKEY root, const s
 
 }  // namespace
 
-const RegistryRow* RegistryTable(std::size_t& count) {
-    count = std::size(kRows);
-    return kRows;
-}
-
 IRegistry& SystemRegistry() {
     static CSystemRegistry s_registry;
     return s_registry;
@@ -129,7 +101,7 @@ RegistryRoots ScopeRoots(Scope scope) {
 
 HRESULT RegisterRows(IRegistry& registry, const RegistryRoots& roots, const std::wstring& clsid,
                      const std::wstring& module) {
-    for (const RegistryRow& row : kRows) {
+    for (const RegistryRow& row : Rows()) {
         const HKEY root = roots.m_hHive;
         const std::wstring path = PathOf(row, roots, clsid);
         switch (row.m_nKind) {
@@ -178,7 +150,8 @@ HRESULT UnregisterRows(IRegistry& registry, const RegistryRoots& roots, const st
     // Asked once, before the walk removes anything of this build.
     const bool otherBuild = OtherBuildRegistered(registry, roots, clsid, module);
     bool childRemoved = false;
-    for (auto it = std::rbegin(kRows); it != std::rend(kRows); ++it) {
+    const std::span<const RegistryRow> rows = Rows();
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         const RegistryRow& row = *it;
         const HKEY root = roots.m_hHive;
         const std::wstring path = PathOf(row, roots, clsid);

@@ -4,52 +4,12 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
 #include "platform/win32/unique_handle_win32.h"
+#include "shell/registration_table.h"
 
 namespace tandemere::shell {
-
-// How a row's key or value is treated.
-enum class RowKind : std::uint8_t {
-    // A value named by the class identifier in the shell's list of approved extensions: it must be
-    // writable to register (else E_ACCESSDENIED and nothing else is written); deleted at
-    // unregistration, a failure ignored.
-    Approval,
-    // A key that registration leaves alone and unregistration deletes when it has no subkeys, but
-    // only after the row below it was deleted (the maker's key, after its settings key).
-    RemovedWhenEmpty,
-    // A key that registration leaves alone and unregistration deletes with its values (the
-    // settings); a failure ignored.
-    Removed,
-    // Created when missing, never removed.
-    Kept,
-    // Deleted whole and written afresh at registration; deleted whole at unregistration.
-    Replaced,
-    // Written at registration; removed together with the Replaced row above it.
-    WithParent,
-};
-
-// Where a row's key lies.
-enum class Hive : std::uint8_t { Software, Classes };
-
-// One row. Texts may hold %CLSID% (the class identifier in registry form) and %MODULE% (the DLL's
-// full path). A value name of null means the key's default value.
-struct RegistryRow {
-    RowKind m_nKind;
-    Hive m_nHive;
-    const wchar_t* m_pszKey;
-    const wchar_t* m_pszDefault;    // default value, or null for none
-    const wchar_t* m_pszValueName;  // one named value, or null for none
-    const wchar_t* m_pszValue;
-    // Shared by the 32-bit and the 64-bit build (not split between the registry views): left in
-    // place at unregistration while the other build's class key exists in the other view.
-    bool m_bShared;
-};
-
-// Every row, parents before children.
-const RegistryRow* RegistryTable(std::size_t& count);
 
 // The registry calls registration makes, so a test can make any of them fail. Each returns what
 // the Reg* call returns. `view` is 0 or a KEY_WOW64_* flag.

@@ -1,16 +1,18 @@
 // Shell layer: the extension object: its two interfaces, aggregation, and the hand-over to the engine.
 #include "shell/tandemere_shl_ext.h"
 
+#include <bit>
 #include <new>
 #include <string_view>
 
 #include "shell/drop_paths.h"
 #include "shell/module.h"
+#include "shell/registration_table.h"
 
 namespace tandemere::shell {
 
-const CLSID CLSID_TandemereShlExt = {
-    0xCAE668DE, 0x3232, 0x4011, {0xB9, 0x16, 0x72, 0x93, 0xAA, 0x34, 0xBF, 0x43}};
+// The registration table's identifier, so the installer writes the same one.
+const CLSID CLSID_TandemereShlExt = std::bit_cast<CLSID>(kExtensionClassId);
 
 HRESULT ResultOfMove(engine::MoveOutcome outcome) {
     return outcome == engine::MoveFinished ? S_OK : E_FAIL;
