@@ -56,8 +56,6 @@ IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileT
         DirEntry compared;
         switch (CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize, content,
                                 file.m_strDestFolder, same, compared, false)) {
-            case CompareResult::TooLarge:
-                return Searched(IdenticalSearch::LeaveAlone, content);
             case CompareResult::Failed:
                 return Searched(IdenticalSearch::Stop, content);
             case CompareResult::Identical:
@@ -94,8 +92,6 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         // Under its own name the destination file was compared already.
         if (entry.m_strName == file.m_strName) continue;
         if (IsTemporaryName(entry.m_strName)) continue;
-        // The source is under 4 GiB, so such an entry cannot be its copy; it is no error either.
-        if (entry.m_nSize >= kFourGiB) continue;
 
         // What the file looked like before its bytes were read, so a change before the source is
         // deleted shows, even one made while it was being compared.

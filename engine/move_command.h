@@ -38,7 +38,6 @@ enum MoveOutcome : std::int32_t {
 // larger ones are streamed block by block for each candidate whose digest matches, which is rare
 // but for a true copy, so the bound is small and the peak of a move stays far below 100 MiB.
 inline constexpr std::uint64_t kSourceInMemoryLimit = 16ull * 1024 * 1024;
-inline constexpr std::uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
 
 // The source file's content as read for comparison: empty until the first candidate of its size,
 // freed with the object, so the scope that holds it decides how long the bytes stay in memory and
@@ -51,12 +50,11 @@ struct SourceContent {
     std::optional<std::uint64_t> m_oDigest;  // once its digest's span was read (content_digest.h)
 };
 
-// How the source file compared with one destination entry. TooLarge and Failed were reported.
+// How the source file compared with one destination entry. Failed was reported.
 enum class CompareResult : std::uint8_t {
     Different,
     Identical,
-    TooLarge,  // the entry is of 4 GiB or more
-    Failed,    // memory, opening or reading failed: the move stops
+    Failed,  // memory, opening or reading failed: the move stops
 };
 
 // What the search for the source's content in the destination found.
@@ -66,7 +64,6 @@ struct IdenticalSearch {
         UnderSameName,   // the file of the source's name, spelled alike
         UnderOtherName,  // another file, or the file of the source's name spelled otherwise
         Stop,            // a failure that ends the move (reported)
-        LeaveAlone,      // the file of the source's name is too large to compare (reported)
     } m_nOutcome = NotFound;
     DirEntry m_oEntry;  // the identical file's entry as it was compared, when found
     std::optional<std::uint64_t> m_oSourceDigest;  // when the search read the source
@@ -147,7 +144,7 @@ private:
     // One source file on its way into a destination folder, as looked up before any decision.
     struct FileToPlace {
         std::string m_strSource;      // full path
-        DirEntry m_oSourceEntry;      // under 4 GiB
+        DirEntry m_oSourceEntry;
         std::string m_strName;        // the source's file name
         std::string m_strDestFolder;  // ends in a separator
         std::string m_strSamePath;    // the destination folder and the source's name

@@ -53,10 +53,6 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         LogLeftSpecial(source);
         return NotAllMoved;
     }
-    if (file.m_oSourceEntry.m_nSize >= kFourGiB) {
-        ReportError(owner, FormatText("ERROR: Source file \"%s\" is too large", {source}));
-        return NotAllMoved;
-    }
     file.m_strName = std::string(FindFileName(m_rFs.Style(), source));
     file.m_strSource = std::move(source);
     file.m_strDestFolder = std::move(destFolder);
@@ -70,8 +66,6 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     switch (search.m_nOutcome) {
         case IdenticalSearch::Stop:
             return StopMove;
-        case IdenticalSearch::LeaveAlone:
-            return NotAllMoved;
         case IdenticalSearch::UnderSameName:
             return DeleteIdenticalSource(owner, file, file.m_strSamePath, file.m_oSameEntry);
         case IdenticalSearch::UnderOtherName:

@@ -136,8 +136,6 @@ constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
 bool ErrorGoesOn(std::string_view line) {
     auto contains = [&](std::string_view part) { return line.find(part) != std::string_view::npos; };
     return line.rfind("ERROR: Path \"", 0) == 0 ||
-           (line.rfind("ERROR: Source file \"", 0) == 0 && contains("\" is too large")) ||
-           (line.rfind("ERROR: Destination file \"", 0) == 0 && contains("\" is too large")) ||
            (line.rfind("ERROR: Can't move folder \"", 0) == 0 && contains("\" into itself")) ||
            contains("\" changed while it was being compared");
 }
