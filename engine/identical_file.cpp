@@ -146,9 +146,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const std::string_view shownIdentical = ShownDest(identicalPath);
     const std::string_view shownNew = ShownDest(newPath);
     bool prompted = false;
-    const std::optional<std::int32_t> answer = Decide(
-        SettingId::SameFileDiffNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
-        [&](WindowHandle promptOwner) {
+    const std::optional<std::int32_t> answer =
+        Decide(SettingId::SameFileDiffNameDlgDefault, owner, [&](WindowHandle promptOwner) {
             prompted = true;
             return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
                                                                               shownNew, file.m_bNameTaken));
@@ -156,7 +155,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
-        AppendLog(FormatText(
+        AppendDecisionLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
             {shownSource, shownIdentical}));
         return NotAllMoved;
@@ -175,15 +174,17 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
     std::string line =
         trash.empty()
-            ? FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
-                         {shownSource, shownIdentical, shownNew})
-            : FormatText("Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
-                         "\"%s\".",
-                         {shownSource, trash, shownIdentical, shownNew});
+            ? FormatText(
+                  "Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
+                  {shownSource, shownIdentical, shownNew})
+            : FormatText(
+                  "Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
+                  "\"%s\".",
+                  {shownSource, trash, shownIdentical, shownNew});
     if (file.m_bNameTaken)
         line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
-    AppendLog(line);
+    AppendDecisionLog(line);
     return Placed;
 }
 
@@ -201,12 +202,14 @@ PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToP
 void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::string& destPath,
                                          const std::string& trash) {
     if (trash.empty()) {
-        AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
-                             {ShownSource(source), ShownDest(destPath)}));
+        AppendDecisionLog(
+            FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
+                       {ShownSource(source), ShownDest(destPath)}));
         return;
     }
-    AppendLog(FormatText("Moved source file \"%s\" to %s, because destination file \"%s\" is the same.\r\n",
-                         {ShownSource(source), trash, ShownDest(destPath)}));
+    AppendDecisionLog(
+        FormatText("Moved source file \"%s\" to %s, because destination file \"%s\" is the same.\r\n",
+                   {ShownSource(source), trash, ShownDest(destPath)}));
 }
 
 Status MoveCommand::DiscardFile(const std::string& path, std::string& trash) {
@@ -251,9 +254,10 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     if (!DiscardFile(source, trash)) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
-            AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
-                                 "because %s couldn't take it.\r\n",
-                                 {ShownSource(source), ShownDest(destPath), trash}));
+            AppendDecisionLog(
+                FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
+                           "because %s couldn't take it.\r\n",
+                           {ShownSource(source), ShownDest(destPath), trash}));
             return NotAllMoved;
         }
         ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));

@@ -84,20 +84,19 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
     const std::string_view shownSource = ShownSource(file.m_strSource);
 
     const std::optional<std::int32_t> answer =
-        Decide(SettingId::FnameFldrnameClashDlgDefault, OnUnknownAnswer::TakeAsIs, owner,
-               [&](WindowHandle promptOwner) {
-                   return m_rUi.ShowChoicePrompt(promptOwner,
-                                                 FnameFldrnameClashPrompt(shownSource, ShownDest(freePath)));
-               });
+        Decide(SettingId::FnameFldrnameClashDlgDefault, owner, [&](WindowHandle promptOwner) {
+            return m_rUi.ShowChoicePrompt(promptOwner,
+                                          FnameFldrnameClashPrompt(shownSource, ShownDest(freePath)));
+        });
     if (!answer) return StopMove;
     if (*answer == AnswerThird) {
-        AppendLog(FormatText(
+        AppendDecisionLog(FormatText(
             "Left source file \"%s\" alone, given existence of a subfolder of the same name in the "
             "destination folder.\r\n",
             {shownSource}));
         return NotAllMoved;
     }
-    // Any answer but the first, a remembered value of its own included, renames the file.
+    // The second answer renames the file.
     std::string target = freePath;
     if (*answer == AnswerFirst) {
         if (!m_rFs.Move(samePath, freePath)) {
@@ -108,7 +107,7 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
             return StopMove;
         }
         m_oIndexes.NoteRenamed(m_rFs.Style(), samePath, freePath);
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had "
                        "the same name as the source file \"%s\".\r\n",
                        {ShownDest(samePath), ShownDest(freePath), shownSource}));
@@ -134,26 +133,25 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
     const std::string_view shownFree = ShownDest(freePath);
 
     const std::optional<std::int32_t> answer =
-        Decide(SettingId::DiffFileSameNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
-               [&](WindowHandle promptOwner) {
-                   ClashPrompt prompt = DiffFileSameNamePrompt(shownSource, shownSame, shownFree);
-                   prompt.m_strSrcPath = file.m_strSource;
-                   prompt.m_oSrcEntry = file.m_oSourceEntry;
-                   prompt.m_strDestPath = samePath;
-                   prompt.m_oDestEntry = file.m_oSameEntry;
-                   prompt.m_strNewPath = freePath;
-                   return m_rUi.ShowClashPrompt(promptOwner, prompt);
-               });
+        Decide(SettingId::DiffFileSameNameDlgDefault, owner, [&](WindowHandle promptOwner) {
+            ClashPrompt prompt = DiffFileSameNamePrompt(shownSource, shownSame, shownFree);
+            prompt.m_strSrcPath = file.m_strSource;
+            prompt.m_oSrcEntry = file.m_oSourceEntry;
+            prompt.m_strDestPath = samePath;
+            prompt.m_oDestEntry = file.m_oSameEntry;
+            prompt.m_strNewPath = freePath;
+            return m_rUi.ShowClashPrompt(promptOwner, prompt);
+        });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) {
         // Replaced in one step, so a failure part-way still leaves the old file; into the trash it
         // goes first, where it stays whole whatever happens next.
         if (m_bDeleteToRecycleBin && !TrashOverwrittenFile(file)) return NotAllMoved;
-        if (const PlaceResult moved = MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"",
-                                                     !m_bDeleteToRecycleBin);
+        if (const PlaceResult moved = MoveSourceFile(
+                owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", !m_bDeleteToRecycleBin);
             moved != Placed)
             return moved;
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Moved source file \"%s\" to destination folder, overwriting different existing file "
                        "\"%s\".\r\n",
                        {shownSource, shownSame}));
@@ -164,13 +162,13 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
                 MoveSourceFile(owner, file, freePath, "ERROR: Couldn't move \"%s\" to \"%s\"");
             moved != Placed)
             return moved;
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid "
                        "overwriting different existing file \"%s\".\r\n",
                        {shownSource, shownFree, shownSame}));
         return Placed;
     }
-    AppendLog(
+    AppendDecisionLog(
         FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\".\r\n",
                    {shownSource, shownSame}));
     return NotAllMoved;
@@ -179,14 +177,16 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
 bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
     std::string trash;
     if (!m_rFs.MoveToTrash(file.m_strSamePath, trash)) {
-        AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
-                             "because %s couldn't take that file.\r\n",
-                             {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
+        AppendDecisionLog(
+            FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
+                       "because %s couldn't take that file.\r\n",
+                       {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
         return false;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
-    AppendLog(FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
-                         {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
+    AppendDecisionLog(
+        FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
+                   {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
     return true;
 }
 

@@ -46,9 +46,10 @@ TEST_F(FileMoves, EqualSizeAndBytesAloneMakeFilesTheSame) {
         ASSERT_TRUE(WriteFile(Dst("f.dat"), c.m_strDest));
         EXPECT_EQ(engine::MoveFinished, Run({Src("f.dat")}));
         EXPECT_EQ(!c.m_bSame, Exists(Src("f.dat")));
-        EXPECT_EQ(c.m_bSame ? DeletedLine("f.dat", "f.dat")
-                            : "Left source file \"f.dat\" alone, given existence of differing destination "
-                              "file \"f.dat\".\r\n",
+        EXPECT_EQ(c.m_bSame
+                      ? DeletedLine("f.dat", "f.dat")
+                      : Stored("Left source file \"f.dat\" alone, given existence of differing destination "
+                               "file \"f.dat\".\r\n"),
                   m_log);
         EXPECT_TRUE(m_ui.m_lstErrors.empty());
     }
@@ -103,7 +104,7 @@ TEST_F(FileMoves, AFileIdenticalToOneTheMovePlacedIsStillFoundAndConfirmedOnDisk
     ASSERT_TRUE(WriteFile(Dst("other.bin"), "diff"));  // so both sources are read and digested
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     EXPECT_EQ(engine::MoveFinished, Run({Src("a.bin"), Src("sub/b.bin")}));
-    EXPECT_EQ(UniqueLine("a.bin", "a.bin") + DeletedLine(Native("sub/b.bin"), "a.bin"), m_log);
+    EXPECT_EQ(UniqueLine("a.bin", "a.bin") + Stored(DeletedLine(Native("sub/b.bin"), "a.bin")), m_log);
     // The digest only pointed at it: its bytes were compared before the source was deleted.
     EXPECT_EQ(1, CountOf(m_lstOpened, Dst("a.bin")));
 }
@@ -161,7 +162,7 @@ TEST_F(FileMoves, ACandidateGoneBeforeItsComparisonIsPassedOverAndTheSearchGoesO
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}, {}, {first}));
     EXPECT_TRUE(m_ui.m_lstErrors.empty());
-    EXPECT_EQ(DeletedLine("s.txt", second), m_log);
+    EXPECT_EQ(Stored(DeletedLine("s.txt", second)), m_log);
     EXPECT_FALSE(Exists(Src("s.txt")));
 }
 
@@ -182,7 +183,7 @@ TEST_F(FileMoves, LargeSourcesAreStreamedAndADifferenceInTheLastBlockCounts) {
     ASSERT_TRUE(WriteSparseFile(Dst("copy.img"), size, 'a'));
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     EXPECT_EQ(engine::MoveFinished, Run({Src("big.img")}));
-    EXPECT_EQ(DeletedLine("big.img", "copy.img"), m_log);
+    EXPECT_EQ(Stored(DeletedLine("big.img", "copy.img")), m_log);
     // Streamed, the source is read again beside each candidate of its size.
     EXPECT_EQ(2, CountOf(m_lstOpened, Src("big.img")));
 }

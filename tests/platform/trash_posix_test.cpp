@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <map>
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -160,7 +160,8 @@ TEST_F(PosixTrashTest, FileOnAnotherFileSystemGoesToItsTopFolderTrash) {
         seen = true;
         EXPECT_EQ(ReadFile(ShmTrash() + "/files/" + entry.m_strName), "on shm");
         const std::string relative = shm.Path("f.txt").substr(std::string("/dev/shm/").size());
-        EXPECT_NE(entry.m_strText.find("\nPath=" + posix::EncodeTrashPath(relative) + "\n"), std::string::npos)
+        EXPECT_NE(entry.m_strText.find("\nPath=" + posix::EncodeTrashPath(relative) + "\n"),
+                  std::string::npos)
             << entry.m_strText;
     }
     EXPECT_TRUE(seen);
@@ -212,7 +213,8 @@ TEST_F(PosixTrashTest, FindTrashAnswersAsTheMoveWould) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         // In a mount namespace of its own, so the bind mount goes with the child.
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount(m_dir.Path("real").c_str(), m_dir.Path("bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
             ::_exit(2);
         std::string found;

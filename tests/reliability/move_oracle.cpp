@@ -128,6 +128,7 @@ const LineForm kLineForms[] = {
 };
 
 constexpr std::string_view kCancelled = "Cancelled by request.";
+constexpr std::string_view kStoredAnswer = " (stored answer)";
 constexpr std::string_view kUnableToDeleteFolder = "ERROR: Unable to delete folder \"%s\"";
 constexpr std::string_view kSubfolderError = "ERROR: Can't move folder \"";
 constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
@@ -593,9 +594,16 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
             if (std::optional<std::vector<std::string>> folder = Match(line, kUnableToDeleteFolder))
                 model.KeepRemainder((*folder)[0], actual, line);
         } else {
+            // A decision's line may end in the mark of a stored answer; the rest is its form.
+            std::string_view text = line;
+            if (text.ends_with(kStoredAnswer)) {
+                text.remove_suffix(kStoredAnswer.size());
+                if (!record.m_bAnswersStored)
+                    report += "a stored answer named in a move without one: " + line + "\n";
+            }
             bool known = false;
             for (const LineForm& form : kLineForms) {
-                std::optional<std::vector<std::string>> args = Match(line, form.m_pszPattern);
+                std::optional<std::vector<std::string>> args = Match(text, form.m_pszPattern);
                 if (!args) continue;
                 known = true;
                 for (std::size_t i = 0; i < args->size(); ++i) {

@@ -62,7 +62,8 @@ std::vector<TrashedEntry> ListTrash(const std::string& trash) {
         entry.m_strName = name.substr(0, name.size() - kInfoSuffix.size());
         entry.m_strText = TryReadFile(JoinPath(trash, "info/" + name)).value_or("");
         entry.m_strPath = DecodeTrashPath(KeyValue(entry.m_strText, "Path="));
-        if (!entry.m_strPath.empty() && !PathFromUtf8(entry.m_strPath).is_absolute() && !TopFolderOf(trash).empty())
+        if (!entry.m_strPath.empty() && !PathFromUtf8(entry.m_strPath).is_absolute() &&
+            !TopFolderOf(trash).empty())
             entry.m_strPath = JoinPath(TopFolderOf(trash), entry.m_strPath);
         entry.m_strDate = KeyValue(entry.m_strText, "DeletionDate=");
         entries.push_back(std::move(entry));
