@@ -25,7 +25,7 @@ std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& va
         return AnswerCancel;
     if (result.m_bThisMove || result.m_bEveryMove) field = result.m_nAnswer;
     if (result.m_bEveryMove) {
-        m_setStoredAnswers.insert(valueName);
+        m_lstStoredAnswers.insert(valueName);
         WriteDlgDefault(owner, valueName, field);
     }
     return result.m_nAnswer;
@@ -37,9 +37,9 @@ std::optional<std::int32_t> MoveCommand::Decide(SettingId decision, WindowHandle
     std::int32_t& field = this->*setting.m_pAnswer;
     if (!IsKnownAnswer(field)) {
         field = AnswerAsk;
-        m_setStoredAnswers.erase(setting.m_pszName);
+        m_lstStoredAnswers.erase(setting.m_pszName);
     }
-    m_bStoredAnswerDecides = field != AnswerAsk && m_setStoredAnswers.count(setting.m_pszName) != 0;
+    m_bStoredAnswerDecides = field != AnswerAsk && m_lstStoredAnswers.count(setting.m_pszName) != 0;
     const std::int32_t answer = GetDecision(field, setting.m_pszName, owner, showPrompt);
     if (answer == AnswerCancel) {
         AppendLog("Cancelled by request.");

@@ -267,7 +267,7 @@ private:
     // The value names whose field holds an answer stored for every move (read from the settings, or
     // given with "...for every move" in this move), and whether such an answer took the decision
     // being acted on, for the whole placement of the item.
-    std::set<std::string> m_setStoredAnswers;
+    std::set<std::string> m_lstStoredAnswers;
     bool m_bStoredAnswerDecides = false;
 };
 

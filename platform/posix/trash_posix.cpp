@@ -44,11 +44,11 @@ std::string Absolute(const std::string& path) {
 
 // The home folder the password database gives this user; empty when it names none.
 std::string PasswordHome() {
-    static const std::string home = [] {
+    static const std::string s_home = [] {
         const struct passwd* entry = ::getpwuid(::getuid());
         return entry != nullptr && entry->pw_dir != nullptr ? std::string(entry->pw_dir) : std::string();
     }();
-    return home;
+    return s_home;
 }
 
 // $XDG_DATA_HOME/Trash, else <home>/.local/share/Trash, the home being $HOME or, without it, the
