@@ -51,6 +51,9 @@ Scenario DryRunScenario(std::uint64_t seed) {
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("\"Logging\"", 0) != 0) kept += line + "\n";
     scenario.m_bTrash = seed % 4 == 0;
+    // Half of those across two file systems, where a file copied in may be trashed again.
+    if (scenario.m_bTrash && seed % 8 == 0 && scenario.m_strDestFolder == "dst")
+        scenario.m_bDestOnOtherVolume = true;
     if (scenario.m_bTrash) kept += "\"DeleteToRecycleBin\"=dword:00000001\n";
     scenario.m_strSettings = kept;
     return scenario;
