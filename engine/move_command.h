@@ -16,6 +16,7 @@
 #include "engine/file_system.h"
 #include "engine/folder_index.h"
 #include "engine/keep_alive.h"
+#include "engine/move_summary.h"
 #include "engine/settings_store.h"
 #include "engine/settings_table.h"
 #include "engine/user_interface.h"
@@ -88,6 +89,8 @@ public:
     MoveOutcome Run(WindowHandle owner);
 
     const std::string& Log() const { return m_strLog; }
+    // What the last Run did, counted whether logging was on or not.
+    const MoveSummary& Summary() const { return m_oSummary; }
 
     // Placement of one item into `destFolder` (ending in a separator): a folder goes to
     // PlaceSourceFolder, anything else to PlaceSourceFile; then the progress advances. `counted`,
@@ -269,6 +272,7 @@ private:
     // being acted on, for the whole placement of the item.
     std::set<std::string> m_lstStoredAnswers;
     bool m_bStoredAnswerDecides = false;
+    MoveSummary m_oSummary;
 };
 
 }  // namespace tandemere::engine
