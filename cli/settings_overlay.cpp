@@ -20,6 +20,8 @@ public:
         return m_pBase ? m_pBase->QueryDword(name, value) : engine::ValueKind::Missing;
     }
 
+    bool GivenForThisRun(const std::string& name) const override { return m_rOverrides.count(name) != 0; }
+
     // Writes go where the key came from; the engine itself writes only through OpenForWrite.
     bool SetDword(const std::string& name, std::uint32_t value) override {
         return m_pBase ? m_pBase->SetDword(name, value) : false;

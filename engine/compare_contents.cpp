@@ -293,11 +293,6 @@ CompareResult MoveCommand::CompareContents(WindowHandle owner, const std::string
     compared = entry;
     // Links are never followed, so a link is never the same content; a pipe is never opened.
     if (entry.m_bDirectory || entry.m_bLink || entry.m_bSpecial) return CompareResult::Different;
-    if (entry.m_nSize >= kFourGiB) {
-        ReportError(owner, FormatText("ERROR: Destination file \"%s%s\" is too large",
-                                      {destFolder, entry.m_strName}));
-        return CompareResult::TooLarge;
-    }
     if (entry.m_nSize != sourceSize) return CompareResult::Different;
     // Known digests spare even the source's opening when it is streamed.
     if (DigestsDiffer(candidate, content)) return CompareResult::Different;

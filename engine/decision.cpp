@@ -6,9 +6,10 @@
 namespace tandemere::engine {
 namespace {
 
-// An answer some decision point knows how to act on (a remembered value may be anything).
+// An answer every decision point acts on. A remembered value may be anything, Cancel (which no prompt
+// stores) included: such a value would end the move or place the item without the user's word.
 bool IsKnownAnswer(std::int32_t answer) {
-    return answer == AnswerCancel || answer == AnswerFirst || answer == AnswerSecond || answer == AnswerThird;
+    return answer == AnswerFirst || answer == AnswerSecond || answer == AnswerThird;
 }
 
 }  // namespace
@@ -23,16 +24,22 @@ std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& va
         result.m_nAnswer != AnswerThird)
         return AnswerCancel;
     if (result.m_bThisMove || result.m_bEveryMove) field = result.m_nAnswer;
-    if (result.m_bEveryMove) WriteDlgDefault(owner, valueName, field);
+    if (result.m_bEveryMove) {
+        m_lstStoredAnswers.insert(valueName);
+        WriteDlgDefault(owner, valueName, field);
+    }
     return result.m_nAnswer;
 }
 
-std::optional<std::int32_t> MoveCommand::Decide(SettingId decision, OnUnknownAnswer onUnknown,
-                                                WindowHandle owner,
+std::optional<std::int32_t> MoveCommand::Decide(SettingId decision, WindowHandle owner,
                                                 const std::function<PromptResult(WindowHandle)>& showPrompt) {
     const SettingInfo& setting = GetSetting(decision);
     std::int32_t& field = this->*setting.m_pAnswer;
-    if (onUnknown == OnUnknownAnswer::AskAgain && !IsKnownAnswer(field)) field = AnswerAsk;
+    if (!IsKnownAnswer(field)) {
+        field = AnswerAsk;
+        m_lstStoredAnswers.erase(setting.m_pszName);
+    }
+    m_bStoredAnswerDecides = field != AnswerAsk && m_lstStoredAnswers.count(setting.m_pszName) != 0;
     const std::int32_t answer = GetDecision(field, setting.m_pszName, owner, showPrompt);
     if (answer == AnswerCancel) {
         AppendLog("Cancelled by request.");

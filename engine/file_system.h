@@ -108,7 +108,8 @@ public:
     virtual Status MoveToTrash(const std::string& path, std::string& where) = 0;
 
     // The trash MoveToTrash would put the file at `path` in, found without changing anything: Ok
-    // with `where` as MoveToTrash gives it, or the failure it would report for want of a trash.
+    // with `where` as MoveToTrash gives it, or the failure it would report for want of a trash. For a
+    // folder, the trash of a file that would be made in it.
     virtual Status FindTrash(const std::string& path, std::string& where) = 0;
 
     // Removes an empty folder; fails with NotEmpty otherwise.

@@ -56,8 +56,6 @@ IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileT
         DirEntry compared;
         switch (CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize, content,
                                 file.m_strDestFolder, same, compared, false)) {
-            case CompareResult::TooLarge:
-                return Searched(IdenticalSearch::LeaveAlone, content);
             case CompareResult::Failed:
                 return Searched(IdenticalSearch::Stop, content);
             case CompareResult::Identical:
@@ -94,8 +92,6 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         // Under its own name the destination file was compared already.
         if (entry.m_strName == file.m_strName) continue;
         if (IsTemporaryName(entry.m_strName)) continue;
-        // The source is under 4 GiB, so such an entry cannot be its copy; it is no error either.
-        if (entry.m_nSize >= kFourGiB) continue;
 
         // What the file looked like before its bytes were read, so a change before the source is
         // deleted shows, even one made while it was being compared.
@@ -150,9 +146,8 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const std::string_view shownIdentical = ShownDest(identicalPath);
     const std::string_view shownNew = ShownDest(newPath);
     bool prompted = false;
-    const std::optional<std::int32_t> answer = Decide(
-        SettingId::SameFileDiffNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
-        [&](WindowHandle promptOwner) {
+    const std::optional<std::int32_t> answer =
+        Decide(SettingId::SameFileDiffNameDlgDefault, owner, [&](WindowHandle promptOwner) {
             prompted = true;
             return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
                                                                               shownNew, file.m_bNameTaken));
@@ -161,7 +156,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
         ++m_oSummary.m_nLeft;
-        AppendLog(FormatText(
+        AppendDecisionLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
             {shownSource, shownIdentical}));
         return NotAllMoved;
@@ -181,15 +176,17 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     ++m_oSummary.m_nRenamed;
     std::string line =
         trash.empty()
-            ? FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
-                         {shownSource, shownIdentical, shownNew})
-            : FormatText("Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
-                         "\"%s\".",
-                         {shownSource, trash, shownIdentical, shownNew});
+            ? FormatText(
+                  "Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
+                  {shownSource, shownIdentical, shownNew})
+            : FormatText(
+                  "Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
+                  "\"%s\".",
+                  {shownSource, trash, shownIdentical, shownNew});
     if (file.m_bNameTaken)
         line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
-    AppendLog(line);
+    AppendDecisionLog(line);
     return Placed;
 }
 
@@ -207,12 +204,14 @@ PlaceResult MoveCommand::DeleteIdenticalSource(WindowHandle owner, const FileToP
 void MoveCommand::LogSourceDeletedAsSame(const std::string& source, const std::string& destPath,
                                          const std::string& trash) {
     if (trash.empty()) {
-        AppendLog(FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
-                             {ShownSource(source), ShownDest(destPath)}));
+        AppendDecisionLog(
+            FormatText("Deleted source file \"%s\", because destination file \"%s\" is the same.\r\n",
+                       {ShownSource(source), ShownDest(destPath)}));
         return;
     }
-    AppendLog(FormatText("Moved source file \"%s\" to %s, because destination file \"%s\" is the same.\r\n",
-                         {ShownSource(source), trash, ShownDest(destPath)}));
+    AppendDecisionLog(
+        FormatText("Moved source file \"%s\" to %s, because destination file \"%s\" is the same.\r\n",
+                   {ShownSource(source), trash, ShownDest(destPath)}));
 }
 
 Status MoveCommand::DiscardFile(const std::string& path, std::string& trash) {
@@ -258,9 +257,10 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
             ++m_oSummary.m_nLeft;
-            AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
-                                 "because %s couldn't take it.\r\n",
-                                 {ShownSource(source), ShownDest(destPath), trash}));
+            AppendDecisionLog(
+                FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
+                           "because %s couldn't take it.\r\n",
+                           {ShownSource(source), ShownDest(destPath), trash}));
             return NotAllMoved;
         }
         ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));

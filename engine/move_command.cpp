@@ -163,6 +163,7 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     } else {
         result = PlaceSourceFile(owner, source, destFolder, entry);
     }
+    m_bStoredAnswerDecides = false;
 
     ++m_nItemsDone;
     m_oKeepAlive.BeginStep(0);
@@ -239,6 +240,13 @@ void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
     AppendLog(line);
 }
 
+void MoveCommand::AppendDecisionLog(std::string text) {
+    constexpr std::string_view kLineEnd = "\r\n";
+    if (m_bStoredAnswerDecides && text.size() >= kLineEnd.size())
+        text.insert(text.size() - kLineEnd.size(), " (stored answer)");
+    AppendLog(text);
+}
+
 std::string_view MoveCommand::GetShownPath(const std::string& path, const std::string& root) const {
     const std::string_view whole(path);
     // Only a path that really lies below its own root is cut: an item dragged from another folder,
@@ -258,7 +266,7 @@ void MoveCommand::AppendLogLine(std::string line, std::string_view reasonPattern
                                 std::string_view reasonPath) {
     if (!reasonPath.empty()) line += FormatText(reasonPattern, {reasonPath});
     line += "\r\n";
-    AppendLog(line);
+    AppendDecisionLog(std::move(line));
 }
 
 void MoveCommand::NoteArrived(const std::string& path, bool isFolder) {

@@ -8,6 +8,7 @@
 #include <list>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,6 @@ enum MoveOutcome : std::int32_t {
 // larger ones are streamed block by block for each candidate whose digest matches, which is rare
 // but for a true copy, so the bound is small and the peak of a move stays far below 100 MiB.
 inline constexpr std::uint64_t kSourceInMemoryLimit = 16ull * 1024 * 1024;
-inline constexpr std::uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
 
 // The source file's content as read for comparison: empty until the first candidate of its size,
 // freed with the object, so the scope that holds it decides how long the bytes stay in memory and
@@ -52,12 +52,11 @@ struct SourceContent {
     std::optional<std::uint64_t> m_oDigest;  // once its digest's span was read (content_digest.h)
 };
 
-// How the source file compared with one destination entry. TooLarge and Failed were reported.
+// How the source file compared with one destination entry. Failed was reported.
 enum class CompareResult : std::uint8_t {
     Different,
     Identical,
-    TooLarge,  // the entry is of 4 GiB or more
-    Failed,    // memory, opening or reading failed: the move stops
+    Failed,  // memory, opening or reading failed: the move stops
 };
 
 // What the search for the source's content in the destination found.
@@ -67,16 +66,9 @@ struct IdenticalSearch {
         UnderSameName,   // the file of the source's name, spelled alike
         UnderOtherName,  // another file, or the file of the source's name spelled otherwise
         Stop,            // a failure that ends the move (reported)
-        LeaveAlone,      // the file of the source's name is too large to compare (reported)
     } m_nOutcome = NotFound;
     DirEntry m_oEntry;  // the identical file's entry as it was compared, when found
     std::optional<std::uint64_t> m_oSourceDigest;  // when the search read the source
-};
-
-// What a decision point does with a remembered value it has no branch of its own for.
-enum class OnUnknownAnswer : std::uint8_t {
-    AskAgain,  // forget it and ask: it would otherwise leave the item without a word
-    TakeAsIs,  // hand it to the decision point, whose fall-through branch acts on it
 };
 
 class MoveCommand {
@@ -149,8 +141,8 @@ public:
 private:
     // One source file on its way into a destination folder, as looked up before any decision.
     struct FileToPlace {
-        std::string m_strSource;      // full path
-        DirEntry m_oSourceEntry;      // under 4 GiB
+        std::string m_strSource;  // full path
+        DirEntry m_oSourceEntry;
         std::string m_strName;        // the source's file name
         std::string m_strDestFolder;  // ends in a separator
         std::string m_strSamePath;    // the destination folder and the source's name
@@ -162,8 +154,12 @@ private:
 
     // Appends to the log when logging is on.
     void AppendLog(std::string_view text);
-    // Appends `line`, then `reasonPattern` filled with `reasonPath` unless that is empty, then the line end.
+    // Appends `line`, then `reasonPattern` filled with `reasonPath` unless that is empty, then the line end,
+    // as AppendDecisionLog does.
     void AppendLogLine(std::string line, std::string_view reasonPattern, std::string_view reasonPath);
+    // Appends the line `text` (ending in "\r\n") of what a decision did, marked " (stored answer)" when
+    // an answer stored for every move took the decision, so the user learns what to clear.
+    void AppendDecisionLog(std::string text);
     // Notes a folder (else a link) that the move put at `path`, so later searches of this move see it.
     void NoteArrived(const std::string& path, bool isFolder);
     // The log line of a pipe, socket or device left in the source.
@@ -190,9 +186,9 @@ private:
     std::string_view ShownDest(const std::string& path) const { return GetShownPath(path, m_szDestFolder); }
 
     // Every decision point's tail, on the field and value name the settings table gives `decision`:
-    // an unknown remembered value handled as `onUnknown` says, then GetDecision. Cancel is logged
-    // and gives nothing: the caller stops the move.
-    std::optional<std::int32_t> Decide(SettingId decision, OnUnknownAnswer onUnknown, WindowHandle owner,
+    // a remembered value that is none of the three answers is forgotten (the prompt is shown), then
+    // GetDecision. Cancel is logged and gives nothing: the caller stops the move.
+    std::optional<std::int32_t> Decide(SettingId decision, WindowHandle owner,
                                        const std::function<PromptResult(WindowHandle)>& showPrompt);
 
     // The file placement, one function a case: its name taken by a folder, by a different file,
@@ -271,6 +267,11 @@ private:
     std::vector<std::optional<DirEntry>> m_lstCounted;
     // Whether a prompt or a message has been shown since the move started.
     bool m_bWaitedForUser = false;
+    // The value names whose field holds an answer stored for every move (read from the settings, or
+    // given with "...for every move" in this move), and whether such an answer took the decision
+    // being acted on, for the whole placement of the item.
+    std::set<std::string> m_lstStoredAnswers;
+    bool m_bStoredAnswerDecides = false;
     MoveSummary m_oSummary;
 };
 

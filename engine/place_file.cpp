@@ -53,10 +53,6 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
         LogLeftSpecial(source);
         return NotAllMoved;
     }
-    if (file.m_oSourceEntry.m_nSize >= kFourGiB) {
-        ReportError(owner, FormatText("ERROR: Source file \"%s\" is too large", {source}));
-        return NotAllMoved;
-    }
     file.m_strName = std::string(FindFileName(m_rFs.Style(), source));
     file.m_strSource = std::move(source);
     file.m_strDestFolder = std::move(destFolder);
@@ -70,8 +66,6 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     switch (search.m_nOutcome) {
         case IdenticalSearch::Stop:
             return StopMove;
-        case IdenticalSearch::LeaveAlone:
-            return NotAllMoved;
         case IdenticalSearch::UnderSameName:
             return DeleteIdenticalSource(owner, file, file.m_strSamePath, file.m_oSameEntry);
         case IdenticalSearch::UnderOtherName:
@@ -90,21 +84,20 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
     const std::string_view shownSource = ShownSource(file.m_strSource);
 
     const std::optional<std::int32_t> answer =
-        Decide(SettingId::FnameFldrnameClashDlgDefault, OnUnknownAnswer::TakeAsIs, owner,
-               [&](WindowHandle promptOwner) {
-                   return m_rUi.ShowChoicePrompt(promptOwner,
-                                                 FnameFldrnameClashPrompt(shownSource, ShownDest(freePath)));
-               });
+        Decide(SettingId::FnameFldrnameClashDlgDefault, owner, [&](WindowHandle promptOwner) {
+            return m_rUi.ShowChoicePrompt(promptOwner,
+                                          FnameFldrnameClashPrompt(shownSource, ShownDest(freePath)));
+        });
     if (!answer) return StopMove;
     if (*answer == AnswerThird) {
-        AppendLog(FormatText(
+        AppendDecisionLog(FormatText(
             "Left source file \"%s\" alone, given existence of a subfolder of the same name in the "
             "destination folder.\r\n",
             {shownSource}));
         ++m_oSummary.m_nLeft;
         return NotAllMoved;
     }
-    // Any answer but the first, a remembered value of its own included, renames the file.
+    // The second answer renames the file.
     std::string target = freePath;
     if (*answer == AnswerFirst) {
         if (!m_rFs.Move(samePath, freePath)) {
@@ -116,7 +109,7 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
         }
         m_oIndexes.NoteRenamed(m_rFs.Style(), samePath, freePath);
         ++m_oSummary.m_nRenamed;
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had "
                        "the same name as the source file \"%s\".\r\n",
                        {ShownDest(samePath), ShownDest(freePath), shownSource}));
@@ -144,28 +137,27 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
     const std::string_view shownFree = ShownDest(freePath);
 
     const std::optional<std::int32_t> answer =
-        Decide(SettingId::DiffFileSameNameDlgDefault, OnUnknownAnswer::AskAgain, owner,
-               [&](WindowHandle promptOwner) {
-                   ClashPrompt prompt = DiffFileSameNamePrompt(shownSource, shownSame, shownFree);
-                   prompt.m_strSrcPath = file.m_strSource;
-                   prompt.m_oSrcEntry = file.m_oSourceEntry;
-                   prompt.m_strDestPath = samePath;
-                   prompt.m_oDestEntry = file.m_oSameEntry;
-                   prompt.m_strNewPath = freePath;
-                   return m_rUi.ShowClashPrompt(promptOwner, prompt);
-               });
+        Decide(SettingId::DiffFileSameNameDlgDefault, owner, [&](WindowHandle promptOwner) {
+            ClashPrompt prompt = DiffFileSameNamePrompt(shownSource, shownSame, shownFree);
+            prompt.m_strSrcPath = file.m_strSource;
+            prompt.m_oSrcEntry = file.m_oSourceEntry;
+            prompt.m_strDestPath = samePath;
+            prompt.m_oDestEntry = file.m_oSameEntry;
+            prompt.m_strNewPath = freePath;
+            return m_rUi.ShowClashPrompt(promptOwner, prompt);
+        });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) {
         // Replaced in one step, so a failure part-way still leaves the old file; into the trash it
         // goes first, where it stays whole whatever happens next.
         if (m_bDeleteToRecycleBin && !TrashOverwrittenFile(file)) return NotAllMoved;
-        if (const PlaceResult moved = MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"",
-                                                     !m_bDeleteToRecycleBin);
+        if (const PlaceResult moved = MoveSourceFile(
+                owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", !m_bDeleteToRecycleBin);
             moved != Placed)
             return moved;
         ++m_oSummary.m_nFilesMoved;
         ++m_oSummary.m_nOverwritten;
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Moved source file \"%s\" to destination folder, overwriting different existing file "
                        "\"%s\".\r\n",
                        {shownSource, shownSame}));
@@ -178,14 +170,14 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
             return moved;
         ++m_oSummary.m_nFilesMoved;
         ++m_oSummary.m_nRenamed;
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid "
                        "overwriting different existing file \"%s\".\r\n",
                        {shownSource, shownFree, shownSame}));
         return Placed;
     }
     ++m_oSummary.m_nLeft;
-    AppendLog(
+    AppendDecisionLog(
         FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\".\r\n",
                    {shownSource, shownSame}));
     return NotAllMoved;
@@ -195,14 +187,16 @@ bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
     std::string trash;
     if (!m_rFs.MoveToTrash(file.m_strSamePath, trash)) {
         ++m_oSummary.m_nLeft;
-        AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
-                             "because %s couldn't take that file.\r\n",
-                             {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
+        AppendDecisionLog(
+            FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
+                       "because %s couldn't take that file.\r\n",
+                       {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
         return false;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
-    AppendLog(FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
-                         {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
+    AppendDecisionLog(
+        FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
+                   {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
     return true;
 }
 

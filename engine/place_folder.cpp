@@ -65,9 +65,8 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
     const std::string target = destFolder + GetFreeName(destFolder, std::string(FindFileName(style, folder)));
     if (!m_rFs.PathFits(target)) return RefuseLongPath(owner, target);
 
-    const std::optional<std::int32_t> answer = Decide(
-        SettingId::FldrnameFnameClashDlgDefault, OnUnknownAnswer::TakeAsIs, owner,
-        [&](WindowHandle promptOwner) {
+    const std::optional<std::int32_t> answer =
+        Decide(SettingId::FldrnameFnameClashDlgDefault, owner, [&](WindowHandle promptOwner) {
             const ChoicePrompt prompt{
                 DecisionKind::FldrnameFnameClash,
                 FormatText(
@@ -85,7 +84,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
     if (!answer) return StopMove;
     if (*answer == AnswerThird) {
         ++m_oSummary.m_nLeft;
-        AppendLog(FormatText(
+        AppendDecisionLog(FormatText(
             "Left source folder \"%s\" alone, given existence of file \"%s\" in the destination folder.\r\n",
             {ShownSource(folder), ShownDest(clash)}));
         return NotAllMoved;
@@ -97,14 +96,14 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
         }
         m_oIndexes.NoteRenamed(style, clash, target);
         ++m_oSummary.m_nRenamed;
-        AppendLog(
+        AppendDecisionLog(
             FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the "
                        "same name as the source folder \"%s\".\r\n",
                        {ShownDest(clash), ShownDest(target), ShownSource(folder)}));
         return MoveFolderIn(owner, folder, clash, {});
     }
-    // The second answer, and any other remembered value, move the folder in under the free name.
-    return MoveFolderIn(owner, folder, target, *answer == AnswerSecond ? clash : std::string());
+    // The second answer moves the folder in under the free name.
+    return MoveFolderIn(owner, folder, target, clash);
 }
 
 PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, std::string target,

@@ -384,7 +384,8 @@ Status RecordingFileSystem::RemoveFolder(const std::string& path) {
 Status RecordingFileSystem::FindTrash(const std::string& path, std::string& where) {
     const Resolved found = Resolve(path, false);
     if (!found.m_oStatus) return m_rReal.FindTrash(path, where);
-    // The trash depends on the volume: a copy across volumes asks by the folder it went into.
+    // The trash depends on the volume: a copy across volumes asks by the real folder it went into,
+    // for a file made there.
     const Node& node = *found.m_pNode;
     return m_rReal.FindTrash(node.m_bCopy ? node.m_strVolumePath : node.m_strRealPath, where);
 }

@@ -5,6 +5,7 @@
 namespace tandemere::engine {
 void MoveCommand::ReadSettings() {
     // Read access only: a user who may not write the key still gets its settings.
+    m_lstStoredAnswers.clear();
     std::unique_ptr<ISettingsKey> key = m_rSettings.OpenForRead();
     if (!key) return;
     for (const SettingInfo& setting : kSettings) {
@@ -16,6 +17,8 @@ void MoveCommand::ReadSettings() {
             this->*setting.m_pSwitch = value != 0;
         else
             this->*setting.m_pAnswer = static_cast<std::int32_t>(value);
+        if (setting.m_nKind == SettingKind::Answer && !key->GivenForThisRun(setting.m_pszName))
+            m_lstStoredAnswers.insert(setting.m_pszName);
     }
 }
 

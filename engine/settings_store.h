@@ -17,6 +17,8 @@ public:
     virtual ValueKind QueryDword(const std::string& name, std::uint32_t& value) = 0;
     // Stores a 32-bit value; false when it could not be written.
     virtual bool SetDword(const std::string& name, std::uint32_t value) = 0;
+    // Whether the value was given for this run only (a command-line option) rather than stored.
+    virtual bool GivenForThisRun(const std::string& /*name*/) const { return false; }
 };
 
 class ISettingsStore {

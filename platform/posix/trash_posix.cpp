@@ -3,6 +3,7 @@
 #include "platform/posix/trash_posix.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,14 +42,39 @@ std::string Absolute(const std::string& path) {
     return (cwd == "/" ? cwd : cwd + "/") + path;
 }
 
-// $XDG_DATA_HOME/Trash, else $HOME/.local/share/Trash; empty when neither names an absolute path.
+// The home folder the password database gives this user; empty when it names none.
+std::string PasswordHome() {
+    static const std::string s_home = [] {
+        const struct passwd* entry = ::getpwuid(::getuid());
+        return entry != nullptr && entry->pw_dir != nullptr ? std::string(entry->pw_dir) : std::string();
+    }();
+    return s_home;
+}
+
+// $XDG_DATA_HOME/Trash, else <home>/.local/share/Trash, the home being $HOME or, without it, the
+// password database's; empty when none names an absolute path.
 std::string HomeTrashPath() {
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data != nullptr && data[0] == '/') return (Trim(data) == "/" ? "" : Trim(data)) + "/Trash";
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/')
-        return (Trim(home) == "/" ? "" : Trim(home)) + "/.local/share/Trash";
+    const char* variable = std::getenv("HOME");
+    const std::string home = variable != nullptr && variable[0] == '/' ? variable : PasswordHome();
+    if (!home.empty() && home[0] == '/') return (Trim(home) == "/" ? "" : Trim(home)) + "/.local/share/Trash";
     return {};
+}
+
+// Whether the folder `from` and the trash `trash` (or its nearest existing ancestor) lie on one
+// mount: a rename between two mounts of one file system, as a bind mount makes, fails with EXDEV.
+// True where the system cannot tell.
+bool OnOneMount(const std::string& from, std::string trash) {
+    struct statx first {};
+    if (::statx(AT_FDCWD, from.c_str(), 0, STATX_MNT_ID, &first) != 0 || !(first.stx_mask & STATX_MNT_ID))
+        return true;
+    struct statx second {};
+    while (::statx(AT_FDCWD, trash.c_str(), 0, STATX_MNT_ID, &second) != 0) {
+        if (trash == "/" || trash == ".") return true;
+        trash = ParentOf(trash);
+    }
+    return !(second.stx_mask & STATX_MNT_ID) || first.stx_mnt_id == second.stx_mnt_id;
 }
 
 // The device of `path`, or of its nearest existing ancestor (links followed: where it leads counts).
@@ -131,11 +157,34 @@ std::string DeletionDate() {
     return text;
 }
 
-// `name` cut (at a character's start) so the trash's names built from it fit NAME_MAX.
+// Whether `text` is UTF-8: each lead byte followed by as many continuation bytes as it announces.
+bool IsUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        std::size_t length = 0;
+        if (lead < 0x80)
+            length = 1;
+        else if (lead >= 0xC2 && lead < 0xE0)
+            length = 2;
+        else if (lead >= 0xE0 && lead < 0xF0)
+            length = 3;
+        else if (lead >= 0xF0 && lead < 0xF5)
+            length = 4;
+        if (length == 0 || at + length > text.size()) return false;
+        for (std::size_t next = at + 1; next < at + length; ++next)
+            if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80) return false;
+        at += length;
+    }
+    return true;
+}
+
+// `name` cut so the trash's names built from it fit NAME_MAX: at a character's start when the name
+// is UTF-8; a name in another encoding has no such starts to find, and is cut at any byte.
 std::string TrashBaseName(std::string name) {
     if (name.size() <= kNameRoom) return name;
     std::size_t cut = kNameRoom;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    if (IsUtf8(name))
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
     name.resize(cut);
     return name;
 }
@@ -167,15 +216,15 @@ int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text)
     return error;
 }
 
-// Claims a free name in the trash `folder` with the .trashinfo of `file`, then renames the file into
-// files/ under it. 0 or errno; on failure the file and the trash are as before.
-int PutInTrash(const std::string& folder, const std::string& file) {
+// Claims a free name in the trash `folder` with a .trashinfo whose Path is `shown`, then renames `file`
+// into files/ under it. 0 or errno; on failure the file and the trash are as before.
+int PutInTrash(const std::string& folder, const std::string& file, const std::string& shown) {
     UniqueFd infoFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/info").c_str(), kOpenFolderNoFollow, 0));
     if (!infoFd.IsValid()) return errno;
     UniqueFd filesFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/files").c_str(), kOpenFolderNoFollow, 0));
     if (!filesFd.IsValid()) return errno;
     const std::string text =
-        "[Trash Info]\nPath=" + EncodeTrashPath(file) + "\nDeletionDate=" + DeletionDate() + "\n";
+        "[Trash Info]\nPath=" + EncodeTrashPath(shown) + "\nDeletionDate=" + DeletionDate() + "\n";
     const std::string base = TrashBaseName(NameOf(file));
     for (int attempt = 1; attempt <= kNumberedNames + 100; ++attempt) {
         const std::string name = CandidateName(base, attempt);
@@ -191,6 +240,30 @@ int PutInTrash(const std::string& folder, const std::string& file) {
         if (error != EEXIST) return error;
     }
     return EEXIST;
+}
+
+// The real path of `path` (links and dot entries resolved); empty, with errno in `error`, on failure.
+std::string RealPath(const std::string& path, int& error) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        error = errno;
+        return {};
+    }
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
+}
+
+// The Path a .trashinfo gives `file`: in a top folder's trash relative to the top folder `top`, so that
+// the volume's files go back onto it wherever it is mounted next; in the home trash (no `top`) absolute.
+std::string TrashInfoPath(const std::string& file, const std::string& top) {
+    if (top.empty()) return file;
+    int error = 0;
+    const std::string folder = RealPath(ParentOf(file), error);
+    const std::string real = (folder == "/" ? "" : folder) + "/" + NameOf(file);
+    if (top == "/") return real.substr(1);
+    if (folder.empty() || real.rfind(top + "/", 0) != 0) return file;
+    return real.substr(top.size() + 1);
 }
 
 }  // namespace
@@ -222,16 +295,11 @@ void TrashFolders::NoteHomeTrash() {
     m_mapReady.clear();
 }
 
-std::string TrashFolders::TopFolder(const std::string& file, dev_t device, int& error) {
+std::string TrashFolders::TopFolder(const std::string& folder, dev_t device, int& error) {
     if (const auto it = m_mapTopFolders.find(device); it != m_mapTopFolders.end()) return it->second;
     // Links in the folder's path lead elsewhere: the walk goes up the real one.
-    char* real = ::realpath(ParentOf(file).c_str(), nullptr);
-    if (real == nullptr) {
-        error = errno;
-        return {};
-    }
-    std::string top = real;
-    std::free(real);
+    std::string top = RealPath(folder, error);
+    if (top.empty()) return {};
     struct stat st;
     while (top != "/") {
         const std::string parent = ParentOf(top);
@@ -242,28 +310,34 @@ std::string TrashFolders::TopFolder(const std::string& file, dev_t device, int& 
     return top;
 }
 
-int TrashFolders::Choose(const std::string& file, dev_t device, bool create, std::string& folder) {
-    folder.clear();
+int TrashFolders::Choose(const std::string& folder, dev_t device, bool create, Trash& trash) {
+    trash = {};
     NoteHomeTrash();
     if (!m_strHomeTrash.empty() && !m_bHomeDeviceKnown) {
         m_bHomeDeviceFound = DeviceOfNearest(m_strHomeTrash, m_nHomeDevice);
         m_bHomeDeviceKnown = true;
     }
     if (!m_strHomeTrash.empty() && m_bHomeDeviceFound && m_nHomeDevice == device) {
-        folder = m_strHomeTrash;
-        return HomeTrash(folder, create, device);
+        trash.m_strFolder = m_strHomeTrash;
+        if (const int error = HomeTrash(trash.m_strFolder, create, device)) return error;
+        return OnOneMount(folder, trash.m_strFolder) ? 0 : EXDEV;
     }
     int error = 0;
-    const std::string top = TopFolder(file, device, error);
-    if (top.empty()) return error;
-    const std::string prefix = top == "/" ? "" : top;
+    trash.m_strTop = TopFolder(folder, device, error);
+    if (trash.m_strTop.empty()) return error;
+    const std::string prefix = trash.m_strTop == "/" ? "" : trash.m_strTop;
     const std::string uid = std::to_string(::geteuid());
+    error = -1;
     if (IsStickyFolder(prefix + "/.Trash")) {
-        folder = prefix + "/.Trash/" + uid;
-        if (TopTrash(folder, create, device) == 0) return 0;
+        trash.m_strFolder = prefix + "/.Trash/" + uid;
+        error = TopTrash(trash.m_strFolder, create, device);
     }
-    folder = prefix + "/.Trash-" + uid;
-    return TopTrash(folder, create, device);
+    if (error != 0) {
+        trash.m_strFolder = prefix + "/.Trash-" + uid;
+        error = TopTrash(trash.m_strFolder, create, device);
+    }
+    if (error != 0) return error;
+    return OnOneMount(folder, trash.m_strFolder) ? 0 : EXDEV;
 }
 
 Status TrashFolders::MoveToTrash(const std::string& path, std::string& where) {
@@ -274,15 +348,15 @@ Status TrashFolders::MoveToTrash(const std::string& path, std::string& where) {
         struct stat st;
         if (::lstat(file.c_str(), &st) != 0) return StatusFromErrno(errno, path);
         if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
-        std::string folder;
+        Trash trash;
         int error = 0;
         if (const auto it = m_mapReady.find(st.st_dev); it != m_mapReady.end())
-            folder = it->second;
-        else if ((error = Choose(file, st.st_dev, true, folder)) == 0)
-            m_mapReady[st.st_dev] = folder;
-        where = Described(folder);
-        if (error != 0) return StatusFromErrno(error, folder.empty() ? path : folder);
-        error = PutInTrash(folder, file);
+            trash = it->second;
+        else if ((error = Choose(ParentOf(file), st.st_dev, true, trash)) == 0)
+            m_mapReady[st.st_dev] = trash;
+        where = Described(trash.m_strFolder);
+        if (error != 0) return StatusFromErrno(error, trash.m_strFolder.empty() ? path : trash.m_strFolder);
+        error = PutInTrash(trash.m_strFolder, file, TrashInfoPath(file, trash.m_strTop));
         if (error == 0) return Status::Ok();
         if (error != ENOENT || round == 1) return StatusFromErrno(error, path);
         // A trash taken away since it was made is made again, once.
@@ -296,11 +370,11 @@ Status TrashFolders::FindTrash(const std::string& path, std::string& where) {
     const std::string file = Absolute(Trim(path));
     struct stat st;
     if (::lstat(file.c_str(), &st) != 0) return StatusFromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
-    std::string folder;
-    const int error = Choose(file, st.st_dev, false, folder);
-    where = Described(folder);
-    if (error != 0) return StatusFromErrno(error, folder.empty() ? path : folder);
+    // A folder stands for a file that would be made in it.
+    Trash trash;
+    const int error = Choose(S_ISDIR(st.st_mode) ? file : ParentOf(file), st.st_dev, false, trash);
+    where = Described(trash.m_strFolder);
+    if (error != 0) return StatusFromErrno(error, trash.m_strFolder.empty() ? path : trash.m_strFolder);
     return Status::Ok();
 }
 

@@ -165,6 +165,16 @@ TEST_F(ToolTest, AnswersGivenInAdvance) {
         EXPECT_EQ(Count(run.m_strErr, "\n"), 1) << run.m_strErr;  // never asked: only the summary
         EXPECT_EQ(ListTree(Dst()), c.m_lstDst);
         EXPECT_FALSE(Exists(m_env.m_strSettingsFile));
+        // Given for this move, the answer is no stored one; the same answer in the settings is.
+        EXPECT_EQ(run.m_strOut.find(" (stored answer)"), std::string::npos) << run.m_strOut;
+        const std::string name =
+            c.m_bDifferent ? "DiffFileSameNameDlgDefault" : "FldrnameFnameClashDlgDefault";
+        StartCase();
+        WriteFile(Dst("a.txt"), "dd");
+        WriteFile(c.m_bDifferent ? Src("a.txt") : Src("a.txt/in"), c.m_bDifferent ? "sss" : "i");
+        ASSERT_EQ(Tool({"settings", "set", name, c.m_strOption.substr(c.m_strOption.find('=') + 1)}).m_nExit,
+                  0);
+        EXPECT_NE(Move({Src("a.txt")}).m_strOut.find(" (stored answer)\n"), std::string::npos);
     }
 }
 

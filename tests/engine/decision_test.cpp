@@ -103,9 +103,65 @@ TEST_F(DecisionTest, AnswerForEveryMoveGovernsTheNextMoveWithoutPrompt) {
     EXPECT_EQ(engine::MoveFinished, Run({Src("two/Docs")}));
     EXPECT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     EXPECT_EQ(
-        "Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
+        "Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder. "
+        "(stored answer)\r\n",
         m_log);
     EXPECT_EQ(0, m_ui.m_nUnscriptedPrompts);
+}
+
+// All four decision points in one move, each answered Skip: by a value in the settings, or where the
+// value is none of the three answers, by the prompt that is shown instead. Only a stored answer's
+// lines say so; an answer given "for this move" is not stored, one given "for every move" is.
+TEST_F(DecisionTest, EveryDecisionPointTakesOnlyAnAnswerAndSaysWhenAStoredOneDecided) {
+    struct Case {
+        std::int64_t m_nStored;       // in the settings; -2: none
+        PromptResult m_oFirstAnswer;  // to the first prompt of each kind, when one is shown
+        std::size_t m_nPrompts;
+        std::size_t m_nStoredLines;  // lines ending in " (stored answer)"
+    };
+    const Case cases[] = {
+        {232, {}, 0, 8},
+        {2, {232, false, false}, 8, 0},
+        {7, {232, false, false}, 8, 0},
+        {0, {232, false, false}, 8, 0},
+        {-1, {232, false, false}, 8, 0},
+        {-2, {232, true, false}, 4, 0},
+        {-2, {232, false, true}, 4, 4},
+    };
+    const char* const names[] = {"DiffFileSameNameDlgDefault", "SameFileDiffNameDlgDefault",
+                                 "FnameFldrnameClashDlgDefault", "FldrnameFnameClashDlgDefault"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.m_nStored) + (c.m_oFirstAnswer.m_bThisMove ? " this move" : "") +
+                     (c.m_oFirstAnswer.m_bEveryMove ? " every move" : ""));
+        StartCase();
+        for (const char* folder : {"one/", "two/"}) {
+            const std::string at = folder;
+            ASSERT_TRUE(WriteFile(Src(at + "a.txt"), at + "different"));
+            ASSERT_TRUE(WriteFile(Src(at + "b.txt"), at + "identical"));
+            ASSERT_TRUE(WriteFile(Dst(at + "b copy.txt"), at + "identical"));
+            ASSERT_TRUE(WriteFile(Src(at + "c.txt"), at + "file"));
+            ASSERT_TRUE(WriteFile(Src(at + "Docs/x.txt"), at + "in a folder"));
+            ASSERT_TRUE(WriteFile(Dst(at + "a.txt"), "a"));
+            ASSERT_TRUE(MakeFolders(Dst(at + "c.txt")));
+            ASSERT_TRUE(WriteFile(Dst(at + "Docs"), "d"));
+        }
+        if (c.m_nStored != -2)
+            for (const char* name : names) SetRemembered(name, static_cast<std::int32_t>(c.m_nStored));
+        for (int i = 0; i < 4; ++i)
+            m_ui.QueueAnswer(c.m_oFirstAnswer.m_nAnswer, c.m_oFirstAnswer.m_bThisMove,
+                             c.m_oFirstAnswer.m_bEveryMove);
+        for (int i = 0; i < 4; ++i) m_ui.QueueAnswer(232);
+        EXPECT_EQ(engine::MoveFinished, Run({Src("one"), Src("two")}));
+        EXPECT_EQ(c.m_nPrompts, m_ui.m_lstChoicePrompts.size() + m_ui.m_lstClashPrompts.size());
+        const auto count = [this](std::string_view part) {
+            std::size_t found = 0;
+            for (std::size_t at = m_log.find(part); at != std::string::npos; at = m_log.find(part, at + 1))
+                ++found;
+            return found;
+        };
+        EXPECT_EQ(c.m_nStoredLines, count(" (stored answer)\r\n")) << m_log;
+        EXPECT_EQ(8u, count(" alone, given existence of ")) << m_log;
+    }
 }
 
 }  // namespace

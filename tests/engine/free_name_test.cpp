@@ -45,9 +45,9 @@ TEST_F(FileMoves, FreeNamesFollowStemCounterExtension) {
         }
         EXPECT_EQ(engine::MoveFinished, Run({Src(c.m_pszName)}));
         EXPECT_EQ("source bytes", ReadFile(Dst(c.m_pszExpected)));
-        EXPECT_EQ("Moved source file \"" + std::string(c.m_pszName) +
-                      "\" to destination folder, naming it \"" + c.m_pszExpected +
-                      "\" to avoid overwriting different existing file \"" + c.m_pszName + "\".\r\n",
+        EXPECT_EQ(Stored("Moved source file \"" + std::string(c.m_pszName) +
+                         "\" to destination folder, naming it \"" + c.m_pszExpected +
+                         "\" to avoid overwriting different existing file \"" + c.m_pszName + "\".\r\n"),
                   m_log);
         EXPECT_FALSE(Exists(Src(c.m_pszName)));
     }

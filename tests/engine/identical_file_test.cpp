@@ -106,7 +106,7 @@ TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {
         SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
         EXPECT_EQ(engine::MoveFinished, Run({Src("a.txt")}));
         // With no .txt file at all the search finds nothing, and that is no error.
-        EXPECT_EQ(narrow ? UniqueLine("a.txt", "a.txt") : DeletedLine("a.txt", "b.dat"), m_log);
+        EXPECT_EQ(narrow ? UniqueLine("a.txt", "a.txt") : Stored(DeletedLine("a.txt", "b.dat")), m_log);
         EXPECT_TRUE(m_ui.m_lstErrors.empty());
     }
     // A source without an extension is compared with every file, even when the search is narrowed.
@@ -116,7 +116,7 @@ TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {
     ASSERT_TRUE(WriteFile(Src("README"), "bytes"));
     ASSERT_TRUE(WriteFile(Dst("b.dat"), "bytes"));
     EXPECT_EQ(engine::MoveFinished, Run({Src("README")}));
-    EXPECT_EQ(DeletedLine("README", "b.dat"), m_log);
+    EXPECT_EQ(Stored(DeletedLine("README", "b.dat")), m_log);
 }
 
 TEST_F(FileMoves, TheFirstIdenticalFileInListingOrderIsTaken) {
@@ -139,7 +139,7 @@ TEST_F(FileMoves, ARememberedAnswerDeletesEveryIdenticalFileAndTheFolderIsListed
         ASSERT_TRUE(WriteFile(Src("s" + n), "content " + n));
         ASSERT_TRUE(WriteFile(Dst("d" + n), "content " + n));
         dropped.push_back(Src("s" + n));
-        expected += DeletedLine("s" + n, "d" + n);
+        expected += Stored(DeletedLine("s" + n, "d" + n));
     }
     EXPECT_EQ(engine::MoveFinished, Run(dropped));
     EXPECT_EQ(expected, m_log);
@@ -211,7 +211,8 @@ TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
         // The source is gone already; its content stays in the identical file under its name, and
         // the log still says that the source was deleted.
         {"rename", engine::AnswerSecond, Op::Move, 1, "ERROR: Couldn't rename \"%I\" to \"%A\"", false,
-         "Deleted source file \"s.txt\", because destination file \"x.txt\" is the same.\r\n"},
+         "Deleted source file \"s.txt\", because destination file \"x.txt\" is the same. (stored "
+         "answer)\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
@@ -272,8 +273,9 @@ TEST_F(FileMoves, WhatAnInterruptedMoveLeftIsReportedOnceAndKeptUnlessASourceIsI
         return "Found \"" + name +
                "\", left by an interrupted move: it may hold the only copy of a file.\r\n";
     };
-    EXPECT_EQ(found(partial) + found(whole) + found(folder) + DeletedLine("a.txt", similar) + "Deleted \"" +
-                  whole + "\", left by an interrupted move, because source file \"b.txt\" is the same.\r\n" +
+    EXPECT_EQ(found(partial) + found(whole) + found(folder) + Stored(DeletedLine("a.txt", similar)) +
+                  "Deleted \"" + whole +
+                  "\", left by an interrupted move, because source file \"b.txt\" is the same.\r\n" +
                   UniqueLine("b.txt", "b.txt"),
               m_log);
     EXPECT_EQ((std::vector<std::string>{partial + " (3)", similar + " (5)", folder + "/",
@@ -328,7 +330,7 @@ TEST_F(FileMoves, AfterThePromptTheBytesAreComparedAgainBeforeTheSourceIsDeleted
     ASSERT_TRUE(WriteFile(Dst("x.txt"), "content"));
     SetRemembered("SameFileDiffNameDlgDefault", engine::AnswerFirst);
     EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}));
-    EXPECT_EQ(DeletedLine("s.txt", "x.txt"), m_log);
+    EXPECT_EQ(Stored(DeletedLine("s.txt", "x.txt")), m_log);
     EXPECT_EQ(1, std::count(m_lstOpened.begin(), m_lstOpened.end(), Src("s.txt")));
 }
 

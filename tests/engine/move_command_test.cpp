@@ -167,7 +167,7 @@ TEST_F(MoveCommandTest, AnItemAnEarlierItemRenamedOrTookAlongIsLookedAtAfresh) {
     EXPECT_EQ(MoveStopped, Run({Src("s.txt"), Dst("z.txt")}, Dst(), {"z.txt", "s.txt"}));
     EXPECT_EQ(
         "Deleted source file \"s.txt\" and renamed identical destination file from \"z.txt\" to "
-        "\"s.txt\".\r\n"
+        "\"s.txt\". (stored answer)\r\n"
         "ERROR: Couldn't find \"" +
             Dst("z.txt") + "\"\r\n",
         m_log);

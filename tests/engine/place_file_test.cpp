@@ -81,7 +81,7 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
     const Case cases[] = {
         {"overwrite, remembered", engine::AnswerFirst, 0, engine::MoveFinished,
          "Moved source file \"a.txt\" to destination folder, overwriting different existing file "
-         "\"a.txt\".\r\n",
+         "\"a.txt\". (stored answer)\r\n",
          "new", false},
         {"overwrite, asked", engine::AnswerAsk, engine::AnswerFirst, engine::MoveFinished,
          "Moved source file \"a.txt\" to destination folder, overwriting different existing file "
@@ -91,9 +91,9 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
          true},
         {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.",
          "old file", true},
-        {"cancel remembered", engine::AnswerCancel, 0, engine::MoveStopped, "Cancelled by request.",
+        // A value no prompt gives, Cancel included, is not acted on blindly: the user is asked.
+        {"cancel remembered", engine::AnswerCancel, engine::AnswerThird, engine::MoveFinished, kLeftDifferent,
          "old file", true},
-        // A value no prompt gives is not acted on blindly: the user is asked.
         {"unknown remembered value", 7, engine::AnswerThird, engine::MoveFinished, kLeftDifferent, "old file",
          true},
     };
@@ -105,7 +105,7 @@ TEST_F(FileMoves, EveryAnswerToTheDifferentFileDecision) {
         ASSERT_TRUE(WriteFile(Dst("a.txt"), "old file"));
         ASSERT_TRUE(WriteFile(Keep("old"), "old file"));
         SetRemembered("DiffFileSameNameDlgDefault", c.m_nRemembered);
-        const bool asked = c.m_nRemembered == engine::AnswerAsk || c.m_nRemembered == 7;
+        const bool asked = c.m_nAnswer != 0;
         if (asked) m_ui.QueueAnswer(c.m_nAnswer);
         EXPECT_EQ(c.m_nResult, Run({Src("a.txt"), Src("z.txt")}, {}, {"a.txt"}));
         EXPECT_EQ(asked ? 1u : 0u, m_ui.m_lstClashPrompts.size());
@@ -146,9 +146,11 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
          "", "d.txt"},
         {"cancel", engine::AnswerAsk, engine::AnswerCancel, engine::MoveStopped, "Cancelled by request.", "",
          "d.txt"},
-        // A remembered value of its own renames the file, without the sentence.
-        {"unknown remembered value", 5, 0, engine::MoveFinished,
-         "Moved source file \"d.txt\" to destination as \"d (2).txt\".\r\n", "d (2).txt", "d.txt"},
+        // A remembered value no prompt gives asks.
+        {"unknown remembered value", 5, engine::AnswerThird, engine::MoveFinished,
+         "Left source file \"d.txt\" alone, given existence of a subfolder of the same name in the "
+         "destination folder.\r\n",
+         "", "d.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
@@ -156,7 +158,7 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
         ASSERT_TRUE(WriteFile(Src("d.txt"), "file"));
         ASSERT_TRUE(WriteFile(Dst("d.txt/inside"), "inside"));
         SetRemembered("FnameFldrnameClashDlgDefault", c.m_nRemembered);
-        const bool asked = c.m_nRemembered == engine::AnswerAsk;
+        const bool asked = c.m_nRemembered != engine::AnswerFirst && c.m_nRemembered != engine::AnswerSecond;
         if (asked) m_ui.QueueAnswer(c.m_nAnswer);
         EXPECT_EQ(c.m_nResult, Run({Src("d.txt")}, {}, {"d.txt/inside"}));
         EXPECT_EQ(c.m_strLog, m_log);
@@ -204,7 +206,7 @@ TEST_F(FileMoves, EveryPlacementFailureIsReportedAndLeavesItsState) {
          "ERROR: couldn't move source file \"%S\" to destination as \"%D\".", "",
          "Renamed a subfolder in the destination folder from \"a.txt\" to \"a (2).txt\" because it had the "
          "same "
-         "name as the source file \"a.txt\".\r\n"},
+         "name as the source file \"a.txt\". (stored answer)\r\n"},
         {"move beside subfolder", "/", engine::AnswerSecond, Op::Move, 1,
          "ERROR: couldn't move source file \"%S\" to destination as \"%F\".", "/"},
     };
@@ -309,9 +311,9 @@ TEST_F(FileMoves, FilesMoveAcrossFileSystemsInEveryOutcome) {
     EXPECT_EQ(engine::MoveFinished, Run({Src("u.txt"), Src("twin.txt"), Src("o.txt")}, other->Root(),
                                         {"o.txt"}, {}, other->Root()));
     // The second file is the same as the first, which arrived earlier in this move.
-    EXPECT_EQ(UniqueLine("u.txt", "u.txt") + DeletedLine("twin.txt", "u.txt") +
+    EXPECT_EQ(UniqueLine("u.txt", "u.txt") + Stored(DeletedLine("twin.txt", "u.txt")) +
                   "Moved source file \"o.txt\" to destination folder, overwriting different existing file "
-                  "\"o.txt\".\r\n",
+                  "\"o.txt\". (stored answer)\r\n",
               m_log);
     EXPECT_EQ("unique", ReadFile(other->Path("u.txt")));
     EXPECT_EQ(TicksFromUnixTime(1650000000), LastWriteTime(other->Path("u.txt")));

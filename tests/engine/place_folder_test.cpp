@@ -121,26 +121,29 @@ TEST_F(PlaceFolderTest, ClashAnswersAndRememberedValues) {
         {"Cancel", nullptr, 2, MoveStopped, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
         {"remembered 231", "\"FldrnameFnameClashDlgDefault\"=dword:000000e7\n", 0, MoveFinished,
          movedUnderFreeName + "  Folder name was changed to avoid clash with extant file \"Docs\" in the "
+                              "destination folder. (stored answer)\r\n",
+         "dst/Docs (2)/a.txt", "dst/Docs"},
+        // A value no prompt gives, Cancel included, asks.
+        {"remembered odd value asks", "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n", 231, MoveFinished,
+         movedUnderFreeName + "  Folder name was changed to avoid clash with extant file \"Docs\" in the "
                               "destination folder.\r\n",
          "dst/Docs (2)/a.txt", "dst/Docs"},
-        {"remembered odd value acts as 231 without the sentence",
-         "\"FldrnameFnameClashDlgDefault\"=dword:00000007\n", 0, MoveFinished, movedUnderFreeName + "\r\n",
-         "dst/Docs (2)/a.txt", "dst/Docs"},
-        {"remembered 2 cancels without a prompt", "\"FldrnameFnameClashDlgDefault\"=dword:00000002\n", 0,
-         MoveStopped, "Cancelled by request.", "src/Docs/a.txt", "dst/Docs"},
+        {"remembered 2 asks", "\"FldrnameFnameClashDlgDefault\"=dword:00000002\n", 232, MoveFinished,
+         "Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",
+         "src/Docs/a.txt", "dst/Docs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
         StartCase();
         MakeDocsClash();
         if (c.m_szSettings != nullptr) WriteSettings(c.m_szSettings);
-        if (c.m_szSettings == nullptr) m_ui.QueueAnswer(c.m_nAnswer);
+        if (c.m_nAnswer != 0) m_ui.QueueAnswer(c.m_nAnswer);
 
         const std::set<std::string> renamed = {"Docs"};
         EXPECT_EQ(c.m_nResult,
                   Run({Src("Docs")}, {}, c.m_nAnswer == 230 ? renamed : std::set<std::string>{}));
         EXPECT_EQ(c.m_strLog, m_log);
-        EXPECT_EQ(c.m_szSettings == nullptr ? 1u : 0u, m_ui.m_lstChoicePrompts.size());
+        EXPECT_EQ(c.m_nAnswer != 0 ? 1u : 0u, m_ui.m_lstChoicePrompts.size());
         EXPECT_EQ("doc a", ReadFile(m_tmp.Path(c.m_szFolderAt)));
         EXPECT_EQ("a file called Docs", ReadFile(m_tmp.Path(c.m_szFileAt)));
         EXPECT_EQ(0u, m_ui.m_lstErrors.size());

@@ -54,16 +54,18 @@ TEST_F(TrashMoveTest, DuplicatesAndOverwrittenFilesGoToTheTrash) {
          "b.txt",
          false,
          "Moved source file \"a.txt\" to <trash> and renamed identical destination file from \"b.txt\" to "
-         "\"a.txt\".\r\n",
+         "\"a.txt\". (stored answer)\r\n",
          {"<src>/a.txt: same"}},
         {"overwrite",
          true,
          "a.txt",
          "a.txt",
          true,
-         "Moved different existing file \"a.txt\" to <trash>, to make room for source file \"a.txt\".\r\n"
+         "Moved different existing file \"a.txt\" to <trash>, to make room for source file \"a.txt\". "
+         "(stored "
+         "answer)\r\n"
          "Moved source file \"a.txt\" to destination folder, overwriting different existing file "
-         "\"a.txt\".\r\n",
+         "\"a.txt\". (stored answer)\r\n",
          {"<dst>/a.txt: old"}},
         {"duplicate, switch off", false, "a.txt", "a.txt", false, DeletedLine("a.txt", "a.txt"), {}},
     };
@@ -125,7 +127,7 @@ TEST_F(TrashMoveTest, RefusingTrashLeavesTheFiles) {
         EXPECT_EQ(m_log,
                   (c.m_bOverwrite ? "Left source file \"D/a.txt\" alone, given existence of differing "
                                     "destination file \"D/a.txt\", because " +
-                                        where + " couldn't take that file.\r\n"
+                                        where + " couldn't take that file. (stored answer)\r\n"
                                   : "Left source file \"D/a.txt\" alone, although destination file "
                                     "\"D/a.txt\" is the same, because " +
                                         where + " couldn't take it.\r\n") +

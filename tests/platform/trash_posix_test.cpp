@@ -3,6 +3,9 @@
 #include "platform/posix/trash_posix.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -27,6 +31,7 @@ namespace tandemere::testing {
 namespace {
 
 using engine::ErrorKind;
+using engine::Status;
 using Call = SyscallFaults::Call;
 
 std::string Where(const std::string& trash) {
@@ -99,13 +104,18 @@ TEST_F(PosixTrashTest, HomeTrashTakesFilesWithTheirTrashInfo) {
 }
 
 // Many files of one name each keep a name of their own in the trash, also past the numbered ones;
-// a name too long for ".trashinfo" beside it is cut at a character's start.
+// a name too long for ".trashinfo" beside it is cut at a character's start when it is UTF-8, else
+// at any byte.
 TEST_F(PosixTrashTest, EveryTrashedFileKeepsANameOfItsOwn) {
     // 255 bytes; the trash has room for 229, which would cut the two bytes of the "\xC3\xA9" apart.
     const std::string longName = std::string(228, 'n') + "\xC3\xA9" + std::string(25, 'z');
+    std::string gbkName;  // 125 two-byte characters of GBK, every byte of them in 0x80-0xBF or above
+    for (int i = 0; i < 125; ++i) gbkName += "\xB0\xA1";
+    const std::map<std::string, std::string> cutNames = {{longName, longName.substr(0, 228)},
+                                                         {gbkName, gbkName.substr(0, 229)}};
     std::vector<std::string> paths;
     for (int i = 0; i < 20; ++i) paths.push_back(m_dir.Path("f" + std::to_string(i) + "/same.txt"));
-    paths.push_back(m_dir.Path("long/" + longName));
+    for (const auto& [name, cut] : cutNames) paths.push_back(m_dir.Path("long/" + name));
     for (const std::string& path : paths) {
         ASSERT_TRUE(WriteFile(path, path));
         std::string where;
@@ -117,25 +127,30 @@ TEST_F(PosixTrashTest, EveryTrashedFileKeepsANameOfItsOwn) {
     for (const TrashedEntry& entry : trashed) {
         EXPECT_EQ(ReadFile(m_strTrash + "/files/" + entry.m_strName), entry.m_strPath);
         restored.insert(entry.m_strPath);
-        if (entry.m_strPath == paths.back()) {
-            EXPECT_EQ(entry.m_strName, longName.substr(0, 228));
+        const auto cut = cutNames.find(entry.m_strPath.substr(m_dir.Path("long/").size()));
+        if (entry.m_strPath.rfind(m_dir.Path("long/"), 0) == 0 && cut != cutNames.end()) {
+            EXPECT_EQ(entry.m_strName, cut->second);
         }
     }
     EXPECT_EQ(restored, std::set<std::string>(paths.begin(), paths.end()));
 }
 
 // A file of another file system goes to its top folder's .Trash-$uid, never to the home trash by a
-// copy; FindTrash names the same trash beforehand.
+// copy, its Path relative to the top folder; FindTrash names the same trash beforehand, asked about
+// the file or about its folder.
 TEST_F(PosixTrashTest, FileOnAnotherFileSystemGoesToItsTopFolderTrash) {
     TempFolder shm("/dev/shm");
     ShmTrashUse use(shm.Root());
     ASSERT_TRUE(WriteFile(shm.Path("f.txt"), "on shm"));
     std::string found;
+    std::string foundForFolder;
     ASSERT_OK(m_fs.FindTrash(shm.Path("f.txt"), found));
+    ASSERT_OK(m_fs.FindTrash(shm.Root(), foundForFolder));
     std::string where;
     ASSERT_OK(m_fs.MoveToTrash(shm.Path("f.txt"), where));
     EXPECT_EQ(where, Where(ShmTrash()));
     EXPECT_EQ(found, where);
+    EXPECT_EQ(foundForFolder, where);
     EXPECT_FALSE(Exists(shm.Path("f.txt")));
     EXPECT_FALSE(Exists(m_strTrash));
     for (const char* folder : {"", "/files", "/info"}) EXPECT_EQ(Mode(ShmTrash() + folder), 0700u) << folder;
@@ -144,6 +159,10 @@ TEST_F(PosixTrashTest, FileOnAnotherFileSystemGoesToItsTopFolderTrash) {
         if (entry.m_strPath != shm.Path("f.txt")) continue;
         seen = true;
         EXPECT_EQ(ReadFile(ShmTrash() + "/files/" + entry.m_strName), "on shm");
+        const std::string relative = shm.Path("f.txt").substr(std::string("/dev/shm/").size());
+        EXPECT_NE(entry.m_strText.find("\nPath=" + posix::EncodeTrashPath(relative) + "\n"),
+                  std::string::npos)
+            << entry.m_strText;
     }
     EXPECT_TRUE(seen);
 }
@@ -171,6 +190,46 @@ TEST_F(PosixTrashTest, FindTrashChangesNothing) {
     EXPECT_EQ(found, where);
     EXPECT_EQ(ReadFile(m_dir.Path("locked/g.txt")), "g");
     EXPECT_FALSE(Exists(locked));
+}
+
+// What FindTrash says is what MoveToTrash does: without HOME the password database names the home;
+// a file seen through a bind mount cannot be renamed into the home trash, and both say so.
+TEST_F(PosixTrashTest, FindTrashAnswersAsTheMoveWould) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("real/f.txt"), "f"));
+    const struct passwd* user = ::getpwuid(::getuid());
+    struct stat home {};
+    struct stat here {};
+    ASSERT_EQ(::stat(m_dir.Root().c_str(), &here), 0);
+    if (user != nullptr && ::stat(user->pw_dir, &home) == 0 && home.st_dev == here.st_dev) {
+        ScopedEnv noData("XDG_DATA_HOME", nullptr);
+        ScopedEnv noHome("HOME", nullptr);
+        std::string found;
+        ASSERT_OK(m_fs.FindTrash(m_dir.Path("real/f.txt"), found));
+        EXPECT_EQ(found, Where(std::string(user->pw_dir) + "/.local/share/Trash"));
+    }
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a bind mount";
+    ASSERT_TRUE(MakeFolders(m_dir.Path("bound")));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // In a mount namespace of its own, so the bind mount goes with the child.
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(m_dir.Path("real").c_str(), m_dir.Path("bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(2);
+        std::string found;
+        std::string where;
+        const Status look = posix::PosixFileSystem().FindTrash(m_dir.Path("bound/f.txt"), found);
+        const Status move = posix::PosixFileSystem().MoveToTrash(m_dir.Path("bound/f.txt"), where);
+        const bool same = look.Kind() == ErrorKind::CrossDevice && move.Kind() == ErrorKind::CrossDevice &&
+                          found == Where(m_strTrash) && where == found;
+        ::_exit(same ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no bind mount here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(m_dir.Path("real/f.txt")), "f");
 }
 
 // Where the step that moves the file fails, or the .trashinfo cannot be written, the file stays and

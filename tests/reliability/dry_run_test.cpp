@@ -22,6 +22,7 @@
 #include "tests/reliability/scenario.h"
 #include "tests/reliability/scenario_folders.h"
 #include "tests/reliability/scenario_posix.h"
+#include "tests/reliability/scenario_trash.h"
 #include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/temp_folder.h"
@@ -44,12 +45,16 @@ Scenario DryRunScenario(std::uint64_t seed) {
     scenario.m_nEditAtPump = 0;
     scenario.m_nEditAtPrompt = 0;
     // Both runs log whatever the settings say, so that there is a log to compare; every fourth with
-    // the trash, where it cannot reach the system's own (a destination on the other volume).
+    // the trash, on one file system or across two.
     std::istringstream lines(scenario.m_strSettings);
     std::string kept;
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("\"Logging\"", 0) != 0) kept += line + "\n";
-    if (seed % 4 == 0 && !scenario.m_bDestOnOtherVolume) kept += "\"DeleteToRecycleBin\"=dword:00000001\n";
+    scenario.m_bTrash = seed % 4 == 0;
+    // Half of those across two file systems, where a file copied in may be trashed again.
+    if (scenario.m_bTrash && seed % 8 == 0 && scenario.m_strDestFolder == "dst")
+        scenario.m_bDestOnOtherVolume = true;
+    if (scenario.m_bTrash) kept += "\"DeleteToRecycleBin\"=dword:00000001\n";
     scenario.m_strSettings = kept;
     return scenario;
 }
@@ -138,8 +143,10 @@ void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
         MakePlannedEntry(entry, folders.FullPath(relative), platform);
     TestSettings settings(OtherVolumeBase());
     if (!scenario.m_strSettings.empty()) settings.Write(scenario.m_strSettings);
-    // The home trash lies in the scenario's own folder, where the snapshots see it.
+    // The home trash lies in the scenario's own folder, where the snapshots see it; with the trash on,
+    // on the destination's file system, the other one's trash being its top folder's.
     ::setenv("XDG_DATA_HOME", folders.m_oWork.Path("xdg").c_str(), 1);
+    const ScenarioTrash trash(scenario.m_bTrash, folders.Roots());
 
     const std::string diskBefore = Describe(folders.Roots());
     const std::string settingsBefore = SettingsText(settings.Store());

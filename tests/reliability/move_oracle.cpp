@@ -128,6 +128,7 @@ const LineForm kLineForms[] = {
 };
 
 constexpr std::string_view kCancelled = "Cancelled by request.";
+constexpr std::string_view kStoredAnswer = " (stored answer)";
 constexpr std::string_view kUnableToDeleteFolder = "ERROR: Unable to delete folder \"%s\"";
 constexpr std::string_view kSubfolderError = "ERROR: Can't move folder \"";
 constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
@@ -136,8 +137,6 @@ constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
 bool ErrorGoesOn(std::string_view line) {
     auto contains = [&](std::string_view part) { return line.find(part) != std::string_view::npos; };
     return line.rfind("ERROR: Path \"", 0) == 0 ||
-           (line.rfind("ERROR: Source file \"", 0) == 0 && contains("\" is too large")) ||
-           (line.rfind("ERROR: Destination file \"", 0) == 0 && contains("\" is too large")) ||
            (line.rfind("ERROR: Can't move folder \"", 0) == 0 && contains("\" into itself")) ||
            contains("\" changed while it was being compared");
 }
@@ -595,9 +594,16 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
             if (std::optional<std::vector<std::string>> folder = Match(line, kUnableToDeleteFolder))
                 model.KeepRemainder((*folder)[0], actual, line);
         } else {
+            // A decision's line may end in the mark of a stored answer; the rest is its form.
+            std::string_view text = line;
+            if (text.ends_with(kStoredAnswer)) {
+                text.remove_suffix(kStoredAnswer.size());
+                if (!record.m_bAnswersStored)
+                    report += "a stored answer named in a move without one: " + line + "\n";
+            }
             bool known = false;
             for (const LineForm& form : kLineForms) {
-                std::optional<std::vector<std::string>> args = Match(line, form.m_pszPattern);
+                std::optional<std::vector<std::string>> args = Match(text, form.m_pszPattern);
                 if (!args) continue;
                 known = true;
                 for (std::size_t i = 0; i < args->size(); ++i) {

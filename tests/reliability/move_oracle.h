@@ -30,6 +30,8 @@ struct MoveRecord {
     std::string m_strDestFolder;
     engine::MoveOutcome m_nOutcome = engine::MoveFinished;
     std::vector<bool> m_lstYesNoGiven;  // the answers the move got to its yes/no questions, in order
+    // The settings held an answer, or one was given "for every move": a decision may be a stored one's.
+    bool m_bAnswersStored = false;
     // A fault hit the removal of a temporary copy of ours, which may then stay.
     bool m_bCleanupMayFail = false;
     std::vector<ConcurrentEdit> m_lstEdits;  // in the order they were made

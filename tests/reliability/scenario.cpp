@@ -266,6 +266,17 @@ void Generator::PickDropped() {
     if (!inDest.empty() && m_oRandom.Chance(10))
         dropped.push_back(inDest[m_oRandom.Below(static_cast<std::uint32_t>(inDest.size()))]);
     if (m_oRandom.Chance(3)) dropped.push_back("src/no such item");
+    // Now and then a second dragged file of a dragged file's name, from another folder: the one
+    // placed later meets the other in the destination. Drawn apart, so the rest stays as it was.
+    ScenarioRandom again(~m_oScenario.m_nSeed ^ 0xA6A1);
+    const bool twin = again.Chance(25);
+    for (std::size_t i = 0; twin && i < dropped.size(); ++i) {
+        const auto it = m_oScenario.m_mapEntries.find(dropped[i]);
+        if (it == m_oScenario.m_mapEntries.end() || it->second.m_nKind != PlannedKind::File) continue;
+        const std::string path = "src/again/" + dropped[i].substr(4);
+        if (Add(path, RandomFile())) dropped.push_back(path);
+        break;
+    }
     if (dropped.empty() && !top.empty()) dropped.push_back(top.front());
     for (std::size_t i = dropped.size(); i > 1; --i)
         std::swap(dropped[i - 1], dropped[m_oRandom.Below(static_cast<std::uint32_t>(i))]);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -182,6 +183,11 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     record.m_strSourceRoot = command.m_szSourceRoot;
     record.m_strDestFolder = command.m_szDestFolder;
     record.m_lstYesNoGiven = YesNoGiven(scenario, ui);
+    // 230, 231 and 232 are 0xe6, 0xe7 and 0xe8.
+    record.m_bAnswersStored =
+        scenario.m_strSettings.find("DlgDefault\"=dword:000000e") != std::string::npos ||
+        std::any_of(scenario.m_lstAnswers.begin(), scenario.m_lstAnswers.end(),
+                    [](const engine::PromptResult& answer) { return answer.m_bEveryMove; });
     trash.Note(record);
     outcome.m_nTrashed = trash.Count();
     const OracleVerdict verdict = JudgeMove(record);

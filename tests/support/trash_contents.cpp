@@ -27,6 +27,15 @@ std::string KeyValue(const std::string& text, std::string_view key) {
     return {};
 }
 
+// The folder a relative Path starts from: the top folder of a $top/.Trash-$uid or $top/.Trash/$uid
+// trash; empty for any other (a home trash gives absolute paths).
+std::string TopFolderOf(const std::string& trash) {
+    const std::filesystem::path path = PathFromUtf8(trash);
+    if (Utf8FromPath(path.filename()).starts_with(".Trash-")) return Utf8FromPath(path.parent_path());
+    if (path.parent_path().filename() == ".Trash") return Utf8FromPath(path.parent_path().parent_path());
+    return {};
+}
+
 }  // namespace
 
 std::string DecodeTrashPath(std::string_view encoded) {
@@ -53,6 +62,9 @@ std::vector<TrashedEntry> ListTrash(const std::string& trash) {
         entry.m_strName = name.substr(0, name.size() - kInfoSuffix.size());
         entry.m_strText = TryReadFile(JoinPath(trash, "info/" + name)).value_or("");
         entry.m_strPath = DecodeTrashPath(KeyValue(entry.m_strText, "Path="));
+        if (!entry.m_strPath.empty() && !PathFromUtf8(entry.m_strPath).is_absolute() &&
+            !TopFolderOf(trash).empty())
+            entry.m_strPath = JoinPath(TopFolderOf(trash), entry.m_strPath);
         entry.m_strDate = KeyValue(entry.m_strText, "DeletionDate=");
         entries.push_back(std::move(entry));
     }

@@ -11,7 +11,7 @@ namespace tandemere::testing {
 // One .trashinfo of a trash folder: its name in files/ and what its keys say.
 struct TrashedEntry {
     std::string m_strName;  // in files/ (the .trashinfo's name without ".trashinfo")
-    std::string m_strPath;  // Path=, decoded
+    std::string m_strPath;  // Path=, decoded, and a relative one joined to the trash's top folder
     std::string m_strDate;  // DeletionDate=
     std::string m_strText;  // the whole .trashinfo
 };
