@@ -78,6 +78,9 @@ public:
     }
     LSTATUS CreateKey(HKEY root, const std::wstring& path, REGSAM access, win32::UniqueRegKey& key) override {
         // A key this call creates carries our class, the mark that unregistration may remove it.
+        // Opened first: Wine gives an existing key the class it is asked to create it with.
+        const LSTATUS opened = ::RegOpenKeyExW(root, path.c_str(), 0, access, key.Put());
+        if (opened != ERROR_FILE_NOT_FOUND) return opened;
         return ::RegCreateKeyExW(root, path.c_str(), 0, const_cast<wchar_t*>(kCreatedKeyClass),
                                  REG_OPTION_NON_VOLATILE, access, nullptr, key.Put(), nullptr);
     }

@@ -166,7 +166,9 @@ TEST_F(RegistrationTest, PerUserWritesTheUsersClassesAndApprovalOnlyAndRemovesTh
     for (bool listExisted : {false, true}) {
         SCOPED_TRACE(listExisted ? "the user's approval list existed" : "registration created the list");
         DeleteTree(HKEY_CURRENT_USER, kApprovedKey);
-        if (listExisted) ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kApprovedKey));
+        if (listExisted) {
+            ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kApprovedKey));
+        }
         ASSERT_EQ(Regsvr32(L"/n /i:user"), 0u);
         ExpectRegistered(HKEY_CURRENT_USER);
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + kClass));
