@@ -2,10 +2,11 @@
 // and the table's walks with registry calls that fail.
 #include "shell/registration.h"
 
-#include "shell/module.h"
-
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "shell/module.h"
 #include "tests/shell/shell_support.h"
 
 namespace tandemere::shelltest {
@@ -157,8 +158,8 @@ TEST_F(RegistrationTest, SharedHandlerKeysAndSettingsStayWhileTheOtherBuildIsReg
 TEST_F(RegistrationTest, PerUserWritesTheUsersClassesAndApprovalOnlyAndRemovesThem) {
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
     // A module whose path cannot be read registers nothing, rather than a class no one can load.
-    static int s_notAModule = 0;
-    shell::SetModuleHandle(reinterpret_cast<HMODULE>(&s_notAModule));
+    const auto notAModule = std::make_unique<char[]>(64);  // on the heap, in no module's image
+    shell::SetModuleHandle(reinterpret_cast<HMODULE>(notAModule.get()));
     EXPECT_TRUE(FAILED(shell::RegisterServer(shell::Scope::User)));
     shell::SetModuleHandle(nullptr);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + kClass));
