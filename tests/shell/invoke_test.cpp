@@ -417,7 +417,54 @@ TEST_F(InvokeTest, DeleteToRecycleBinFromTheRegistrySendsReplacedAndDuplicateFil
     EXPECT_FALSE(Exists(m_tmp.Path("src/same.txt")) || Exists(m_tmp.Path("src/new.txt")));
 }
 
+// The file manager's window of a folder, started for the picture and closed with it.
+class CFolderWindow {
+public:
+    explicit CFolderWindow(const std::string& folder) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        std::wstring command = L"explorer.exe \"" + Wide(folder) + L"\"";
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &m_oProcess))
+            return;
+        for (int i = 0; i < 300 && !m_hWnd; ++i) {
+            ::EnumWindows(&FindOwn, reinterpret_cast<LPARAM>(this));
+            if (!m_hWnd) ::Sleep(50);
+        }
+        if (m_hWnd) ::SetWindowPos(m_hWnd, HWND_TOP, 60, 50, 760, 480, SWP_SHOWWINDOW);
+    }
+    ~CFolderWindow() {
+        if (m_hWnd) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        if (!m_oProcess.hProcess) return;
+        if (::WaitForSingleObject(m_oProcess.hProcess, 10000) != WAIT_OBJECT_0)
+            ::TerminateProcess(m_oProcess.hProcess, 1);
+        ::CloseHandle(m_oProcess.hThread);
+        ::CloseHandle(m_oProcess.hProcess);
+    }
+    HWND Hwnd() const { return m_hWnd; }
+
+private:
+    static BOOL CALLBACK FindOwn(HWND hwnd, LPARAM self) {
+        auto* window = reinterpret_cast<CFolderWindow*>(self);
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(hwnd, &process);
+        if (process != window->m_oProcess.dwProcessId || !::IsWindowVisible(hwnd)) return TRUE;
+        window->m_hWnd = hwnd;
+        return FALSE;
+    }
+    PROCESS_INFORMATION m_oProcess = {};
+    HWND m_hWnd = nullptr;
+};
+
 TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
+    // What a user sees: the folder the items were dragged from beside the one they were dropped on.
+    for (const char* file : {"Downloads/report.pdf", "Downloads/photo.jpg", "Documents/notes.txt",
+                             "Documents/report.pdf", "budget.xlsx"})
+        ASSERT_TRUE(WriteFile(m_tmp.Path(file), file));
+    CFolderWindow folder(m_tmp.Path());
+    ASSERT_NE(folder.Hwnd(), nullptr) << "no file manager window";
+    ::ShowWindow(m_owner.Hwnd(), SW_HIDE);
+    uitest::COwnerWindow popupOwner(0, 0, 1, 1, false);
     IContextMenu* menu = CreateThroughExports();
     ASSERT_NE(menu, nullptr);
     const HMENU drop = MakeMenu(kDropMenu);
@@ -435,18 +482,19 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
         }
         if (!popup) {
             ADD_FAILURE() << "no menu window";
-            ::PostMessageW(m_owner.Hwnd(), WM_CANCELMODE, 0, 0);
+            ::PostMessageW(popupOwner.Hwnd(), WM_CANCELMODE, 0, 0);
             return;
         }
+        uitest::Settle(folder.Hwnd());
         uitest::Settle(popup);
         shown = MenuTexts(reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0)));
         uitest::SaveScreenshot(::GetDesktopWindow(), "drop_menu");
         ::PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
     });
-    ::SetForegroundWindow(m_owner.Hwnd());
-    const RECT owner = uitest::WindowRect(m_owner.Hwnd());
-    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, owner.left + 120, owner.top + 90, 0, m_owner.Hwnd(),
-                     nullptr);
+    ::SetForegroundWindow(popupOwner.Hwnd());
+    const RECT window = uitest::WindowRect(folder.Hwnd());
+    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, window.left + 260, window.top + 170, 0,
+                     popupOwner.Hwnd(), nullptr);
     watcher.Join();
     ::DestroyMenu(drop);
     menu->Release();
