@@ -73,6 +73,16 @@ void MoveCommand::AddDropped(std::string path) {
     m_lstDropped.push_back(std::move(path));
 }
 
+void MoveCommand::AddUnnamed(std::string shown) {
+    m_lstUnnamed.push_back(std::move(shown));
+}
+
+void MoveCommand::ClearDrop() {
+    m_szDestFolder.clear();
+    m_lstDropped.clear();
+    m_lstUnnamed.clear();
+}
+
 MoveOutcome MoveCommand::Run(WindowHandle owner) {
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t copiedBefore = m_oKeepAlive.Bytes().m_nCopied;
@@ -97,6 +107,11 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_strCheckedDest.clear();
     m_bWaitedForUser = false;
     ReadSettings();
+    for (const std::string& shown : m_lstUnnamed)
+        ReportError(owner,
+                    FormatText("ERROR: Couldn't move \"%s\", because its name is not valid Unicode (the "
+                               "character shown as \xEF\xBF\xBD); it stays where it is",
+                               {shown}));
     m_oSummary.m_bDuplicatesTrashed = m_bDeleteToRecycleBin;
 
     bool stopped = false;

@@ -83,6 +83,11 @@ public:
     void SetDestFolder(std::string folder);
     // Appends one dragged path (full, no trailing separator) in drop order.
     void AddDropped(std::string path);
+    // A dragged item the front end cannot name to the file system (its name is not valid Unicode):
+    // it stays where it is, and the move reports it, `shown` being its path as well as it can be shown.
+    void AddUnnamed(std::string shown);
+    // Forgets the drop target and every dragged item, so that no earlier drop is left ready to run.
+    void ClearDrop();
 
     // Runs the whole move, every window owned by `owner`: MoveFinished when it ran to its end,
     // MoveStopped when a placement stopped it.
@@ -125,6 +130,7 @@ public:
     std::uint32_t m_nSourceRootLen = 0;
     std::int32_t m_nItemsDone = 0;
     std::list<std::string> m_lstDropped;
+    std::vector<std::string> m_lstUnnamed;
     std::string m_strLog;
     bool m_bLogging = true;
     bool m_bOnlyCompareSameExt = false;

@@ -14,6 +14,14 @@ char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The extended-length prefixes of Windows paths: "\\?\" before a drive, "\\?\UNC\" before a share.
+constexpr std::string_view kExtendedPrefix = "\\\\?\\";
+constexpr std::string_view kExtendedUncPrefix = "\\\\?\\UNC\\";
+
+bool StartsWithIgnoringCase(std::string_view path, std::string_view prefix) {
+    return path.size() >= prefix.size() && EqualNames(path.substr(0, prefix.size()), prefix, true);
+}
+
 // Length of the root prefix of a path ("C:\" is 3, "\\server\share\" its whole length, "/" is 1),
 // or 0 when the path is relative.
 std::size_t RootLength(const PathStyle& style, std::string_view path) {
@@ -22,7 +30,9 @@ std::size_t RootLength(const PathStyle& style, std::string_view path) {
     if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':')
         return (path.size() >= 3 && path[2] == sep) ? 3 : 2;
     if (path.size() >= 2 && path[0] == sep && path[1] == sep) {
-        std::size_t server = path.find(sep, 2);
+        const std::size_t start =
+            StartsWithIgnoringCase(path, kExtendedUncPrefix) ? kExtendedUncPrefix.size() : 2;
+        std::size_t server = path.find(sep, start);
         if (server == std::string_view::npos) return path.size();
         std::size_t share = path.find(sep, server + 1);
         if (share == std::string_view::npos) return path.size();
@@ -107,6 +117,27 @@ std::string ParentFolder(const PathStyle& style, std::string_view path) {
     RemoveFileSpec(style, parent);
     AddSeparator(style, parent);
     return parent;
+}
+
+namespace {
+
+// The path as its plain form spells it, without a trailing separator.
+std::string FolderKey(const PathStyle& style, std::string_view path) {
+    std::string key;
+    if (style.m_bWindowsRoots && StartsWithIgnoringCase(path, kExtendedUncPrefix)) {
+        key.assign(2, style.m_chSeparator);
+        path.remove_prefix(kExtendedUncPrefix.size());
+    } else if (style.m_bWindowsRoots && StartsWithIgnoringCase(path, kExtendedPrefix)) {
+        path.remove_prefix(kExtendedPrefix.size());
+    }
+    if (EndsWithSeparator(style, path)) path.remove_suffix(1);
+    return key.append(path);
+}
+
+}  // namespace
+
+bool SameFolder(const PathStyle& style, std::string_view a, std::string_view b) {
+    return EqualNames(FolderKey(style, a), FolderKey(style, b), style.m_bIgnoreCase);
 }
 
 bool EqualNames(std::string_view a, std::string_view b, bool ignoreCase) {

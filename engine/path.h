@@ -44,8 +44,8 @@ void RemoveExtension(const PathStyle& style, std::string& path);
 // Leaves only the last component (FindFileName).
 void StripPath(const PathStyle& style, std::string& path);
 
-// True for "/" on POSIX; for "\", "X:\", "\\server" and "\\server\share" (with or without a
-// trailing separator) on Windows.
+// True for "/" on POSIX; for "\", "X:\", "\\server", "\\server\share" and "\\?\UNC\server\share"
+// (with or without a trailing separator) on Windows.
 bool IsRoot(const PathStyle& style, std::string_view path);
 
 // Whether a listing pattern of "*" plus extension lists the name: an empty extension lists
@@ -54,6 +54,11 @@ bool MatchesExtension(const PathStyle& style, std::string_view name, std::string
 
 // The parent folder of a path, ending in a separator ("/a/b" gives "/a/"; "C:\a" gives "C:\").
 std::string ParentFolder(const PathStyle& style, std::string_view path);
+
+// Whether two full paths name the same folder as the platform reads them: a trailing separator
+// does not count, letter case counts only where the style says so, and on Windows the
+// extended-length forms ("\\?\C:\x", "\\?\UNC\server\share") equal their plain ones.
+bool SameFolder(const PathStyle& style, std::string_view a, std::string_view b);
 
 // Byte-wise comparison, or ignoring ASCII letter case.
 bool EqualNames(std::string_view a, std::string_view b, bool ignoreCase);

@@ -5,6 +5,7 @@
 
 #include "engine/path.h"
 #include "platform/win32/utf16_win32.h"
+#include "ui/win32/ui_text_win32.h"
 
 namespace tandemere::shell {
 namespace {
@@ -29,18 +30,19 @@ private:
     void* m_pData;
 };
 
-// One dragged path: the length asked first, then read whole; empty when it cannot be read or is
-// not valid UTF-16.
-std::string DroppedPath(HDROP drop, UINT index) {
+// One dragged path: the length asked first, then read whole; empty when it cannot be read. A
+// name that is not valid UTF-16 is kept in its shown form, marked so that nothing acts on it.
+DroppedPath ReadDroppedPath(HDROP drop, UINT index) {
+    DroppedPath dropped;
     const UINT length = ::DragQueryFileW(drop, index, nullptr, 0);
-    if (length == 0) return std::string();
+    if (length == 0) return dropped;
     std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
     const UINT got = ::DragQueryFileW(drop, index, wide.data(), length + 1);
-    if (got == 0 || got > length) return std::string();
+    if (got == 0 || got > length) return dropped;
     wide.resize(got);
-    std::string path;
-    if (!win32::Utf16ToUtf8(wide, path)) return std::string();
-    return path;
+    dropped.m_bValid = win32::Utf16ToUtf8(wide, dropped.m_strPath);
+    if (!dropped.m_bValid) dropped.m_strPath = win32::ui::Narrow(wide);
+    return dropped;
 }
 
 }  // namespace
@@ -54,7 +56,7 @@ bool PathFromIdList(PCIDLIST_ABSOLUTE idList, std::string& path) {
     return !wide.empty() && win32::Utf16ToUtf8(wide, path);
 }
 
-HRESULT ReadDroppedPaths(IDataObject* data, std::vector<std::string>& paths) {
+HRESULT ReadDroppedPaths(IDataObject* data, std::vector<DroppedPath>& paths) {
     paths.clear();
     if (!data) return E_INVALIDARG;
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -69,7 +71,7 @@ HRESULT ReadDroppedPaths(IDataObject* data, std::vector<std::string>& paths) {
     const auto drop = static_cast<HDROP>(medium.hGlobal);
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     paths.reserve(count);
-    for (UINT i = 0; i < count; ++i) paths.push_back(DroppedPath(drop, i));
+    for (UINT i = 0; i < count; ++i) paths.push_back(ReadDroppedPath(drop, i));
     return S_OK;
 }
 
@@ -77,7 +79,9 @@ bool IsDeclinedDrop(const std::string& firstItem, const std::string& target) {
     if (engine::IsRoot(engine::kWindowsPaths, firstItem)) return true;
     std::string parent = firstItem;
     engine::RemoveFileSpec(engine::kWindowsPaths, parent);
-    return parent == target;
+    // The parent of "\\server\share\a" keeps its separator ("\\server\share\"), a share's own
+    // folder has none, and the shell may spell either in another case or in the "\\?\UNC\" form.
+    return engine::SameFolder(engine::kWindowsPaths, parent, target);
 }
 
 }  // namespace tandemere::shell

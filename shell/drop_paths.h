@@ -14,12 +14,19 @@ namespace tandemere::shell {
 // folder such as the computer itself).
 bool PathFromIdList(PCIDLIST_ABSOLUTE idList, std::string& path);
 
+// One entry of a file-drop list. A name that is not valid UTF-16 (an unpaired surrogate, which NTFS
+// allows) has no UTF-8 path: m_bValid is false and m_strPath only shows it, U+FFFD in its place.
+struct DroppedPath {
+    std::string m_strPath;
+    bool m_bValid = true;
+};
+
 // Reads the data object's file-drop list (CF_HDROP) in drop order; an entry that cannot be read is
-// an empty string in its place. E_INVALIDARG when there is no such list or it cannot be locked.
-HRESULT ReadDroppedPaths(IDataObject* data, std::vector<std::string>& paths);
+// an empty path in its place. E_INVALIDARG when there is no such list or it cannot be locked.
+HRESULT ReadDroppedPaths(IDataObject* data, std::vector<DroppedPath>& paths);
 
 // Why a drop is declined: its first item is a root (a dragged drive), or its parent is the target
-// (`target` without a trailing backslash unless it is a root). Byte for byte, as the shell spells it.
+// (compared as the platform compares folder paths: trailing separator, letter case, "\\?\" forms).
 bool IsDeclinedDrop(const std::string& firstItem, const std::string& target);
 
 }  // namespace tandemere::shell

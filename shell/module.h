@@ -16,4 +16,14 @@ void LockModule();
 void UnlockModule();
 LONG ModuleLockCount();
 
+// One module lock for the holder's whole life. Declared as a class's first member, it is released
+// after every other member is destroyed, so the DLL cannot be unloaded while their code still runs.
+class CModuleLock {
+public:
+    CModuleLock() noexcept { LockModule(); }
+    ~CModuleLock() { UnlockModule(); }
+    CModuleLock(const CModuleLock&) = delete;
+    CModuleLock& operator=(const CModuleLock&) = delete;
+};
+
 }  // namespace tandemere::shell

@@ -3,6 +3,7 @@
 
 #include <cwchar>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "shell/module.h"
@@ -10,6 +11,9 @@
 
 namespace tandemere::shell {
 namespace {
+
+// The class of the keys registration creates (RegCreateKeyEx keeps an existing key's class).
+constexpr const wchar_t* kCreatedKeyClass = L"Tandemere";
 
 // Parents before children: the backward walk removes children first.
 std::span<const RegistryRow> Rows() {
@@ -51,8 +55,12 @@ public:
         return ::RegOpenKeyExW(root, path.c_str(), 0, access, key.Put());
     }
     LSTATUS CreateKey(HKEY root, const std::wstring& path, REGSAM access, win32::UniqueRegKey& key) override {
-        return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                                 key.Put(), nullptr);
+        // A key this call creates carries our class, the mark that unregistration may remove it.
+        // Opened first: Wine gives an existing key the class it is asked to create it with.
+        const LSTATUS opened = ::RegOpenKeyExW(root, path.c_str(), 0, access, key.Put());
+        if (opened != ERROR_FILE_NOT_FOUND) return opened;
+        return ::RegCreateKeyExW(root, path.c_str(), 0, const_cast<wchar_t*>(kCreatedKeyClass),
+                                 REG_OPTION_NON_VOLATILE, access, nullptr, key.Put(), nullptr);
     }
     LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& data) override {
         // REG_SZ with its terminating NUL.
@@ -85,6 +93,32 @@ LSTATUS WriteRow(IRegistry& registry, const RegistryRow& row, HKEY root, const s
         status = registry.SetString(key.Get(), name.c_str(), Expand(row.m_pszValue, clsid, module));
     }
     return status;
+}
+
+// Whether the key carries our class and holds neither values nor subkeys.
+bool IsOurEmptyKey(HKEY root, const std::wstring& path) {
+    win32::UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
+    wchar_t keyClass[32] = {};
+    DWORD classLength = 32;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (::RegQueryInfoKeyW(key.Get(), keyClass, &classLength, nullptr, &subkeys, nullptr, nullptr, &values,
+                           nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    return subkeys == 0 && values == 0 && std::wstring_view(keyClass, classLength) == kCreatedKeyClass;
+}
+
+// Deletes the approval value; a user's list goes with it when registration created it and it is
+// left empty (the machine's list is the system's). Failures are ignored.
+void RemoveApproval(IRegistry& registry, const RegistryRow& row, const RegistryRoots& roots,
+                    const std::wstring& path, const std::wstring& clsid) {
+    win32::UniqueRegKey key;
+    if (registry.OpenKey(roots.m_hHive, path, KEY_SET_VALUE, key) != ERROR_SUCCESS) return;
+    (void)registry.DeleteValue(key.Get(), Expand(row.m_pszValueName, clsid, std::wstring()));
+    key.Reset();
+    if (!roots.m_bMachine && IsOurEmptyKey(roots.m_hHive, path))
+        (void)registry.DeleteKey(roots.m_hHive, path, 0);
 }
 
 }  // namespace
@@ -158,12 +192,11 @@ HRESULT UnregisterRows(IRegistry& registry, const RegistryRoots& roots, const st
         const bool keepShared = row.m_bShared && otherBuild;
         bool removed = false;
         switch (row.m_nKind) {
-            case RowKind::Approval: {
-                win32::UniqueRegKey key;
-                if (registry.OpenKey(root, path, KEY_SET_VALUE, key) == ERROR_SUCCESS)
-                    (void)registry.DeleteValue(key.Get(), Expand(row.m_pszValueName, clsid, std::wstring()));
+            case RowKind::Approval:
+                // Per user the list lies in the Software key both builds share, like the handler keys.
+                if (!roots.m_bMachine && otherBuild) break;
+                RemoveApproval(registry, row, roots, path, clsid);
                 break;
-            }
             case RowKind::RemovedWhenEmpty:
                 if (roots.m_bMachine && childRemoved && !keepShared)
                     removed = registry.DeleteKey(root, path, kSettingsView) == ERROR_SUCCESS;
@@ -220,7 +253,7 @@ std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD got = ::GetModuleFileNameW(ModuleHandle(), path.data(), static_cast<DWORD>(path.size()));
-        if (got == 0) return std::wstring();
+        if (got == 0) return std::wstring();  // GetLastError says why; the caller refuses to register
         if (got < path.size()) {
             path.resize(got);
             return path;
@@ -232,7 +265,10 @@ std::wstring ModulePath() {
 }  // namespace
 
 HRESULT RegisterServer(Scope scope) {
-    return RegisterRows(SystemRegistry(), ScopeRoots(scope), ClsidText(), ModulePath());
+    const std::wstring module = ModulePath();
+    // An empty InprocServer32 would register a class that no one can load.
+    if (module.empty()) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    return RegisterRows(SystemRegistry(), ScopeRoots(scope), ClsidText(), module);
 }
 
 HRESULT UnregisterServer(Scope scope) {

@@ -7,6 +7,7 @@
 
 #include "shell/drop_paths.h"
 #include "shell/module.h"
+#include "shell/move_scope.h"
 #include "shell/registration_table.h"
 
 namespace tandemere::shell {
@@ -19,6 +20,12 @@ HRESULT ResultOfMove(engine::MoveOutcome outcome) {
 }
 
 bool IsOurCommand(const CMINVOKECOMMANDINFO& info) {
+    if (info.cbSize < sizeof(CMINVOKECOMMANDINFO)) return false;
+    if (info.cbSize >= sizeof(CMINVOKECOMMANDINFOEX) && (info.fMask & CMIC_MASK_UNICODE)) {
+        // Callers fill both fields; one that names another command than the other is not ours.
+        const auto& wide = reinterpret_cast<const CMINVOKECOMMANDINFOEX&>(info);
+        return wide.lpVerbW == nullptr && info.lpVerb == nullptr;
+    }
     return info.lpVerb == nullptr;
 }
 
@@ -48,13 +55,9 @@ IUnknown* CTandemereShlExt::Create(IUnknown* outer) noexcept {
     }
 }
 
-CTandemereShlExt::CTandemereShlExt(IUnknown* outer) : m_pOuter(outer ? outer : &m_oInner) {
-    LockModule();
-}
+CTandemereShlExt::CTandemereShlExt(IUnknown* outer) : m_pOuter(outer ? outer : &m_oInner) {}
 
-CTandemereShlExt::~CTandemereShlExt() {
-    UnlockModule();
-}
+CTandemereShlExt::~CTandemereShlExt() = default;
 
 STDMETHODIMP CTandemereShlExt::CInnerUnknown::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -99,20 +102,28 @@ STDMETHODIMP CTandemereShlExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObj
                                           HKEY hkeyProgID) {
     (void)hkeyProgID;
     try {
+        // The file manager may initialise one object more than once: each call replaces the drop,
+        // and a declined one must not leave the earlier drop ready to run.
+        m_bDropReady = false;
+        m_oCommand.ClearDrop();
         std::string target;
         if (!PathFromIdList(pidlFolder, target)) return E_FAIL;
-        std::vector<std::string> paths;
+        std::vector<DroppedPath> paths;
         const HRESULT read = ReadDroppedPaths(pdtobj, paths);
         if (FAILED(read)) return read;
-        if (!paths.empty() && !paths.front().empty() && IsDeclinedDrop(paths.front(), target)) return E_FAIL;
+        if (!paths.empty() && !paths.front().m_strPath.empty() &&
+            IsDeclinedDrop(paths.front().m_strPath, target))
+            return E_FAIL;
 
         m_oCommand.SetDestFolder(std::move(target));
-        // The file manager may initialise one object more than once: each drop replaces the list,
-        // or every path would be placed twice.
-        m_oCommand.m_lstDropped.clear();
-        for (std::string& path : paths) {
-            if (!path.empty()) m_oCommand.AddDropped(std::move(path));
+        for (DroppedPath& path : paths) {
+            if (!path.m_bValid) {
+                m_oCommand.AddUnnamed(std::move(path.m_strPath));
+            } else if (!path.m_strPath.empty()) {
+                m_oCommand.AddDropped(std::move(path.m_strPath));
+            }
         }
+        m_bDropReady = true;
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -139,6 +150,14 @@ STDMETHODIMP CTandemereShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UIN
 STDMETHODIMP CTandemereShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
     try {
         if (!pici || !IsOurCommand(*pici)) return E_INVALIDARG;
+        if (!m_bDropReady) return E_UNEXPECTED;
+        const CMoveScope scope(pici->hwnd);
+        if (!scope.IsClaimed()) {
+            m_oUi.ShowError(pici->hwnd,
+                            "Tandemere didn't start this move, because another move is still under way. Wait "
+                            "until it has ended, then drop the items again.");
+            return E_FAIL;
+        }
         return ResultOfMove(m_oCommand.Run(pici->hwnd));
     } catch (...) {
         // The move may have stopped anywhere: the windows it opened go with it.

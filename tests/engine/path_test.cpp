@@ -18,7 +18,10 @@ TEST(PathTest, RemoveFileSpecKeepsRoots) {
                             {"C:\\a.txt", "C:\\"},
                             {"C:\\", "C:\\"},
                             {"C:\\Work\\", "C:\\Work"},
-                            {"name", ""}};
+                            {"name", ""},
+                            {"\\\\server\\share\\foo", "\\\\server\\share\\"},
+                            {"\\\\server\\share\\sub\\foo", "\\\\server\\share\\sub"},
+                            {"\\\\?\\UNC\\server\\share\\foo", "\\\\?\\UNC\\server\\share\\"}};
     for (const Case& c : windows) {
         SCOPED_TRACE(c.m_pszIn);
         std::string path = c.m_pszIn;
@@ -56,10 +59,38 @@ TEST(PathTest, RootsOfBothStyles) {
     EXPECT_TRUE(IsRoot(kWindowsPaths, "\\\\server\\share"));
     EXPECT_TRUE(IsRoot(kWindowsPaths, "\\\\server\\share\\"));
     EXPECT_FALSE(IsRoot(kWindowsPaths, "\\\\server\\share\\x"));
+    EXPECT_TRUE(IsRoot(kWindowsPaths, "\\\\?\\UNC\\server\\share"));
+    EXPECT_FALSE(IsRoot(kWindowsPaths, "\\\\?\\UNC\\server\\share\\x"));
     EXPECT_FALSE(IsRoot(kWindowsPaths, "C:"));
     EXPECT_FALSE(IsRoot(kWindowsPaths, "C:\\Work"));
     EXPECT_TRUE(IsRoot(kPosixPaths, "/"));
     EXPECT_FALSE(IsRoot(kPosixPaths, "/tmp"));
+}
+
+TEST(PathTest, SameFolderReadsPathsAsThePlatformDoes) {
+    struct Pair {
+        const PathStyle& m_rStyle;
+        const char* m_pszA;
+        const char* m_pszB;
+        bool m_bSame;
+    };
+    const Pair cases[] = {
+        {kWindowsPaths, "\\\\server\\share\\", "\\\\server\\share", true},
+        {kWindowsPaths, "\\\\Server\\SHARE", "\\\\server\\share\\", true},
+        {kWindowsPaths, "\\\\?\\UNC\\server\\share\\", "\\\\server\\share", true},
+        {kWindowsPaths, "\\\\?\\unc\\server\\share\\sub", "\\\\server\\share\\sub\\", true},
+        {kWindowsPaths, "\\\\server\\share\\sub", "\\\\server\\share", false},
+        {kWindowsPaths, "\\\\server\\other", "\\\\server\\share", false},
+        {kWindowsPaths, "\\\\?\\C:\\Work\\", "c:\\work", true},
+        {kWindowsPaths, "C:\\", "C:\\", true},
+        {kWindowsPaths, "C:\\Work", "C:\\Work2", false},
+        {kPosixPaths, "/work/", "/work", true},
+        {kPosixPaths, "/Work", "/work", false},
+    };
+    for (const Pair& c : cases) {
+        SCOPED_TRACE(std::string(c.m_pszA) + " | " + c.m_pszB);
+        EXPECT_EQ(SameFolder(c.m_rStyle, c.m_pszA, c.m_pszB), c.m_bSame);
+    }
 }
 
 TEST(PathTest, SeparatorsAddedAndRemovedOnce) {

@@ -3,6 +3,8 @@
 // menu, and the move run by InvokeCommand with its real windows answered by a watcher thread.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+// After the Windows headers it needs.
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <functional>
@@ -34,6 +36,15 @@ std::wstring StaticText(HWND box) {
 // left alone, the log window is read and closed, every other one goes to `answer`.
 struct CMoveDriver {
     HRESULT Invoke(IContextMenu* menu, HWND owner, LPCSTR verb, const std::function<void(HWND)>& answer) {
+        CMINVOKECOMMANDINFOEX info = {};
+        info.cbSize = sizeof(CMINVOKECOMMANDINFO);
+        info.hwnd = owner;
+        info.lpVerb = verb;
+        info.nShow = SW_SHOWNORMAL;
+        return Invoke(menu, info, answer);
+    }
+
+    HRESULT Invoke(IContextMenu* menu, CMINVOKECOMMANDINFOEX info, const std::function<void(HWND)>& answer) {
         uitest::CDialogSpy spy;
         const HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         uitest::CWatcherTask watcher([&] {
@@ -52,12 +63,7 @@ struct CMoveDriver {
                 answer(dialog);
             }
         });
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof(info);
-        info.hwnd = owner;
-        info.lpVerb = verb;
-        info.nShow = SW_SHOWNORMAL;
-        const HRESULT result = menu->InvokeCommand(&info);
+        const HRESULT result = menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
         ::SetEvent(done);
         watcher.Join();
         ::CloseHandle(done);
@@ -175,7 +181,54 @@ TEST_F(InvokeTest, TheChosenItemMovesTheDraggedItemsAndAsksWhereItMust) {
     Regsvr32(L"/u");
 }
 
-TEST_F(InvokeTest, CancelInAPromptStopsTheMoveWithEFail) {
+// What the test thread sees while a move runs: the owner's WM_ENABLE messages, and a second drop
+// chosen from the owner's menu meanwhile (a timer that fires inside the move's message loops).
+struct CNestedDrop {
+    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_ENABLE) {
+            // The first change comes before the move's first window, when the move disables it.
+            if (s_pThis->m_lstEnabled.empty()) {
+                ::EnumThreadWindows(
+                    ::GetCurrentThreadId(),
+                    [](HWND window, LPARAM) {
+                        if (uitest::ClassName(window) == L"#32770") s_pThis->m_bWindowBeforeDisabled = true;
+                        return TRUE;
+                    },
+                    0);
+            }
+            s_pThis->m_lstEnabled.push_back(wParam != 0);
+        }
+        return ::CallWindowProcW(s_pThis->m_pfnOwnerProc, hwnd, message, wParam, lParam);
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.hwnd = s_pThis->m_hwndOwner;
+        s_pThis->m_hrNested = s_pThis->m_pMenu->InvokeCommand(&info);
+    }
+    CNestedDrop(HWND owner, IContextMenu* menu) : m_hwndOwner(owner), m_pMenu(menu) {
+        s_pThis = this;
+        m_pfnOwnerProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerProc)));
+        m_nTimer = ::SetTimer(nullptr, 0, 0, &OnTimer);
+    }
+    ~CNestedDrop() {
+        ::KillTimer(nullptr, m_nTimer);
+        ::SetWindowLongPtrW(m_hwndOwner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOwnerProc));
+    }
+
+    static inline CNestedDrop* s_pThis = nullptr;
+    HWND m_hwndOwner;
+    IContextMenu* m_pMenu;
+    WNDPROC m_pfnOwnerProc = nullptr;
+    UINT_PTR m_nTimer = 0;
+    std::vector<bool> m_lstEnabled;
+    bool m_bWindowBeforeDisabled = false;
+    HRESULT m_hrNested = S_OK;
+};
+
+TEST_F(InvokeTest, CancelInAPromptStopsTheMoveWithEFailAndASecondDropMeanwhileIsRefused) {
     ASSERT_TRUE(WriteFile(m_tmp.Path("src/a.txt"), "new a") && WriteFile(m_tmp.Path("src/z.txt"), "z") &&
                 WriteFile(m_tmp.Path("dst/a.txt"), "old"));
     IContextMenu* menu = CreateRegistered();
@@ -184,31 +237,95 @@ TEST_F(InvokeTest, CancelInAPromptStopsTheMoveWithEFail) {
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
     data->Release();
 
-    const HRESULT result =
-        m_driver.Invoke(menu, m_owner.Hwnd(), nullptr, [](HWND prompt) { uitest::Click(prompt, IDCANCEL); });
+    // The prompt is cancelled only once the second drop was refused, whichever window came first.
+    HWND prompt = nullptr;
+    std::wstring refusal;
+    CNestedDrop nested(m_owner.Hwnd(), menu);
+    const HRESULT result = m_driver.Invoke(menu, m_owner.Hwnd(), nullptr, [&](HWND dialog) {
+        const std::wstring text = StaticText(dialog);
+        if (text.rfind(L"Tandemere didn't start", 0) == 0) {
+            refusal = text;
+            uitest::Click(dialog, IDOK);
+        } else if (!prompt) {
+            prompt = dialog;
+        } else {
+            ADD_FAILURE() << "a second move's window: " << ::testing::PrintToString(text);
+            uitest::Click(dialog, IDCANCEL);
+            refusal = L"-";
+        }
+        if (prompt && !refusal.empty()) uitest::ClickAsync(prompt, IDCANCEL);
+    });
     menu->Release();
     EXPECT_EQ(result, E_FAIL);
     EXPECT_EQ(m_driver.m_strLog, L"Cancelled by request.");
     EXPECT_TRUE(Exists(m_tmp.Path("src/a.txt")) && Exists(m_tmp.Path("src/z.txt")));
+    EXPECT_EQ(nested.m_hrNested, E_FAIL);
+    EXPECT_EQ(refusal,
+              L"Tandemere didn't start this move, because another move is still under way. Wait until it has "
+              L"ended, then drop the items again.");
+    // Disabled before the move's first window, enabled at its end. (Wine's dialog manager enables
+    // the owner again when a modal window over it closes, even one it found disabled.)
+    ASSERT_FALSE(nested.m_lstEnabled.empty());
+    EXPECT_FALSE(nested.m_lstEnabled.front());
+    EXPECT_FALSE(nested.m_bWindowBeforeDisabled);
+    EXPECT_TRUE(nested.m_lstEnabled.back());
+    EXPECT_TRUE(::IsWindowEnabled(m_owner.Hwnd()));
     Regsvr32(L"/u");
 }
 
 TEST_F(InvokeTest, AnyVerbButCommandOffsetZeroIsRefusedAndNothingHappens) {
-    ASSERT_TRUE(WriteFile(m_tmp.Path("src/a.txt"), "a") && testing::MakeFolders(m_tmp.Path("dst")));
+    ASSERT_TRUE(WriteFile(m_tmp.Path("src/a.txt"), "a") && WriteFile(m_tmp.Path("dst/b.txt"), "b"));
     IContextMenu* menu = CreateThroughExports();
     ASSERT_NE(menu, nullptr);
     IDataObject* data = DropDataObject({m_tmp.Path("src/a.txt")});
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
-    data->Release();
 
-    for (LPCSTR verb : {static_cast<LPCSTR>(MAKEINTRESOURCEA(1)), static_cast<LPCSTR>("Tandemere"),
-                        static_cast<LPCSTR>("")}) {
-        EXPECT_EQ(m_driver.Invoke(menu, m_owner.Hwnd(), verb, NoAnswer), E_INVALIDARG);
+    // The size and the mask say which verb field counts; with both, they must agree.
+    constexpr DWORD kPlain = sizeof(CMINVOKECOMMANDINFO);
+    constexpr DWORD kEx = sizeof(CMINVOKECOMMANDINFOEX);
+    struct Verb {
+        DWORD m_nSize;
+        DWORD m_nMask;
+        LPCSTR m_pszVerb;
+        LPCWSTR m_pszVerbW;
+    };
+    const Verb refused[] = {
+        {kPlain, 0, MAKEINTRESOURCEA(1), nullptr},
+        {kPlain, 0, "Tandemere", nullptr},
+        {kPlain, 0, "", nullptr},
+        {kEx, CMIC_MASK_UNICODE, nullptr, L"Tandemere"},
+        {kEx, CMIC_MASK_UNICODE, nullptr, MAKEINTRESOURCEW(1)},
+        {kEx, CMIC_MASK_UNICODE, "Tandemere", nullptr},
+        {kEx, 0, MAKEINTRESOURCEA(1), nullptr},
+        {0, 0, nullptr, nullptr},
+    };
+    for (const Verb& verb : refused) {
+        CMINVOKECOMMANDINFOEX info = {};
+        info.cbSize = verb.m_nSize;
+        info.fMask = verb.m_nMask;
+        info.hwnd = m_owner.Hwnd();
+        info.lpVerb = verb.m_pszVerb;
+        info.lpVerbW = verb.m_pszVerbW;
+        EXPECT_EQ(m_driver.Invoke(menu, info, NoAnswer), E_INVALIDARG) << &verb - refused;
     }
     EXPECT_EQ(menu->InvokeCommand(nullptr), E_INVALIDARG);
+    // A declined second drop leaves nothing ready to run, not the first drop.
+    IDataObject* inTarget = DropDataObject({m_tmp.Path("dst/b.txt")});
+    EXPECT_EQ(Initialize(menu, m_tmp.Path("dst"), inTarget), E_FAIL);
+    inTarget->Release();
+    EXPECT_EQ(m_driver.Invoke(menu, m_owner.Hwnd(), nullptr, NoAnswer), E_UNEXPECTED);
     EXPECT_FALSE(m_driver.m_bProgressShown);
     EXPECT_EQ(m_driver.m_nLogsShown, 0);
     EXPECT_TRUE(Exists(m_tmp.Path("src/a.txt")));
+
+    ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
+    data->Release();
+    CMINVOKECOMMANDINFOEX ours = {};
+    ours.cbSize = kEx;
+    ours.fMask = CMIC_MASK_UNICODE;
+    ours.hwnd = m_owner.Hwnd();
+    EXPECT_EQ(m_driver.Invoke(menu, ours, NoAnswer), S_OK);
+    EXPECT_EQ(ReadFile(m_tmp.Path("dst/a.txt")), "a");
     menu->Release();
 }
 
@@ -217,35 +334,45 @@ TEST_F(InvokeTest, ItemsFromSeveralFoldersWithLongAndWideNamesArriveWholeAndOnce
     // 260-byte read would cut to another path.
     const std::string wide = "\xE6\x96\x87\xE4\xBB\xB6.txt";
     const std::string longPath = m_tmp.Path("far/" + std::string(250, 'x') + ".txt");
+    // A name with an unpaired surrogate has no UTF-8 path; the file whose name shows it stays too.
+    const std::string shown = m_tmp.Path("odd/x\xEF\xBF\xBD.txt");
+    std::wstring unpaired = Wide(m_tmp.Path("odd/x"));
+    unpaired += L"\xD800.txt";
     ASSERT_TRUE(WriteFile(m_tmp.Path("one/a.txt"), "a") && WriteFile(m_tmp.Path("two/" + wide), "wide") &&
-                testing::MakeFolders(m_tmp.Path("dst")));
+                WriteFile(shown, "shown") && testing::MakeFolders(m_tmp.Path("dst")));
     IContextMenu* menu = CreateRegistered();
     ASSERT_NE(menu, nullptr);
-    IDataObject* data = DropDataObject({m_tmp.Path("one/a.txt"), m_tmp.Path("two/" + wide), longPath});
+    IDataObject* data = DropDataObject(
+        {Wide(m_tmp.Path("one/a.txt")), unpaired, Wide(m_tmp.Path("two/" + wide)), Wide(longPath)});
     // The file manager may initialise one object twice: the second drop list replaces the first.
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
     ASSERT_EQ(Initialize(menu, m_tmp.Path("dst"), data), S_OK);
     data->Release();
 
-    std::wstring error;
+    std::wstring errors;
     const HRESULT result = m_driver.Invoke(menu, m_owner.Hwnd(), nullptr, [&](HWND box) {
-        error = StaticText(box);
+        errors += StaticText(box) + L"\r\n";
         uitest::Click(box, IDOK);
     });
     menu->Release();
     EXPECT_EQ(result, S_OK);
-    EXPECT_EQ(error, L"ERROR: Path \"" + Wide(longPath) + L"\" is too long");
+    const std::wstring unnamedError = L"ERROR: Couldn't move \"" + Wide(shown) +
+                                      L"\", because its name is not valid Unicode (the character shown as "
+                                      L"\xFFFD); it stays where it is\r\n";
+    const std::wstring longError = L"ERROR: Path \"" + Wide(longPath) + L"\" is too long\r\n";
+    EXPECT_EQ(errors, unnamedError + longError);
     EXPECT_EQ(
         m_driver.m_strLog,
-        L"Moved source file \"a.txt\" to destination \"a.txt\" because the source file is unique and the "
-        L"filename was not already being used.\r\n"
-        L"Moved source file \"" +
+        unnamedError +
+            L"Moved source file \"a.txt\" to destination \"a.txt\" because the source file is unique and the "
+            L"filename was not already being used.\r\n"
+            L"Moved source file \"" +
             Wide(m_tmp.Path("two/" + wide)) + L"\" to destination \"" + Wide(wide) +
-            L"\" because the source file is unique and the filename was not already being used.\r\n"
-            L"ERROR: Path \"" +
-            Wide(longPath) + L"\" is too long\r\n");
+            L"\" because the source file is unique and the filename was not already being used.\r\n" +
+            longError);
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/a.txt")), "a");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/" + wide)), "wide");
+    EXPECT_EQ(ReadFile(shown), "shown");
     Regsvr32(L"/u");
 }
 
@@ -254,7 +381,8 @@ TEST_F(InvokeTest, DeleteToRecycleBinFromTheRegistrySendsReplacedAndDuplicateFil
     const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     if (wine && std::getenv("XDG_DATA_HOME") == nullptr)
         GTEST_SKIP() << "XDG_DATA_HOME is not set: Wine's bin would be the real home's trash";
-    ASSERT_TRUE(WriteFile(m_tmp.Path("src/same.txt"), "same") && WriteFile(m_tmp.Path("dst/same.txt"), "same") &&
+    ASSERT_TRUE(WriteFile(m_tmp.Path("src/same.txt"), "same") &&
+                WriteFile(m_tmp.Path("dst/same.txt"), "same") &&
                 WriteFile(m_tmp.Path("src/new.txt"), "new") && WriteFile(m_tmp.Path("dst/new.txt"), "old"));
     HKEY key = nullptr;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock\\Tandemere", 0, nullptr, 0,
@@ -277,18 +405,66 @@ TEST_F(InvokeTest, DeleteToRecycleBinFromTheRegistrySendsReplacedAndDuplicateFil
     menu->Release();
     ClearSettings();
     EXPECT_EQ(result, S_OK);
-    EXPECT_EQ(m_driver.m_strLog,
-              L"Moved source file \"same.txt\" to the Recycle Bin, because destination file \"same.txt\" is the "
-              L"same.\r\n"
-              L"Moved different existing file \"new.txt\" to the Recycle Bin, to make room for source file "
-              L"\"new.txt\".\r\n"
-              L"Moved source file \"new.txt\" to destination folder, overwriting different existing file "
-              L"\"new.txt\".\r\n");
+    EXPECT_EQ(
+        m_driver.m_strLog,
+        L"Moved source file \"same.txt\" to the Recycle Bin, because destination file \"same.txt\" is the "
+        L"same.\r\n"
+        L"Moved different existing file \"new.txt\" to the Recycle Bin, to make room for source file "
+        L"\"new.txt\".\r\n"
+        L"Moved source file \"new.txt\" to destination folder, overwriting different existing file "
+        L"\"new.txt\".\r\n");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/new.txt")), "new");
     EXPECT_FALSE(Exists(m_tmp.Path("src/same.txt")) || Exists(m_tmp.Path("src/new.txt")));
 }
 
+// The file manager's window of a folder, started for the picture and closed with it.
+class CFolderWindow {
+public:
+    explicit CFolderWindow(const std::string& folder) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        std::wstring command = L"explorer.exe \"" + Wide(folder) + L"\"";
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &m_oProcess))
+            return;
+        for (int i = 0; i < 300 && !m_hWnd; ++i) {
+            ::EnumWindows(&FindOwn, reinterpret_cast<LPARAM>(this));
+            if (!m_hWnd) ::Sleep(50);
+        }
+        if (m_hWnd) ::SetWindowPos(m_hWnd, HWND_TOP, 60, 50, 760, 480, SWP_SHOWWINDOW);
+    }
+    ~CFolderWindow() {
+        if (m_hWnd) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        if (!m_oProcess.hProcess) return;
+        if (::WaitForSingleObject(m_oProcess.hProcess, 10000) != WAIT_OBJECT_0)
+            ::TerminateProcess(m_oProcess.hProcess, 1);
+        ::CloseHandle(m_oProcess.hThread);
+        ::CloseHandle(m_oProcess.hProcess);
+    }
+    HWND Hwnd() const { return m_hWnd; }
+
+private:
+    static BOOL CALLBACK FindOwn(HWND hwnd, LPARAM self) {
+        auto* window = reinterpret_cast<CFolderWindow*>(self);
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(hwnd, &process);
+        if (process != window->m_oProcess.dwProcessId || !::IsWindowVisible(hwnd)) return TRUE;
+        window->m_hWnd = hwnd;
+        return FALSE;
+    }
+    PROCESS_INFORMATION m_oProcess = {};
+    HWND m_hWnd = nullptr;
+};
+
 TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
+    // What a user sees: the folder the items were dragged from beside the one they were dropped on.
+    for (const char* file : {"Downloads/report.pdf", "Downloads/photo.jpg", "Documents/notes.txt",
+                             "Documents/report.pdf", "budget.xlsx"})
+        ASSERT_TRUE(WriteFile(m_tmp.Path(file), file));
+    CFolderWindow folder(m_tmp.Path());
+    ASSERT_NE(folder.Hwnd(), nullptr) << "no file manager window";
+    ::ShowWindow(m_owner.Hwnd(), SW_HIDE);
+    uitest::COwnerWindow popupOwner(0, 0, 1, 1, false);
     IContextMenu* menu = CreateThroughExports();
     ASSERT_NE(menu, nullptr);
     const HMENU drop = MakeMenu(kDropMenu);
@@ -306,18 +482,19 @@ TEST_F(InvokeTest, TheDropMenuShowsTheItemAndIsPhotographed) {
         }
         if (!popup) {
             ADD_FAILURE() << "no menu window";
-            ::PostMessageW(m_owner.Hwnd(), WM_CANCELMODE, 0, 0);
+            ::PostMessageW(popupOwner.Hwnd(), WM_CANCELMODE, 0, 0);
             return;
         }
+        uitest::Settle(folder.Hwnd());
         uitest::Settle(popup);
         shown = MenuTexts(reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0)));
         uitest::SaveScreenshot(::GetDesktopWindow(), "drop_menu");
         ::PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
     });
-    ::SetForegroundWindow(m_owner.Hwnd());
-    const RECT owner = uitest::WindowRect(m_owner.Hwnd());
-    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, owner.left + 120, owner.top + 90, 0, m_owner.Hwnd(),
-                     nullptr);
+    ::SetForegroundWindow(popupOwner.Hwnd());
+    const RECT window = uitest::WindowRect(folder.Hwnd());
+    ::TrackPopupMenu(drop, TPM_RETURNCMD | TPM_LEFTALIGN, window.left + 260, window.top + 170, 0,
+                     popupOwner.Hwnd(), nullptr);
     watcher.Join();
     ::DestroyMenu(drop);
     menu->Release();

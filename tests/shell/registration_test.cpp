@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "shell/module.h"
 #include "tests/shell/shell_support.h"
 
 namespace tandemere::shelltest {
@@ -60,6 +63,20 @@ protected:
         DeleteTree(HKEY_LOCAL_MACHINE, kMaker, KEY_WOW64_32KEY);
     }
 };
+
+// The other build's class key, as its own registration leaves it in the other view of `hive`.
+void RegisterOtherBuild(HKEY hive) {
+    const std::wstring other = L"C:\\Program Files (x86)\\Tandemere\\other-build.dll";
+    ASSERT_TRUE(CreateKey(hive, kClasses + kClass + L"\\InprocServer32", OtherView()));
+    HKEY server = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(hive, (kClasses + kClass + L"\\InprocServer32").c_str(), 0,
+                              KEY_SET_VALUE | OtherView(), &server),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+                               static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    ::RegCloseKey(server);
+}
 
 TEST_F(RegistrationTest, PerMachineWritesEveryRowAndTheFileManagerFindsTheClassThroughIt) {
     ASSERT_EQ(Regsvr32(L""), 0u);
@@ -120,17 +137,7 @@ TEST_F(RegistrationTest, UnregisterRemovesItsRowsAndTheSettingsAndKeepsTheParent
 
 TEST_F(RegistrationTest, SharedHandlerKeysAndSettingsStayWhileTheOtherBuildIsRegistered) {
     ASSERT_EQ(Regsvr32(L""), 0u);
-    // The other build's class key, as its own registration leaves it in the other view.
-    const std::wstring other = L"C:\\Program Files (x86)\\Tandemere\\other-build.dll";
-    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kClasses + kClass + L"\\InprocServer32", OtherView()));
-    HKEY server = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kClasses + kClass + L"\\InprocServer32").c_str(), 0,
-                              KEY_SET_VALUE | OtherView(), &server),
-              ERROR_SUCCESS);
-    ASSERT_EQ(::RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
-                               static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    ::RegCloseKey(server);
+    RegisterOtherBuild(HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
 
     ASSERT_EQ(Regsvr32(L"/u"), 0u);
@@ -150,14 +157,34 @@ TEST_F(RegistrationTest, SharedHandlerKeysAndSettingsStayWhileTheOtherBuildIsReg
 
 TEST_F(RegistrationTest, PerUserWritesTheUsersClassesAndApprovalOnlyAndRemovesThem) {
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
-    ASSERT_EQ(Regsvr32(L"/n /i:user"), 0u);
-    ExpectRegistered(HKEY_CURRENT_USER);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + kClass));
-    EXPECT_FALSE(StringValue(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid));
+    // A module whose path cannot be read registers nothing, rather than a class no one can load.
+    const auto notAModule = std::make_unique<char[]>(64);  // on the heap, in no module's image
+    shell::SetModuleHandle(reinterpret_cast<HMODULE>(notAModule.get()));
+    EXPECT_TRUE(FAILED(shell::RegisterServer(shell::Scope::User)));
+    shell::SetModuleHandle(nullptr);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + kClass));
 
-    ASSERT_EQ(Regsvr32(L"/u /n /i:user"), 0u);
-    ExpectUnregistered(HKEY_CURRENT_USER);
-    EXPECT_FALSE(StringValue(HKEY_CURRENT_USER, kApprovedKey, kClsid));
+    for (bool listExisted : {false, true}) {
+        SCOPED_TRACE(listExisted ? "the user's approval list existed" : "registration created the list");
+        DeleteTree(HKEY_CURRENT_USER, kApprovedKey);
+        if (listExisted) {
+            ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kApprovedKey));
+        }
+        ASSERT_EQ(Regsvr32(L"/n /i:user"), 0u);
+        ExpectRegistered(HKEY_CURRENT_USER);
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + kClass));
+        EXPECT_FALSE(StringValue(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid));
+
+        // The user's Software key is one for both builds: the other build still needs the approval.
+        RegisterOtherBuild(HKEY_CURRENT_USER);
+        ASSERT_EQ(Regsvr32(L"/u /n /i:user"), 0u);
+        EXPECT_EQ(StringValue(HKEY_CURRENT_USER, kApprovedKey, kClsid), L"Tandemere Shell Extension");
+        DeleteTree(HKEY_CURRENT_USER, kClasses + kClass, OtherView());
+        ASSERT_EQ(Regsvr32(L"/u /n /i:user"), 0u);
+        ExpectUnregistered(HKEY_CURRENT_USER);
+        EXPECT_FALSE(StringValue(HKEY_CURRENT_USER, kApprovedKey, kClsid));
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, kApprovedKey), listExisted);
+    }
     // The settings belong to the machine, not to one user's registration.
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
 }

@@ -184,10 +184,10 @@ namespace {
 // Holds a DROPFILES block and hands out a copy for each GetData, as a drag source does.
 class CDropDataObject final : public IDataObject {
 public:
-    CDropDataObject(const std::vector<std::string>& paths, bool withDropList)
+    CDropDataObject(const std::vector<std::wstring>& paths, bool withDropList)
         : m_bWithDropList(withDropList) {
-        for (const std::string& path : paths) {
-            m_strFiles += Wide(path);
+        for (const std::wstring& path : paths) {
+            m_strFiles += path;
             m_strFiles += L'\0';
         }
         m_strFiles += L'\0';
@@ -250,6 +250,12 @@ private:
 }  // namespace
 
 IDataObject* DropDataObject(const std::vector<std::string>& paths, bool withDropList) {
+    std::vector<std::wstring> wide;
+    for (const std::string& path : paths) wide.push_back(Wide(path));
+    return DropDataObject(wide, withDropList);
+}
+
+IDataObject* DropDataObject(const std::vector<std::wstring>& paths, bool withDropList) {
     return new CDropDataObject(paths, withDropList);
 }
 

@@ -79,6 +79,8 @@ IDataObject* ShellDataObject(const std::string& folder, const std::vector<std::s
 // A data object holding only a hand-made file-drop block (DROPFILES, wide) of these paths, which
 // may lie in several folders. With `withDropList` false it offers no format at all.
 IDataObject* DropDataObject(const std::vector<std::string>& paths, bool withDropList = true);
+// The same from UTF-16 paths, which may hold what UTF-8 cannot (an unpaired surrogate).
+IDataObject* DropDataObject(const std::vector<std::wstring>& paths, bool withDropList = true);
 
 // A menu shaped like the file manager's drop menu, from texts; an empty text is a separator.
 HMENU MakeMenu(const std::vector<std::wstring>& texts);
