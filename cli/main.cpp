@@ -98,6 +98,9 @@ CLI::App* AddMoveCommand(CLI::App& app, MoveArguments& move) {
         "(prompts are still asked; logging is on; a refusal only the real move would meet, such as a "
         "permission or a full disk, is not foreseen)");
     dryRun->excludes("--no-log");
+    command->add_flag("--keep-going", move.m_oOptions.m_bKeepGoing,
+                      "when input is not a terminal, skip an item that meets an error and go on with the "
+                      "others (without it the move stops there; on a terminal the tool asks)");
     command
         ->add_option("--settings", move.m_oOptions.m_strSettingsFile,
                      "the settings file to use for this move")
@@ -161,8 +164,10 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", "tandemere " TANDEMERE_VERSION);
     app.require_subcommand(1);
     app.footer(
-        "Exit status: 0 the move ran to its end, 1 it was stopped, 2 usage error or refused drop, 3 it ran "
-        "to its end but its log could not be written.\n"
+        "Exit status: 0 the move ran to its end, 1 it was stopped or a remembered answer could not be stored, "
+        "2 usage error or refused drop (a missing or unreadable source, a root, the home folder or a folder "
+        "holding it, a mount point's top, a system folder, a folder into itself), 3 it ran to its end but its "
+        "log could not be written.\n"
         "See tandemere(1).");
     MoveArguments move;
     AddMoveCommand(app, move);

@@ -89,6 +89,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     ReadSettings();
 
     bool stopped = false;
+    std::size_t refused = 0;
+    m_strRefusedItem.clear();
     std::size_t index = 0;
     for (const std::string& path : m_lstDropped) {
         // What counting saw of the item serves it until the move first waits for the user; after
@@ -96,15 +98,18 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
         std::optional<DirEntry> counted;
         if (!m_bWaitedForUser && index < m_lstCounted.size()) counted = m_lstCounted[index];
         ++index;
-        if (PlaceItem(owner, path, destFolder, counted) == StopMove) {
+        const PlaceResult result = PlaceItem(owner, path, destFolder, counted);
+        if (result == StopMove) {
             stopped = true;
             break;
         }
+        if (result == NotAllMoved && m_strRefusedItem == path) ++refused;
     }
 
     m_rUi.DestroyProgress();
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), m_strLog);
-    return stopped ? MoveStopped : MoveFinished;
+    if (stopped) return MoveStopped;
+    return refused == m_lstDropped.size() ? MoveRefused : MoveFinished;
 }
 
 PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder,
@@ -123,9 +128,8 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     if (counted) entry = *counted;
     if (!m_rFs.PathFits(source)) {
         result = RefuseLongPath(owner, source);
-    } else if (!counted && !m_rFs.Lookup(source, entry)) {
-        ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
-        result = StopMove;
+    } else if (const Status looked = counted ? Status::Ok() : m_rFs.Lookup(source, entry); !looked) {
+        result = ReportFailure(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}), looked);
     } else if (LiesInFolder(source, destFolder)) {
         // An item already in the drop folder would otherwise be compared with itself and deleted,
         // or a folder merged into itself.
@@ -216,6 +220,21 @@ void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
     std::string line = text;
     line += "\r\n";
     AppendLog(line);
+}
+
+PlaceResult MoveCommand::ReportFailure(WindowHandle owner, const std::string& text, const Status& status) {
+    m_bWaitedForUser = true;
+    std::string line = text;
+    if (!status.IsOk()) line += ": " + m_rFs.ReasonText(status);
+    AppendLog(line + "\r\n");
+    const bool skip = m_rUi.AskSkipOrStop(owner, line);
+    AppendLog(skip ? "Chose to skip it and go on with the other items.\r\n"
+                   : "Chose to stop the move.\r\n");
+    return skip ? NotAllMoved : StopMove;
+}
+
+IdenticalSearch::Outcome MoveCommand::SearchEndedBy(PlaceResult failure) {
+    return failure == StopMove ? IdenticalSearch::Stop : IdenticalSearch::LeaveAlone;
 }
 
 std::string_view MoveCommand::GetShownPath(const std::string& path, const std::string& root) const {

@@ -19,10 +19,8 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
                        {ShownSource(source), ShownDest(target)}));
         return NotAllMoved;
     }
-    if (!m_rFs.Move(source, target)) {
-        ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {source, target}));
-        return StopMove;
-    }
+    if (const Status moved = m_rFs.Move(source, target); !moved)
+        return ReportFailure(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {source, target}), moved);
 
     NoteArrived(target, false);
     AppendLog(FormatText("Moved link \"%s\" to destination \"%s\" without following it.\r\n",

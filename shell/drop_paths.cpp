@@ -4,6 +4,8 @@
 #include <shellapi.h>
 
 #include "engine/path.h"
+#include "engine/drop_refusal.h"
+#include "platform/win32/drop_facts_win32.h"
 #include "platform/win32/utf16_win32.h"
 
 namespace tandemere::shell {
@@ -73,11 +75,21 @@ HRESULT ReadDroppedPaths(IDataObject* data, std::vector<std::string>& paths) {
     return S_OK;
 }
 
-bool IsDeclinedDrop(const std::string& firstItem, const std::string& target) {
-    if (engine::IsRoot(engine::kWindowsPaths, firstItem)) return true;
-    std::string parent = firstItem;
-    engine::RemoveFileSpec(engine::kWindowsPaths, parent);
-    return parent == target;
+bool IsDeclinedDrop(const std::vector<std::string>& paths, const std::string& target) {
+    if (paths.empty()) return false;
+    if (!paths.front().empty()) {
+        std::string parent = paths.front();
+        engine::RemoveFileSpec(engine::kWindowsPaths, parent);
+        if (parent == target) return true;
+    }
+    const engine::ProtectedFolders folders = win32::WindowsProtectedFolders();
+    for (const std::string& path : paths) {
+        if (path.empty()) continue;
+        const engine::DroppedItem item = win32::LookAtDroppedItem(path);
+        if (engine::RefuseDroppedItem(engine::kWindowsPaths, folders, item) != engine::DropRefusal::None)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace tandemere::shell

@@ -18,8 +18,10 @@ bool PathFromIdList(PCIDLIST_ABSOLUTE idList, std::string& path);
 // an empty string in its place. E_INVALIDARG when there is no such list or it cannot be locked.
 HRESULT ReadDroppedPaths(IDataObject* data, std::vector<std::string>& paths);
 
-// Why a drop is declined: its first item is a root (a dragged drive), or its parent is the target
-// (`target` without a trailing backslash unless it is a root). Byte for byte, as the shell spells it.
-bool IsDeclinedDrop(const std::string& firstItem, const std::string& target);
+// Whether a drop is declined: an item the engine's refusal rule refuses (a root, the profile folder or
+// one that holds it, a volume's mount point, the Windows or a Program Files folder), or the first
+// item's parent is the target (`target` without a trailing backslash unless it is a root; byte for
+// byte, as the shell spells it). Empty entries (unreadable) are passed over.
+bool IsDeclinedDrop(const std::vector<std::string>& paths, const std::string& target);
 
 }  // namespace tandemere::shell

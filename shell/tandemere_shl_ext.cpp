@@ -102,7 +102,7 @@ STDMETHODIMP CTandemereShlExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObj
         std::vector<std::string> paths;
         const HRESULT read = ReadDroppedPaths(pdtobj, paths);
         if (FAILED(read)) return read;
-        if (!paths.empty() && !paths.front().empty() && IsDeclinedDrop(paths.front(), target)) return E_FAIL;
+        if (IsDeclinedDrop(paths, target)) return E_FAIL;
 
         m_oCommand.SetDestFolder(std::move(target));
         // The file manager may initialise one object more than once: each drop replaces the list,

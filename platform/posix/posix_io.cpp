@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "engine/path.h"
@@ -54,6 +55,17 @@ ErrorKind ErrorKindFromErrno(int error) {
     for (const ErrnoKind& entry : kErrnoKinds)
         if (entry.m_nErrno == error) return entry.m_nKind;
     return ErrorKind::Other;
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256] = {};
+    // The GNU variant may return a static text instead of filling the buffer.
+    return ::strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string ReasonText(const engine::Status& status) {
+    if (status.NativeCode() <= 0 || status.NativeCode() > INT32_MAX) return engine::ErrorKindName(status.Kind());
+    return ErrnoText(static_cast<int>(status.NativeCode()));
 }
 
 engine::Status StatusFromErrno(int error, const std::string& path) {

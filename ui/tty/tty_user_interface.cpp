@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/text_format.h"
+#include "platform/posix/posix_io.h"
 
 namespace tandemere::tty {
 
@@ -117,7 +118,8 @@ TtyUserInterface::TtyUserInterface(int inputFd, int promptFd, int logFd)
     : m_nPromptFd(promptFd),
       m_nLogFd(logFd),
       m_oInput(inputFd),
-      m_oProgress(promptFd, IsInteractiveTerminal(promptFd)) {}
+      m_oProgress(promptFd, IsInteractiveTerminal(promptFd)),
+      m_bInputIsTerminal(::isatty(inputFd) == 1) {}
 
 void TtyUserInterface::SetLogFile(posix::UniqueFd file, std::string path) {
     m_hLogFile = std::move(file);
@@ -132,6 +134,12 @@ void TtyUserInterface::Print(std::string_view text) {
 void TtyUserInterface::ShowError(engine::WindowHandle, const std::string& text) {
     Print(ToPlatformLineEnds(text) + "\n");
     m_oProgress.Redraw();
+}
+
+bool TtyUserInterface::AskSkipOrStop(engine::WindowHandle owner, const std::string& text) {
+    if (m_bInputIsTerminal) return AskYesNo(owner, text + engine::kSkipOrStopQuestion);
+    ShowError(owner, m_bKeepGoing ? text + "\nSkipped it and went on (--keep-going)." : text);
+    return m_bKeepGoing;
 }
 
 bool TtyUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
@@ -189,7 +197,8 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
         const bool plain = !typed.m_bThisMove && !typed.m_bEveryMove;
         if (!openSource.empty() && plain && (typed.m_chLetter == 'p' || typed.m_chLetter == 'n')) {
             const std::string& path = typed.m_chLetter == 'p' ? openSource : openDest;
-            if (!OpenWithDesktop(path)) Print(engine::FormatText("Couldn't open file \"%s\"", {path}) + "\n");
+            if (const std::string why = OpenWithDesktop(path); !why.empty())
+                Print(engine::FormatText("Couldn't open file \"%s\": %s", {path, why}) + "\n");
             continue;
         }
         const auto chosen = std::find_if(answers.begin(), answers.end(),
@@ -258,11 +267,15 @@ void TtyUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
     // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
     if (!text.empty() && text.back() != '\n') text += '\n';
     m_oProgress.Clear();
-    if (!WriteAll(m_nLogFd, text)) m_bLogWritten = false;
+    if (!WriteAll(m_nLogFd, text)) {
+        m_bLogWritten = false;
+        Print(engine::FormatText("tandemere: couldn't write the log to standard output: %s\n",
+                                 {posix::ErrnoText(errno)}));
+    }
     if (m_hLogFile.IsValid() && !WriteAll(m_hLogFile.Get(), text)) {
         m_bLogWritten = false;
         Print(engine::FormatText("tandemere: couldn't write the log to \"%s\": %s\n",
-                                 {m_strLogFilePath, std::strerror(errno)}));
+                                 {m_strLogFilePath, posix::ErrnoText(errno)}));
     }
 }
 

@@ -51,7 +51,13 @@ public:
     // False when the log could not be written to stdout or to the log file.
     bool LogWritten() const { return m_bLogWritten; }
 
+    // Errors that leave an item are skipped without asking when input is no terminal (else the
+    // move stops there).
+    void SetKeepGoing(bool keepGoing) { m_bKeepGoing = keepGoing; }
+
     void ShowError(engine::WindowHandle owner, const std::string& text) override;
+    // Asked as a yes/no question when input is a terminal; else answered by SetKeepGoing.
+    bool AskSkipOrStop(engine::WindowHandle owner, const std::string& text) override;
     bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
     engine::WindowHandle GetActiveWindow() override { return nullptr; }
     engine::PromptResult ShowChoicePrompt(engine::WindowHandle owner,
@@ -90,6 +96,8 @@ private:
     std::string m_strLogFilePath;
     bool m_bCancelled = false;
     bool m_bLogWritten = true;
+    bool m_bKeepGoing = false;
+    bool m_bInputIsTerminal;
 };
 
 }  // namespace tandemere::tty
