@@ -178,7 +178,9 @@ int RunMove(const MoveOptions& options) {
     const engine::MoveOutcome outcome = command.Run(nullptr);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
     if (outcome == engine::MoveRefused) return kExitUsage;
-    if (outcome != engine::MoveFinished || command.m_bSettingsNotWritten) return kExitStopped;
+    // A move that went on past an error, or could not store an answer, did not do all it was asked.
+    if (outcome != engine::MoveFinished || command.m_nErrorsSkipped != 0 || command.m_bSettingsNotWritten)
+        return kExitStopped;
     // The log is the only record of what the move changed: a script must learn that it is missing.
     return ui.LogWritten() ? kExitFinished : kExitLogNotWritten;
 }

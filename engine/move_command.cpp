@@ -91,6 +91,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     bool stopped = false;
     std::size_t refused = 0;
     m_strRefusedItem.clear();
+    m_nErrorsSkipped = 0;
+    m_bSettingsNotWritten = false;
     std::size_t index = 0;
     for (const std::string& path : m_lstDropped) {
         // What counting saw of the item serves it until the move first waits for the user; after
@@ -109,7 +111,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_rUi.DestroyProgress();
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), m_strLog);
     if (stopped) return MoveStopped;
-    return refused == m_lstDropped.size() ? MoveRefused : MoveFinished;
+    return refused != 0 && refused == m_lstDropped.size() ? MoveRefused : MoveFinished;
 }
 
 PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder,
@@ -228,9 +230,13 @@ PlaceResult MoveCommand::ReportFailure(WindowHandle owner, const std::string& te
     if (!status.IsOk()) line += ": " + m_rFs.ReasonText(status);
     AppendLog(line + "\r\n");
     const bool skip = m_rUi.AskSkipOrStop(owner, line);
-    AppendLog(skip ? "Chose to skip it and go on with the other items.\r\n"
-                   : "Chose to stop the move.\r\n");
-    return skip ? NotAllMoved : StopMove;
+    if (!skip) {
+        AppendLog("Chose to stop the move.\r\n");
+        return StopMove;
+    }
+    ++m_nErrorsSkipped;
+    AppendLog("Chose to skip it and go on with the other items.\r\n");
+    return NotAllMoved;
 }
 
 IdenticalSearch::Outcome MoveCommand::SearchEndedBy(PlaceResult failure) {

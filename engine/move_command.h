@@ -146,6 +146,8 @@ public:
     std::int32_t m_nFldrnameFnameClashDlgDefault = AnswerAsk;
     // Whether a deleted duplicate and an overwritten file go to the trash rather than for good.
     bool m_bDeleteToRecycleBin = false;
+    // Errors after which the user chose to skip the item and go on.
+    std::uint32_t m_nErrorsSkipped = 0;
     // Whether a remembered answer could not be stored (the box said so; the move went on).
     bool m_bSettingsNotWritten = false;
     // Pumps the thread's messages during one long compare or copy.

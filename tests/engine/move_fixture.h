@@ -89,6 +89,16 @@ protected:
         return result;
     }
 
+    // An error of a fault FailAt made, as the box shows it: the text and the fault's reason.
+    static std::string Failed(const std::string& error, const char* reason = "access denied") {
+        return error + ": " + reason;
+    }
+    // Its lines in the log: the error, then what the user chose.
+    static std::string FailedLog(const std::string& error, bool skip = false, const char* reason = "access denied") {
+        return Failed(error, reason) + "\r\n" +
+               (skip ? "Chose to skip it and go on with the other items.\r\n" : "Chose to stop the move.\r\n");
+    }
+
     // `text` with each mark replaced by its path, for tables whose expected texts name paths
     // made only when the case runs.
     static std::string WithPaths(std::string text,
