@@ -131,8 +131,8 @@ TEST_F(MergeFolderTest, ListingAndRemovalFailuresAreReportedWithFullPaths) {
             m_fs.FailNth(c.m_nOp, 1);
         EXPECT_EQ(MoveStopped, Run({Src("Work/Photos"), Src("Work/z.txt")}, {}, {}, {Src()}));
         const std::string error = c.m_szText + Src("Work/Photos") + "\"";
-        EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
-        EXPECT_TRUE(m_log.ends_with(FailedLog(error))) << m_log;
+        EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
+        EXPECT_TRUE(m_log.ends_with(FailedLog(error, false, "input/output error"))) << m_log;
         EXPECT_TRUE(Exists(Src("Work/Photos")));
         EXPECT_TRUE(Exists(Src("Work/z.txt")));
     }

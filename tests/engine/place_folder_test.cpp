@@ -204,8 +204,8 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
             EXPECT_EQ(skip ? MoveFinished : MoveStopped, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs", "Z.txt"}));
             const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" +
                                       m_tmp.Path(c.m_szFrom) + "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
-            EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
-            EXPECT_EQ(0u, m_log.rfind(c.m_szLogBefore + FailedLog(error, skip), 0)) << m_log;
+            EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
+            EXPECT_EQ(0u, m_log.rfind(c.m_szLogBefore + FailedLog(error, skip, "input/output error"), 0)) << m_log;
             EXPECT_EQ("doc a", ReadFile(Src("Docs/a.txt")));
             EXPECT_EQ(!skip, Exists(Src("Z.txt")));  // the rest of the move goes on only after Skip
             if (c.m_szFileAt != nullptr) {
@@ -245,8 +245,8 @@ TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
     EXPECT_EQ(MoveStopped, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
     const std::string error =
         "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other->Path("Photos") + "\"";
-    EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
-    EXPECT_EQ(FailedLog(error), m_log);
+    EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
+    EXPECT_EQ(FailedLog(error, false, "input/output error"), m_log);
     EXPECT_EQ("photo a", ReadFile(Src("Photos/a.jpg")));
 }
 
