@@ -164,9 +164,11 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", "tandemere " TANDEMERE_VERSION);
     app.require_subcommand(1);
     app.footer(
-        "Exit status: 0 the move ran to its end, 1 it was stopped or a remembered answer could not be stored, "
+        "Exit status: 0 the move ran to its end, 1 it was stopped or a remembered answer could not be "
+        "stored, "
         "2 usage error or refused drop (a missing or unreadable source, a root, the home folder or a folder "
-        "holding it, a mount point's top, a system folder, a folder into itself), 3 it ran to its end but its "
+        "holding it, a mount point's top, a system folder, a folder into itself), 3 it ran to its end but "
+        "its "
         "log could not be written.\n"
         "See tandemere(1).");
     MoveArguments move;

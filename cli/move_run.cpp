@@ -11,13 +11,13 @@
 #include <cstring>
 
 #include "cli/settings_overlay.h"
+#include "engine/drop_refusal.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
 #include "engine/recording_file_system.h"
 #include "engine/settings_table.h"
 #include "engine/text_format.h"
 #include "engine/unsaved_settings_store.h"
-#include "engine/drop_refusal.h"
 #include "platform/posix/drop_facts_posix.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/posix_io.h"
@@ -127,7 +127,8 @@ bool OpenLogFile(const MoveOptions& options, tty::TtyUserInterface& ui) {
     if (options.m_strLogFile.empty()) return true;
     posix::UniqueFd log(::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!log.IsValid()) {
-        Complain(FormatText("can't write the log file \"%s\": %s", {options.m_strLogFile, posix::ErrnoText(errno)}));
+        Complain(FormatText("can't write the log file \"%s\": %s",
+                            {options.m_strLogFile, posix::ErrnoText(errno)}));
         return false;
     }
     ui.SetLogFile(std::move(log), options.m_strLogFile);

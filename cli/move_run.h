@@ -11,9 +11,9 @@
 namespace tandemere::cli {
 
 // Exit statuses of the tool.
-inline constexpr int kExitFinished = 0;       // the move ran to its end
-inline constexpr int kExitStopped = 1;        // the move was stopped (Cancel, or an error that ends it)
-inline constexpr int kExitUsage = 2;          // a usage error or a refused drop; nothing was touched
+inline constexpr int kExitFinished = 0;  // the move ran to its end
+inline constexpr int kExitStopped = 1;   // the move was stopped (Cancel, or an error that ends it)
+inline constexpr int kExitUsage = 2;     // a usage error or a refused drop; nothing was touched
 // (kExitStopped also when the move ran to its end but a remembered answer could not be stored.)
 inline constexpr int kExitLogNotWritten = 3;  // the move ran to its end, but its log could not be written
 

@@ -205,7 +205,8 @@ std::optional<CompareResult> Comparison::LoadRestOfSource() {
     const std::size_t whole = static_cast<std::size_t>(m_nSize) + 1;
     if (!Allocate(content.m_lstBytes, whole)) return Fail(kAllocError, m_rSource, OutOfMemory(m_rSource));
     std::size_t got = 0;
-    if (Status read = ReadFully(*content.m_pFile, content.m_lstBytes.data() + have, whole - have, got, m_rKeepAlive);
+    if (Status read =
+            ReadFully(*content.m_pFile, content.m_lstBytes.data() + have, whole - have, got, m_rKeepAlive);
         !read)
         return Fail(kReadSourceError, m_rSource, std::move(read));
     content.m_lstBytes.resize(have + got);
@@ -269,7 +270,8 @@ CompareResult Comparison::CompareRest(const std::string& name) {
             if (m_lstSourceBlock.size() < want && !Allocate(m_lstSourceBlock, kMaxBlockSize))
                 return Fail(kAllocError, m_rSource, OutOfMemory(m_rSource));
             std::size_t sourceGot = 0;
-            if (Status read = ReadFully(*m_pSourceFile, m_lstSourceBlock.data(), want, sourceGot, m_rKeepAlive);
+            if (Status read =
+                    ReadFully(*m_pSourceFile, m_lstSourceBlock.data(), want, sourceGot, m_rKeepAlive);
                 !read)
                 return Fail(kReadSourceError, m_rSource, std::move(read));
             if (sourceGot < want) return CompareResult::Different;

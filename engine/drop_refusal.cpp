@@ -23,8 +23,8 @@ bool IsFolder(const PathStyle& style, std::string_view path, const std::string& 
 // Whether `path` lies above `inner`.
 bool Holds(const PathStyle& style, std::string path, const std::string& inner) {
     AddSeparator(style, path);
-    return inner.size() > path.size() && EqualNames(std::string_view(inner).substr(0, path.size()), path,
-                                                    style.m_bIgnoreCase);
+    return inner.size() > path.size() &&
+           EqualNames(std::string_view(inner).substr(0, path.size()), path, style.m_bIgnoreCase);
 }
 
 DropRefusal RefuseSpelling(const PathStyle& style, const ProtectedFolders& folders, const std::string& path) {
@@ -41,7 +41,8 @@ DropRefusal RefuseSpelling(const PathStyle& style, const ProtectedFolders& folde
 
 }  // namespace
 
-DropRefusal RefuseDroppedItem(const PathStyle& style, const ProtectedFolders& folders, const DroppedItem& item) {
+DropRefusal RefuseDroppedItem(const PathStyle& style, const ProtectedFolders& folders,
+                              const DroppedItem& item) {
     for (const std::string* spelling : {&item.m_strPath, &item.m_strResolved}) {
         if (spelling->empty()) continue;
         const DropRefusal refusal = RefuseSpelling(style, folders, Trimmed(style, *spelling));

@@ -38,7 +38,8 @@ enum class DropRefusal : std::uint8_t {
 
 // Why the item must not be moved, or None. Both spellings of the item are compared, ignoring case
 // where the style does, so neither a link to a protected folder nor the folder itself slips through.
-DropRefusal RefuseDroppedItem(const PathStyle& style, const ProtectedFolders& folders, const DroppedItem& item);
+DropRefusal RefuseDroppedItem(const PathStyle& style, const ProtectedFolders& folders,
+                              const DroppedItem& item);
 
 // The refusal in a user's words, completing "\"<item>\" ...": "is your home folder".
 std::string_view RefusalText(DropRefusal refusal);

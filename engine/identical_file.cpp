@@ -82,7 +82,8 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
     // Only files of the source's exact size can be identical; the index gives them in listing
     // order, with the digests made so far, without listing the folder again for every source file.
     std::vector<IndexedFile> candidates;
-    if (const Status listed = m_oIndexes.Candidates(m_rFs, destFolder, file.m_oSourceEntry.m_nSize, candidates);
+    if (const Status listed =
+            m_oIndexes.Candidates(m_rFs, destFolder, file.m_oSourceEntry.m_nSize, candidates);
         !listed) {
         const PlaceResult chosen =
             ReportFailure(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}), listed);
@@ -115,7 +116,7 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
 }
 
 PlaceResult MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
-                                 const std::vector<IndexedFile>& candidates, SourceContent& content) {
+                                        const std::vector<IndexedFile>& candidates, SourceContent& content) {
     const std::string& destFolder = file.m_strDestFolder;
     for (const IndexedFile& candidate : candidates) {
         if (!IsTemporaryName(candidate.m_oEntry.m_strName)) continue;
@@ -179,17 +180,19 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     if (const Status renamed = m_rFs.Move(identicalPath, newPath); !renamed) {
         // The source is gone already: the log says so before it tells why the rename failed.
         LogSourceDeletedAsSame(file.m_strSource, identicalPath, trash);
-        return ReportFailure(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}),
-                             renamed);
+        return ReportFailure(
+            owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}), renamed);
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
     std::string line =
         trash.empty()
-            ? FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
-                         {shownSource, shownIdentical, shownNew})
-            : FormatText("Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
-                         "\"%s\".",
-                         {shownSource, trash, shownIdentical, shownNew});
+            ? FormatText(
+                  "Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
+                  {shownSource, shownIdentical, shownNew})
+            : FormatText(
+                  "Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
+                  "\"%s\".",
+                  {shownSource, trash, shownIdentical, shownNew});
     if (file.m_bNameTaken)
         line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
@@ -262,9 +265,10 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     if (const Status discarded = DiscardFile(source, trash); !discarded) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
-            AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
-                                 "because %s couldn't take it.\r\n",
-                                 {ShownSource(source), ShownDest(destPath), trash}));
+            AppendLog(
+                FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
+                           "because %s couldn't take it.\r\n",
+                           {ShownSource(source), ShownDest(destPath), trash}));
             return NotAllMoved;
         }
         return ReportFailure(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}), discarded);

@@ -214,9 +214,9 @@ private:
     // goes to the trash (logged). False, logged, when no trash took it: both files stay.
     bool TrashOverwrittenFile(const FileToPlace& file);
     // Moves the source file to `target` (over the file there when `replace`) and notes it in the
-    // indexes: Placed; the user's choice (ReportFailure) when the move failed, reported with `errorPattern` filled with the
-    // source and the target; NotAllMoved (logged) when the source changed while it was copied and
-    // stays beside its copy.
+    // indexes: Placed; the user's choice (ReportFailure) when the move failed, reported with `errorPattern`
+    // filled with the source and the target; NotAllMoved (logged) when the source changed while it was copied
+    // and stays beside its copy.
     PlaceResult MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
                                std::string_view errorPattern, bool replace = false);
 
@@ -252,7 +252,7 @@ private:
     // leftover is reported once and kept. Placed to go on; else a comparison failed (reported) and
     // the result is the user's choice.
     PlaceResult ClearLeftovers(WindowHandle owner, const FileToPlace& file,
-                        const std::vector<IndexedFile>& candidates, SourceContent& content);
+                               const std::vector<IndexedFile>& candidates, SourceContent& content);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.

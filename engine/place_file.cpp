@@ -154,8 +154,8 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
         // Replaced in one step, so a failure part-way still leaves the old file; into the trash it
         // goes first, where it stays whole whatever happens next.
         if (m_bDeleteToRecycleBin && !TrashOverwrittenFile(file)) return NotAllMoved;
-        if (const PlaceResult moved = MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"",
-                                                     !m_bDeleteToRecycleBin);
+        if (const PlaceResult moved = MoveSourceFile(
+                owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", !m_bDeleteToRecycleBin);
             moved != Placed)
             return moved;
         AppendLog(
@@ -184,14 +184,16 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
 bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
     std::string trash;
     if (!m_rFs.MoveToTrash(file.m_strSamePath, trash)) {
-        AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
-                             "because %s couldn't take that file.\r\n",
-                             {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
+        AppendLog(
+            FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
+                       "because %s couldn't take that file.\r\n",
+                       {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
         return false;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
-    AppendLog(FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
-                         {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
+    AppendLog(
+        FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
+                   {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
     return true;
 }
 
@@ -213,7 +215,8 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
     const Status moved =
         replace ? m_rFs.MoveReplacing(file.m_strSource, target) : m_rFs.Move(file.m_strSource, target);
     const bool changed = moved.Kind() == ErrorKind::SourceChanged;
-    if (!moved && !changed) return ReportFailure(owner, FormatText(errorPattern, {file.m_strSource, target}), moved);
+    if (!moved && !changed)
+        return ReportFailure(owner, FormatText(errorPattern, {file.m_strSource, target}), moved);
     // Later searches of this move see what it changed. A move keeps the size and the time (a copy
     // across volumes takes both along), and the digest of the bytes read before still holds.
     const PathStyle& style = m_rFs.Style();

@@ -92,8 +92,8 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
     }
     if (*answer == AnswerFirst) {
         if (const Status renamed = m_rFs.Rename(clash, target); !renamed)
-            return ReportFailure(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}),
-                                 renamed);
+            return ReportFailure(
+                owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}), renamed);
         m_oIndexes.NoteRenamed(style, clash, target);
         AppendLog(
             FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the "
@@ -131,8 +131,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
             // moved, and what is left of its source is reported below.
             sourceLeft = targetWasFree && m_rFs.Lookup(to, existing);
             if (!sourceLeft)
-                return ReportFailure(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}),
-                                     moved);
+                return ReportFailure(
+                    owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}), moved);
         }
     }
 
@@ -155,7 +155,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
                            "folder was being copied.\r\n",
                            {ShownSource(path)}));
     }
-    if (sourceLeft) return ReportFailure(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}), moved);
+    if (sourceLeft)
+        return ReportFailure(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}), moved);
     LogSourceFolderKept(folder);
     return NotAllMoved;
 }

@@ -20,7 +20,8 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
         return NotAllMoved;
     }
     if (const Status moved = m_rFs.Move(source, target); !moved)
-        return ReportFailure(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {source, target}), moved);
+        return ReportFailure(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {source, target}),
+                             moved);
 
     NoteArrived(target, false);
     AppendLog(FormatText("Moved link \"%s\" to destination \"%s\" without following it.\r\n",

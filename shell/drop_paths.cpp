@@ -3,8 +3,8 @@
 
 #include <shellapi.h>
 
-#include "engine/path.h"
 #include "engine/drop_refusal.h"
+#include "engine/path.h"
 #include "platform/win32/drop_facts_win32.h"
 #include "platform/win32/utf16_win32.h"
 

@@ -15,8 +15,9 @@
 namespace tandemere::posix {
 namespace {
 
-constexpr const char* kSystemFolders[] = {"/usr", "/etc", "/var", "/bin", "/sbin", "/lib*", "/boot",
-                                          "/opt", "/srv", "/proc", "/sys", "/dev", "/run"};
+// The folders of the users' homes count too: another user's home is no more meant than one's own.
+constexpr const char* kSystemFolders[] = {"/usr", "/etc",  "/var", "/bin", "/sbin", "/lib*", "/boot", "/opt",
+                                          "/srv", "/proc", "/sys", "/dev", "/run",  "/home", "/root"};
 
 std::string RealPathOf(const std::string& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);

@@ -64,7 +64,8 @@ std::string ErrnoText(int error) {
 }
 
 std::string ReasonText(const engine::Status& status) {
-    if (status.NativeCode() <= 0 || status.NativeCode() > INT32_MAX) return engine::ErrorKindName(status.Kind());
+    if (status.NativeCode() <= 0 || status.NativeCode() > INT32_MAX)
+        return engine::ErrorKindName(status.Kind());
     return ErrnoText(static_cast<int>(status.NativeCode()));
 }
 

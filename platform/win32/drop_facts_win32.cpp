@@ -37,7 +37,8 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
 std::wstring LongPathOf(const std::wstring& path) {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            ::GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return {};
         if (length < buffer.size()) return buffer.substr(0, length);
         buffer.resize(length);
@@ -59,9 +60,10 @@ bool IsMountPoint(const std::wstring& path) {
 engine::ProtectedFolders WindowsProtectedFolders() {
     engine::ProtectedFolders folders;
     folders.m_strHome = KnownFolder(FOLDERID_Profile);
-    for (REFKNOWNFOLDERID id : {FOLDERID_Windows, FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86,
-                                FOLDERID_ProgramFilesX64})
-        if (std::string folder = KnownFolder(id); !folder.empty()) folders.m_lstSystem.push_back(std::move(folder));
+    for (REFKNOWNFOLDERID id :
+         {FOLDERID_Windows, FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86, FOLDERID_ProgramFilesX64})
+        if (std::string folder = KnownFolder(id); !folder.empty())
+            folders.m_lstSystem.push_back(std::move(folder));
     // A 32-bit process is not told the 64-bit Program Files folder; the environment names it.
     wchar_t native[MAX_PATH] = {};
     std::string folder;
@@ -75,10 +77,12 @@ engine::DroppedItem LookAtDroppedItem(const std::string& path) {
     std::wstring wide;
     if (!Utf8ToUtf16(path, wide)) return item;
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return item;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return item;
     const std::wstring longPath = LongPathOf(wide);
     if (!longPath.empty()) Utf16ToUtf8(longPath, item.m_strResolved);
-    item.m_bMountTop = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !engine::IsRoot(engine::kWindowsPaths, path) &&
+    item.m_bMountTop = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                       !engine::IsRoot(engine::kWindowsPaths, path) &&
                        IsMountPoint(longPath.empty() ? wide : longPath);
     return item;
 }

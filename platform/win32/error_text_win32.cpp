@@ -17,8 +17,8 @@ std::string Win32ErrorText(DWORD error) {
     std::wstring wide(buffer, length);
     ::LocalFree(buffer);
     // The message is a sentence of its own; here it ends the error's line.
-    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ' ||
-                             wide.back() == L'.'))
+    while (!wide.empty() &&
+           (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ' || wide.back() == L'.'))
         wide.pop_back();
     std::string text;
     if (!Utf16ToUtf8(wide, text)) return {};

@@ -305,7 +305,11 @@ TEST_F(ToolTest, ErrorsSayWhyAndStopOrGoOn) {
     const Case cases[] = {
         {{}, "", true, moveError, "Chose to stop the move.", false},
         {{"--keep-going"}, "s\n", true, moveError, "Chose to skip it and go on with the other items.", true},
-        {{"--settings", "/proc/version"}, "s!\n", false, "Error writing to settings file \"/proc/version\"", "",
+        {{"--settings", "/proc/version"},
+         "s!\n",
+         false,
+         "Error writing to settings file \"/proc/version\"",
+         "",
          true},
     };
     for (const Case& c : cases) {
@@ -324,7 +328,8 @@ TEST_F(ToolTest, ErrorsSayWhyAndStopOrGoOn) {
         }
         EXPECT_EQ(run.m_nExit, 1) << run.m_strErr;
         std::string error = c.m_strError;
-        if (const std::size_t at = error.find("%D"); at != std::string::npos) error.replace(at, 2, Dst("big.bin"));
+        if (const std::size_t at = error.find("%D"); at != std::string::npos)
+            error.replace(at, 2, Dst("big.bin"));
         EXPECT_NE(run.m_strErr.find(error), std::string::npos) << run.m_strErr;
         EXPECT_NE(run.m_strOut.find(c.m_pszChoice), std::string::npos) << run.m_strOut;
         EXPECT_EQ(ReadFile(c.m_bCopyFails ? big : Dst("big.bin")), std::string(64 * 1024, 'x'));

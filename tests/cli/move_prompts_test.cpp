@@ -121,8 +121,9 @@ TEST_F(PromptTest, AFailedOpenSaysSoAndAsksAgain) {
     m_env.m_lstExtra = {"PATH=" + m_tmp.Path("nothing-here")};
     MakeDifferentPair("b.txt");
     run = Move({Src("b.txt")}, "p\ns\n");
-    EXPECT_NE(run.m_strErr.find("Couldn't open file \"" + Src("b.txt") + "\": xdg-open: No such file or directory"),
-              std::string::npos)
+    EXPECT_NE(
+        run.m_strErr.find("Couldn't open file \"" + Src("b.txt") + "\": xdg-open: No such file or directory"),
+        std::string::npos)
         << run.m_strErr;
 }
 

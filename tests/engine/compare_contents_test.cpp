@@ -254,8 +254,10 @@ TEST_F(FileMoves, EveryComparisonFailureIsReportedAndEndsTheMove) {
             ASSERT_TRUE(WriteFile(Src("later.txt"), "later"));
             ASSERT_TRUE(WriteFile(Dst("f.txt"), "0124"));
             FailAt(c.m_nOp, c.m_nCall);
-            EXPECT_EQ(skip ? engine::MoveFinished : engine::MoveStopped, Run({Src("f.txt"), Src("later.txt")}));
-            const std::string error = WithPaths(c.m_strError, {{"%SRC%", Src("f.txt")}, {"%DST%", Dst("f.txt")}});
+            EXPECT_EQ(skip ? engine::MoveFinished : engine::MoveStopped,
+                      Run({Src("f.txt"), Src("later.txt")}));
+            const std::string error =
+                WithPaths(c.m_strError, {{"%SRC%", Src("f.txt")}, {"%DST%", Dst("f.txt")}});
             EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
             EXPECT_EQ(0u, m_log.rfind(FailedLog(error, skip), 0)) << m_log;
             EXPECT_TRUE(Exists(Src("f.txt")));

@@ -172,8 +172,9 @@ TEST_F(MoveCommandTest, AnItemAnEarlierItemRenamedOrTookAlongIsLookedAtAfresh) {
         m_log);
 
     EXPECT_EQ(MoveStopped, Run({Src("folder"), Src("folder/a.txt")}));
-    EXPECT_EQ(FailedLog("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"", false, "No such file or directory"),
-              m_log.substr(m_log.find("ERROR")));
+    EXPECT_EQ(
+        FailedLog("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"", false, "No such file or directory"),
+        m_log.substr(m_log.find("ERROR")));
     EXPECT_EQ("alpha", ReadFile(Dst("folder/a.txt")));
 }
 
@@ -225,8 +226,9 @@ TEST_F(MoveCommandTest, ErrorsAreOwnedByTheInvokingWindowAndTheLogByTheActiveOne
     EXPECT_EQ(MoveStopped, Run({Src("missing.txt"), Src("b.txt")}));
     ASSERT_EQ(1u, m_ui.m_lstErrorOwners.size());
     EXPECT_EQ(kOwner, m_ui.m_lstErrorOwners[0]);
-    EXPECT_EQ(FailedLog("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", false, "No such file or directory"),
-              m_log);
+    EXPECT_EQ(
+        FailedLog("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", false, "No such file or directory"),
+        m_log);
     EXPECT_TRUE(Exists(Src("b.txt")));  // the stop skips the rest
 }
 

@@ -94,9 +94,11 @@ protected:
         return error + ": " + reason;
     }
     // Its lines in the log: the error, then what the user chose.
-    static std::string FailedLog(const std::string& error, bool skip = false, const char* reason = "access denied") {
+    static std::string FailedLog(const std::string& error, bool skip = false,
+                                 const char* reason = "access denied") {
         return Failed(error, reason) + "\r\n" +
-               (skip ? "Chose to skip it and go on with the other items.\r\n" : "Chose to stop the move.\r\n");
+               (skip ? "Chose to skip it and go on with the other items.\r\n"
+                     : "Chose to stop the move.\r\n");
     }
 
     // `text` with each mark replaced by its path, for tables whose expected texts name paths

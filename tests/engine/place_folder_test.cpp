@@ -201,11 +201,13 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
             }
             m_fs.FailNth(c.m_nOp, 1);
 
-            EXPECT_EQ(skip ? MoveFinished : MoveStopped, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs", "Z.txt"}));
+            EXPECT_EQ(skip ? MoveFinished : MoveStopped,
+                      Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs", "Z.txt"}));
             const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" +
                                       m_tmp.Path(c.m_szFrom) + "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
             EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
-            EXPECT_EQ(0u, m_log.rfind(c.m_szLogBefore + FailedLog(error, skip, "input/output error"), 0)) << m_log;
+            EXPECT_EQ(0u, m_log.rfind(c.m_szLogBefore + FailedLog(error, skip, "input/output error"), 0))
+                << m_log;
             EXPECT_EQ("doc a", ReadFile(Src("Docs/a.txt")));
             EXPECT_EQ(!skip, Exists(Src("Z.txt")));  // the rest of the move goes on only after Skip
             if (c.m_szFileAt != nullptr) {

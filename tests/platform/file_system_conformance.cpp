@@ -216,11 +216,14 @@ TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
         std::vector<std::string> m_lstReasons;  // POSIX, Windows, Wine
     };
     const Row rows[] = {
-        {"missing source", [&] { return m_pFs->Move(dir.Path("missing"), dir.Path("x")); },
+        {"missing source",
+         [&] { return m_pFs->Move(dir.Path("missing"), dir.Path("x")); },
          {"No such file or directory", "The system cannot find the file specified", "File not found"}},
-        {"folder not empty", [&] { return m_pFs->RemoveFolder(dir.Path("full")); },
+        {"folder not empty",
+         [&] { return m_pFs->RemoveFolder(dir.Path("full")); },
          {"Directory not empty", "The directory is not empty", "Directory not empty"}},
-        {"opening a folder", [&] {
+        {"opening a folder",
+         [&] {
              std::unique_ptr<engine::IReadFile> file;
              return m_pFs->OpenRead(dir.Path("b.txt/x"), file);
          },

@@ -588,8 +588,9 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
         at += line.size() + 2;
         if (stopped) report += "log line after the move stopped: " + line + "\n";
         if (choosing != (line == kChoseSkip || line == kChoseStop))
-            report += std::string(choosing ? "an error without its choice: " : "a choice without an error: ") + line +
-                      "\n";
+            report +=
+                std::string(choosing ? "an error without its choice: " : "a choice without an error: ") +
+                line + "\n";
         choosing = false;
         if (line == kChoseSkip || line == kChoseStop) {
             stopped = line == kChoseStop;

@@ -136,7 +136,8 @@ int TerminalColumns(int fd) {
 
 std::string OpenWithDesktop(const std::string& path) {
     posix_spawn_file_actions_t actions;
-    if (const int error = ::posix_spawn_file_actions_init(&actions); error != 0) return posix::ErrnoText(error);
+    if (const int error = ::posix_spawn_file_actions_init(&actions); error != 0)
+        return posix::ErrnoText(error);
     ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     char program[] = "xdg-open";
@@ -151,7 +152,8 @@ std::string OpenWithDesktop(const std::string& path) {
         if (errno != EINTR) return posix::ErrnoText(errno);
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
-    if (WIFEXITED(status)) return std::string(program) + " ended with status " + std::to_string(WEXITSTATUS(status));
+    if (WIFEXITED(status))
+        return std::string(program) + " ended with status " + std::to_string(WEXITSTATUS(status));
     return std::string(program) + " was ended by signal " + std::to_string(WTERMSIG(status));
 }
 
