@@ -40,7 +40,7 @@ void Win32UserInterface::ShowError(engine::WindowHandle owner, const std::string
 
 bool Win32UserInterface::AskSkipOrStop(engine::WindowHandle owner, const std::string& text) {
     // Enter and Space take the default button, Yes: skipping never loses anything.
-    const std::string question = text + kSkipOrStopQuestion;
+    const std::string question = text + engine::kSkipOrStopQuestion;
     return ::MessageBoxW(AsHwnd(owner), ui::Widen(question).c_str(), kCaption,
                          MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON1) == IDYES;
 }
