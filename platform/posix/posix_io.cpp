@@ -64,9 +64,14 @@ std::string ErrnoText(int error) {
 }
 
 std::string ReasonText(const engine::Status& status) {
-    if (status.NativeCode() <= 0 || status.NativeCode() > INT32_MAX)
-        return engine::ErrorKindName(status.Kind());
-    return ErrnoText(static_cast<int>(status.NativeCode()));
+    const std::int64_t code = status.NativeCode();
+    int error = code > 0 && code <= INT32_MAX ? static_cast<int>(code) : 0;
+    // A status the engine made itself (a dry run's) carries no errno: the first of its kind says it
+    // as the system would, so a dry run's line reads as the real move's.
+    if (code == 0)
+        for (const ErrnoKind& known : kErrnoKinds)
+            if (error == 0 && known.m_nErrno != 0 && known.m_nKind == status.Kind()) error = known.m_nErrno;
+    return error != 0 ? ErrnoText(error) : engine::ErrorKindName(status.Kind());
 }
 
 engine::Status StatusFromErrno(int error, const std::string& path) {

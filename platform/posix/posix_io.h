@@ -24,8 +24,8 @@ engine::Status StatusFromErrno(int error, const std::string& path);
 // The system's text for an errno value ("Permission denied").
 std::string ErrnoText(int error);
 
-// The reason of a failed status in the system's words; the portable kind's name when it carries no
-// errno (a status made by the engine or a test).
+// The reason of a failed status in the system's words: its errno's text, or for a status the engine
+// made (code 0) the text of the first errno of its kind; else the portable kind's name.
 std::string ReasonText(const engine::Status& status);
 
 // A path without the trailing '/' that system calls do not want ("/" stays).

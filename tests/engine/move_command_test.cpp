@@ -168,13 +168,16 @@ TEST_F(MoveCommandTest, AnItemAnEarlierItemRenamedOrTookAlongIsLookedAtAfresh) {
     EXPECT_EQ(
         "Deleted source file \"s.txt\" and renamed identical destination file from \"z.txt\" to "
         "\"s.txt\".\r\n" +
-            FailedLog("ERROR: Couldn't find \"" + Dst("z.txt") + "\"", false, "No such file or directory"),
+            FailedLog("ERROR: Couldn't find \"" + Dst("z.txt") + "\"", false,
+                      RealReason(m_log, "ERROR: Couldn't find \"" + Dst("z.txt") + "\"",
+                                 "No such file or directory")),
         m_log);
 
     EXPECT_EQ(MoveStopped, Run({Src("folder"), Src("folder/a.txt")}));
-    EXPECT_EQ(
-        FailedLog("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"", false, "No such file or directory"),
-        m_log.substr(m_log.find("ERROR")));
+    EXPECT_EQ(FailedLog("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"", false,
+                        RealReason(m_log, "ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"",
+                                   "No such file or directory")),
+              m_log.substr(m_log.find("ERROR")));
     EXPECT_EQ("alpha", ReadFile(Dst("folder/a.txt")));
 }
 
@@ -216,7 +219,9 @@ TEST_F(MoveCommandTest, LoggingOffKeepsTheMoveButWritesAndShowsNoLog) {
     EXPECT_EQ("", m_log);
     EXPECT_EQ(0, m_ui.m_nLogsShown);
     ASSERT_EQ(1u, m_ui.m_lstErrors.size());  // boxes still appear
-    EXPECT_EQ(Failed("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", "No such file or directory"),
+    EXPECT_EQ(Failed("ERROR: Couldn't find \"" + Src("missing.txt") + "\"",
+                     RealReason(m_ui.m_lstErrors[0], "ERROR: Couldn't find \"" + Src("missing.txt") + "\"",
+                                "No such file or directory")),
               m_ui.m_lstErrors[0]);
 }
 
@@ -226,9 +231,10 @@ TEST_F(MoveCommandTest, ErrorsAreOwnedByTheInvokingWindowAndTheLogByTheActiveOne
     EXPECT_EQ(MoveStopped, Run({Src("missing.txt"), Src("b.txt")}));
     ASSERT_EQ(1u, m_ui.m_lstErrorOwners.size());
     EXPECT_EQ(kOwner, m_ui.m_lstErrorOwners[0]);
-    EXPECT_EQ(
-        FailedLog("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", false, "No such file or directory"),
-        m_log);
+    EXPECT_EQ(FailedLog("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", false,
+                        RealReason(m_log, "ERROR: Couldn't find \"" + Src("missing.txt") + "\"",
+                                   "No such file or directory")),
+              m_log);
     EXPECT_TRUE(Exists(Src("b.txt")));  // the stop skips the rest
 }
 

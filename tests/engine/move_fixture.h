@@ -90,8 +90,23 @@ protected:
     }
 
     // An error of a fault FailAt made, as the box shows it: the text and the fault's reason.
-    static std::string Failed(const std::string& error, const char* reason = "access denied") {
+    static std::string Failed(const std::string& error, const std::string& reason = "access denied") {
         return error + ": " + reason;
+    }
+    // The reason a real failure gives after `error` in `shown`: POSIX's words are fixed and checked
+    // as `posix`; Windows' depend on its version and language, so there any reason passes.
+    static std::string RealReason(const std::string& shown, const std::string& error, const char* posix) {
+#ifdef _WIN32
+        static_cast<void>(posix);
+        const std::size_t at = shown.find(error + ": ");
+        if (at == std::string::npos) return "(no reason)";
+        const std::size_t from = at + error.size() + 2;
+        const std::size_t end = shown.find('\r', from);
+        return shown.substr(from, end == std::string::npos ? std::string::npos : end - from);
+#else
+        static_cast<void>(shown), static_cast<void>(error);
+        return posix;
+#endif
     }
     // Its lines in the log: the error, then what the user chose.
     static std::string FailedLog(const std::string& error, bool skip = false,
