@@ -110,7 +110,7 @@ protected:
     }
     // Its lines in the log: the error, then what the user chose.
     static std::string FailedLog(const std::string& error, bool skip = false,
-                                 const char* reason = "access denied") {
+                                 const std::string& reason = "access denied") {
         return Failed(error, reason) + "\r\n" +
                (skip ? "Chose to skip it and go on with the other items.\r\n"
                      : "Chose to stop the move.\r\n");
