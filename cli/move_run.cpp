@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/move_report.h"
 #include "cli/settings_overlay.h"
 #include "engine/drop_refusal.h"
 #include "engine/move_command.h"
@@ -169,6 +170,7 @@ int RunMove(const MoveOptions& options) {
     tty::TtyUserInterface ui;
     ui.SetKeepGoing(options.m_bKeepGoing);
     if (!OpenLogFile(options, ui)) return kExitUsage;
+    StartReport(ui, options, sources, *dest);
 
     // A reader that went away must not kill the tool halfway through writing the log.
     ::signal(SIGPIPE, SIG_IGN);
@@ -177,6 +179,7 @@ int RunMove(const MoveOptions& options) {
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
     const engine::MoveOutcome outcome = command.Run(nullptr);
+    ReportMoveEnd(command, ui, options);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
     if (outcome == engine::MoveRefused) return kExitUsage;
     // A move that went on past an error, or could not store an answer, did not do all it was asked.

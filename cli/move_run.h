@@ -30,6 +30,8 @@ struct MoveOptions {
     bool m_bDryRun = false;
     // An error that leaves an item skips it and goes on, where input is no terminal to ask.
     bool m_bKeepGoing = false;
+    bool m_bQuiet = false;    // no progress line and no summary
+    bool m_bVerbose = false;  // each log line on stdout as it is written, not all at the end
 };
 
 // The settings file to use: the one named, or the default one.

@@ -167,6 +167,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
+        ++m_oSummary.m_nLeft;
         AppendLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
             {shownSource, shownIdentical}));
@@ -184,6 +185,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
             owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}), renamed);
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
+    ++m_oSummary.m_nRenamed;
     std::string line =
         trash.empty()
             ? FormatText(
@@ -265,15 +267,17 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     if (const Status discarded = DiscardFile(source, trash); !discarded) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
-            AppendLog(
-                FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
-                           "because %s couldn't take it.\r\n",
-                           {ShownSource(source), ShownDest(destPath), trash}));
+            ++m_oSummary.m_nLeft;
+            AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
+                                 "because %s couldn't take it.\r\n",
+                                 {ShownSource(source), ShownDest(destPath), trash}));
             return NotAllMoved;
         }
         return ReportFailure(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}), discarded);
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
+    ++m_oSummary.m_nDuplicates;
+    m_oSummary.m_nDuplicateBytes += sourceEntry.m_nSize;
     return Placed;
 }
 

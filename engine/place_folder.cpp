@@ -28,6 +28,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
         std::string text =
             FormatText("ERROR: Can't move folder \"%s\" into its subfolder \"%s\".\r\n", {folder, dest});
         AppendLog(text);
+        ++m_oSummary.m_nErrors;
         text += "\r\nContinue?";
         m_bWaitedForUser = true;
         if (!m_rUi.AskYesNo(owner, text)) return StopMove;
@@ -45,6 +46,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
         if (m_rFs.IsSameObject(folder, target, same) && same) {
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                                  {ShownSource(folder)}));
+            ++m_oSummary.m_nLeft;
             return NotAllMoved;
         }
         NoteFoldersDiffer(folder, target);
@@ -85,6 +87,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
         });
     if (!answer) return StopMove;
     if (*answer == AnswerThird) {
+        ++m_oSummary.m_nLeft;
         AppendLog(FormatText(
             "Left source folder \"%s\" alone, given existence of file \"%s\" in the destination folder.\r\n",
             {ShownSource(folder), ShownDest(clash)}));
@@ -95,6 +98,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
             return ReportFailure(
                 owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}), renamed);
         m_oIndexes.NoteRenamed(style, clash, target);
+        ++m_oSummary.m_nRenamed;
         AppendLog(
             FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the "
                        "same name as the source folder \"%s\".\r\n",
@@ -137,6 +141,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     }
 
     NoteArrived(to, true);
+    ++m_oSummary.m_nFoldersMoved;
+    if (!avoidedFile.empty()) ++m_oSummary.m_nRenamed;
     AppendLogLine(
         FormatText(left.empty() ? "Moved source folder \"%s\" to destination as \"%s\"."
                                 : "Copied source folder \"%s\" to destination as \"%s\".",
@@ -147,13 +153,15 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     // The copy is complete; what changed meanwhile, and what cannot be copied, stays with the folder.
     for (const std::string& path : left) {
         DirEntry entry;
-        if (m_rFs.Lookup(path, entry) && entry.m_bSpecial)
+        if (m_rFs.Lookup(path, entry) && entry.m_bSpecial) {
             LogLeftSpecial(path);
-        else
-            AppendLog(
-                FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
-                           "folder was being copied.\r\n",
-                           {ShownSource(path)}));
+            continue;
+        }
+        ++m_oSummary.m_nLeft;
+        AppendLog(
+            FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
+                       "folder was being copied.\r\n",
+                       {ShownSource(path)}));
     }
     if (sourceLeft)
         return ReportFailure(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}), moved);
