@@ -26,6 +26,10 @@ public:
         ++m_nErrors;
         std::fprintf(stderr, "unexpected error: %s\n", text.c_str());
     }
+    bool AskSkipOrStop(engine::WindowHandle owner, const std::string& text) override {
+        ShowError(owner, text);
+        return false;
+    }
     bool AskYesNo(engine::WindowHandle, const std::string&) override { return false; }
     engine::WindowHandle GetActiveWindow() override { return nullptr; }
     engine::PromptResult ShowChoicePrompt(engine::WindowHandle, const engine::ChoicePrompt&) override {

@@ -51,8 +51,11 @@ CommandLine::CommandLine()
     m_oApp.set_version_flag("--version", "tandemere " TANDEMERE_VERSION);
     m_oApp.require_subcommand(1);
     m_oApp.footer(
-        "Exit status: 0 the move ran to its end, 1 it was stopped, 2 usage error or refused drop, 3 it ran "
-        "to its end but its log could not be written.\n"
+        "Exit status: 0 the move ran to its end, 1 it was stopped, went on past an error or could not store "
+        "a "
+        "remembered answer, 2 usage error or refused drop (a missing or unreadable source, a root, the home "
+        "folder or one holding it, a mount point's top, a system folder, a folder into itself), 3 it ran to "
+        "its end but its log could not be written.\n"
         "`tandemere help COMMAND` tells more of one command. See tandemere(1).");
     AddMoveCommand();
     AddSettingsCommand();
@@ -113,6 +116,9 @@ void CommandLine::AddMoveCommand() {
                                            "show neither the progress nor the summary");
     command->add_flag("-v,--verbose", move.m_oOptions.m_bVerbose, "print each log line as it happens")
         ->excludes(quiet);
+    command->add_flag("--keep-going", move.m_oOptions.m_bKeepGoing,
+                      "when input is not a terminal, skip an item that meets an error and go on with the "
+                      "others (without it the move stops there; on a terminal the tool asks)");
     Hinted(command->add_option("--settings", move.m_oOptions.m_strSettingsFile,
                                "the settings file to use for this move"),
            {})

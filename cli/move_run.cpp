@@ -12,13 +12,16 @@
 
 #include "cli/move_report.h"
 #include "cli/settings_overlay.h"
+#include "engine/drop_refusal.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
 #include "engine/recording_file_system.h"
 #include "engine/settings_table.h"
 #include "engine/text_format.h"
 #include "engine/unsaved_settings_store.h"
+#include "platform/posix/drop_facts_posix.h"
 #include "platform/posix/file_system_posix.h"
+#include "platform/posix/posix_io.h"
 #include "platform/posix/settings_file_posix.h"
 #include "ui/tty/terminal_posix.h"
 #include "ui/tty/tty_user_interface.h"
@@ -82,18 +85,24 @@ std::string AbsoluteSourcePath(const std::string& typed, ResolvedFolders& folder
 
 namespace {
 
-// Why the file manager would refuse this drop, as a message; empty when it would accept it.
-// As its menu does, only the first item is looked at.
-std::string RefusedDrop(posix::PosixFileSystem& fs, const MoveOptions& options, const std::string& first,
-                        const std::string& dest) {
-    if (engine::IsRoot(kPosixPaths, first))
-        return FormatText("not moving: \"%s\" is a root folder", {options.m_lstPaths.front()});
-    std::string parent = first;
-    engine::RemoveFileSpec(kPosixPaths, parent);
-    bool same = false;
-    if (fs.IsSameObject(parent, dest, same).IsOk() && same)
-        return FormatText("not moving: \"%s\" already lies in the destination folder \"%s\"",
-                          {options.m_lstPaths.front(), options.m_lstPaths.back()});
+// Why this drop is refused, as a message naming the first source refused and why; empty when
+// every source may move. Every source is looked at before anything is touched.
+std::string RefusedDrop(posix::PosixFileSystem& fs, const MoveOptions& options,
+                        const std::vector<std::string>& sources, const std::string& dest) {
+    const engine::ProtectedFolders folders = posix::LinuxProtectedFolders();
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const std::string& typed = options.m_lstPaths[i];
+        engine::DroppedItem item;
+        if (const engine::Status looked = posix::LookAtDroppedItem(sources[i], item); !looked)
+            return FormatText("not moving: can't read \"%s\": %s", {typed, posix::ReasonText(looked)});
+        const engine::DropRefusal refusal = engine::RefuseDroppedItem(kPosixPaths, folders, item);
+        if (refusal != engine::DropRefusal::None)
+            return FormatText("not moving: \"%s\" %s", {typed, engine::RefusalText(refusal)});
+        bool same = false;
+        if (fs.IsSameObject(engine::ParentFolder(kPosixPaths, sources[i]), dest, same).IsOk() && same)
+            return FormatText("not moving: \"%s\" already lies in the destination folder \"%s\"",
+                              {typed, options.m_lstPaths.back()});
+    }
     return {};
 }
 
@@ -119,8 +128,8 @@ bool OpenLogFile(const MoveOptions& options, tty::TtyUserInterface& ui) {
     if (options.m_strLogFile.empty()) return true;
     posix::UniqueFd log(::open(options.m_strLogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!log.IsValid()) {
-        Complain(
-            FormatText("can't write the log file \"%s\": %s", {options.m_strLogFile, std::strerror(errno)}));
+        Complain(FormatText("can't write the log file \"%s\": %s",
+                            {options.m_strLogFile, posix::ErrnoText(errno)}));
         return false;
     }
     ui.SetLogFile(std::move(log), options.m_strLogFile);
@@ -146,7 +155,7 @@ int RunMove(const MoveOptions& options) {
         }
         sources.push_back(AbsoluteSourcePath(options.m_lstPaths[i], folders));
     }
-    if (const std::string refused = RefusedDrop(fs, options, sources.front(), *dest); !refused.empty()) {
+    if (const std::string refused = RefusedDrop(fs, options, sources, *dest); !refused.empty()) {
         Complain(refused);
         return kExitUsage;
     }
@@ -159,6 +168,7 @@ int RunMove(const MoveOptions& options) {
     engine::RecordingFileSystem recording(fs);
     engine::IFileSystem& moving = options.m_bDryRun ? static_cast<engine::IFileSystem&>(recording) : fs;
     tty::TtyUserInterface ui;
+    ui.SetKeepGoing(options.m_bKeepGoing);
     if (!OpenLogFile(options, ui)) return kExitUsage;
     StartReport(ui, options, sources, *dest);
 
@@ -171,7 +181,10 @@ int RunMove(const MoveOptions& options) {
     const engine::MoveOutcome outcome = command.Run(nullptr);
     ReportMoveEnd(command, ui, options);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
-    if (outcome != engine::MoveFinished) return kExitStopped;
+    if (outcome == engine::MoveRefused) return kExitUsage;
+    // A move that went on past an error, or could not store an answer, did not do all it was asked.
+    if (outcome != engine::MoveFinished || command.m_nErrorsSkipped != 0 || command.m_bSettingsNotWritten)
+        return kExitStopped;
     // The log is the only record of what the move changed: a script must learn that it is missing.
     return ui.LogWritten() ? kExitFinished : kExitLogNotWritten;
 }

@@ -11,9 +11,10 @@
 namespace tandemere::cli {
 
 // Exit statuses of the tool.
-inline constexpr int kExitFinished = 0;       // the move ran to its end
-inline constexpr int kExitStopped = 1;        // the move was stopped (Cancel, or an error that ends it)
-inline constexpr int kExitUsage = 2;          // a usage error or a refused drop; nothing was touched
+inline constexpr int kExitFinished = 0;  // the move ran to its end
+inline constexpr int kExitStopped = 1;   // the move was stopped (Cancel, or an error that ends it)
+inline constexpr int kExitUsage = 2;     // a usage error or a refused drop; nothing was touched
+// (kExitStopped also when the move ran to its end but a remembered answer could not be stored.)
 inline constexpr int kExitLogNotWritten = 3;  // the move ran to its end, but its log could not be written
 
 struct MoveOptions {
@@ -27,6 +28,8 @@ struct MoveOptions {
     std::map<std::string, std::int32_t> m_mapAnswers;  // remembered answers for this run, by value name
     // Decide and log as a move would, but change nothing on disk and store no setting.
     bool m_bDryRun = false;
+    // An error that leaves an item skips it and goes on, where input is no terminal to ask.
+    bool m_bKeepGoing = false;
     bool m_bQuiet = false;    // no progress line and no summary
     bool m_bVerbose = false;  // each log line on stdout as it is written, not all at the end
 };

@@ -68,6 +68,11 @@ bool Allocate(std::vector<unsigned char>& buffer, std::size_t size) {
     }
 }
 
+// What a buffer that could not be had reports.
+Status OutOfMemory(const std::string& path) {
+    return Status(ErrorKind::NoMemory, 0, path);
+}
+
 // Two digests made of both files tell them apart without reading either again.
 bool DigestsDiffer(const IndexedFile& candidate, const SourceContent& content) {
     return candidate.m_oDigest && content.m_oDigest && *candidate.m_oDigest != *content.m_oDigest;
@@ -89,6 +94,8 @@ public:
 
     CompareResult Run(const std::string& destFolder, const IndexedFile& candidate);
     const std::string& Error() const { return m_strError; }
+    // Why it failed, as the platform said.
+    const Status& ErrorStatus() const { return m_oError; }
     // The destination file as it was looked up just before its bytes were read.
     const DirEntry& AsRead() const { return m_oAsRead; }
     // The digest of the destination file's bytes, once they were read.
@@ -114,8 +121,9 @@ private:
     // Identical when neither file holds more than the listed size.
     CompareResult CompareEnds(const std::string& name);
 
-    CompareResult Fail(std::string_view pattern, std::string_view path) {
+    CompareResult Fail(std::string_view pattern, std::string_view path, Status status) {
         m_strError = FormatText(pattern, {path});
+        m_oError = std::move(status);
         return CompareResult::Failed;
     }
 
@@ -133,6 +141,7 @@ private:
     DirEntry m_oAsRead;
     std::optional<std::uint64_t> m_oDestDigest;
     std::string m_strError;
+    Status m_oError;
 };
 
 constexpr const char* kAllocError = "ERROR: Unable to allocate memory for \"%s\"";
@@ -179,10 +188,12 @@ std::optional<CompareResult> Comparison::ReadySource() {
 
 std::optional<CompareResult> Comparison::OpenAndRead(std::unique_ptr<IReadFile>& file,
                                                      std::vector<unsigned char>& buffer, std::size_t count) {
-    if (!Allocate(buffer, count)) return Fail(kAllocError, m_rSource);
-    if (!m_rFs.OpenRead(m_rSource, file)) return Fail("ERROR: Couldn't open source file: \"%s\"", m_rSource);
+    if (!Allocate(buffer, count)) return Fail(kAllocError, m_rSource, OutOfMemory(m_rSource));
+    if (Status opened = m_rFs.OpenRead(m_rSource, file); !opened)
+        return Fail("ERROR: Couldn't open source file: \"%s\"", m_rSource, std::move(opened));
     std::size_t got = 0;
-    if (!ReadFully(*file, buffer.data(), count, got, m_rKeepAlive)) return Fail(kReadSourceError, m_rSource);
+    if (Status read = ReadFully(*file, buffer.data(), count, got, m_rKeepAlive); !read)
+        return Fail(kReadSourceError, m_rSource, std::move(read));
     buffer.resize(got);
     return std::nullopt;
 }
@@ -192,10 +203,12 @@ std::optional<CompareResult> Comparison::LoadRestOfSource() {
     if (!m_bWhole || content.m_bLoaded) return std::nullopt;
     const std::size_t have = content.m_lstBytes.size();
     const std::size_t whole = static_cast<std::size_t>(m_nSize) + 1;
-    if (!Allocate(content.m_lstBytes, whole)) return Fail(kAllocError, m_rSource);
+    if (!Allocate(content.m_lstBytes, whole)) return Fail(kAllocError, m_rSource, OutOfMemory(m_rSource));
     std::size_t got = 0;
-    if (!ReadFully(*content.m_pFile, content.m_lstBytes.data() + have, whole - have, got, m_rKeepAlive))
-        return Fail(kReadSourceError, m_rSource);
+    if (Status read =
+            ReadFully(*content.m_pFile, content.m_lstBytes.data() + have, whole - have, got, m_rKeepAlive);
+        !read)
+        return Fail(kReadSourceError, m_rSource, std::move(read));
     content.m_lstBytes.resize(have + got);
     content.m_pFile.reset();
     content.m_bLoaded = true;
@@ -220,20 +233,20 @@ std::optional<CompareResult> Comparison::OpenDestination(const std::string& dest
 
     if (Status opened = m_rFs.OpenRead(destPath, m_pDestFile); !opened) {
         if (opened.Kind() == ErrorKind::NotFound) return CompareResult::Different;
-        return Fail("ERROR: Couldn't open destination file: \"%s\"", destPath);
+        return Fail("ERROR: Couldn't open destination file: \"%s\"", destPath, std::move(opened));
     }
     const std::uint64_t blockSize =
         std::min<std::uint64_t>(std::max<std::uint64_t>(m_nSize, 1), kMaxBlockSize);
     if (!Allocate(m_lstDestBlock, static_cast<std::size_t>(blockSize)))
-        return Fail(kAllocError, listed.m_strName);
+        return Fail(kAllocError, listed.m_strName, OutOfMemory(destPath));
     return std::nullopt;
 }
 
 std::optional<CompareResult> Comparison::CompareHead(const std::string& name) {
     const std::size_t span = DigestSpan(m_nSize);
     std::size_t got = 0;
-    if (!ReadFully(*m_pDestFile, m_lstDestBlock.data(), span, got, m_rKeepAlive))
-        return Fail(kReadDestError, name);
+    if (Status read = ReadFully(*m_pDestFile, m_lstDestBlock.data(), span, got, m_rKeepAlive); !read)
+        return Fail(kReadDestError, name, std::move(read));
     m_rKeepAlive.AddCompared(got);
     if (got < span) return CompareResult::Different;  // the destination file is shorter than it was listed
     m_oDestDigest = DigestOf(m_lstDestBlock.data(), span, m_nSize);
@@ -247,8 +260,8 @@ CompareResult Comparison::CompareRest(const std::string& name) {
     for (std::uint64_t offset = DigestSpan(m_nSize); offset < m_nSize;) {
         const std::size_t want = BlockAt(offset, m_nSize);
         std::size_t got = 0;
-        if (!ReadFully(*m_pDestFile, m_lstDestBlock.data(), want, got, m_rKeepAlive))
-            return Fail(kReadDestError, name);
+        if (Status read = ReadFully(*m_pDestFile, m_lstDestBlock.data(), want, got, m_rKeepAlive); !read)
+            return Fail(kReadDestError, name, std::move(read));
         m_rKeepAlive.AddCompared(got);
         if (got < want)
             return CompareResult::Different;  // the destination file is shorter than it was listed
@@ -257,10 +270,12 @@ CompareResult Comparison::CompareRest(const std::string& name) {
             expected = m_rContent.m_lstBytes.data() + offset;
         } else {
             if (m_lstSourceBlock.size() < want && !Allocate(m_lstSourceBlock, kMaxBlockSize))
-                return Fail(kAllocError, m_rSource);
+                return Fail(kAllocError, m_rSource, OutOfMemory(m_rSource));
             std::size_t sourceGot = 0;
-            if (!ReadFully(*m_pSourceFile, m_lstSourceBlock.data(), want, sourceGot, m_rKeepAlive))
-                return Fail(kReadSourceError, m_rSource);
+            if (Status read =
+                    ReadFully(*m_pSourceFile, m_lstSourceBlock.data(), want, sourceGot, m_rKeepAlive);
+                !read)
+                return Fail(kReadSourceError, m_rSource, std::move(read));
             if (sourceGot < want) return CompareResult::Different;
             expected = m_lstSourceBlock.data();
         }
@@ -273,11 +288,11 @@ CompareResult Comparison::CompareRest(const std::string& name) {
 CompareResult Comparison::CompareEnds(const std::string& name) {
     Status status;
     if (!AtEnd(*m_pDestFile, status)) {
-        if (!status) return Fail(kReadDestError, name);
+        if (!status) return Fail(kReadDestError, name, status);
         return CompareResult::Different;  // the destination file is longer than it was listed
     }
     if (!m_bWhole && !AtEnd(*m_pSourceFile, status)) {
-        if (!status) return Fail(kReadSourceError, m_rSource);
+        if (!status) return Fail(kReadSourceError, m_rSource, status);
         return CompareResult::Different;
     }
     return CompareResult::Identical;
@@ -303,7 +318,9 @@ CompareResult MoveCommand::CompareContents(WindowHandle owner, const std::string
     compared = comparison.AsRead();
     if (const std::optional<std::uint64_t>& digest = comparison.DestDigest())
         m_oIndexes.NoteDigest(m_rFs.Style(), destFolder + entry.m_strName, compared, *digest);
-    if (result == CompareResult::Failed) ReportError(owner, comparison.Error());
+    if (result == CompareResult::Failed &&
+        ReportFailure(owner, comparison.Error(), comparison.ErrorStatus()) == NotAllMoved)
+        return CompareResult::Skipped;
     return result;
 }
 

@@ -130,6 +130,10 @@ public:
         return Status(ErrorKind::Unsupported, 0, path);
     }
 
+    // The system's own words for why `status` failed: the text of its errno on POSIX, the message
+    // of its error code on Windows; the portable kind's name where the system gave no code.
+    virtual std::string ReasonText(const Status& status) const = 0;
+
     // The keep-alive that a copy across volumes ticks between its blocks, or null for none; the
     // caller keeps it alive while it is set.
     virtual void SetKeepAlive(KeepAlive* keepAlive) = 0;

@@ -56,6 +56,8 @@ IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileT
         DirEntry compared;
         switch (CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize, content,
                                 file.m_strDestFolder, same, compared, false)) {
+            case CompareResult::Skipped:
+                return Searched(IdenticalSearch::LeaveAlone, content);
             case CompareResult::Failed:
                 return Searched(IdenticalSearch::Stop, content);
             case CompareResult::Identical:
@@ -79,11 +81,15 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
     // Only files of the source's exact size can be identical; the index gives them in listing
     // order, with the digests made so far, without listing the folder again for every source file.
     std::vector<IndexedFile> candidates;
-    if (!m_oIndexes.Candidates(m_rFs, destFolder, file.m_oSourceEntry.m_nSize, candidates)) {
-        ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}));
-        return Searched(IdenticalSearch::Stop, content);
+    if (const Status listed =
+            m_oIndexes.Candidates(m_rFs, destFolder, file.m_oSourceEntry.m_nSize, candidates);
+        !listed) {
+        const PlaceResult chosen =
+            ReportFailure(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {destFolder}), listed);
+        return Searched(SearchEndedBy(chosen), content);
     }
-    if (!ClearLeftovers(owner, file, candidates, content)) return Searched(IdenticalSearch::Stop, content);
+    if (const PlaceResult cleared = ClearLeftovers(owner, file, candidates, content); cleared != Placed)
+        return Searched(SearchEndedBy(cleared), content);
 
     const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const IndexedFile& candidate : candidates) {
@@ -99,21 +105,23 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         const CompareResult result = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
                                                      content, destFolder, candidate, compared);
         if (result == CompareResult::Failed) return Searched(IdenticalSearch::Stop, content);
+        if (result == CompareResult::Skipped) return Searched(IdenticalSearch::LeaveAlone, content);
         if (result == CompareResult::Identical)
             return Searched(IdenticalSearch::UnderOtherName, content, compared);
     }
     return Searched(IdenticalSearch::NotFound, content);
 }
 
-bool MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
-                                 const std::vector<IndexedFile>& candidates, SourceContent& content) {
+PlaceResult MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
+                                        const std::vector<IndexedFile>& candidates, SourceContent& content) {
     const std::string& destFolder = file.m_strDestFolder;
     for (const IndexedFile& candidate : candidates) {
         if (!IsTemporaryName(candidate.m_oEntry.m_strName)) continue;
         DirEntry asRead;
         const CompareResult compared = CompareContents(owner, file.m_strSource, file.m_oSourceEntry.m_nSize,
                                                        content, destFolder, candidate, asRead);
-        if (compared == CompareResult::Failed) return false;
+        if (compared == CompareResult::Failed) return StopMove;
+        if (compared == CompareResult::Skipped) return NotAllMoved;
         // The copy holds the source's content only while the source is as it was compared. A copy
         // that cannot be deleted simply stays, and is reported with the others.
         DirEntry now;
@@ -130,7 +138,7 @@ bool MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& file,
         AppendLog(
             FormatText("Found \"%s\", left by an interrupted move: it may hold the only copy of a file.\r\n",
                        {ShownDest(destFolder + leftover.m_strName)}));
-    return true;
+    return Placed;
 }
 
 PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file,
@@ -166,11 +174,11 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const PlaceResult deleted = DeleteUnchangedSource(owner, file.m_strSource, file.m_oSourceEntry,
                                                       identicalPath, identical, prompted, trash);
     if (deleted != Placed) return deleted;
-    if (!m_rFs.Move(identicalPath, newPath)) {
+    if (const Status renamed = m_rFs.Move(identicalPath, newPath); !renamed) {
         // The source is gone already: the log says so before it tells why the rename failed.
         LogSourceDeletedAsSame(file.m_strSource, identicalPath, trash);
-        ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}));
-        return StopMove;
+        return ReportFailure(
+            owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}), renamed);
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
     ++m_oSummary.m_nRenamed;
@@ -234,6 +242,7 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         again = CompareContents(owner, source, sourceEntry.m_nSize, content,
                                 ParentFolder(m_rFs.Style(), destPath), candidate, asRead);
         if (again == CompareResult::Failed) return StopMove;
+        if (again == CompareResult::Skipped) return NotAllMoved;
     }
     // A change since the comparison could mean the source's content exists nowhere else. Bytes that
     // differ under an unchanged size and time cannot tell which file was written: the source, which
@@ -253,7 +262,7 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
-    if (!DiscardFile(source, trash)) {
+    if (const Status discarded = DiscardFile(source, trash); !discarded) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
             ++m_oSummary.m_nLeft;
@@ -263,8 +272,7 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
                            {ShownSource(source), ShownDest(destPath), trash}));
             return NotAllMoved;
         }
-        ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));
-        return StopMove;
+        return ReportFailure(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}), discarded);
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
     ++m_oSummary.m_nDuplicates;

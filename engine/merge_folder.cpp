@@ -10,10 +10,8 @@ namespace tandemere::engine {
 PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std::string destFolder) {
     std::vector<DirEntry> entries;
     // Each entry is looked at afresh when it is placed: the names are all the walk needs.
-    if (!m_rFs.ListNames(source, entries)) {
-        ReportError(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {source}));
-        return StopMove;
-    }
+    if (const Status listed = m_rFs.ListNames(source, entries); !listed)
+        return ReportFailure(owner, FormatText("ERROR: Couldn't find files in \"%s\"", {source}), listed);
 
     bool notAllMoved = false;
     PlaceResult last = Placed;
@@ -33,10 +31,8 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
         LogSourceFolderKept(source);
         return NotAllMoved;
     }
-    if (!m_rFs.RemoveFolder(source)) {
-        ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {source}));
-        return StopMove;
-    }
+    if (const Status removed = m_rFs.RemoveFolder(source); !removed)
+        return ReportFailure(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {source}), removed);
     AppendLog(
         FormatText("Deleted source folder \"%s\" because its contents are all in the equivalent destination "
                    "folder.\r\n",

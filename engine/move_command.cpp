@@ -115,6 +115,10 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_oSummary.m_bDuplicatesTrashed = m_bDeleteToRecycleBin;
 
     bool stopped = false;
+    std::size_t refused = 0;
+    m_strRefusedItem.clear();
+    m_nErrorsSkipped = 0;
+    m_bSettingsNotWritten = false;
     std::size_t index = 0;
     for (const std::string& path : m_lstDropped) {
         // What counting saw of the item serves it until the move first waits for the user; after
@@ -122,10 +126,12 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
         std::optional<DirEntry> counted;
         if (!m_bWaitedForUser && index < m_lstCounted.size()) counted = m_lstCounted[index];
         ++index;
-        if (PlaceItem(owner, path, destFolder, counted) == StopMove) {
+        const PlaceResult result = PlaceItem(owner, path, destFolder, counted);
+        if (result == StopMove) {
             stopped = true;
             break;
         }
+        if (result == NotAllMoved && m_strRefusedItem == path) ++refused;
     }
 
     m_rUi.DestroyProgress();
@@ -135,7 +141,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), m_strLog);
-    return stopped ? MoveStopped : MoveFinished;
+    if (stopped) return MoveStopped;
+    return refused != 0 && refused == m_lstDropped.size() ? MoveRefused : MoveFinished;
 }
 
 PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder,
@@ -154,9 +161,8 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     if (counted) entry = *counted;
     if (!m_rFs.PathFits(source)) {
         result = RefuseLongPath(owner, source);
-    } else if (!counted && !m_rFs.Lookup(source, entry)) {
-        ReportError(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}));
-        result = StopMove;
+    } else if (const Status looked = counted ? Status::Ok() : m_rFs.Lookup(source, entry); !looked) {
+        result = ReportFailure(owner, FormatText("ERROR: Couldn't find \"%s\"", {source}), looked);
     } else if (LiesInFolder(source, destFolder)) {
         // An item already in the drop folder would otherwise be compared with itself and deleted,
         // or a folder merged into itself.
@@ -260,6 +266,25 @@ void MoveCommand::AppendDecisionLog(std::string text) {
     if (m_bStoredAnswerDecides && text.size() >= kLineEnd.size())
         text.insert(text.size() - kLineEnd.size(), " (stored answer)");
     AppendLog(text);
+}
+
+PlaceResult MoveCommand::ReportFailure(WindowHandle owner, const std::string& text, const Status& status) {
+    m_bWaitedForUser = true;
+    std::string line = text;
+    if (!status.IsOk()) line += ": " + m_rFs.ReasonText(status);
+    AppendLog(line + "\r\n");
+    const bool skip = m_rUi.AskSkipOrStop(owner, line);
+    if (!skip) {
+        AppendLog("Chose to stop the move.\r\n");
+        return StopMove;
+    }
+    ++m_nErrorsSkipped;
+    AppendLog("Chose to skip it and go on with the other items.\r\n");
+    return NotAllMoved;
+}
+
+IdenticalSearch::Outcome MoveCommand::SearchEndedBy(PlaceResult failure) {
+    return failure == StopMove ? IdenticalSearch::Stop : IdenticalSearch::LeaveAlone;
 }
 
 std::string_view MoveCommand::GetShownPath(const std::string& path, const std::string& root) const {

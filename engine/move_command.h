@@ -34,6 +34,7 @@ enum PlaceResult : std::int32_t {
 enum MoveOutcome : std::int32_t {
     MoveFinished = 0,  // every dragged path was placed, whatever each placement's result
     MoveStopped = 1,   // a placement returned StopMove (Cancel, or an error that ends the move)
+    MoveRefused = 2,   // every dragged item was refused (a folder into itself): nothing was touched
 };
 
 // Sources up to this size are kept whole in memory for comparing with several candidates;
@@ -56,7 +57,8 @@ struct SourceContent {
 enum class CompareResult : std::uint8_t {
     Different,
     Identical,
-    Failed,  // memory, opening or reading failed: the move stops
+    Failed,   // memory, opening or reading failed: the move stops
+    Skipped,  // such a failure, and the user chose to leave the source and go on
 };
 
 // What the search for the source's content in the destination found.
@@ -66,6 +68,7 @@ struct IdenticalSearch {
         UnderSameName,   // the file of the source's name, spelled alike
         UnderOtherName,  // another file, or the file of the source's name spelled otherwise
         Stop,            // a failure that ends the move (reported)
+        LeaveAlone,      // a failure the user chose to go on after: the source stays (reported)
     } m_nOutcome = NotFound;
     DirEntry m_oEntry;  // the identical file's entry as it was compared, when found
     std::optional<std::uint64_t> m_oSourceDigest;  // when the search read the source
@@ -108,6 +111,10 @@ public:
 
     // The one error report: a message box owned by `owner`, then the text and "\r\n" in the log.
     void ReportError(WindowHandle owner, const std::string& text);
+    // The report of a failure that leaves the item under way where it is: the text, then ": " and
+    // the system's reason for `status`, in a box that asks whether to skip the item and go on or
+    // stop the move; the log gets the line and the choice. NotAllMoved to go on, else StopMove.
+    PlaceResult ReportFailure(WindowHandle owner, const std::string& text, const Status& status);
 
     // The path whole (full paths on, or a path not below `root`), else the part after `root`,
     // which is m_szSourceRoot or m_szDestFolder.
@@ -141,6 +148,10 @@ public:
     std::int32_t m_nFldrnameFnameClashDlgDefault = AnswerAsk;
     // Whether a deleted duplicate and an overwritten file go to the trash rather than for good.
     bool m_bDeleteToRecycleBin = false;
+    // Errors after which the user chose to skip the item and go on.
+    std::uint32_t m_nErrorsSkipped = 0;
+    // Whether a remembered answer could not be stored (the box said so; the move went on).
+    bool m_bSettingsNotWritten = false;
     // Pumps the thread's messages during one long compare or copy.
     KeepAlive m_oKeepAlive;
 
@@ -209,9 +220,9 @@ private:
     // goes to the trash (logged). False, logged, when no trash took it: both files stay.
     bool TrashOverwrittenFile(const FileToPlace& file);
     // Moves the source file to `target` (over the file there when `replace`) and notes it in the
-    // indexes: Placed; StopMove when the move failed, reported with `errorPattern` filled with the
-    // source and the target; NotAllMoved (logged) when the source changed while it was copied and
-    // stays beside its copy.
+    // indexes: Placed; the user's choice (ReportFailure) when the move failed, reported with `errorPattern`
+    // filled with the source and the target; NotAllMoved (logged) when the source changed while it was copied
+    // and stays beside its copy.
     PlaceResult MoveSourceFile(WindowHandle owner, const FileToPlace& file, const std::string& target,
                                std::string_view errorPattern, bool replace = false);
 
@@ -231,6 +242,8 @@ private:
     // digest made of the candidate's bytes goes into the index. `compared` is the candidate as it
     // was looked up just before its bytes were read (its entry when none was read); `lookUp` false
     // says that the caller has just looked it up, so its entry serves.
+    // Failed becomes the search's Stop; Skipped (the user chose to go on) LeaveAlone.
+    static IdenticalSearch::Outcome SearchEndedBy(PlaceResult failure);
     CompareResult CompareContents(WindowHandle owner, const std::string& source, std::uint64_t sourceSize,
                                   SourceContent& content, const std::string& destFolder,
                                   const IndexedFile& candidate, DirEntry& compared, bool lookUp = true);
@@ -242,9 +255,10 @@ private:
     IdenticalSearch FindIdenticalFile(WindowHandle owner, const FileToPlace& file, SourceContent& content);
     // What a move killed on its way left in the destination folder is never the user's file: a whole
     // copy of this source among `candidates` goes, since the move keeps the source's content; any other
-    // leftover is reported once and kept. False when a comparison failed (reported).
-    bool ClearLeftovers(WindowHandle owner, const FileToPlace& file,
-                        const std::vector<IndexedFile>& candidates, SourceContent& content);
+    // leftover is reported once and kept. Placed to go on; else a comparison failed (reported) and
+    // the result is the user's choice.
+    PlaceResult ClearLeftovers(WindowHandle owner, const FileToPlace& file,
+                               const std::vector<IndexedFile>& candidates, SourceContent& content);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
@@ -271,6 +285,8 @@ private:
     bool m_bCheckedSame = false;
     // Each dropped path as CountItems looked it up (none where nothing was found), in drop order.
     std::vector<std::optional<DirEntry>> m_lstCounted;
+    // The dragged item that was refused last (a folder dropped into itself), to tell a refused drop.
+    std::string m_strRefusedItem;
     // Whether a prompt or a message has been shown since the move started.
     bool m_bWaitedForUser = false;
     // The value names whose field holds an answer stored for every move (read from the settings, or

@@ -66,6 +66,8 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     switch (search.m_nOutcome) {
         case IdenticalSearch::Stop:
             return StopMove;
+        case IdenticalSearch::LeaveAlone:
+            return NotAllMoved;
         case IdenticalSearch::UnderSameName:
             return DeleteIdenticalSource(owner, file, file.m_strSamePath, file.m_oSameEntry);
         case IdenticalSearch::UnderOtherName:
@@ -100,13 +102,12 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
     // The second answer renames the file.
     std::string target = freePath;
     if (*answer == AnswerFirst) {
-        if (!m_rFs.Move(samePath, freePath)) {
-            ReportError(
+        if (const Status renamed = m_rFs.Move(samePath, freePath); !renamed)
+            return ReportFailure(
                 owner,
                 FormatText("ERROR: couldn't rename subfolder in destination folder from \"%s\" to \"%s\".",
-                           {samePath, freePath}));
-            return StopMove;
-        }
+                           {samePath, freePath}),
+                renamed);
         m_oIndexes.NoteRenamed(m_rFs.Style(), samePath, freePath);
         ++m_oSummary.m_nRenamed;
         AppendDecisionLog(
@@ -202,7 +203,7 @@ bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
 
 PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPlace& file) {
     if (const PlaceResult moved =
-            MoveSourceFile(owner, file, file.m_strSamePath, "ERROR: Couldn't rename \"%s\" to \"%s\"");
+            MoveSourceFile(owner, file, file.m_strSamePath, "ERROR: Couldn't move \"%s\" to \"%s\"");
         moved != Placed)
         return moved;
     ++m_oSummary.m_nFilesMoved;
@@ -219,10 +220,8 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
     const Status moved =
         replace ? m_rFs.MoveReplacing(file.m_strSource, target) : m_rFs.Move(file.m_strSource, target);
     const bool changed = moved.Kind() == ErrorKind::SourceChanged;
-    if (!moved && !changed) {
-        ReportError(owner, FormatText(errorPattern, {file.m_strSource, target}));
-        return StopMove;
-    }
+    if (!moved && !changed)
+        return ReportFailure(owner, FormatText(errorPattern, {file.m_strSource, target}), moved);
     // Later searches of this move see what it changed. A move keeps the size and the time (a copy
     // across volumes takes both along), and the digest of the bytes read before still holds.
     const PathStyle& style = m_rFs.Style();

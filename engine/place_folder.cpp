@@ -19,6 +19,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     if (!m_rFs.PathFits(srcPath)) return RefuseLongPath(owner, srcPath);
     if (srcPath == dest) {
         ReportError(owner, FormatText("ERROR: Can't move folder \"%s\" into itself", {folder}));
+        m_strRefusedItem = source;
         return NotAllMoved;
     }
     // The source path ends in a separator, so a sibling whose name merely begins with this one does not
@@ -30,7 +31,9 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
         ++m_oSummary.m_nErrors;
         text += "\r\nContinue?";
         m_bWaitedForUser = true;
-        return m_rUi.AskYesNo(owner, text) ? NotAllMoved : StopMove;
+        if (!m_rUi.AskYesNo(owner, text)) return StopMove;
+        m_strRefusedItem = source;
+        return NotAllMoved;
     }
 
     std::string target = dest;
@@ -90,10 +93,9 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
         return NotAllMoved;
     }
     if (*answer == AnswerFirst) {
-        if (!m_rFs.Rename(clash, target)) {
-            ReportError(owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}));
-            return StopMove;
-        }
+        if (const Status renamed = m_rFs.Rename(clash, target); !renamed)
+            return ReportFailure(
+                owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}), renamed);
         m_oIndexes.NoteRenamed(style, clash, target);
         ++m_oSummary.m_nRenamed;
         AppendDecisionLog(
@@ -116,24 +118,24 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     RemoveSeparator(style, to);
     std::vector<std::string> left;  // what a copy across volumes left in the source
     bool sourceLeft = false;        // the copy is complete, and removing the source failed
+    Status moved;
     if (m_rFs.IsSameVolume(from, to)) {
-        if (!m_rFs.Move(from, to)) {
-            ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}));
-            return StopMove;
-        }
+        if (const Status moved = m_rFs.Move(from, to); !moved)
+            return ReportFailure(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}),
+                                 moved);
     } else {
         folder = from;
         target = to;
         DirEntry existing;
         const bool targetWasFree = !m_rFs.Lookup(to, existing);
-        if (!m_rFs.MoveFolderAcrossVolumes(owner, folder, target, left)) {
+        moved = m_rFs.MoveFolderAcrossVolumes(owner, folder, target, left);
+        if (!moved) {
             // A copy in place is complete, and the source only partly removed: the folder has
             // moved, and what is left of its source is reported below.
             sourceLeft = targetWasFree && m_rFs.Lookup(to, existing);
-            if (!sourceLeft) {
-                ReportError(owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}));
-                return StopMove;
-            }
+            if (!sourceLeft)
+                return ReportFailure(
+                    owner, FormatText("ERROR: Couldn't copy \"%s\" to \"%s\"", {folder, target}), moved);
         }
     }
 
@@ -160,10 +162,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
                        "folder was being copied.\r\n",
                        {ShownSource(path)}));
     }
-    if (sourceLeft) {
-        ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}));
-        return StopMove;
-    }
+    if (sourceLeft)
+        return ReportFailure(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}), moved);
     LogSourceFolderKept(folder);
     return NotAllMoved;
 }

@@ -20,10 +20,9 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
                        {ShownSource(source), ShownDest(target)}));
         return NotAllMoved;
     }
-    if (!m_rFs.Move(source, target)) {
-        ReportError(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {source, target}));
-        return StopMove;
-    }
+    if (const Status moved = m_rFs.Move(source, target); !moved)
+        return ReportFailure(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {source, target}),
+                             moved);
 
     NoteArrived(target, false);
     ++m_oSummary.m_nFilesMoved;

@@ -59,6 +59,7 @@ public:
     // By the nodes reached (links followed); two nodes of the real disk also by the real objects.
     Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     Status ReadLink(const std::string& path, std::string& target) override;
+    std::string ReasonText(const Status& status) const override { return m_rReal.ReasonText(status); }
     void SetKeepAlive(KeepAlive* keepAlive) override;
 
     // How many changes the move has made (each move, replacement, deletion and removal one).

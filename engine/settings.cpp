@@ -25,8 +25,10 @@ void MoveCommand::ReadSettings() {
 void MoveCommand::WriteDlgDefault(WindowHandle owner, const std::string& valueName, std::int32_t answer) {
     if (answer == AnswerCancel) return;
     std::unique_ptr<ISettingsKey> key = m_rSettings.OpenForWrite();
-    if (!key || !key->SetDword(valueName, static_cast<std::uint32_t>(answer)))
+    if (!key || !key->SetDword(valueName, static_cast<std::uint32_t>(answer))) {
+        m_bSettingsNotWritten = true;
         m_rUi.ShowError(owner, m_rSettings.WriteErrorText());
+    }
 }
 
 }  // namespace tandemere::engine

@@ -63,12 +63,20 @@ struct ClashPrompt {
     std::string m_strText3;     // beside "&Skip"
 };
 
+// What AskSkipOrStop asks after the error's text, in a box of Yes and No buttons.
+inline constexpr const char* kSkipOrStopQuestion =
+    "\r\n\r\nSkip this item and go on with the others? (Yes skips it and leaves it where it is; No stops "
+    "the move.)";
+
 class IUserInterface {
 public:
     virtual ~IUserInterface() = default;
 
     // A modal box with an OK button and the exclamation icon, caption "Tandemere".
     virtual void ShowError(WindowHandle owner, const std::string& text) = 0;
+    // A modal box with an error that leaves one item where it is, asking whether to skip that item
+    // and go on with the others (true, the default: it never loses content) or to stop the move.
+    virtual bool AskSkipOrStop(WindowHandle owner, const std::string& text) = 0;
     // A modal Yes/No box with the exclamation icon; true for Yes.
     virtual bool AskYesNo(WindowHandle owner, const std::string& text) = 0;
 

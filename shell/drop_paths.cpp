@@ -3,7 +3,9 @@
 
 #include <shellapi.h>
 
+#include "engine/drop_refusal.h"
 #include "engine/path.h"
+#include "platform/win32/drop_facts_win32.h"
 #include "platform/win32/utf16_win32.h"
 #include "ui/win32/ui_text_win32.h"
 
@@ -75,13 +77,23 @@ HRESULT ReadDroppedPaths(IDataObject* data, std::vector<DroppedPath>& paths) {
     return S_OK;
 }
 
-bool IsDeclinedDrop(const std::string& firstItem, const std::string& target) {
-    if (engine::IsRoot(engine::kWindowsPaths, firstItem)) return true;
-    std::string parent = firstItem;
-    engine::RemoveFileSpec(engine::kWindowsPaths, parent);
-    // The parent of "\\server\share\a" keeps its separator ("\\server\share\"), a share's own
-    // folder has none, and the shell may spell either in another case or in the "\\?\UNC\" form.
-    return engine::SameFolder(engine::kWindowsPaths, parent, target);
+bool IsDeclinedDrop(const std::vector<DroppedPath>& paths, const std::string& target) {
+    if (paths.empty()) return false;
+    if (paths.front().m_bValid && !paths.front().m_strPath.empty()) {
+        std::string parent = paths.front().m_strPath;
+        engine::RemoveFileSpec(engine::kWindowsPaths, parent);
+        // The parent of "\\server\share\a" keeps its separator ("\\server\share\"), a share's own
+        // folder has none, and the shell may spell either in another case or in the "\\?\UNC\" form.
+        if (engine::SameFolder(engine::kWindowsPaths, parent, target)) return true;
+    }
+    const engine::ProtectedFolders folders = win32::WindowsProtectedFolders();
+    for (const DroppedPath& path : paths) {
+        if (!path.m_bValid || path.m_strPath.empty()) continue;
+        const engine::DroppedItem item = win32::LookAtDroppedItem(path.m_strPath);
+        if (engine::RefuseDroppedItem(engine::kWindowsPaths, folders, item) != engine::DropRefusal::None)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace tandemere::shell

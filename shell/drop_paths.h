@@ -25,8 +25,10 @@ struct DroppedPath {
 // an empty path in its place. E_INVALIDARG when there is no such list or it cannot be locked.
 HRESULT ReadDroppedPaths(IDataObject* data, std::vector<DroppedPath>& paths);
 
-// Why a drop is declined: its first item is a root (a dragged drive), or its parent is the target
-// (compared as the platform compares folder paths: trailing separator, letter case, "\\?\" forms).
-bool IsDeclinedDrop(const std::string& firstItem, const std::string& target);
+// Whether a drop is declined: an item the engine's refusal rule refuses (a root, the profile folder or
+// one that holds it, a volume's mount point, the Windows or a Program Files folder), or the first
+// item's parent is the target (compared as the platform compares folder paths: trailing separator,
+// letter case, "\\?\" forms). Entries that cannot be read or named are passed over.
+bool IsDeclinedDrop(const std::vector<DroppedPath>& paths, const std::string& target);
 
 }  // namespace tandemere::shell

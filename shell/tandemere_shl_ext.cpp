@@ -111,9 +111,7 @@ STDMETHODIMP CTandemereShlExt::Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObj
         std::vector<DroppedPath> paths;
         const HRESULT read = ReadDroppedPaths(pdtobj, paths);
         if (FAILED(read)) return read;
-        if (!paths.empty() && !paths.front().m_strPath.empty() &&
-            IsDeclinedDrop(paths.front().m_strPath, target))
-            return E_FAIL;
+        if (IsDeclinedDrop(paths, target)) return E_FAIL;
 
         m_oCommand.SetDestFolder(std::move(target));
         for (DroppedPath& path : paths) {

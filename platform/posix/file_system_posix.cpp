@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/posix_io.h"
 #include "platform/posix/posix_syscalls.h"
 
 namespace tandemere::posix {
@@ -659,6 +660,10 @@ Status PosixFileSystem::ReadLink(const std::string& path, std::string& target) {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string PosixFileSystem::ReasonText(const engine::Status& status) const {
+    return posix::ReasonText(status);
 }
 
 }  // namespace tandemere::posix

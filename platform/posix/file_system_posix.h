@@ -47,6 +47,7 @@ public:
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     engine::Status ReadLink(const std::string& path, std::string& target) override;
+    std::string ReasonText(const engine::Status& status) const override;
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
 
 private:

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "engine/path.h"
@@ -54,6 +55,23 @@ ErrorKind ErrorKindFromErrno(int error) {
     for (const ErrnoKind& entry : kErrnoKinds)
         if (entry.m_nErrno == error) return entry.m_nKind;
     return ErrorKind::Other;
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256] = {};
+    // The GNU variant may return a static text instead of filling the buffer.
+    return ::strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string ReasonText(const engine::Status& status) {
+    const std::int64_t code = status.NativeCode();
+    int error = code > 0 && code <= INT32_MAX ? static_cast<int>(code) : 0;
+    // A status the engine made itself (a dry run's) carries no errno: the first of its kind says it
+    // as the system would, so a dry run's line reads as the real move's.
+    if (code == 0)
+        for (const ErrnoKind& known : kErrnoKinds)
+            if (error == 0 && known.m_nErrno != 0 && known.m_nKind == status.Kind()) error = known.m_nErrno;
+    return error != 0 ? ErrnoText(error) : engine::ErrorKindName(status.Kind());
 }
 
 engine::Status StatusFromErrno(int error, const std::string& path) {

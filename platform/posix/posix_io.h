@@ -21,6 +21,13 @@ engine::ErrorKind ErrorKindFromErrno(int error);
 // The failed Status for an errno value about `path`.
 engine::Status StatusFromErrno(int error, const std::string& path);
 
+// The system's text for an errno value ("Permission denied").
+std::string ErrnoText(int error);
+
+// The reason of a failed status in the system's words: its errno's text, or for a status the engine
+// made (code 0) the text of the first errno of its kind; else the portable kind's name.
+std::string ReasonText(const engine::Status& status);
+
 // A path without the trailing '/' that system calls do not want ("/" stays).
 std::string Trim(const std::string& path);
 

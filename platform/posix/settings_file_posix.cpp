@@ -275,22 +275,29 @@ std::unique_ptr<engine::ISettingsKey> SettingsFileStore::OpenForWrite() {
     std::vector<std::string> lines;
     bool endsWithNewline = true;
     bool exists = false;
-    if (!ReadLines(lines, endsWithNewline, exists).IsOk()) return nullptr;
+    if (m_oWriteError = ReadLines(lines, endsWithNewline, exists); !m_oWriteError) return nullptr;
     if (!exists) {
-        if (!MakeFolders(FolderOf(m_strPath))) return nullptr;
+        if (!MakeFolders(FolderOf(m_strPath))) return FailedToWrite(errno);
         UniqueFd fd(Sys().m_pfnOpenAt(AT_FDCWD, m_strPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-        if (!fd.IsValid()) return nullptr;
+        if (!fd.IsValid()) return FailedToWrite(errno);
     } else if (::access(m_strPath.c_str(), W_OK) != 0 || ::access(FolderOf(m_strPath).c_str(), W_OK) != 0) {
         // The replacement needs a new name in the folder as well as the file itself.
-        return nullptr;
+        return FailedToWrite(errno);
     }
     std::vector<SettingValue> values;
-    if (!List(values).IsOk()) return nullptr;
+    if (m_oWriteError = List(values); !m_oWriteError) return nullptr;
     return std::make_unique<SettingsFileKey>(*this, std::move(values));
 }
 
+std::unique_ptr<engine::ISettingsKey> SettingsFileStore::FailedToWrite(int error) {
+    m_oWriteError = StatusFromErrno(error, m_strPath);
+    return nullptr;
+}
+
 std::string SettingsFileStore::WriteErrorText() const {
-    return "Error writing to settings file \"" + m_strPath + "\"";
+    std::string text = "Error writing to settings file \"" + m_strPath + "\"";
+    if (!m_oWriteError) text += ": " + ReasonText(m_oWriteError);
+    return text;
 }
 
 Status SettingsFileStore::List(std::vector<SettingValue>& values) const {
@@ -341,7 +348,8 @@ Status SettingsFileStore::SetDword(const std::string& name, std::uint32_t value)
         written.push_back(DwordLine(name, value));
         endsWithNewline = true;
     }
-    return WriteLines(written, endsWithNewline);
+    m_oWriteError = WriteLines(written, endsWithNewline);
+    return m_oWriteError;
 }
 
 Status SettingsFileStore::Unset(const std::string& name) {

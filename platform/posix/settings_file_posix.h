@@ -37,7 +37,7 @@ public:
     std::unique_ptr<engine::ISettingsKey> OpenForRead() override;
     // Creates the folder and an empty file when missing; null when that fails.
     std::unique_ptr<engine::ISettingsKey> OpenForWrite() override;
-    // "Error writing to settings file "<path>"".
+    // "Error writing to settings file "<path>"", and the system's reason of the last failed write.
     std::string WriteErrorText() const override;
 
     // Every value line in file order (the first line wins for a name given twice). A missing
@@ -56,8 +56,11 @@ public:
 private:
     engine::Status ReadLines(std::vector<std::string>& lines, bool& endsWithNewline, bool& exists) const;
     engine::Status WriteLines(const std::vector<std::string>& lines, bool endsWithNewline);
+    // Keeps the reason of a failed opening for writing; always null.
+    std::unique_ptr<engine::ISettingsKey> FailedToWrite(int error);
 
     std::string m_strPath;
+    engine::Status m_oWriteError;  // of the last write, for WriteErrorText
 };
 
 }  // namespace tandemere::posix

@@ -15,6 +15,14 @@ namespace tandemere::win32 {
 // The portable error kind for a GetLastError value.
 engine::ErrorKind ErrorKindFromWin32(DWORD error);
 
+// The system's message for a Windows error code, in UTF-8, without its final period and line end;
+// empty when the system has none.
+std::string Win32ErrorText(DWORD error);
+
+// The reason of a failed status in the system's words; the portable kind's name when it carries no
+// code the system knows.
+std::string ReasonText(const engine::Status& status);
+
 // Windows file system. Paths are UTF-8 at the engine's side and UTF-16 at the calls, so names
 // outside the ANSI code page work. Reparse points (symbolic links, junctions) are the links of
 // the engine and are never followed when listed, looked up, moved or deleted.
@@ -70,6 +78,7 @@ public:
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     // Volume serial number and file index (GetFileInformationByHandle), links followed.
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+    std::string ReasonText(const engine::Status& status) const override { return win32::ReasonText(status); }
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
 
 private:

@@ -236,19 +236,24 @@ TEST_F(FileMoves, EveryComparisonFailureIsReportedAndEndsTheMove) {
         {"destination read", Op::Read, 3, "ERROR: Couldn't read destination file: \"f.txt\""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.m_pszWhat);
-        StartCase();
-        ASSERT_TRUE(WriteFile(Src("f.txt"), "0123"));
-        ASSERT_TRUE(WriteFile(Src("later.txt"), "later"));
-        ASSERT_TRUE(WriteFile(Dst("f.txt"), "0124"));
-        FailAt(c.m_nOp, c.m_nCall);
-        EXPECT_EQ(engine::MoveStopped, Run({Src("f.txt"), Src("later.txt")}));
-        const std::string error = WithPaths(c.m_strError, {{"%SRC%", Src("f.txt")}, {"%DST%", Dst("f.txt")}});
-        EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-        EXPECT_EQ(error + "\r\n", m_log);
-        EXPECT_TRUE(Exists(Src("f.txt")));
-        EXPECT_TRUE(Exists(Src("later.txt")));
-        EXPECT_TRUE(m_ui.m_lstClashPrompts.empty());
+        for (const bool skip : {false, true}) {
+            SCOPED_TRACE(std::string(c.m_pszWhat) + (skip ? ", skipped" : ", stopped"));
+            StartCase();
+            m_ui.SkipErrors(skip);
+            ASSERT_TRUE(WriteFile(Src("f.txt"), "0123"));
+            ASSERT_TRUE(WriteFile(Src("later.txt"), "later"));
+            ASSERT_TRUE(WriteFile(Dst("f.txt"), "0124"));
+            FailAt(c.m_nOp, c.m_nCall);
+            EXPECT_EQ(skip ? engine::MoveFinished : engine::MoveStopped,
+                      Run({Src("f.txt"), Src("later.txt")}));
+            const std::string error =
+                WithPaths(c.m_strError, {{"%SRC%", Src("f.txt")}, {"%DST%", Dst("f.txt")}});
+            EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
+            EXPECT_EQ(0u, m_log.rfind(FailedLog(error, skip), 0)) << m_log;
+            EXPECT_TRUE(Exists(Src("f.txt")));
+            EXPECT_EQ(!skip, Exists(Src("later.txt")));
+            EXPECT_TRUE(m_ui.m_lstClashPrompts.empty());
+        }
     }
 }
 

@@ -54,8 +54,9 @@ TEST_F(CrossVolumeTest, AnOverwriteThatFailsPartWayKeepsTheOldFile) {
     EXPECT_EQ(engine::MoveStopped, outcome);
     const std::string error =
         "ERROR: Couldn't move \"" + Src("a.txt") + "\" to \"" + other->Path("a.txt") + "\"";
-    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-    EXPECT_EQ(error + "\r\n", m_log);
+    // The system's own words for the full disk.
+    EXPECT_EQ(std::vector<std::string>{Failed(error, "File too large")}, m_ui.m_lstErrors);
+    EXPECT_EQ(FailedLog(error, false, "File too large"), m_log);
     EXPECT_EQ("old", ReadFile(other->Path("a.txt")));
     EXPECT_EQ(bytes, ReadFile(Src("a.txt")));
     EXPECT_EQ(std::vector<std::string>{"a.txt (3)"}, ListTree(other->Root()));  // no temporary left

@@ -227,8 +227,8 @@ TEST_F(FileMoves, FailuresOfTheSearchAndItsDecision) {
                                                            {"%D", Dst() + NativeSeparator()},
                                                            {"%I", Dst("x.txt")},
                                                            {"%A", Dst("s.txt")}});
-        EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-        EXPECT_EQ(c.m_strLogBefore + error + "\r\n", m_log);
+        EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
+        EXPECT_EQ(c.m_strLogBefore + FailedLog(error), m_log);
         EXPECT_EQ(c.m_bSourceStays, Exists(Src("s.txt")));
         EXPECT_EQ("content", ReadFile(Dst("x.txt")));
         EXPECT_TRUE(Exists(Src("t.txt")));

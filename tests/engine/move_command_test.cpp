@@ -167,13 +167,17 @@ TEST_F(MoveCommandTest, AnItemAnEarlierItemRenamedOrTookAlongIsLookedAtAfresh) {
     EXPECT_EQ(MoveStopped, Run({Src("s.txt"), Dst("z.txt")}, Dst(), {"z.txt", "s.txt"}));
     EXPECT_EQ(
         "Deleted source file \"s.txt\" and renamed identical destination file from \"z.txt\" to "
-        "\"s.txt\". (stored answer)\r\n"
-        "ERROR: Couldn't find \"" +
-            Dst("z.txt") + "\"\r\n",
+        "\"s.txt\". (stored answer)\r\n" +
+            FailedLog("ERROR: Couldn't find \"" + Dst("z.txt") + "\"", false,
+                      RealReason(m_log, "ERROR: Couldn't find \"" + Dst("z.txt") + "\"",
+                                 "No such file or directory")),
         m_log);
 
     EXPECT_EQ(MoveStopped, Run({Src("folder"), Src("folder/a.txt")}));
-    EXPECT_EQ("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"\r\n", m_log.substr(m_log.find("ERROR")));
+    EXPECT_EQ(FailedLog("ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"", false,
+                        RealReason(m_log, "ERROR: Couldn't find \"" + Src("folder/a.txt") + "\"",
+                                   "No such file or directory")),
+              m_log.substr(m_log.find("ERROR")));
     EXPECT_EQ("alpha", ReadFile(Dst("folder/a.txt")));
 }
 
@@ -215,7 +219,10 @@ TEST_F(MoveCommandTest, LoggingOffKeepsTheMoveButWritesAndShowsNoLog) {
     EXPECT_EQ("", m_log);
     EXPECT_EQ(0, m_ui.m_nLogsShown);
     ASSERT_EQ(1u, m_ui.m_lstErrors.size());  // boxes still appear
-    EXPECT_EQ("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", m_ui.m_lstErrors[0]);
+    EXPECT_EQ(Failed("ERROR: Couldn't find \"" + Src("missing.txt") + "\"",
+                     RealReason(m_ui.m_lstErrors[0], "ERROR: Couldn't find \"" + Src("missing.txt") + "\"",
+                                "No such file or directory")),
+              m_ui.m_lstErrors[0]);
 }
 
 TEST_F(MoveCommandTest, ErrorsAreOwnedByTheInvokingWindowAndTheLogByTheActiveOne) {
@@ -224,7 +231,10 @@ TEST_F(MoveCommandTest, ErrorsAreOwnedByTheInvokingWindowAndTheLogByTheActiveOne
     EXPECT_EQ(MoveStopped, Run({Src("missing.txt"), Src("b.txt")}));
     ASSERT_EQ(1u, m_ui.m_lstErrorOwners.size());
     EXPECT_EQ(kOwner, m_ui.m_lstErrorOwners[0]);
-    EXPECT_EQ("ERROR: Couldn't find \"" + Src("missing.txt") + "\"\r\n", m_log);
+    EXPECT_EQ(FailedLog("ERROR: Couldn't find \"" + Src("missing.txt") + "\"", false,
+                        RealReason(m_log, "ERROR: Couldn't find \"" + Src("missing.txt") + "\"",
+                                   "No such file or directory")),
+              m_log);
     EXPECT_TRUE(Exists(Src("b.txt")));  // the stop skips the rest
 }
 

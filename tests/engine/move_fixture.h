@@ -89,6 +89,33 @@ protected:
         return result;
     }
 
+    // An error of a fault FailAt made, as the box shows it: the text and the fault's reason.
+    static std::string Failed(const std::string& error, const std::string& reason = "access denied") {
+        return error + ": " + reason;
+    }
+    // The reason a real failure gives after `error` in `shown`: POSIX's words are fixed and checked
+    // as `posix`; Windows' depend on its version and language, so there any reason passes.
+    static std::string RealReason(const std::string& shown, const std::string& error, const char* posix) {
+#ifdef _WIN32
+        static_cast<void>(posix);
+        const std::size_t at = shown.find(error + ": ");
+        if (at == std::string::npos) return "(no reason)";
+        const std::size_t from = at + error.size() + 2;
+        const std::size_t end = shown.find('\r', from);
+        return shown.substr(from, end == std::string::npos ? std::string::npos : end - from);
+#else
+        static_cast<void>(shown), static_cast<void>(error);
+        return posix;
+#endif
+    }
+    // Its lines in the log: the error, then what the user chose.
+    static std::string FailedLog(const std::string& error, bool skip = false,
+                                 const std::string& reason = "access denied") {
+        return Failed(error, reason) + "\r\n" +
+               (skip ? "Chose to skip it and go on with the other items.\r\n"
+                     : "Chose to stop the move.\r\n");
+    }
+
     // `text` with each mark replaced by its path, for tables whose expected texts name paths
     // made only when the case runs.
     static std::string WithPaths(std::string text,

@@ -1,6 +1,8 @@
 // Tests of the path text rules, for both path styles.
 #include "engine/path.h"
 
+#include "engine/drop_refusal.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -112,6 +114,41 @@ TEST(PathTest, ExtensionPatternIgnoresCaseOnlyOnWindows) {
     EXPECT_FALSE(MatchesExtension(kPosixPaths, "A.TXT", ".txt"));
     EXPECT_TRUE(MatchesExtension(kPosixPaths, "anything", ""));
     EXPECT_FALSE(MatchesExtension(kPosixPaths, "a.txt.bak", ".txt"));
+}
+
+// The refusal rule on both styles: each spelling of the item is compared, a pattern covers one name.
+TEST(PathTest, DroppedItemsNoOneMeansToMoveAreRefused) {
+    const ProtectedFolders posix{"/home/ann", {"/usr", "/lib*", "/usr/bin"}};
+    const ProtectedFolders windows{"C:\\Users\\Ann", {"C:\\Windows", "C:\\Program Files"}};
+    struct Row {
+        const PathStyle* m_pStyle;
+        DroppedItem m_oItem;
+        DropRefusal m_nExpected;
+    };
+    const Row rows[] = {
+        {&kPosixPaths, {"/", "", false}, DropRefusal::Root},
+        {&kPosixPaths, {"/home/ann/", "/home/ann", false}, DropRefusal::Home},
+        {&kPosixPaths, {"/data/me", "/home/ann", false}, DropRefusal::Home},  // reached through a link
+        {&kPosixPaths, {"/home", "/home", false}, DropRefusal::HoldsHome},
+        {&kPosixPaths, {"/home/annex", "/home/annex", false}, DropRefusal::None},
+        {&kPosixPaths, {"/home/ann/Docs", "/home/ann/Docs", false}, DropRefusal::None},
+        {&kPosixPaths, {"/lib64", "/usr/lib64", false}, DropRefusal::SystemFolder},
+        {&kPosixPaths, {"/lib/x", "/usr/lib/x", false}, DropRefusal::None},
+        {&kPosixPaths, {"/bin", "/usr/bin", false}, DropRefusal::SystemFolder},
+        {&kPosixPaths, {"/USR", "/USR", false}, DropRefusal::None},
+        {&kPosixPaths, {"/mnt/usb", "/mnt/usb", true}, DropRefusal::MountTop},
+        {&kWindowsPaths, {"D:\\", "", false}, DropRefusal::Root},
+        {&kWindowsPaths, {"c:\\users\\ann", "", false}, DropRefusal::Home},
+        {&kWindowsPaths, {"C:\\Users", "C:\\Users", false}, DropRefusal::HoldsHome},
+        {&kWindowsPaths, {"C:\\PROGRA~1", "C:\\Program Files", false}, DropRefusal::SystemFolder},
+        {&kWindowsPaths, {"C:\\Windows\\Temp\\a.txt", "", false}, DropRefusal::None},
+        {&kWindowsPaths, {"C:\\Mounted", "C:\\Mounted", true}, DropRefusal::MountTop},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_oItem.m_strPath);
+        const ProtectedFolders& folders = row.m_pStyle == &kPosixPaths ? posix : windows;
+        EXPECT_EQ(RefuseDroppedItem(*row.m_pStyle, folders, row.m_oItem), row.m_nExpected);
+    }
 }
 
 }  // namespace

@@ -192,25 +192,30 @@ TEST_F(PlaceFolderTest, FailuresStopTheMoveAndLeaveTheTreesAsTheySay) {
         {"moving with no clash", Op::Move, 0, "move", "src/Docs/", "dst/Docs/", nullptr},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.m_szName);
-        StartCase();
-        ASSERT_TRUE(WriteFile(Src("Docs/a.txt"), "doc a"));
-        ASSERT_TRUE(WriteFile(Src("Z.txt"), "zed"));
-        if (c.m_nAnswer != 0) {
-            ASSERT_TRUE(WriteFile(Dst("Docs"), "a file called Docs"));
-            m_ui.QueueAnswer(c.m_nAnswer);
-        }
-        m_fs.FailNth(c.m_nOp, 1);
+        for (const bool skip : {false, true}) {
+            SCOPED_TRACE(std::string(c.m_szName) + (skip ? ", skipped" : ", stopped"));
+            StartCase();
+            m_ui.SkipErrors(skip);
+            ASSERT_TRUE(WriteFile(Src("Docs/a.txt"), "doc a"));
+            ASSERT_TRUE(WriteFile(Src("Z.txt"), "zed"));
+            if (c.m_nAnswer != 0) {
+                ASSERT_TRUE(WriteFile(Dst("Docs"), "a file called Docs"));
+                m_ui.QueueAnswer(c.m_nAnswer);
+            }
+            m_fs.FailNth(c.m_nOp, 1);
 
-        EXPECT_EQ(MoveStopped, Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs"}));
-        const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" +
-                                  m_tmp.Path(c.m_szFrom) + "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
-        EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-        EXPECT_EQ(c.m_szLogBefore + error + "\r\n", m_log);
-        EXPECT_EQ("doc a", ReadFile(Src("Docs/a.txt")));
-        EXPECT_TRUE(Exists(Src("Z.txt")));  // the rest of the move is skipped
-        if (c.m_szFileAt != nullptr) {
-            EXPECT_EQ("a file called Docs", ReadFile(m_tmp.Path(c.m_szFileAt)));
+            EXPECT_EQ(skip ? MoveFinished : MoveStopped,
+                      Run({Src("Docs"), Src("Z.txt")}, {}, {"Docs", "Z.txt"}));
+            const std::string error = std::string("ERROR: Couldn't ") + c.m_szVerb + " \"" +
+                                      m_tmp.Path(c.m_szFrom) + "\" to \"" + m_tmp.Path(c.m_szTo) + "\"";
+            EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
+            EXPECT_EQ(0u, m_log.rfind(c.m_szLogBefore + FailedLog(error, skip, "input/output error"), 0))
+                << m_log;
+            EXPECT_EQ("doc a", ReadFile(Src("Docs/a.txt")));
+            EXPECT_EQ(!skip, Exists(Src("Z.txt")));  // the rest of the move goes on only after Skip
+            if (c.m_szFileAt != nullptr) {
+                EXPECT_EQ("a file called Docs", ReadFile(m_tmp.Path(c.m_szFileAt)));
+            }
         }
     }
 }
@@ -245,8 +250,8 @@ TEST_F(PlaceFolderTest, FailedCopyAcrossFileSystemsKeepsTheSourceWhole) {
     EXPECT_EQ(MoveStopped, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
     const std::string error =
         "ERROR: Couldn't copy \"" + Src("Photos") + "\" to \"" + other->Path("Photos") + "\"";
-    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-    EXPECT_EQ(error + "\r\n", m_log);
+    EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
+    EXPECT_EQ(FailedLog(error, false, "input/output error"), m_log);
     EXPECT_EQ("photo a", ReadFile(Src("Photos/a.jpg")));
 }
 
@@ -267,8 +272,8 @@ TEST_F(PlaceFolderTest, SourceLeftAfterACompleteCopyIsLoggedAsMovedAndNotDeleted
     m_fs.FailNth(Op::MoveFolderAcrossVolumes, 1, engine::ErrorKind::AccessDenied);
     EXPECT_EQ(MoveStopped, Run({Src("Photos")}, other->Root(), {}, {Src()}, other->Root()));
     const std::string error = "ERROR: Unable to delete folder \"" + Src("Photos") + "\"";
-    EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
-    EXPECT_EQ(Moved("Photos", "Photos") + "\r\n" + error + "\r\n", m_log);
+    EXPECT_EQ(std::vector<std::string>{Failed(error)}, m_ui.m_lstErrors);
+    EXPECT_EQ(Moved("Photos", "Photos") + "\r\n" + FailedLog(error), m_log);
     EXPECT_EQ("photo a", ReadFile(other->Path("Photos/a.jpg")));
 }
 

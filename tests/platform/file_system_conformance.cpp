@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -201,6 +203,39 @@ TEST_F(FileSystemConformanceTest, MoveAndRenameNeverReplace) {
             EXPECT_EQ(FindChangedEntries(before, TreeSnapshot::Take(dir.Root())), "");
             EXPECT_EQ(TreeSnapshot::Take(dir.Root()).Describe(), before.Describe());
         }
+    }
+}
+
+// A failure names the system's reason in its words (each system's wording is accepted).
+TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
+    TempFolder dir;
+    ASSERT_TRUE(WriteFile(dir.Path("full/a.txt"), "a") && WriteFile(dir.Path("b.txt"), "b"));
+    struct Row {
+        const char* m_pszName;
+        std::function<engine::Status()> m_fnFail;
+        std::vector<std::string> m_lstReasons;  // POSIX, Windows, Wine
+    };
+    const Row rows[] = {
+        {"missing source",
+         [&] { return m_pFs->Move(dir.Path("missing"), dir.Path("x")); },
+         {"No such file or directory", "The system cannot find the file specified", "File not found"}},
+        {"folder not empty",
+         [&] { return m_pFs->RemoveFolder(dir.Path("full")); },
+         {"Directory not empty", "The directory is not empty", "Directory not empty"}},
+        {"opening a folder",
+         [&] {
+             std::unique_ptr<engine::IReadFile> file;
+             return m_pFs->OpenRead(dir.Path("b.txt/x"), file);
+         },
+         {"Not a directory", "The system cannot find the path specified", "Path not found"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_pszName);
+        const engine::Status status = row.m_fnFail();
+        ASSERT_FALSE(status.IsOk());
+        const std::string reason = m_pFs->ReasonText(status);
+        EXPECT_NE(std::find(row.m_lstReasons.begin(), row.m_lstReasons.end(), reason), row.m_lstReasons.end())
+            << reason;
     }
 }
 

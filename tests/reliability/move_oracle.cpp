@@ -129,6 +129,8 @@ const LineForm kLineForms[] = {
 
 constexpr std::string_view kCancelled = "Cancelled by request.";
 constexpr std::string_view kStoredAnswer = " (stored answer)";
+constexpr std::string_view kChoseSkip = "Chose to skip it and go on with the other items.";
+constexpr std::string_view kChoseStop = "Chose to stop the move.";
 constexpr std::string_view kUnableToDeleteFolder = "ERROR: Unable to delete folder \"%s\"";
 constexpr std::string_view kSubfolderError = "ERROR: Can't move folder \"";
 constexpr std::string_view kSubfolderMark = "\" into its subfolder \"";
@@ -576,6 +578,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
     std::string report;
     std::size_t yesNo = 0;
     bool stopped = false;
+    bool choosing = false;  // an error asked to skip its item or stop, and the next line says which
     std::size_t edit = 0;
     std::size_t at = 0;
     for (const std::string& line : SplitLines(record.m_strLog)) {
@@ -583,15 +586,24 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
             model.ApplyEdit(record.m_lstEdits[edit]);
         at += line.size() + 2;
         if (stopped) report += "log line after the move stopped: " + line + "\n";
-        if (line == kCancelled) {
+        if (choosing != (line == kChoseSkip || line == kChoseStop))
+            report +=
+                std::string(choosing ? "an error without its choice: " : "a choice without an error: ") +
+                line + "\n";
+        choosing = false;
+        if (line == kChoseSkip || line == kChoseStop) {
+            stopped = line == kChoseStop;
+        } else if (line == kCancelled) {
             stopped = true;
         } else if (line.rfind(kSubfolderError, 0) == 0 && line.find(kSubfolderMark) != std::string::npos) {
             const bool yes = yesNo < record.m_lstYesNoGiven.size() && record.m_lstYesNoGiven[yesNo];
             ++yesNo;
             stopped = !yes;
         } else if (line.rfind("ERROR: ", 0) == 0) {
-            stopped = !ErrorGoesOn(line);
-            if (std::optional<std::vector<std::string>> folder = Match(line, kUnableToDeleteFolder))
+            choosing = !ErrorGoesOn(line);
+            // The system's reason follows the last quoted path.
+            const std::string_view bare = std::string_view(line).substr(0, line.rfind('"') + 1);
+            if (std::optional<std::vector<std::string>> folder = Match(bare, kUnableToDeleteFolder))
                 model.KeepRemainder((*folder)[0], actual, line);
         } else {
             // A decision's line may end in the mark of a stored answer; the rest is its form.
@@ -620,6 +632,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
             if (!known) report += "log line of no known form: " + line + "\n";
         }
     }
+    if (choosing) report += "the log ends in an error without its choice\n";
     for (; edit < record.m_lstEdits.size(); ++edit) model.ApplyEdit(record.m_lstEdits[edit]);
     endsStopped = stopped;
     replaced = model.Excused(record.m_lstBefore);

@@ -115,6 +115,8 @@ Scenario Generator::Make() {
     PickAnswers();
     PickFaults();
     PickEdits();
+    // Drawn last, so every other draw of a seed stays as it was: a family that goes on past errors.
+    m_oScenario.m_bSkipErrors = !m_oScenario.m_lstFaults.empty() && m_oRandom.Chance(2);
     return std::move(m_oScenario);
 }
 
@@ -401,7 +403,7 @@ std::string Scenario::Describe() const {
              << (answer.m_bEveryMove ? "!" : "");
     text << "; yes/no:";
     for (bool yes : m_lstYesNo) text << (yes ? " y" : " n");
-    text << "; cancel at pump " << m_nCancelAtPump << "\nfaults:";
+    text << "; cancel at pump " << m_nCancelAtPump << "\nfaults" << (m_bSkipErrors ? " (skipped):" : ":");
     for (const PlannedFault& fault : m_lstFaults)
         text << " call " << fault.m_nCall << " #" << fault.m_nNth << " errno " << fault.m_nErrno;
     text << "\nedits: at pump " << m_nEditAtPump << " " << m_strEditPath << ", at prompt " << m_nEditAtPrompt

@@ -75,6 +75,8 @@ struct Scenario {
     std::vector<bool> m_lstYesNo;
     int m_nCancelAtPump = 0;
     std::vector<PlannedFault> m_lstFaults;
+    // Errors that leave an item are answered Skip (the move goes on) instead of Stop.
+    bool m_bSkipErrors = false;
     // Changes made while the move runs, as another program would: the bytes of a file, its size
     // kept. At the n-th pump (between items, between a copy's blocks) the file m_strEditPath, by
     // a plain write; at the n-th prompt, the source or the destination file the prompt is about,

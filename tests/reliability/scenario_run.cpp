@@ -112,6 +112,7 @@ void QueueScript(const Scenario& scenario, ScriptedUserInterface& ui) {
         ui.QueueAnswer(answer.m_nAnswer, answer.m_bThisMove, answer.m_bEveryMove);
     for (bool yes : scenario.m_lstYesNo) ui.QueueYesNo(yes);
     if (scenario.m_nCancelAtPump > 0) ui.CancelAtPump(scenario.m_nCancelAtPump);
+    ui.SkipErrors(scenario.m_bSkipErrors);
 }
 
 // The answers the move got to its yes/no questions: the script's, then No once it ran out.

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cctype>
+#include <cstdlib>
+
+#include "engine/path.h"
+
 #include "shell/tandemere_shl_ext.h"
 #include "tests/shell/shell_support.h"
 #include "tests/support/temp_folder.h"
@@ -208,6 +213,16 @@ TEST_F(ComServerTest, InitializeDeclinesWhatTheMoveCannotTake) {
     CIdList dst(tmp.Path("dst"));
     PIDLIST_ABSOLUTE computer = nullptr;
     ASSERT_EQ(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+    // The folders no one means to move, as the environment names them.
+    auto env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    const std::string profile = env("USERPROFILE");
+    ASSERT_FALSE(profile.empty());
+    std::string profiles = engine::ParentFolder(engine::kWindowsPaths, profile);
+    engine::RemoveSeparator(engine::kWindowsPaths, profiles);
+    for (char& c : profiles) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
     struct Case {
         const char* m_pszName;
@@ -236,6 +251,16 @@ TEST_F(ComServerTest, InitializeDeclinesWhatTheMoveCannotTake) {
          true,
          S_OK},
         {"an empty drop list", dst.m_pidl, {}, true, S_OK},
+        {"the profile folder", dst.m_pidl, {profile}, true, E_FAIL},
+        {"the folder of the profiles, spelt in capitals", dst.m_pidl, {profiles}, true, E_FAIL},
+        {"the Windows folder after another item",
+         dst.m_pidl,
+         {tmp.Path("src/a.txt"), env("SystemRoot")},
+         true,
+         E_FAIL},
+        {"Program Files", dst.m_pidl, {env("ProgramFiles")}, true, E_FAIL},
+        {"a drive after another item", dst.m_pidl, {tmp.Path("src/a.txt"), "C:\\"}, true, E_FAIL},
+        {"a folder in the profile", dst.m_pidl, {tmp.Path("src")}, true, S_OK},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszName);

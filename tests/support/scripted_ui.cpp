@@ -18,6 +18,12 @@ void ScriptedUserInterface::ShowError(engine::WindowHandle owner, const std::str
     m_lstErrorOwners.push_back(owner);
 }
 
+bool ScriptedUserInterface::AskSkipOrStop(engine::WindowHandle owner, const std::string& text) {
+    ShowError(owner, text);
+    ++m_nSkipOrStopAsked;
+    return m_bSkipErrors;
+}
+
 bool ScriptedUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
     m_lstYesNoTexts.push_back(text);
     if (m_lstYesNo.empty()) return false;

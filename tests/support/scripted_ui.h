@@ -18,8 +18,12 @@ public:
     void QueueYesNo(bool yes);
     // Makes PumpAndCheckCancel report Cancel from its n-th call on (1 = the first call).
     void CancelAtPump(int n) { m_nCancelAtPump = n; }
+    // Whether errors that leave an item are answered with Skip rather than Stop.
+    void SkipErrors(bool skip) { m_bSkipErrors = skip; }
 
     void ShowError(engine::WindowHandle owner, const std::string& text) override;
+    // Records the text among the errors; answers as SkipErrors said (Stop unless told).
+    bool AskSkipOrStop(engine::WindowHandle owner, const std::string& text) override;
     bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
     engine::WindowHandle GetActiveWindow() override { return m_hActiveWindow; }
     engine::PromptResult ShowChoicePrompt(engine::WindowHandle owner,
@@ -42,6 +46,7 @@ public:
     engine::WindowHandle m_hActiveWindow = reinterpret_cast<engine::WindowHandle>(0xAC7);
     std::vector<std::string> m_lstErrors;
     std::vector<engine::WindowHandle> m_lstErrorOwners;
+    int m_nSkipOrStopAsked = 0;
     std::vector<std::string> m_lstYesNoTexts;
     std::vector<engine::ChoicePrompt> m_lstChoicePrompts;
     std::vector<engine::ClashPrompt> m_lstClashPrompts;
@@ -62,6 +67,7 @@ private:
     std::deque<engine::PromptResult> m_lstAnswers;
     std::deque<bool> m_lstYesNo;
     int m_nCancelAtPump = 0;
+    bool m_bSkipErrors = false;
 };
 
 }  // namespace tandemere::testing

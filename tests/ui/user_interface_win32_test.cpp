@@ -74,6 +74,33 @@ TEST(Win32UserInterface, AskYesNoIsTrueForYesOnly) {
     }
 }
 
+// The box of an error that leaves an item: its reason, the question, and Yes (skip) as the default,
+// so Enter never stops the move; No stops it.
+TEST(Win32UserInterface, AskSkipOrStopDefaultsToSkip) {
+    const std::string text = "ERROR: Couldn't move \"C:\\A\\a.txt\" to \"C:\\B\\a.txt\": Access denied";
+    for (const bool enter : {true, false}) {
+        SCOPED_TRACE(enter ? "Enter" : "No");
+        Win32UserInterface ui;
+        bool skip = !enter;
+        RunModal(
+            [&] {
+                skip = ui.AskSkipOrStop(nullptr, text);
+                return INT_PTR{0};
+            },
+            [&](uitest::CDialogSpy&, HWND box) {
+                EXPECT_EQ(StaticText(box).rfind(ui::Widen(text + "\r\n\r\nSkip this item"), 0), 0u);
+                EXPECT_EQ(uitest::FocusedControl(box), ::GetDlgItem(box, IDYES));
+                if (enter) {
+                    uitest::SaveScreenshot(box, "skip_or_stop_box");
+                    uitest::PressKey(box, VK_RETURN);
+                } else {
+                    Click(box, IDNO);
+                }
+            });
+        EXPECT_EQ(skip, enter);
+    }
+}
+
 engine::ChoicePrompt FolderFileClash() {
     return {
         engine::DecisionKind::FldrnameFnameClash,

@@ -134,9 +134,10 @@ int TerminalColumns(int fd) {
     return 80;
 }
 
-bool OpenWithDesktop(const std::string& path) {
+std::string OpenWithDesktop(const std::string& path) {
     posix_spawn_file_actions_t actions;
-    if (::posix_spawn_file_actions_init(&actions) != 0) return false;
+    if (const int error = ::posix_spawn_file_actions_init(&actions); error != 0)
+        return posix::ErrnoText(error);
     ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     char program[] = "xdg-open";
@@ -145,12 +146,15 @@ bool OpenWithDesktop(const std::string& path) {
     pid_t child = -1;
     const int spawned = ::posix_spawnp(&child, program, &actions, nullptr, argv, environ);
     ::posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return false;
+    if (spawned != 0) return std::string(program) + ": " + posix::ErrnoText(spawned);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return false;
+        if (errno != EINTR) return posix::ErrnoText(errno);
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
+    if (WIFEXITED(status))
+        return std::string(program) + " ended with status " + std::to_string(WEXITSTATUS(status));
+    return std::string(program) + " was ended by signal " + std::to_string(WTERMSIG(status));
 }
 
 }  // namespace tandemere::tty

@@ -48,7 +48,8 @@ bool IsInteractiveTerminal(int fd);
 int TerminalColumns(int fd);
 
 // Opens a file with the desktop's opener (xdg-open), its input from /dev/null and its output on
-// stderr; true when the opener ran and reported success.
-bool OpenWithDesktop(const std::string& path);
+// stderr. Empty when the opener ran and reported success, else why not ("xdg-open: No such file or
+// directory", "xdg-open ended with status 4").
+std::string OpenWithDesktop(const std::string& path);
 
 }  // namespace tandemere::tty

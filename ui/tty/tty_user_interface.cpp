@@ -11,6 +11,7 @@
 
 #include "engine/move_summary.h"
 #include "engine/text_format.h"
+#include "platform/posix/posix_io.h"
 
 namespace tandemere::tty {
 
@@ -155,7 +156,8 @@ TtyUserInterface::TtyUserInterface(int inputFd, int promptFd, int logFd)
     : m_nPromptFd(promptFd),
       m_nLogFd(logFd),
       m_oInput(inputFd),
-      m_oProgress(promptFd, IsInteractiveTerminal(promptFd)) {}
+      m_oProgress(promptFd, IsInteractiveTerminal(promptFd)),
+      m_bInputIsTerminal(::isatty(inputFd) == 1) {}
 
 void TtyUserInterface::SetLogFile(posix::UniqueFd file, std::string path) {
     m_hLogFile = std::move(file);
@@ -170,6 +172,12 @@ void TtyUserInterface::Print(std::string_view text) {
 void TtyUserInterface::ShowError(engine::WindowHandle, const std::string& text) {
     Print(ToPlatformLineEnds(text) + "\n");
     m_oProgress.Redraw();
+}
+
+bool TtyUserInterface::AskSkipOrStop(engine::WindowHandle owner, const std::string& text) {
+    if (m_bInputIsTerminal) return AskYesNo(owner, text + engine::kSkipOrStopQuestion);
+    ShowError(owner, m_bKeepGoing ? text + "\nSkipped it and went on (--keep-going)." : text);
+    return m_bKeepGoing;
 }
 
 bool TtyUserInterface::AskYesNo(engine::WindowHandle, const std::string& text) {
@@ -227,7 +235,8 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
         const bool plain = !typed.m_bThisMove && !typed.m_bEveryMove;
         if (!openSource.empty() && plain && (typed.m_chLetter == 'p' || typed.m_chLetter == 'n')) {
             const std::string& path = typed.m_chLetter == 'p' ? openSource : openDest;
-            if (!OpenWithDesktop(path)) Print(engine::FormatText("Couldn't open file \"%s\"", {path}) + "\n");
+            if (const std::string why = OpenWithDesktop(path); !why.empty())
+                Print(engine::FormatText("Couldn't open file \"%s\": %s", {path, why}) + "\n");
             continue;
         }
         const auto chosen = std::find_if(answers.begin(), answers.end(),
@@ -305,7 +314,11 @@ void TtyUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
     // What verbose output has shown already is not shown again.
     const std::string rest =
         ToPlatformLineEnds(std::string_view(log).substr(std::min(m_nLogShown, log.size())));
-    if (!WriteAll(m_nLogFd, !log.empty() && log.back() != '\n' ? rest + "\n" : rest)) m_bLogWritten = false;
+    if (!WriteAll(m_nLogFd, !log.empty() && log.back() != '\n' ? rest + "\n" : rest)) {
+        m_bLogWritten = false;
+        Print(engine::FormatText("tandemere: couldn't write the log to standard output: %s\n",
+                                 {posix::ErrnoText(errno)}));
+    }
     AppendToLogFile(log);
     if (!log.empty() && log.back() != '\n') AppendToLogFile("\r\n");
 }
@@ -314,7 +327,7 @@ void TtyUserInterface::AppendToLogFile(std::string_view text) {
     if (!m_hLogFile.IsValid() || WriteAll(m_hLogFile.Get(), ToPlatformLineEnds(text))) return;
     m_bLogWritten = false;
     Print(engine::FormatText("tandemere: couldn't write the log to \"%s\": %s\n",
-                             {m_strLogFilePath, std::strerror(errno)}));
+                             {m_strLogFilePath, posix::ErrnoText(errno)}));
     m_hLogFile.Reset();  // said once; the rest of the log is not tried
 }
 

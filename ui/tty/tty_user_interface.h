@@ -71,7 +71,13 @@ public:
     // Whether Ctrl-C asked the move to stop.
     bool Cancelled() const { return m_bCancelled; }
 
+    // Errors that leave an item are skipped without asking when input is no terminal (else the
+    // move stops there).
+    void SetKeepGoing(bool keepGoing) { m_bKeepGoing = keepGoing; }
+
     void ShowError(engine::WindowHandle owner, const std::string& text) override;
+    // Asked as a yes/no question when input is a terminal; else answered by SetKeepGoing.
+    bool AskSkipOrStop(engine::WindowHandle owner, const std::string& text) override;
     bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
     engine::WindowHandle GetActiveWindow() override { return nullptr; }
     engine::PromptResult ShowChoicePrompt(engine::WindowHandle owner,
@@ -112,6 +118,8 @@ private:
     std::string m_strLogFilePath;
     bool m_bCancelled = false;
     bool m_bLogWritten = true;
+    bool m_bKeepGoing = false;
+    bool m_bInputIsTerminal;
     bool m_bVerbose = false;
     std::size_t m_nLogShown = 0;  // of the log, what went to stdout already
 };

@@ -38,6 +38,13 @@ void Win32UserInterface::ShowError(engine::WindowHandle owner, const std::string
     ::MessageBoxW(AsHwnd(owner), ui::Widen(text).c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
+bool Win32UserInterface::AskSkipOrStop(engine::WindowHandle owner, const std::string& text) {
+    // Enter and Space take the default button, Yes: skipping never loses anything.
+    const std::string question = text + engine::kSkipOrStopQuestion;
+    return ::MessageBoxW(AsHwnd(owner), ui::Widen(question).c_str(), kCaption,
+                         MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON1) == IDYES;
+}
+
 bool Win32UserInterface::AskYesNo(engine::WindowHandle owner, const std::string& text) {
     return ::MessageBoxW(AsHwnd(owner), ui::Widen(text).c_str(), kCaption, MB_YESNO | MB_ICONEXCLAMATION) ==
            IDYES;

@@ -14,6 +14,8 @@ public:
     // Message boxes with caption "Tandemere": OK with the exclamation icon (0x30), and Yes/No with
     // the exclamation icon (0x34).
     void ShowError(engine::WindowHandle owner, const std::string& text) override;
+    // Yes/No with the exclamation icon: Yes (the default button) skips the item, No stops the move.
+    bool AskSkipOrStop(engine::WindowHandle owner, const std::string& text) override;
     bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
 
     engine::WindowHandle GetActiveWindow() override;
