@@ -86,6 +86,8 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
         return Searched(IdenticalSearch::Stop, content);
     }
     if (!ClearLeftovers(owner, file, candidates, content)) return Searched(IdenticalSearch::Stop, content);
+    // An empty file holds nothing but its name: under another name it is another file.
+    if (file.m_oSourceEntry.m_nSize == 0) return Searched(IdenticalSearch::NotFound, content);
 
     const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const IndexedFile& candidate : candidates) {
@@ -179,11 +181,13 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
     std::string line =
         trash.empty()
-            ? FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
-                         {shownSource, shownIdentical, shownNew})
-            : FormatText("Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
-                         "\"%s\".",
-                         {shownSource, trash, shownIdentical, shownNew});
+            ? FormatText(
+                  "Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
+                  {shownSource, shownIdentical, shownNew})
+            : FormatText(
+                  "Moved source file \"%s\" to %s and renamed identical destination file from \"%s\" to "
+                  "\"%s\".",
+                  {shownSource, trash, shownIdentical, shownNew});
     if (file.m_bNameTaken)
         line += "  Changed name of file because source filename is already used in destination folder.";
     line += "\r\n";
@@ -255,9 +259,10 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     if (!DiscardFile(source, trash)) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
-            AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
-                                 "because %s couldn't take it.\r\n",
-                                 {ShownSource(source), ShownDest(destPath), trash}));
+            AppendLog(
+                FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
+                           "because %s couldn't take it.\r\n",
+                           {ShownSource(source), ShownDest(destPath), trash}));
             return NotAllMoved;
         }
         ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));

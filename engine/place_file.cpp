@@ -65,6 +65,11 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     file.m_bNameTaken = m_rFs.Lookup(file.m_strSamePath, file.m_oSameEntry).IsOk();
 
     if (file.m_bNameTaken && file.m_oSameEntry.m_bDirectory) return PlaceFileAtFolderName(owner, file);
+    // The counterpart folder's own cache serves it; the source's would only ask about its bytes.
+    const DirEntry& same = file.m_oSameEntry;
+    if (file.m_bNameTaken && !same.m_bLink && !same.m_bSpecial &&
+        IsRebuiltCacheName(m_rFs.Style(), file.m_strName))
+        return DiscardRebuiltCache(owner, file.m_strSource, file.m_strSamePath);
     const IdenticalSearch search = SearchIdenticalFile(owner, file);
     file.m_oDigest = search.m_oSourceDigest;
     switch (search.m_nOutcome) {
@@ -155,8 +160,8 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
         // Replaced in one step, so a failure part-way still leaves the old file; into the trash it
         // goes first, where it stays whole whatever happens next.
         if (m_bDeleteToRecycleBin && !TrashOverwrittenFile(file)) return NotAllMoved;
-        if (const PlaceResult moved = MoveSourceFile(owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"",
-                                                     !m_bDeleteToRecycleBin);
+        if (const PlaceResult moved = MoveSourceFile(
+                owner, file, samePath, "ERROR: Couldn't move \"%s\" to \"%s\"", !m_bDeleteToRecycleBin);
             moved != Placed)
             return moved;
         AppendLog(
@@ -185,14 +190,16 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
 bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
     std::string trash;
     if (!m_rFs.MoveToTrash(file.m_strSamePath, trash)) {
-        AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
-                             "because %s couldn't take that file.\r\n",
-                             {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
+        AppendLog(
+            FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
+                       "because %s couldn't take that file.\r\n",
+                       {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
         return false;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
-    AppendLog(FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
-                         {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
+    AppendLog(
+        FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
+                   {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
     return true;
 }
 

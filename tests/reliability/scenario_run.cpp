@@ -74,8 +74,9 @@ private:
 void ConcurrentEditor::Edit(const std::string& path, bool keepTime) {
     std::error_code error;
     const std::optional<unsigned> mode = Mode(path);
+    // A file of several names would change under each: the oracle follows one path.
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(PathFromUtf8(path), error)) ||
-        !mode || (*mode & 0600) != 0600)
+        !mode || (*mode & 0600) != 0600 || std::filesystem::hard_link_count(PathFromUtf8(path), error) != 1)
         return;
     // Only a file still as it was before the move: not one the move has put there.
     for (TreeSnapshot& tree : m_rRecord.m_lstBefore) {
@@ -181,6 +182,8 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     record.m_bLogging = command.m_bLogging;
     record.m_strSourceRoot = command.m_szSourceRoot;
     record.m_strDestFolder = command.m_szDestFolder;
+    for (const std::string& dropped : scenario.m_lstDropped)
+        record.m_lstDropped.push_back(folders.FullPath(dropped));
     record.m_lstYesNoGiven = YesNoGiven(scenario, ui);
     trash.Note(record);
     outcome.m_nTrashed = trash.Count();
