@@ -123,13 +123,14 @@ TEST_F(FileMoves, ARebuiltCacheGoesForTheCounterpartFoldersOwn) {
         EXPECT_EQ(engine::MoveFinished, Run({Src("Album")}));
         EXPECT_EQ(cache ? 0u : 1u, m_ui.m_lstClashPrompts.size());
         EXPECT_EQ(!cache, Exists(Src("Album")));
-        if (cache)
+        if (cache) {
             EXPECT_EQ("Deleted source file \"" + Native("Album/" + name) +
                           "\", a cache the system rebuilds, because the destination folder has its own \"" +
                           Native("Album/" + name) +
                           "\".\r\nDeleted source folder \"Album\" because its contents are all in the "
                           "equivalent destination folder.\r\n",
                       m_log);
+        }
     }
 }
 

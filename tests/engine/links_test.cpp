@@ -90,7 +90,7 @@ TEST_F(LinksTest, ALinkInTheDestinationIsAnEntryOfItsOwn) {
     struct Case {
         const char* m_pszWhat;
         const char* m_pszSourceLink;  // src/Box/Docs is a link of this text, else a folder holding a.txt
-        std::string m_strDestLink;    // the text of the link dst/Box/Docs
+        const char* m_pszDestLink;    // the text of the link dst/Box/Docs; marks as WithPaths takes them
         std::string m_strLog;
     };
     const std::string folderLeft = "Left source folder \"" + Native("Box/Docs") +
@@ -104,20 +104,24 @@ TEST_F(LinksTest, ALinkInTheDestinationIsAnEntryOfItsOwn) {
              "equivalent "
              "destination folder.\r\n"},
         {"another link", "t", "u", LeftLink("Box/Docs", "Box/Docs")},
-        {"a link to a folder elsewhere", nullptr, m_tmp.Path("elsewhere"),
+        {"a link to a folder elsewhere", nullptr, "%ELSEWHERE%",
          "Moved source folder \"" + Native("Box/Docs") + "\" to destination as \"" + Native("Box/Docs (2)") +
              "\".  Folder name was changed to avoid clash with extant file \"" + Native("Box/Docs") +
              "\" in the destination folder.\r\nDeleted source folder \"Box\" because its contents are all in "
              "the equivalent destination folder.\r\n"},
-        {"a link to the dragged folder", nullptr, Src("Box/Docs"), folderLeft},
+        {"a link to the dragged folder", nullptr, "%DOCS%", folderLeft},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
         StartCase();
         ASSERT_TRUE(MakeFolders(m_tmp.Path("elsewhere")));
+        ASSERT_TRUE(MakeFolders(Src("Box")));
+        ASSERT_TRUE(MakeFolders(Dst("Box")));
         ASSERT_TRUE(c.m_pszSourceLink != nullptr ? MakeSymlink(c.m_pszSourceLink, Src("Box/Docs"))
                                                  : WriteFile(Src("Box/Docs/a.txt"), "doc a"));
-        ASSERT_TRUE(MakeSymlink(c.m_strDestLink, Dst("Box/Docs")));
+        const std::string destLink = WithPaths(
+            c.m_pszDestLink, {{"%ELSEWHERE%", m_tmp.Path("elsewhere")}, {"%DOCS%", Src("Box/Docs")}});
+        ASSERT_TRUE(MakeSymlink(destLink, Dst("Box/Docs")));
         m_ui.QueueAnswer(engine::AnswerSecond);
         EXPECT_EQ(MoveFinished, Run({Src("Box")}));
         const bool left = c.m_strLog.rfind("Left", 0) == 0;
@@ -128,7 +132,7 @@ TEST_F(LinksTest, ALinkInTheDestinationIsAnEntryOfItsOwn) {
                   m_log);
         EXPECT_EQ(left, Exists(Src("Box/Docs")));
         EXPECT_FALSE(Exists(m_tmp.Path("elsewhere/a.txt")));  // nothing written through the link
-        EXPECT_EQ(c.m_strDestLink, TargetOf(Dst("Box/Docs")));
+        EXPECT_EQ(destLink, TargetOf(Dst("Box/Docs")));
     }
 }
 

@@ -81,6 +81,9 @@ public:
     engine::Status RemoveFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
+    engine::Status ReadLink(const std::string& path, std::string& target) override {
+        return m_real.ReadLink(path, target);
+    }
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_real.SetKeepAlive(keepAlive); }
 
     // Counts the call and says whether it must fail; `kind` gets the failure's kind. Used by the
