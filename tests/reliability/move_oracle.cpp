@@ -485,6 +485,8 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
         case Effect::DeleteCache:
             CheckCache(paths[0], paths[1], line);
             m_setDiscarded.insert(paths[0]);
+            // Whatever it holds, an edit's bytes too: the system makes it again.
+            if (const SnapshotEntry* cache = Find(paths[0])) m_setExcused.insert(ContentKey(*cache));
             return Erase(paths[0], EntryKind::File, line);
         case Effect::TrashCache:
             CheckCache(paths[0], paths[2], line);
@@ -612,8 +614,8 @@ std::vector<std::string> SplitLines(const std::string& log) {
     return lines;
 }
 
-// What the log's lines name, for the rule that nothing in a dragged tree is passed over without a
-// word: every path a line names but a merge's own lines about its folder, and an error's quoted paths.
+// What the log's lines name, for the rule that a merged folder stays only for what a line left in
+// it: every path a line names but a merge's own lines about its folder, and an error's quoted paths.
 struct NamedPaths {
     std::set<std::string> m_setPaths;
     std::set<std::string> m_setTooLong;  // the names of refused long paths: the error names the target
@@ -638,13 +640,13 @@ struct NamedPaths {
                 return true;
         return false;
     }
-    // The entries at `item` and below it, but for `top`, that no line covers.
-    std::string Unnamed(const std::map<std::string, SnapshotEntry>& entries, const std::string& item,
-                        const std::string& top) const {
+    // The files, links and others below `top` that no line covers.
+    std::string Unnamed(const std::map<std::string, SnapshotEntry>& entries, const std::string& top) const {
         std::string report;
-        for (auto it = entries.lower_bound(item); it != entries.end(); ++it) {
-            if (it->first != item && it->first.rfind(item + NativeSeparator(), 0) != 0) break;
-            if (it->first != top && !Covers(it->first, top))
+        for (auto it = entries.lower_bound(top + NativeSeparator()); it != entries.end(); ++it) {
+            if (it->first.rfind(top + NativeSeparator(), 0) != 0) break;
+            // A folder is named by what it held; a merge's own lines about it do not count.
+            if (it->second.m_nKind != EntryKind::Folder && !Covers(it->first, top))
                 report += "passed over without a log line: " + it->first + "\n";
         }
         return report;
@@ -704,7 +706,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 model.KeepRemainder((*folder)[0], actual, line);
                 // A merged folder stays for what a line left in it, never for an entry passed over.
                 if (model.m_mapMovedTo.count((*folder)[0]) == 0)
-                    report += named.Unnamed(model.m_mapEntries, (*folder)[0], (*folder)[0]);
+                    report += named.Unnamed(model.m_mapEntries, (*folder)[0]);
             }
             named.NoteError(line);
         } else {
@@ -735,12 +737,6 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
     }
     for (; edit < record.m_lstEdits.size(); ++edit) model.ApplyEdit(record.m_lstEdits[edit]);
     endsStopped = stopped;
-    if (!stopped) {
-        const TreeModel before(record.m_lstBefore);
-        for (const std::string& dropped : record.m_lstDropped)
-            report += named.Unnamed(before.m_mapEntries, dropped,
-                                    dropped.substr(0, dropped.rfind(NativeSeparator())));
-    }
     replaced = model.Excused(record.m_lstBefore);
     lostWrites = LostWrites(model, actual);
     return report + model.m_strReport +

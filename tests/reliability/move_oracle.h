@@ -28,7 +28,6 @@ struct MoveRecord {
     bool m_bLogging = true;       // the move's switch, as read from the settings
     std::string m_strSourceRoot;  // the roots of the shown paths, as the move set them
     std::string m_strDestFolder;
-    std::vector<std::string> m_lstDropped;  // full paths; a finished move names everything below them
     engine::MoveOutcome m_nOutcome = engine::MoveFinished;
     std::vector<bool> m_lstYesNoGiven;  // the answers the move got to its yes/no questions, in order
     // A fault hit the removal of a temporary copy of ours, which may then stay.

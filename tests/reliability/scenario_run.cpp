@@ -182,8 +182,6 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     record.m_bLogging = command.m_bLogging;
     record.m_strSourceRoot = command.m_szSourceRoot;
     record.m_strDestFolder = command.m_szDestFolder;
-    for (const std::string& dropped : scenario.m_lstDropped)
-        record.m_lstDropped.push_back(folders.FullPath(dropped));
     record.m_lstYesNoGiven = YesNoGiven(scenario, ui);
     trash.Note(record);
     outcome.m_nTrashed = trash.Count();
