@@ -162,6 +162,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
+        ++m_oSummary.m_nLeft;
         AppendLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
             {shownSource, shownIdentical}));
@@ -179,6 +180,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
         return StopMove;
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
+    ++m_oSummary.m_nRenamed;
     std::string line =
         trash.empty()
             ? FormatText(
@@ -259,6 +261,7 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     if (!DiscardFile(source, trash)) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
+            ++m_oSummary.m_nLeft;
             AppendLog(
                 FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
                            "because %s couldn't take it.\r\n",
@@ -269,6 +272,8 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         return StopMove;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
+    ++m_oSummary.m_nDuplicates;
+    m_oSummary.m_nDuplicateBytes += sourceEntry.m_nSize;
     return Placed;
 }
 

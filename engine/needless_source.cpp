@@ -44,6 +44,7 @@ PlaceResult MoveCommand::DiscardNeedless(WindowHandle owner, const std::string& 
     if (!DiscardFile(source, trash)) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: it simply stays.
+            ++m_oSummary.m_nLeft;
             AppendLog(FormatText(lines.m_pszLeft, {ShownSource(source), ShownDest(dest), trash}));
             return NotAllMoved;
         }
@@ -51,6 +52,7 @@ PlaceResult MoveCommand::DiscardNeedless(WindowHandle owner, const std::string& 
         return StopMove;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
+    ++m_oSummary.m_nDuplicates;
     AppendLog(trash.empty() ? FormatText(lines.m_pszDeleted, {ShownSource(source), ShownDest(dest)})
                             : FormatText(lines.m_pszTrashed, {ShownSource(source), trash, ShownDest(dest)}));
     return Placed;

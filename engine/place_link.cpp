@@ -16,6 +16,7 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
     if (m_rFs.Lookup(target, existing)) {
         if (existing.m_bLink)
             if (const std::optional<PlaceResult> same = DiscardSameLink(owner, source, target)) return *same;
+        ++m_oSummary.m_nLeft;
         AppendLog(
             FormatText("Left link \"%s\" alone, given existence of \"%s\" in the destination folder.\r\n",
                        {ShownSource(source), ShownDest(target)}));
@@ -27,6 +28,7 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
     }
 
     NoteArrived(target, false);
+    ++m_oSummary.m_nFilesMoved;
     AppendLog(FormatText("Moved link \"%s\" to destination \"%s\" without following it.\r\n",
                          {ShownSource(source), ShownDest(target)}));
     return Placed;
