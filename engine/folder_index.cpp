@@ -18,10 +18,6 @@ std::string FoldKey(std::string_view text, bool ignoreCase) {
     return key;
 }
 
-bool IsDotEntry(std::string_view name) {
-    return name == "." || name == "..";
-}
-
 bool IsCandidateKind(const DirEntry& entry) {
     return !entry.m_bDirectory && !entry.m_bLink && !entry.m_bSpecial;  // pipes and devices are never opened
 }

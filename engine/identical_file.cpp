@@ -90,6 +90,8 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
     }
     if (const PlaceResult cleared = ClearLeftovers(owner, file, candidates, content); cleared != Placed)
         return Searched(SearchEndedBy(cleared), content);
+    // An empty file holds nothing but its name: under another name it is another file.
+    if (file.m_oSourceEntry.m_nSize == 0) return Searched(IdenticalSearch::NotFound, content);
 
     const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const IndexedFile& candidate : candidates) {

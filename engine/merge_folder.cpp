@@ -17,7 +17,7 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
     PlaceResult last = Placed;
     // The listing is taken once up front: the walk moves and deletes entries of this folder.
     for (const DirEntry& entry : entries) {
-        if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
+        if (entry.m_strName.empty() || IsDotEntry(entry.m_strName)) continue;
         std::string path = source;
         AddSeparator(m_rFs.Style(), path);
         path += entry.m_strName;

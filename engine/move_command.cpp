@@ -220,7 +220,7 @@ std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
     if (!m_rFs.ListNames(folder, entries)) return 0;
     std::uint32_t total = 0;
     for (const DirEntry& entry : entries) {
-        if (entry.m_strName.empty() || entry.m_strName[0] == '.') continue;
+        if (entry.m_strName.empty() || IsDotEntry(entry.m_strName)) continue;
         ++total;
         if (entry.m_bDirectory && !entry.m_bLink) {
             std::string path = folder;

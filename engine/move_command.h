@@ -237,6 +237,24 @@ private:
     PlaceResult MergeFolder(WindowHandle owner, std::string source, std::string destFolder);
     PlaceResult PlaceLink(WindowHandle owner, const std::string& source, const std::string& destFolder);
 
+    // The log lines of a needless source that goes: deleted (source, destination), moved to the
+    // trash (source, trash, destination), left because no trash took it (source, destination, trash).
+    struct NeedlessLines {
+        const char* m_pszDeleted;
+        const char* m_pszTrashed;
+        const char* m_pszLeft;
+    };
+    // Discards the source link as DiscardNeedless does when the link `target` holds the same target
+    // text; nothing (and no word) when it does not.
+    std::optional<PlaceResult> DiscardSameLink(WindowHandle owner, const std::string& source,
+                                               const std::string& target);
+    // Discards a source cache file whatever its bytes, for its counterpart `same` of its name.
+    PlaceResult DiscardRebuiltCache(WindowHandle owner, const std::string& source, const std::string& same);
+    // Discards the source for `dest` (DiscardFile): Placed; NotAllMoved (logged) when no trash took
+    // it; StopMove when the delete failed (reported).
+    PlaceResult DiscardNeedless(WindowHandle owner, const std::string& source, const std::string& dest,
+                                const NeedlessLines& lines);
+
     // Compares the source of `sourceSize` bytes with one destination entry; `content` keeps a
     // source small enough for memory loaded for the next candidate, and the source's digest. A
     // digest made of the candidate's bytes goes into the index. `compared` is the candidate as it

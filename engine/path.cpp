@@ -157,4 +157,14 @@ bool IsTemporaryName(std::string_view name) {
     return random.find_first_not_of(kTemporaryRandomChars) == std::string_view::npos;
 }
 
+bool IsDotEntry(std::string_view name) {
+    return name == "." || name == "..";
+}
+
+bool IsRebuiltCacheName(const PathStyle& style, std::string_view name) {
+    for (const std::string_view cache : {"Thumbs.db", "ehthumbs.db", ".DS_Store"})
+        if (EqualNames(name, cache, style.m_bIgnoreCase)) return true;
+    return false;
+}
+
 }  // namespace tandemere::engine

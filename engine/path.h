@@ -75,4 +75,13 @@ inline constexpr std::string_view kTemporarySuffix = ".part";
 // merely similar name is never taken for one.
 bool IsTemporaryName(std::string_view name);
 
+// Whether a listed name is the folder's own "." or ".." entry; every other name, one beginning
+// with a dot included, is an entry like any other.
+bool IsDotEntry(std::string_view name);
+
+// Whether a name (no folder) is one of the thumbnail and folder-view caches that the system
+// rebuilds in any folder that lacks one ("Thumbs.db", "ehthumbs.db", ".DS_Store"), letter case
+// ignored where the style ignores it.
+bool IsRebuiltCacheName(const PathStyle& style, std::string_view name);
+
 }  // namespace tandemere::engine

@@ -61,6 +61,11 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
     file.m_bNameTaken = m_rFs.Lookup(file.m_strSamePath, file.m_oSameEntry).IsOk();
 
     if (file.m_bNameTaken && file.m_oSameEntry.m_bDirectory) return PlaceFileAtFolderName(owner, file);
+    // The counterpart folder's own cache serves it; the source's would only ask about its bytes.
+    const DirEntry& same = file.m_oSameEntry;
+    if (file.m_bNameTaken && !same.m_bLink && !same.m_bSpecial &&
+        IsRebuiltCacheName(m_rFs.Style(), file.m_strName))
+        return DiscardRebuiltCache(owner, file.m_strSource, file.m_strSamePath);
     const IdenticalSearch search = SearchIdenticalFile(owner, file);
     file.m_oDigest = search.m_oSourceDigest;
     switch (search.m_nOutcome) {

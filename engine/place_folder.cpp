@@ -39,26 +39,37 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     std::string target = dest;
     target += FindFileName(style, srcPath);
     if (!m_rFs.PathFits(target)) return RefuseLongPath(owner, target);
-    if (m_rFs.IsFolder(target)) {
-        // A counterpart that is the source folder itself (reached through a link in the
-        // destination) would be merged into itself; the folder stays, so its parent must stay too.
-        bool same = false;
-        if (m_rFs.IsSameObject(folder, target, same) && same) {
-            AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
-                                 {ShownSource(folder)}));
-            ++m_oSummary.m_nLeft;
-            return NotAllMoved;
-        }
-        NoteFoldersDiffer(folder, target);
-        return MergeFolder(owner, folder, target);
-    }
-
     std::string clash = target;
     RemoveSeparator(style, clash);
     DirEntry existing;
-    // An entry that does not resolve (a dangling link) still takes the name.
-    if (m_rFs.Lookup(clash, existing)) return PlaceFolderAtFileName(owner, srcPath, dest, clash);
-    return MoveFolderIn(owner, srcPath, target, {});
+    // The entry itself decides, never what a link there points to: a link in the destination is
+    // never merged into, so nothing is written outside the destination's tree through it. An
+    // entry that does not resolve (a dangling link) still takes the name.
+    if (!m_rFs.Lookup(clash, existing)) return MoveFolderIn(owner, srcPath, target, {});
+    if (!existing.m_bDirectory || existing.m_bLink) {
+        bool same = false;
+        if (existing.m_bLink && m_rFs.IsSameObject(folder, clash, same) && same) {
+            // Either answer of the clash would leave the link pointing at nothing.
+            AppendLog(
+                FormatText("Left source folder \"%s\" alone, given existence of link \"%s\" to it in the "
+                           "destination folder.\r\n",
+                           {ShownSource(folder), ShownDest(clash)}));
+            ++m_oSummary.m_nLeft;
+            return NotAllMoved;
+        }
+        return PlaceFolderAtFileName(owner, srcPath, dest, clash);
+    }
+    // A counterpart that is the source folder itself (another spelling of its path) would be merged
+    // into itself; the folder stays, so its parent must stay too.
+    bool same = false;
+    if (m_rFs.IsSameObject(folder, target, same) && same) {
+        AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
+                             {ShownSource(folder)}));
+        ++m_oSummary.m_nLeft;
+        return NotAllMoved;
+    }
+    NoteFoldersDiffer(folder, target);
+    return MergeFolder(owner, folder, target);
 }
 
 PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string folder,

@@ -14,6 +14,8 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
 
     DirEntry existing;
     if (m_rFs.Lookup(target, existing)) {
+        if (existing.m_bLink)
+            if (const std::optional<PlaceResult> same = DiscardSameLink(owner, source, target)) return *same;
         ++m_oSummary.m_nLeft;
         AppendLog(
             FormatText("Left link \"%s\" alone, given existence of \"%s\" in the destination folder.\r\n",

@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <map>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/posix_io.h"
@@ -175,12 +177,20 @@ struct CopiedEntry {
     bool m_bFolder = false;
 };
 
+// The change time of a file of several names around the removal of its names by the copy: removing
+// a name moves it, so the others are as copied while the time is the one the last removal left.
+struct UnlinkedNames {
+    struct timespec m_oCopiedTime {};  // as the copy saw the file
+    struct timespec m_oLeftTime {};    // as the copy's last removal of a name left it
+};
+
 // One folder copy under way: the keep-alive it ticks between blocks, every entry it copied by its
 // path relative to the copied folder ('/'-separated), and the entry it failed on.
 struct FolderCopy {
     engine::KeepAlive* m_pKeepAlive = nullptr;
     std::unordered_map<std::string, CopiedEntry> m_mapCopied;
-    std::string m_strFailed;  // relative; empty for the folder itself
+    std::string m_strFailed;                                         // relative; empty for the folder itself
+    std::map<std::pair<dev_t, ino_t>, UnlinkedNames> m_mapUnlinked;  // files whose names it removed
 };
 
 // Whether an entry is the one the copy saw: the same object and, but for a folder (whose own time
@@ -191,8 +201,29 @@ bool IsAsCopied(const FolderCopy& copy, const std::string& relative, const struc
     const CopiedEntry& seen = it->second;
     if (seen.m_nDevice != st.st_dev || seen.m_nInode != st.st_ino || seen.m_bFolder != S_ISDIR(st.st_mode))
         return false;
-    return seen.m_bFolder || (seen.m_nSize == st.st_size && SameTime(seen.m_oTime, st.st_mtim) &&
-                              SameTime(seen.m_oChangeTime, st.st_ctim));
+    if (seen.m_bFolder) return true;
+    if (seen.m_nSize != st.st_size || !SameTime(seen.m_oTime, st.st_mtim)) return false;
+    if (SameTime(seen.m_oChangeTime, st.st_ctim)) return true;
+    const auto unlinked = copy.m_mapUnlinked.find({st.st_dev, st.st_ino});
+    return unlinked != copy.m_mapUnlinked.end() &&
+           SameTime(unlinked->second.m_oCopiedTime, seen.m_oChangeTime) &&
+           SameTime(unlinked->second.m_oLeftTime, st.st_ctim);
+}
+
+// Removes one file or link `name` of `dirFd`, lstat'ed as `st` and found as copied. For a file of
+// several names the change time the removal leaves is noted, so its other names still count as
+// copied. 0 or errno.
+int UnlinkCopied(int dirFd, const char* name, const struct stat& st, FolderCopy& copy) {
+    if (!S_ISREG(st.st_mode) || st.st_nlink < 2) return Sys().m_pfnUnlinkAt(dirFd, name, 0) == 0 ? 0 : errno;
+    // Held open by a path only, the file's own times can be read after its name has gone.
+    UniqueFd held(::openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (Sys().m_pfnUnlinkAt(dirFd, name, 0) != 0) return errno;
+    struct stat after;
+    if (!held.IsValid() || ::fstat(held.Get(), &after) != 0 || after.st_ino != st.st_ino) return 0;
+    auto [it, added] = copy.m_mapUnlinked.try_emplace({st.st_dev, st.st_ino});
+    if (added || !SameTime(it->second.m_oLeftTime, st.st_ctim)) it->second.m_oCopiedTime = st.st_ctim;
+    it->second.m_oLeftTime = after.st_ctim;
+    return 0;
 }
 
 int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toName, const struct stat& st,
@@ -240,14 +271,13 @@ int CopyFolderAt(int fromDir, const char* fromName, int toDir, const char* toNam
     return CopyFolder(from.Get(), to.Get(), st, relative, copy);
 }
 
-int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, const FolderCopy& copy,
+int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, FolderCopy& copy,
                          std::vector<std::string>& left);
 
 // Removes from the open source folder `dirFd` (at `relative` below the copied folder) every entry
 // the copy saw and that is unchanged since; adds every other entry to `left` (relative). 0 or the
 // first errno; the walk goes on past a failure.
-int RemoveCopied(int dirFd, const std::string& relative, const FolderCopy& copy,
-                 std::vector<std::string>& left) {
+int RemoveCopied(int dirFd, const std::string& relative, FolderCopy& copy, std::vector<std::string>& left) {
     std::vector<std::string> names;
     int firstError = ReadNames(dirFd, false, names);
     const std::string prefix = relative.empty() ? relative : relative + "/";
@@ -264,15 +294,15 @@ int RemoveCopied(int dirFd, const std::string& relative, const FolderCopy& copy,
         int error = 0;
         if (S_ISDIR(st.st_mode))
             error = RemoveCopiedFolderAt(dirFd, entry.c_str(), prefix + entry, copy, left);
-        else if (Sys().m_pfnUnlinkAt(dirFd, entry.c_str(), 0) != 0)
-            error = errno;
+        else
+            error = UnlinkCopied(dirFd, entry.c_str(), st, copy);
         if (firstError == 0 && error != 0 && error != ENOENT) firstError = error;
     }
     return firstError;
 }
 
 // RemoveCopied on the folder `name` in `parentDir`, then the folder itself once nothing stayed in it.
-int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, const FolderCopy& copy,
+int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& relative, FolderCopy& copy,
                          std::vector<std::string>& left) {
     UniqueFd dirFd(OpenAt(parentDir, name, kOpenFolderNoFollow));
     if (!dirFd.IsValid()) return errno;

@@ -94,6 +94,44 @@ TEST_F(FileMoves, OnlyFilesCanBeIdentical) {
     EXPECT_EQ(engine::MoveFinished, Run({Src("s.txt")}));
     EXPECT_EQ(UniqueLine("s.txt", "s.txt"), m_log);
     EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
+
+    // An empty file holds only its name: another empty file is the same under that name alone.
+    StartCase();
+    ASSERT_TRUE(WriteFile(Src("__init__.py"), ""));
+    ASSERT_TRUE(WriteFile(Src("same.txt"), ""));
+    ASSERT_TRUE(WriteFile(Dst(".keep_me"), ""));
+    ASSERT_TRUE(WriteFile(Dst("same.txt"), ""));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("__init__.py"), Src("same.txt")}));
+    EXPECT_EQ(UniqueLine("__init__.py", "__init__.py") + DeletedLine("same.txt", "same.txt"), m_log);
+    EXPECT_TRUE(m_ui.m_lstChoicePrompts.empty());
+}
+
+// The caches the system rebuilds go for the counterpart folder's own whatever their bytes, without a
+// prompt; any other file of their kind is a file like any other.
+TEST_F(FileMoves, ARebuiltCacheGoesForTheCounterpartFoldersOwn) {
+    const bool ignoreCase = m_realFs.Style().m_bIgnoreCase;
+    for (const std::string name : {"Thumbs.db", "ehthumbs.db", ".DS_Store", "THUMBS.DB", "desktop.ini"}) {
+        if (name == "THUMBS.DB" && !ignoreCase) continue;  // no counterpart of that name there
+        SCOPED_TRACE(name);
+        StartCase();
+        const bool cache = name != "desktop.ini";
+        ASSERT_TRUE(WriteFile(Src("Album/" + name), "source's cache"));
+        ASSERT_TRUE(WriteFile(Keep("copy"), "source's cache"));
+        ASSERT_TRUE(
+            WriteFile(Dst("Album/" + (name == "THUMBS.DB" ? std::string("Thumbs.db") : name)), "its own"));
+        m_ui.QueueAnswer(engine::AnswerThird);
+        EXPECT_EQ(engine::MoveFinished, Run({Src("Album")}));
+        EXPECT_EQ(cache ? 0u : 1u, m_ui.m_lstClashPrompts.size());
+        EXPECT_EQ(!cache, Exists(Src("Album")));
+        if (cache) {
+            EXPECT_EQ("Deleted source file \"" + Native("Album/" + name) +
+                          "\", a cache the system rebuilds, because the destination folder has its own \"" +
+                          Native("Album/" + name) +
+                          "\".\r\nDeleted source folder \"Album\" because its contents are all in the "
+                          "equivalent destination folder.\r\n",
+                      m_log);
+        }
+    }
 }
 
 TEST_F(FileMoves, OnlyCompareSameExtNarrowsTheSearchAndAnEmptyOneFindsNothing) {

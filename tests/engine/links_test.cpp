@@ -83,6 +83,59 @@ TEST_F(LinksTest, LinkToAFolderInsideAMergeIsNotMergedInto) {
     EXPECT_EQ(std::vector<std::uint32_t>{3}, m_ui.m_lstProgressRanges);  // Photos, album, x.jpg
 }
 
+// A link in the destination is an entry of its own: a source link of the same target text is the same
+// link, and a dragged folder of its name clashes with it, never merged into what it points to.
+TEST_F(LinksTest, ALinkInTheDestinationIsAnEntryOfItsOwn) {
+    TANDEMERE_SKIP_WITHOUT_LINKS();
+    struct Case {
+        const char* m_pszWhat;
+        const char* m_pszSourceLink;  // src/Box/Docs is a link of this text, else a folder holding a.txt
+        const char* m_pszDestLink;    // the text of the link dst/Box/Docs; marks as WithPaths takes them
+        std::string m_strLog;
+    };
+    const std::string folderLeft = "Left source folder \"" + Native("Box/Docs") +
+                                   "\" alone, given existence of link \"" + Native("Box/Docs") +
+                                   "\" to it in the destination folder.\r\n";
+    const Case cases[] = {
+        {"the same link", "t", "t",
+         "Deleted source link \"" + Native("Box/Docs") + "\", because destination link \"" +
+             Native("Box/Docs") +
+             "\" is the same.\r\nDeleted source folder \"Box\" because its contents are all in the "
+             "equivalent "
+             "destination folder.\r\n"},
+        {"another link", "t", "u", LeftLink("Box/Docs", "Box/Docs")},
+        {"a link to a folder elsewhere", nullptr, "%ELSEWHERE%",
+         "Moved source folder \"" + Native("Box/Docs") + "\" to destination as \"" + Native("Box/Docs (2)") +
+             "\".  Folder name was changed to avoid clash with extant file \"" + Native("Box/Docs") +
+             "\" in the destination folder.\r\nDeleted source folder \"Box\" because its contents are all in "
+             "the equivalent destination folder.\r\n"},
+        {"a link to the dragged folder", nullptr, "%DOCS%", folderLeft},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszWhat);
+        StartCase();
+        ASSERT_TRUE(MakeFolders(m_tmp.Path("elsewhere")));
+        ASSERT_TRUE(MakeFolders(Src("Box")));
+        ASSERT_TRUE(MakeFolders(Dst("Box")));
+        ASSERT_TRUE(c.m_pszSourceLink != nullptr ? MakeSymlink(c.m_pszSourceLink, Src("Box/Docs"))
+                                                 : WriteFile(Src("Box/Docs/a.txt"), "doc a"));
+        const std::string destLink = WithPaths(
+            c.m_pszDestLink, {{"%ELSEWHERE%", m_tmp.Path("elsewhere")}, {"%DOCS%", Src("Box/Docs")}});
+        ASSERT_TRUE(MakeSymlink(destLink, Dst("Box/Docs")));
+        m_ui.QueueAnswer(engine::AnswerSecond);
+        EXPECT_EQ(MoveFinished, Run({Src("Box")}));
+        const bool left = c.m_strLog.rfind("Left", 0) == 0;
+        EXPECT_EQ(left ? c.m_strLog +
+                             "Didn't delete source folder \"Box\" because it wasn't possible to move all "
+                             "objects from within it.\r\n"
+                       : c.m_strLog,
+                  m_log);
+        EXPECT_EQ(left, Exists(Src("Box/Docs")));
+        EXPECT_FALSE(Exists(m_tmp.Path("elsewhere/a.txt")));  // nothing written through the link
+        EXPECT_EQ(destLink, TargetOf(Dst("Box/Docs")));
+    }
+}
+
 TEST_F(LinksTest, LinkAcrossFileSystemsStaysALink) {
     TANDEMERE_SKIP_WITHOUT_LINKS();
     const std::optional<TempFolder> other = OtherVolume();

@@ -228,6 +228,11 @@ TEST_F(PlaceFolderTest, AcrossFileSystemsTheFolderIsCopiedWholeAndShownWithoutSe
     ASSERT_TRUE(WriteFile(Src("Photos/2019/b.jpg"), "photo bb"));
     ASSERT_TRUE(WriteFile(Src("Docs/d.txt"), "doc d"));
     ASSERT_TRUE(WriteFile(other->Path("Docs"), "file Docs"));
+    // A file of two names: each is copied and goes, no false word that it changed.
+    std::error_code error;
+    std::filesystem::create_hard_link(PathFromUtf8(Src("Photos/a.jpg")),
+                                      PathFromUtf8(Src("Photos/2019/a.jpg")), error);
+    ASSERT_FALSE(error) << error.message();
     const auto photos = ListTree(Src("Photos"));
     m_ui.QueueAnswer(231);
 

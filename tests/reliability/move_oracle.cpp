@@ -2,6 +2,7 @@
 // trees, and the outcome.
 #include "tests/reliability/move_oracle.h"
 
+#include <cctype>
 #include <map>
 #include <optional>
 #include <set>
@@ -29,6 +30,9 @@ enum class Effect : std::uint8_t {
     TrashAsSame,   // source 0 went to trash 1: destination 2 holds its content
     TrashRename,   // source 0 went to trash 1; identical destination 2 became 3
     TrashDest,     // destination entry 0 went to trash 1, to make room for an overwrite
+    LeftChanged,   // as LeftInSource, for an entry that an edit changed
+    DeleteCache,   // source cache file 0 was deleted: destination folder has its own, 1
+    TrashCache,    // source cache file 0 went to trash 1: destination folder has its own, 2
 };
 
 // One line form of the log: its text with a "%s" per path, which root each path's shown form
@@ -50,6 +54,25 @@ const LineForm kLineForms[] = {
      Effect::TrashRename},
     {"Moved different existing file \"%s\" to %s, to make room for source file \"%s\".", "dts",
      Effect::TrashDest},
+    {"Deleted source link \"%s\", because destination link \"%s\" is the same.", "sd", Effect::DeleteAsSame},
+    {"Moved source link \"%s\" to %s, because destination link \"%s\" is the same.", "std",
+     Effect::TrashAsSame},
+    {"Left source link \"%s\" alone, although destination link \"%s\" is the same, because %s couldn't take "
+     "it.",
+     "sdt", Effect::None},
+    {"Deleted source file \"%s\", a cache the system rebuilds, because the destination folder has its own "
+     "\"%s\".",
+     "sd", Effect::DeleteCache},
+    {"Moved source file \"%s\" to %s, a cache the system rebuilds, because the destination folder has its "
+     "own "
+     "\"%s\".",
+     "std", Effect::TrashCache},
+    {"Left source file \"%s\" alone, a cache the system rebuilds, although the destination folder has its "
+     "own "
+     "\"%s\", because %s couldn't take it.",
+     "sdt", Effect::None},
+    {"Left source folder \"%s\" alone, given existence of link \"%s\" to it in the destination folder.", "sd",
+     Effect::None},
     {"Left source file \"%s\" alone, although destination file \"%s\" is the same, because %s couldn't take "
      "it.",
      "sdt", Effect::None},
@@ -118,7 +141,7 @@ const LineForm kLineForms[] = {
      "sdd", Effect::CopyFolder},
     {"Copied source folder \"%s\" to destination as \"%s\".", "sd", Effect::CopyFolder},
     {"Left \"%s\" in the source folder, because it was created or changed while the folder was being copied.",
-     "s", Effect::LeftInSource},
+     "s", Effect::LeftChanged},
     {"Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.", "ds",
      Effect::DeleteAsSame, true},
     {"Found \"%s\", left by an interrupted move: it may hold the only copy of a file.", "d", Effect::None,
@@ -220,6 +243,14 @@ private:
     void Trash(const std::string& path, const std::string& where, const std::string& line);
     // Source 0 deleted or trashed as the same as destination 1: 1 must hold 0's content.
     void CheckSame(const std::string& source, const std::string& same, const std::string& line);
+    // Source 0 discarded as a cache the system rebuilds: destination `own` is its counterpart.
+    void CheckCache(const std::string& source, const std::string& own, const std::string& line);
+    // Whether an edit wrote to `path` or below it.
+    bool Written(const std::string& path) const {
+        auto it = m_mapWritten.lower_bound(path);
+        return it != m_mapWritten.end() &&
+               (it->first == path || it->first.rfind(path + NativeSeparator(), 0) == 0);
+    }
     void Complain(const std::string& what, const std::string& line) {
         m_strReport += what + " [" + line + "]\n";
     }
@@ -232,6 +263,7 @@ public:
     std::map<std::string, SnapshotEntry> m_mapBeforeEdit;  // what each edited file held before
     std::set<std::string> m_setTrashedDest;                // destination entries trashed for an overwrite
     std::set<std::string> m_setTrashNames;                 // trash entries a line accounted for
+    std::set<std::string> m_setDiscarded;                  // caches deleted for good, as they were before
     const std::map<std::string, MoveRecord::NamedTrash>* m_pNamedTrashes = nullptr;  // the record's, if any
     std::string m_strReport;
 };
@@ -355,6 +387,7 @@ std::set<std::string> TreeModel::Excused(const std::vector<TreeSnapshot>& before
         for (const auto& [path, entry] : tree.Entries())
             if (entry.m_nKind != EntryKind::Folder && m_setExcused.count(ContentKey(entry)) != 0)
                 paths.insert(JoinPath(tree.Root(), path));
+    paths.insert(m_setDiscarded.begin(), m_setDiscarded.end());
     return paths;
 }
 
@@ -394,6 +427,11 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
         case Effect::CopyFolder:
             MoveTree(paths[0], paths[1], line);
             return TakeCopiedEarlier(paths[0], paths[1], actual);
+        case Effect::LeftChanged:
+            if (!Written(paths[0]))
+                Complain("logged as changed while its folder was copied, but nothing changed it: " + paths[0],
+                         line);
+            [[fallthrough]];
         case Effect::LeftInSource:
             // Still where it was (a dragged item left alone), or left behind by its folder's copy.
             if (Find(paths[0]) != nullptr) return;
@@ -419,7 +457,7 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
         case Effect::DeleteAsSame:
         case Effect::DeleteRename:
             CheckSame(paths[0], paths[1], line);
-            Erase(paths[0], EntryKind::File, line);
+            Erase(paths[0], EntryKind::File, line, true);
             if (effect == Effect::DeleteRename) MoveTree(paths[1], paths[2], line);
             return;
         case Effect::TrashAsSame:
@@ -445,15 +483,50 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
             return MoveTree(paths[0], paths[1], line);
         case Effect::RemoveFolder:
             return Erase(paths[0], EntryKind::Folder, line);
+        case Effect::DeleteCache:
+            CheckCache(paths[0], paths[1], line);
+            m_setDiscarded.insert(paths[0]);
+            // Whatever it holds, an edit's bytes too: the system makes it again.
+            if (const SnapshotEntry* cache = Find(paths[0])) m_setExcused.insert(ContentKey(*cache));
+            return Erase(paths[0], EntryKind::File, line);
+        case Effect::TrashCache:
+            CheckCache(paths[0], paths[2], line);
+            return Trash(paths[0], paths[1], line);
     }
+}
+
+bool IsOurTemporary(const std::string& path) {
+    return path.find(std::string(1, NativeSeparator()) + ".tandemere-") != std::string::npos;
+}
+
+// The name of a path, folded to lower case where the platform's names ignore case.
+std::string NameKey(const std::string& path) {
+    std::string name = path.substr(path.rfind(NativeSeparator()) + 1);
+    if (NativeSeparator() == '\\')
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+void TreeModel::CheckCache(const std::string& source, const std::string& own, const std::string& line) {
+    static const std::set<std::string> s_lstCaches = {NameKey("Thumbs.db"), NameKey("ehthumbs.db"),
+                                                      NameKey(".DS_Store")};
+    const SnapshotEntry* counterpart = Find(own);
+    if (s_lstCaches.count(NameKey(source)) == 0 || NameKey(source) != NameKey(own) ||
+        counterpart == nullptr || counterpart->m_nKind != EntryKind::File)
+        Complain("source discarded as a rebuilt cache, but it is none or has no counterpart: " + source,
+                 line);
 }
 
 void TreeModel::CheckSame(const std::string& source, const std::string& same, const std::string& line) {
     const SnapshotEntry* from = Find(source);
     const SnapshotEntry* to = Find(same);
     if (from != nullptr &&
-        (to == nullptr || ContentKey(*to) != ContentKey(*from) || to->m_nKind != EntryKind::File))
+        (to == nullptr || ContentKey(*to) != ContentKey(*from) || to->m_nKind != from->m_nKind))
         Complain("source deleted as the same, but the destination does not hold its content: " + same, line);
+    // An empty file's name is all it holds; a leftover of ours is never a user's file.
+    if (from != nullptr && from->m_nKind == EntryKind::File && from->m_nSize == 0 &&
+        !IsOurTemporary(source) && NameKey(source) != NameKey(same))
+        Complain("empty source deleted as the same as a file of another name: " + same, line);
 }
 
 // The folder of `the trash "<folder>"`; empty for any other text.
@@ -491,10 +564,6 @@ void TreeModel::Trash(const std::string& path, const std::string& where, const s
         return;
     }
     Complain("logged move to the trash, but no .trashinfo there names it with its content: " + path, line);
-}
-
-bool IsOurTemporary(const std::string& path) {
-    return path.find(std::string(1, NativeSeparator()) + ".tandemere-") != std::string::npos;
 }
 
 std::string TreeModel::Compare(const TreeModel& actual, bool cleanupMayFail,
@@ -546,6 +615,45 @@ std::vector<std::string> SplitLines(const std::string& log) {
     return lines;
 }
 
+// What the log's lines name, for the rule that a merged folder stays only for what a line left in
+// it: every path a line names but a merge's own lines about its folder, and an error's quoted paths.
+struct NamedPaths {
+    std::set<std::string> m_setPaths;
+    std::set<std::string> m_setTooLong;  // the names of refused long paths: the error names the target
+
+    void NoteError(const std::string& line) {
+        const bool tooLong = line.rfind("ERROR: Path \"", 0) == 0;
+        for (std::size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open + 1)) {
+            const std::size_t close = line.find('"', open + 1);
+            if (close == std::string::npos) return;
+            std::string path = line.substr(open + 1, close - open - 1);
+            while (path.size() > 1 && path.back() == NativeSeparator()) path.pop_back();
+            if (tooLong) m_setTooLong.insert(path.substr(path.rfind(NativeSeparator()) + 1));
+            m_setPaths.insert(path);
+            open = close;
+        }
+    }
+    // Whether a line names `path` or a folder above it below `top`.
+    bool Covers(std::string path, const std::string& top) const {
+        for (; path.size() > top.size(); path.erase(path.rfind(NativeSeparator())))
+            if (m_setPaths.count(path) != 0 ||
+                m_setTooLong.count(path.substr(path.rfind(NativeSeparator()) + 1)) != 0)
+                return true;
+        return false;
+    }
+    // The files, links and others below `top` that no line covers.
+    std::string Unnamed(const std::map<std::string, SnapshotEntry>& entries, const std::string& top) const {
+        std::string report;
+        for (auto it = entries.lower_bound(top + NativeSeparator()); it != entries.end(); ++it) {
+            if (it->first.rfind(top + NativeSeparator(), 0) != 0) break;
+            // A folder is named by what it held; a merge's own lines about it do not count.
+            if (it->second.m_nKind != EntryKind::Folder && !Covers(it->first, top))
+                report += "passed over without a log line: " + it->first + "\n";
+        }
+        return report;
+    }
+};
+
 // Temporaries of ours that the move left; one that was there before is some earlier move's.
 std::string NewStrayTemporaries(const MoveRecord& record) {
     const std::string before = FindStrayTemporaries(record.m_lstBefore);
@@ -581,6 +689,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
     bool choosing = false;  // an error asked to skip its item or stop, and the next line says which
     std::size_t edit = 0;
     std::size_t at = 0;
+    NamedPaths named;
     for (const std::string& line : SplitLines(record.m_strLog)) {
         for (; edit < record.m_lstEdits.size() && record.m_lstEdits[edit].m_nLogSize <= at; ++edit)
             model.ApplyEdit(record.m_lstEdits[edit]);
@@ -599,12 +708,18 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
             const bool yes = yesNo < record.m_lstYesNoGiven.size() && record.m_lstYesNoGiven[yesNo];
             ++yesNo;
             stopped = !yes;
+            named.NoteError(line);
         } else if (line.rfind("ERROR: ", 0) == 0) {
             choosing = !ErrorGoesOn(line);
             // The system's reason follows the last quoted path.
             const std::string_view bare = std::string_view(line).substr(0, line.rfind('"') + 1);
-            if (std::optional<std::vector<std::string>> folder = Match(bare, kUnableToDeleteFolder))
+            if (std::optional<std::vector<std::string>> folder = Match(bare, kUnableToDeleteFolder)) {
                 model.KeepRemainder((*folder)[0], actual, line);
+                // A merged folder stays for what a line left in it, never for an entry passed over.
+                if (model.m_mapMovedTo.count((*folder)[0]) == 0)
+                    report += named.Unnamed(model.m_mapEntries, (*folder)[0]);
+            }
+            named.NoteError(line);
         } else {
             // A decision's line may end in the mark of a stored answer; the rest is its form.
             std::string_view text = line;
@@ -618,9 +733,15 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 std::optional<std::vector<std::string>> args = Match(text, form.m_pszPattern);
                 if (!args) continue;
                 known = true;
+                const bool mergeLine = form.m_nEffect == Effect::RemoveFolder ||
+                                       std::string_view(form.m_pszPattern).rfind("Didn't delete", 0) == 0;
                 for (std::size_t i = 0; i < args->size(); ++i) {
                     if (form.m_pszRoots[i] == 't') continue;
-                    (*args)[i] = model.Resolve(FullPath((*args)[i], form.m_pszRoots[i], record));
+                    const std::string shown = FullPath((*args)[i], form.m_pszRoots[i], record);
+                    (*args)[i] = model.Resolve(shown);
+                    // Nothing is written through a link in the destination.
+                    if ((*args)[i] != shown) report += "a path through a link: " + line + "\n";
+                    if (!mergeLine) named.m_setPaths.insert(shown);
                     // Naming one as left alone is no harm; acting on it as a user's file is.
                     if (!form.m_bAboutLeftover && form.m_nEffect != Effect::None &&
                         IsOurTemporary((*args)[i]))

@@ -33,6 +33,9 @@ const std::vector<std::string> kNames = {"a.txt",
                                          "photo.jpg",
                                          "photo (2).jpg",
                                          "..dots",
+                                         "Thumbs.db",
+                                         ".DS_Store",
+                                         "desktop.ini",
                                          "z"};
 
 #ifdef EDQUOT
@@ -84,6 +87,14 @@ private:
     bool Add(const std::string& path, const PlannedEntry& entry);
     PlannedEntry RandomFile();
     void GrowFolder(const std::string& folder, int depth);
+    // Another name, at `path`, of a source file made before it; false when there is none.
+    bool AddHardLink(const std::string& path);
+    bool HasOtherNames(const std::string& path) const {
+        for (const auto& [other, entry] : m_oScenario.m_mapEntries)
+            if (entry.m_nKind == PlannedKind::HardLink && entry.m_strLinkTarget == path) return true;
+        return false;
+    }
+    void MirrorFolder(const std::string& mirror, std::uint32_t roll);
     void Mirror();
     void PickDestination();
     void PickDropped();
@@ -197,6 +208,8 @@ void Generator::GrowFolder(const std::string& folder, int depth) {
                                    : target == 1 ? PickName(folder)
                                                  : "../" + PickName(folder);
             Add(path, link);
+        } else if (m_rOptions.m_bHardLinks && folder.rfind("src", 0) == 0 && m_oRandom.Chance(50) &&
+                   AddHardLink(path)) {
         } else if (m_rOptions.m_bPipesAmongEntries) {
             PlannedEntry pipe;
             pipe.m_nKind = PlannedKind::Pipe;
@@ -205,6 +218,18 @@ void Generator::GrowFolder(const std::string& folder, int depth) {
             Add(path, RandomFile());
         }
     }
+}
+
+bool Generator::AddHardLink(const std::string& path) {
+    std::vector<std::string> files;
+    for (const auto& [other, entry] : m_oScenario.m_mapEntries)
+        if (entry.m_nKind == PlannedKind::File && other.rfind("src/", 0) == 0 && other < path)
+            files.push_back(other);
+    if (files.empty()) return false;
+    PlannedEntry link;
+    link.m_nKind = PlannedKind::HardLink;
+    link.m_strLinkTarget = files[m_oRandom.Below(static_cast<std::uint32_t>(files.size()))];
+    return Add(path, link);
 }
 
 // Puts what the sources hold into the destination too: the same file under its own name or
@@ -226,15 +251,36 @@ void Generator::Mirror() {
                 Add(folder + "/" + PickName(folder), copy);
             } else if (roll < 46) {
                 Add(mirror + "/" + PickName(mirror), RandomFile());
+            } else if (roll < 56) {
+                Add(mirror, RandomFile());  // a different file of its name (a cache's own, too)
             }
         } else if (entry.m_nKind == PlannedKind::Folder) {
-            PlannedEntry sub;
-            sub.m_nKind = PlannedKind::Folder;
-            if (roll < 35)
-                Add(mirror, sub);
-            else if (roll < 47)
-                Add(mirror, RandomFile());
+            MirrorFolder(mirror, roll);
+        } else if (entry.m_nKind == PlannedKind::Link && roll < 40) {
+            // A link of the same target text is the same link; another text is another link.
+            PlannedEntry link = entry;
+            if (roll >= 28) link.m_strLinkTarget += "-other";
+            Add(mirror, link);
         }
+    }
+}
+
+// A folder to merge with, a file of its name, or a link of its name: to the source folder itself or
+// to a folder beside it, never merged into.
+void Generator::MirrorFolder(const std::string& mirror, std::uint32_t roll) {
+    PlannedEntry other;
+    other.m_nKind = PlannedKind::Folder;
+    if (roll < 35) {
+        Add(mirror, other);
+    } else if (roll < 47) {
+        Add(mirror, RandomFile());
+    } else if (roll < 55 && m_rOptions.m_bLinks) {
+        std::string up;
+        for (std::size_t depth = std::count(mirror.begin(), mirror.end(), '/'); depth > 0; --depth)
+            up += "../";
+        other.m_nKind = PlannedKind::Link;
+        other.m_strLinkTarget = roll < 51 ? up + "src" + mirror.substr(3) : ".";
+        Add(mirror, other);
     }
 }
 
@@ -338,7 +384,9 @@ void Generator::PickFaults() {
 void Generator::PickEdits() {
     std::vector<std::string> files;
     for (const auto& [path, entry] : m_oScenario.m_mapEntries)
-        if (entry.m_nKind == PlannedKind::File && entry.m_nMode == 0) files.push_back(path);
+        // A write to a file of several names would change the others too.
+        if (entry.m_nKind == PlannedKind::File && entry.m_nMode == 0 && !HasOtherNames(path))
+            files.push_back(path);
     if (!files.empty() && m_oRandom.Chance(8)) {
         m_oScenario.m_nEditAtPump = 1 + static_cast<int>(m_oRandom.Below(12));
         m_oScenario.m_strEditPath = files[m_oRandom.Below(static_cast<std::uint32_t>(files.size()))];
@@ -359,6 +407,8 @@ const char* KindName(PlannedKind kind) {
             return "link";
         case PlannedKind::Pipe:
             return "pipe";
+        case PlannedKind::HardLink:
+            return "hard link";
     }
     return "?";
 }
@@ -390,7 +440,8 @@ std::string Scenario::Describe() const {
         if (entry.m_nKind == PlannedKind::File)
             text << " " << entry.m_strBytes.size() << " bytes \"" << entry.m_strBytes.substr(0, 12) << "\" t"
                  << entry.m_nTicks % 100000000ULL;
-        if (entry.m_nKind == PlannedKind::Link) text << " -> " << entry.m_strLinkTarget;
+        if (entry.m_nKind == PlannedKind::Link || entry.m_nKind == PlannedKind::HardLink)
+            text << " -> " << entry.m_strLinkTarget;
         if (entry.m_nMode != 0) text << " mode " << std::oct << entry.m_nMode << std::dec;
         text << "\n";
     }

@@ -26,7 +26,7 @@ private:
     std::uint64_t m_nState;
 };
 
-enum class PlannedKind : std::uint8_t { File, Folder, Link, Pipe };
+enum class PlannedKind : std::uint8_t { File, Folder, Link, Pipe, HardLink };
 
 // One entry to make before the move. Paths are relative, written with '/', and begin with the
 // side: "src/..." in the work folder, "dst/..." in the destination's volume.
@@ -34,7 +34,8 @@ struct PlannedEntry {
     PlannedKind m_nKind = PlannedKind::File;
     std::string m_strBytes;       // files
     std::uint64_t m_nTicks = 0;   // files: the last-write time, engine ticks
-    std::string m_strLinkTarget;  // links: the target text, relative to the link's folder
+    std::string m_strLinkTarget;  // links: the target text, relative to the link's folder; hard links:
+                                  // the scenario path of the file it is another name of
     unsigned m_nMode = 0;         // permission bits applied before the move (unprivileged runs); 0: as made
 };
 
@@ -50,6 +51,8 @@ struct ScenarioOptions {
     bool m_bLinks = true;
     // Pipes among the entries (POSIX only): never opened or compared, left where they are.
     bool m_bPipesAmongEntries = false;
+    // Files of several names (POSIX only) among the sources.
+    bool m_bHardLinks = false;
     // Read-only and unreadable folders and files: meaningful only for an unprivileged user.
     bool m_bPermissions = false;
     // System-call faults of the POSIX backend.

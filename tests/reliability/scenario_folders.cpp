@@ -41,6 +41,7 @@ bool MakePlannedEntry(const PlannedEntry& entry, const std::string& path, IScena
         case PlannedKind::Link:
             return MakeSymlink(entry.m_strLinkTarget, path);
         case PlannedKind::Pipe:
+        case PlannedKind::HardLink:
             return platform.MakeSpecial(entry, path);
     }
     return false;

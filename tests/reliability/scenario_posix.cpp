@@ -115,6 +115,11 @@ void ParseRecords(const std::string& text, BatchResult& result) {
 }  // namespace
 
 bool PosixScenarioPlatform::MakeSpecial(const PlannedEntry& entry, const std::string& path) {
+    if (entry.m_nKind == PlannedKind::HardLink) {
+        // The scenario path of the file, from the link's own: both lie below the work folder's "src".
+        const std::string work = path.substr(0, path.rfind("/src/") + 1);
+        return ::link((work + entry.m_strLinkTarget).c_str(), path.c_str()) == 0;
+    }
     return entry.m_nKind == PlannedKind::Pipe && ::mkfifo(path.c_str(), 0644) == 0;
 }
 

@@ -75,8 +75,9 @@ private:
 void ConcurrentEditor::Edit(const std::string& path, bool keepTime) {
     std::error_code error;
     const std::optional<unsigned> mode = Mode(path);
+    // A file of several names would change under each: the oracle follows one path.
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(PathFromUtf8(path), error)) ||
-        !mode || (*mode & 0600) != 0600)
+        !mode || (*mode & 0600) != 0600 || std::filesystem::hard_link_count(PathFromUtf8(path), error) != 1)
         return;
     // Only a file still as it was before the move: not one the move has put there.
     for (TreeSnapshot& tree : m_rRecord.m_lstBefore) {

@@ -40,6 +40,7 @@ ScenarioOptions PrivilegedOptions() {
 #ifndef _WIN32
     options.m_bSyscallFaults = true;
     options.m_bPipesAmongEntries = true;
+    options.m_bHardLinks = true;
     options.m_nTrashPercent = 25;
 #else
     options.m_bLinks = false;

@@ -82,6 +82,9 @@ public:
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     std::string ReasonText(const engine::Status& status) const override { return m_real.ReasonText(status); }
+    engine::Status ReadLink(const std::string& path, std::string& target) override {
+        return m_real.ReadLink(path, target);
+    }
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_real.SetKeepAlive(keepAlive); }
 
     // Counts the call and says whether it must fail; `kind` gets the failure's kind. Used by the
