@@ -67,7 +67,7 @@ void MoveCommand::AddDropped(std::string path) {
 }
 
 MoveOutcome MoveCommand::Run(WindowHandle owner) {
-    m_rUi.CreateProgress(owner);
+    m_rUi.CreateProgress(owner, m_szDestFolder);
     m_rUi.SetProgressRange(CountItems());
 
     const std::string destFolder = m_szDestFolder;
@@ -103,7 +103,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     }
 
     m_rUi.DestroyProgress();
-    if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), m_strLog);
+    if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     return stopped ? MoveStopped : MoveFinished;
 }
 
@@ -225,6 +225,16 @@ std::string_view MoveCommand::GetShownPath(const std::string& path, const std::s
     if (m_bFullPaths || root.empty() || path.size() < root.size() || path.compare(0, root.size(), root) != 0)
         return whole;
     return whole.substr(root.size());
+}
+
+LogReport MoveCommand::MakeLogReport() const {
+    LogReport report;
+    // The folder of the first item stands for the sources: a drop comes from one folder.
+    std::string sources = m_szSourceRoot;
+    if (sources.empty() && !m_lstDropped.empty()) sources = ParentFolder(m_rFs.Style(), m_lstDropped.front());
+    report.m_strHeader = FormatText("From \"%s\" into \"%s\"", {sources, m_szDestFolder});
+    report.m_strLog = m_strLog;
+    return report;
 }
 
 void MoveCommand::AppendLog(std::string_view text) {

@@ -157,6 +157,8 @@ private:
         std::optional<std::uint64_t> m_oDigest;
     };
 
+    // The log with its header, for the log window.
+    LogReport MakeLogReport() const;
     // Appends to the log when logging is on.
     void AppendLog(std::string_view text);
     // Appends `line`, then `reasonPattern` filled with `reasonPath` unless that is empty, then the line end.

@@ -244,7 +244,7 @@ engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle,
     return AskAnswer(answers, prompt.m_strSrcPath, prompt.m_strDestPath);
 }
 
-void TtyUserInterface::CreateProgress(engine::WindowHandle) {
+void TtyUserInterface::CreateProgress(engine::WindowHandle, const std::string&) {
     m_oProgress.Start();
 }
 
@@ -253,8 +253,8 @@ bool TtyUserInterface::PumpAndCheckCancel() {
     return m_bCancelled;
 }
 
-void TtyUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
-    std::string text = ToPlatformLineEnds(log);
+void TtyUserInterface::ShowLog(engine::WindowHandle, const engine::LogReport& report) {
+    std::string text = ToPlatformLineEnds(report.m_strLog);
     // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
     if (!text.empty() && text.back() != '\n') text += '\n';
     m_oProgress.Clear();

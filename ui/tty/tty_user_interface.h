@@ -59,14 +59,15 @@ public:
     engine::PromptResult ShowClashPrompt(engine::WindowHandle owner,
                                          const engine::ClashPrompt& prompt) override;
 
-    void CreateProgress(engine::WindowHandle owner) override;
+    void CreateProgress(engine::WindowHandle owner, const std::string& destFolder) override;
     void SetProgressRange(std::uint32_t total) override { m_oProgress.SetRange(total); }
     void SetProgressItem(const std::string& path) override { m_oProgress.SetItem(path); }
     void SetProgressPos(std::int32_t position) override { m_oProgress.SetPos(position); }
     bool PumpAndCheckCancel() override;
     void DestroyProgress() override { m_oProgress.Stop(); }
 
-    void ShowLog(engine::WindowHandle owner, const std::string& log) override;
+    // Writes the log lines only: the command line says where it moved before it starts.
+    void ShowLog(engine::WindowHandle owner, const engine::LogReport& report) override;
 
 private:
     struct Answer {
