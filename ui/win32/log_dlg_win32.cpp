@@ -17,13 +17,12 @@ namespace tandemere::win32 {
 
 namespace {
 
-// The multi-line edit control selects nothing on Ctrl+A by itself.
+// The multi-line edit control selects nothing on Ctrl+A by itself: the character it makes does.
 LRESULT CALLBACK SelectAllProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (message == WM_KEYDOWN && wParam == 'A' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
+    if (message == WM_CHAR && wParam == 1) {
         ::SendMessageW(hwnd, EM_SETSEL, 0, -1);
         return 0;
     }
-    if (message == WM_CHAR && wParam == 1) return 0;  // the Ctrl+A character: no beep
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &SelectAllProc, 0);
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
