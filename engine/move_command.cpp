@@ -86,6 +86,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_strCheckedParent.clear();
     m_strCheckedDest.clear();
     m_bWaitedForUser = false;
+    m_lstTooLong.clear();
     ReadSettings();
 
     bool stopped = false;
@@ -103,6 +104,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     }
 
     m_rUi.DestroyProgress();
+    ReportTooLong(owner);
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     return stopped ? MoveStopped : MoveFinished;
 }
@@ -270,8 +272,28 @@ void MoveCommand::LogSourceFolderKept(const std::string& folder) {
 }
 
 PlaceResult MoveCommand::RefuseLongPath(WindowHandle owner, const std::string& path) {
-    ReportError(owner, FormatText("ERROR: Path \"%s\" is too long", {path}));
+    (void)owner;
+    // One box for all of them at the end: a deep tree would otherwise ask for a click per item.
+    m_lstTooLong.push_back(path);
+    AppendLog(FormatText("ERROR: Path \"%s\" is too long\r\n", {path}));
     return NotAllMoved;
+}
+
+void MoveCommand::ReportTooLong(WindowHandle owner) {
+    if (m_lstTooLong.empty()) return;
+    std::string text;
+    if (m_lstTooLong.size() == 1) {
+        text = FormatText("ERROR: Path \"%s\" is too long", {m_lstTooLong.front()});
+    } else {
+        text = "ERROR: These paths are too long, so their items were left where they are:";
+        constexpr std::size_t kListed = 15;
+        for (std::size_t i = 0; i < m_lstTooLong.size() && i < kListed; ++i) text += "\r\n" + m_lstTooLong[i];
+        if (m_lstTooLong.size() > kListed)
+            text += "\r\nand " + std::to_string(m_lstTooLong.size() - kListed) +
+                    " more (the log lists them all).";
+    }
+    m_lstTooLong.clear();
+    m_rUi.ShowError(owner, text);
 }
 
 }  // namespace tandemere::engine

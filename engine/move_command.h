@@ -175,8 +175,10 @@ private:
     bool LiesInFolder(const std::string& path, const std::string& folder);
     // Tells LiesInFolder that the items of `folder` do not lie in `other`, as a merge has made sure.
     void NoteFoldersDiffer(const std::string& folder, const std::string& other);
-    // Reports a path the platform does not accept; the item stays where it is.
+    // Logs a path the platform does not accept, for the one box at the end; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
+    // The one error box that lists every path refused as too long during the move, if any.
+    void ReportTooLong(WindowHandle owner);
     // The log line of a source file deleted because `destPath` holds the same content; `trash`
     // names where it went, or is empty when it was deleted for good.
     void LogSourceDeletedAsSame(const std::string& source, const std::string& destPath,
@@ -270,6 +272,8 @@ private:
     std::vector<std::optional<DirEntry>> m_lstCounted;
     // Whether a prompt or a message has been shown since the move started.
     bool m_bWaitedForUser = false;
+    // The paths refused as too long so far, for the one box at the end of the move.
+    std::vector<std::string> m_lstTooLong;
 };
 
 }  // namespace tandemere::engine

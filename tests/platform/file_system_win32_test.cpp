@@ -168,12 +168,15 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
         std::string m_strPath;
         bool m_bFits;
     };
+    // Beyond MAX_PATH the extended-length form takes 32,760 units (the UNC form adds six).
+    const std::string deep = repeat(base, 162);
     const Case cases[] = {{base + repeat("x", 55), true},
-                          {base + repeat("x", 56), false},
-                          {base + repeat(e, 55), true},
-                          {base + repeat(e, 56), false},
-                          {base + repeat(face, 27) + "x", true},
-                          {base + repeat(face, 28), false},
+                          {base + repeat("x", 56), true},
+                          {base + repeat(e, 56), true},
+                          {base + repeat(face, 28), true},
+                          {deep + repeat("x", 32760 - Wide(deep).size()), true},
+                          {deep + repeat("x", 32761 - Wide(deep).size()), false},
+                          {deep + repeat(face, 200), false},
                           {"C:\\" + repeat("n", 255), true},
                           {"C:\\" + repeat("n", 256), false},
                           {"C:\\" + repeat(e, 255), true},
@@ -192,6 +195,28 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
     ASSERT_OK(m_fs.Rename(longest, folder + "\\g"));
     ASSERT_OK(m_fs.Move(folder + "\\g", longest));
     EXPECT_EQ(ReadAll(longest), "x");
+
+    // Beyond MAX_PATH an item is listed, looked up, read, renamed, moved and deleted like any other.
+    std::string far = folder;
+    for (int i = 0; i < 3; ++i) {
+        far += "\\" + std::string(120, static_cast<char>('a' + i));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + Wide(far)).c_str(), nullptr)) << ::GetLastError();
+    }
+    ASSERT_OK(m_fs.Rename(longest, far + "\\x.txt"));
+    ASSERT_GT(Wide(far + "\\x.txt").size(), 400u);
+    EXPECT_EQ(ReadAll(far + "\\x.txt"), "x");
+    EXPECT_EQ(Names(far), (std::vector<std::string>{".", "..", "x.txt"}));
+    DirEntry entry;
+    ASSERT_OK(m_fs.Lookup(far + "\\x.txt", entry));
+    EXPECT_EQ(entry.m_nSize, 1u);
+    EXPECT_TRUE(m_fs.IsFolder(far));
+    ASSERT_OK(m_fs.Move(far + "\\x.txt", far + "\\y.txt"));
+    bool same = false;
+    ASSERT_OK(m_fs.IsSameObject(far, far + "\\", same));
+    EXPECT_TRUE(same);
+    EXPECT_TRUE(m_fs.IsSameVolume(far + "\\y.txt", folder + "\\z.txt"));
+    ASSERT_OK(m_fs.DeleteFile(far + "\\y.txt"));
+    for (int i = 0; i < 3; ++i, far.resize(far.rfind('\\'))) ASSERT_OK(m_fs.RemoveFolder(far));
 }
 
 TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {

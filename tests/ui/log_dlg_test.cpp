@@ -26,7 +26,8 @@ const char kShortLog[] =
     "Removed source folder \"Photos\".\r\n";
 
 const char kHeader[] = "Thursday, December 10, 2026 16:40\r\nFrom \"C:\\Work\\\" into \"D:\\Archive\\\"";
-const char kSummary[] = "Moved 1 file, deleted 1 duplicate (2.0 KiB freed), renamed 0, left 0 alone, 0 errors.";
+const char kSummary[] =
+    "Moved 1 file, deleted 1 duplicate (2.0 KiB freed), renamed 0, left 0 alone, 0 errors.";
 
 TEST(LogWindow, ShowsTheTemplateWithHeaderWholeLogSummaryAndItsButtons) {
     CLogDlg dialog(kShortLog, kHeader, kSummary);
@@ -46,14 +47,15 @@ TEST(LogWindow, ShowsTheTemplateWithHeaderWholeLogSummaryAndItsButtons) {
             EXPECT_EQ(client.right, size.right);
             EXPECT_EQ(client.bottom, size.bottom);
             const DWORD editStyles = WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL;
-            uitest::ExpectControls(hwnd, {
-                                             {240, L"Static", ui::Widen(kHeader), SS_LEFT, SS_NOPREFIX, 8, 7, 464, 18},
-                                             {201, L"Edit", ui::Widen(kShortLog), 0, editStyles, 8, 27, 464, 203},
-                                             {241, L"Static", ui::Widen(kSummary), SS_LEFT, SS_NOPREFIX, 8, 234, 464, 20},
-                                             {242, L"Button", L"Copy &all", BS_PUSHBUTTON, WS_TABSTOP, 8, 260, 60, 16},
-                                             {243, L"Button", L"&Save...", BS_PUSHBUTTON, WS_TABSTOP, 74, 260, 60, 16},
-                                             {1, L"Button", L"OK", BS_DEFPUSHBUTTON, WS_TABSTOP, 412, 260, 60, 16},
-                                         });
+            uitest::ExpectControls(
+                hwnd, {
+                          {240, L"Static", ui::Widen(kHeader), SS_LEFT, SS_NOPREFIX, 8, 7, 464, 18},
+                          {201, L"Edit", ui::Widen(kShortLog), 0, editStyles, 8, 27, 464, 203},
+                          {241, L"Static", ui::Widen(kSummary), SS_LEFT, SS_NOPREFIX, 8, 234, 464, 20},
+                          {242, L"Button", L"Copy &all", BS_PUSHBUTTON, WS_TABSTOP, 8, 260, 60, 16},
+                          {243, L"Button", L"&Save...", BS_PUSHBUTTON, WS_TABSTOP, 74, 260, 60, 16},
+                          {1, L"Button", L"OK", BS_DEFPUSHBUTTON, WS_TABSTOP, 412, 260, 60, 16},
+                      });
             const HWND edit = ::GetDlgItem(hwnd, IDC_LOG_TEXT);
             // Lines wrap: nothing scrolls sideways.
             EXPECT_FALSE(::GetWindowLongW(edit, GWL_STYLE) & (ES_AUTOHSCROLL | WS_HSCROLL));
@@ -71,7 +73,8 @@ TEST(LogWindow, ShowsTheTemplateWithHeaderWholeLogSummaryAndItsButtons) {
             EXPECT_EQ(from, 0u);
             EXPECT_EQ(to, ui::Widen(kShortLog).size());
             Click(hwnd, IDC_LOG_COPY);
-            EXPECT_EQ(uitest::ClipboardText(), ui::Widen(std::string(kHeader) + "\r\n\r\n" + kShortLog + "\r\n" + kSummary + "\r\n"));
+            EXPECT_EQ(uitest::ClipboardText(),
+                      ui::Widen(std::string(kHeader) + "\r\n\r\n" + kShortLog + "\r\n" + kSummary + "\r\n"));
             uitest::SaveScreenshot(hwnd, "log_window");
             Click(hwnd, IDOK);
         });
@@ -92,20 +95,25 @@ TEST(LogWindow, SaveWritesHeaderLogAndSummaryAsUtf8) {
                  uitest::Settle(save);
                  uitest::SaveScreenshot(save, "log_window_save");
                  // The file name box of the common Save dialog (cmb13, or edt1 in the old style).
-                 if (!::SetDlgItemTextW(save, 0x47c, path.c_str())) ::SetDlgItemTextW(save, 0x480, path.c_str());
+                 if (!::SetDlgItemTextW(save, 0x47c, path.c_str()))
+                     ::SetDlgItemTextW(save, 0x480, path.c_str());
                  Click(save, IDOK);
                  EXPECT_TRUE(uitest::WaitUntilClosed(save));
                  Click(hwnd, IDOK);
              });
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     char bytes[256] = {};
     DWORD got = 0;
     ::ReadFile(file, bytes, sizeof(bytes), &got, nullptr);
     ::CloseHandle(file);
     ::DeleteFileW(path.c_str());
-    EXPECT_EQ(std::string(bytes, got), "\xEF\xBB\xBF" "From here\r\n\r\nMoved \"caf\xC3\xA9.txt\".\r\n\r\nMoved 1 file.\r\n");
-    EXPECT_EQ(WriteTextFile(L"C:\\tandemere-no-such-folder\\log.txt", L"x"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(std::string(bytes, got),
+              "\xEF\xBB\xBF"
+              "From here\r\n\r\nMoved \"caf\xC3\xA9.txt\".\r\n\r\nMoved 1 file.\r\n");
+    EXPECT_EQ(WriteTextFile(L"C:\\tandemere-no-such-folder\\log.txt", L"x"),
+              static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST(LogWindow, EscapeAndTheCloseBoxGiveTwoAndAnEmptyLogShowsNothing) {
@@ -216,7 +224,8 @@ TEST(LogWindow, ALongLogWrapsAndOpensAtItsEndWhereAStopSaysWhy) {
                  EXPECT_GT(first, lines - 60);
                  const std::wstring header = WindowText(::GetDlgItem(hwnd, IDC_LOG_HEADER));
                  EXPECT_NE(header.find(L"..."), std::wstring::npos) << "the long folder is shortened";
-                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_LOG_SUMMARY)), L"Stopped after moving 3,000 files.");
+                 EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_LOG_SUMMARY)),
+                           L"Stopped after moving 3,000 files.");
                  uitest::ExpectLaidOutWithoutOverlap(hwnd, {IDC_LOG_HEADER, IDC_LOG_SUMMARY});
                  uitest::SaveScreenshot(hwnd, "log_window_long_at_end");
                  Click(hwnd, IDOK);

@@ -12,7 +12,8 @@
 namespace tandemere::uitest {
 
 // Presses each answer with each combination of the two check boxes (they exclude each other: the
-// later tick wins), then closes with Cancel, Escape and the close box with a box ticked. `make` returns a new prompt (unique_ptr).
+// later tick wins), then closes with Cancel, Escape and the close box with a box ticked. `make` returns a new
+// prompt (unique_ptr).
 template <class MakePrompt>
 void ExpectPromptAnswers(MakePrompt make) {
     for (int answer : {IDC_ANSWER_FIRST, IDC_ANSWER_SECOND, IDC_ANSWER_THIRD}) {

@@ -30,7 +30,8 @@ std::wstring Localised(const std::wstring& english) {
     wchar_t decimal[8] = {};
     ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
     std::wstring out;
-    for (wchar_t c : english) out += c == L',' ? LocaleThousandSeparator() : c == L'.' ? decimal : std::wstring(1, c);
+    for (wchar_t c : english)
+        out += c == L',' ? LocaleThousandSeparator() : c == L'.' ? decimal : std::wstring(1, c);
     return out;
 }
 
@@ -110,8 +111,8 @@ TEST(ClashPrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
                     {202, L"Static", ui::Widen(prompt.m_strQuestion), SS_LEFT, SS_NOPREFIX, 12, 6, 462, 30},
                     {210, L"Static", Localised(L"2.0 KB (2,048 bytes) (larger)"), SS_CENTER, SS_CENTERIMAGE,
                      18, 72, 210, 12},
-                    {211, L"Static", Localised(L"1.0 KB (1,024 bytes)"), SS_CENTER, SS_CENTERIMAGE, 258, 72, 210,
-                     12},
+                    {211, L"Static", Localised(L"1.0 KB (1,024 bytes)"), SS_CENTER, SS_CENTERIMAGE, 258, 72,
+                     210, 12},
                     {212, L"Static", LocalDateTime(kMarch2024), SS_CENTER, SS_CENTERIMAGE, 18, 90, 210, 12},
                     {213, L"Static", LocalDateTime(kMarch2024 + kOneSecond) + L" (newer)", SS_CENTER,
                      SS_CENTERIMAGE, 258, 90, 210, 12},
@@ -119,7 +120,8 @@ TEST(ClashPrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
                     {-1, L"Button", L" Destination File ", BS_GROUPBOX, 0, 246, 42, 228, 84},
                     {208, L"Static", ui::Widen(prompt.m_strSrcPath), SS_CENTER, SS_NOPREFIX, 18, 54, 210, 18},
                     {214, L"Button", L"O&pen", BS_PUSHBUTTON, WS_TABSTOP, 96, 108, 50, 14},
-                    {209, L"Static", ui::Widen(prompt.m_strDestPath), SS_CENTER, SS_NOPREFIX, 258, 54, 210, 18},
+                    {209, L"Static", ui::Widen(prompt.m_strDestPath), SS_CENTER, SS_NOPREFIX, 258, 54, 210,
+                     18},
                     {215, L"Button", L"Ope&n", BS_PUSHBUTTON, WS_TABSTOP, 336, 108, 50, 14},
                     {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 6, 204, 42, 18},
                     {220, L"Static", ui::Widen(prompt.m_strText1), SS_LEFT, SS_NOPREFIX, 54, 138, 420, 24},
@@ -231,16 +233,19 @@ TEST(ClashPrompt, BothFoldersShowAtAnyPathLengthWithoutOverlap) {
         prompt.m_strSrcPath = c.m_strSrcFolder + "summary.txt";
         prompt.m_strDestPath = c.m_strDestFolder + "summary.txt";
         const std::string shown = c.m_strShownFolder + "summary.txt";
-        prompt.m_strQuestion = "Source file \"" + shown + "\" is unique, but a (different) destination file \"" +
-                               shown + "\" already exists.";
-        prompt.m_strText1 = "Overwrite destination file \"" + shown + "\" with source file \"" + shown + "\".";
+        prompt.m_strQuestion = "Source file \"" + shown +
+                               "\" is unique, but a (different) destination file \"" + shown +
+                               "\" already exists.";
+        prompt.m_strText1 =
+            "Overwrite destination file \"" + shown + "\" with source file \"" + shown + "\".";
         prompt.m_strText3 = "Leave source file \"" + shown + "\" alone.";
         CSrcDestClashDlg dialog(prompt);
         RunModal([&] { return dialog.ShowModal(nullptr); },
                  [&](uitest::CDialogSpy&, HWND hwnd) {
                      for (int id : {IDC_SRC_PATH, IDC_DEST_PATH}) {
                          const std::wstring path = WindowText(::GetDlgItem(hwnd, id));
-                         const std::string& whole = id == IDC_SRC_PATH ? prompt.m_strSrcPath : prompt.m_strDestPath;
+                         const std::string& whole =
+                             id == IDC_SRC_PATH ? prompt.m_strSrcPath : prompt.m_strDestPath;
                          EXPECT_EQ(path.rfind(L"C:\\", 0) == 0 || path.rfind(L"D:\\", 0) == 0, true) << path;
                          EXPECT_EQ(path.find(L"...") != std::wstring::npos, c.m_bShortened) << path;
                          EXPECT_EQ(path.substr(path.size() - 12), L"\\summary.txt");

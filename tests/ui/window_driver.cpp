@@ -317,7 +317,8 @@ std::wstring ToolTipText(HWND dialog, int id) {
         ThreadOf(dialog),
         [](HWND hwnd, LPARAM data) {
             auto* s = reinterpret_cast<Search*>(data);
-            if (::GetWindow(hwnd, GW_OWNER) != s->m_hDialog || ClassName(hwnd) != TOOLTIPS_CLASSW) return TRUE;
+            if (::GetWindow(hwnd, GW_OWNER) != s->m_hDialog || ClassName(hwnd) != TOOLTIPS_CLASSW)
+                return TRUE;
             s->m_hTip = hwnd;
             return FALSE;
         },
@@ -341,8 +342,10 @@ void ExpectLaidOutWithoutOverlap(HWND dialog, const std::vector<int>& fitted) {
         if (!::IsWindowVisible(control.m_hwnd) || control.m_strClass == L"tooltips_class32") continue;
         RECT inside;
         ::IntersectRect(&inside, &control.m_rc, &client);
-        EXPECT_TRUE(::EqualRect(&inside, &control.m_rc)) << "control " << control.m_nId << " leaves the window";
-        const bool groupBox = control.m_strClass == L"Button" && (control.m_nStyle & BS_TYPEMASK) == BS_GROUPBOX;
+        EXPECT_TRUE(::EqualRect(&inside, &control.m_rc))
+            << "control " << control.m_nId << " leaves the window";
+        const bool groupBox =
+            control.m_strClass == L"Button" && (control.m_nStyle & BS_TYPEMASK) == BS_GROUPBOX;
         if (!groupBox) shown.push_back(control);
     }
     for (std::size_t i = 0; i < shown.size(); ++i) {

@@ -6,6 +6,9 @@
 #   wine-env.sh --root DIR teardown         stop the wineserver and the display
 #   wine-env.sh --root DIR 32bit-mode       prints whether this kernel runs the 32-bit loader: native or none
 #
+# TANDEMERE_WINE_DPI=144 (say) gives the prefix that screen resolution instead of 96, as a user's
+# scaling of 150 % does; keep one root per resolution.
+#
 # Every wine process gets the same environment (own WINEPREFIX, DISPLAY, no debug output, no
 # Mono/Gecko prompts): a process started without DISPLAY would leave the session unable to show
 # dialogs later. Works without stdin and without a terminal.
@@ -112,6 +115,21 @@ make_prefix() {
     touch "$prefix/.tandemere-ready-2"
 }
 
+# The screen resolution Wine reports (LogPixels), read by each process as it starts.
+set_dpi() {
+    local dpi="${TANDEMERE_WINE_DPI:-}"
+    [ -n "$dpi" ] || return 0
+    [ -f "$prefix/.tandemere-dpi-$dpi" ] && return 0
+    start_server
+    "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine64" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+        /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 9>&-
+    # The desktop process started with the old value: the next session starts with the new one.
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+    touch "$prefix/.tandemere-dpi-$dpi"
+}
+
 map_other_drive() {
     mkdir -p "$shm"
     local link="$prefix/dosdevices/$other_drive"
@@ -126,6 +144,7 @@ setup() {
     start_xvfb
     export DISPLAY; DISPLAY="$(cat "$root/display")"
     make_prefix
+    set_dpi
     map_other_drive
     # Wine makes only the last folder of its trash path; without the rest its bin is missing and
     # its delete with undo deletes for good.
