@@ -169,14 +169,13 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
         bool m_bFits;
     };
     // Beyond MAX_PATH the extended-length form takes 32,760 units (the UNC form adds six).
-    const std::string deep = repeat(base, 162);
+    const std::string deep = repeat(base, 160);  // 32,640 units
     const Case cases[] = {{base + repeat("x", 55), true},
                           {base + repeat("x", 56), true},
                           {base + repeat(e, 56), true},
                           {base + repeat(face, 28), true},
                           {deep + repeat("x", 32760 - Wide(deep).size()), true},
                           {deep + repeat("x", 32761 - Wide(deep).size()), false},
-                          {deep + repeat(face, 200), false},
                           {"C:\\" + repeat("n", 255), true},
                           {"C:\\" + repeat("n", 256), false},
                           {"C:\\" + repeat(e, 255), true},
@@ -197,26 +196,27 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
     EXPECT_EQ(ReadAll(longest), "x");
 
     // Beyond MAX_PATH an item is listed, looked up, read, renamed, moved and deleted like any other.
-    std::string far = folder;
+    std::string longFolder = folder;
     for (int i = 0; i < 3; ++i) {
-        far += "\\" + std::string(120, static_cast<char>('a' + i));
-        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + Wide(far)).c_str(), nullptr)) << ::GetLastError();
+        longFolder += "\\" + std::string(120, static_cast<char>('a' + i));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + Wide(longFolder)).c_str(), nullptr)) << ::GetLastError();
     }
-    ASSERT_OK(m_fs.Rename(longest, far + "\\x.txt"));
-    ASSERT_GT(Wide(far + "\\x.txt").size(), 400u);
-    EXPECT_EQ(ReadAll(far + "\\x.txt"), "x");
-    EXPECT_EQ(Names(far), (std::vector<std::string>{".", "..", "x.txt"}));
+    ASSERT_OK(m_fs.Rename(longest, longFolder + "\\x.txt"));
+    ASSERT_GT(Wide(longFolder + "\\x.txt").size(), 400u);
+    EXPECT_EQ(ReadAll(longFolder + "\\x.txt"), "x");
+    EXPECT_EQ(Names(longFolder), (std::vector<std::string>{".", "..", "x.txt"}));
     DirEntry entry;
-    ASSERT_OK(m_fs.Lookup(far + "\\x.txt", entry));
+    ASSERT_OK(m_fs.Lookup(longFolder + "\\x.txt", entry));
     EXPECT_EQ(entry.m_nSize, 1u);
-    EXPECT_TRUE(m_fs.IsFolder(far));
-    ASSERT_OK(m_fs.Move(far + "\\x.txt", far + "\\y.txt"));
+    EXPECT_TRUE(m_fs.IsFolder(longFolder));
+    ASSERT_OK(m_fs.Move(longFolder + "\\x.txt", longFolder + "\\y.txt"));
     bool same = false;
-    ASSERT_OK(m_fs.IsSameObject(far, far + "\\", same));
+    ASSERT_OK(m_fs.IsSameObject(longFolder, longFolder + "\\", same));
     EXPECT_TRUE(same);
-    EXPECT_TRUE(m_fs.IsSameVolume(far + "\\y.txt", folder + "\\z.txt"));
-    ASSERT_OK(m_fs.DeleteFile(far + "\\y.txt"));
-    for (int i = 0; i < 3; ++i, far.resize(far.rfind('\\'))) ASSERT_OK(m_fs.RemoveFolder(far));
+    EXPECT_TRUE(m_fs.IsSameVolume(longFolder + "\\y.txt", folder + "\\z.txt"));
+    ASSERT_OK(m_fs.DeleteFile(longFolder + "\\y.txt"));
+    for (int i = 0; i < 3; ++i, longFolder.resize(longFolder.rfind('\\')))
+        ASSERT_OK(m_fs.RemoveFolder(longFolder));
 }
 
 TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {
