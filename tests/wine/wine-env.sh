@@ -35,6 +35,9 @@ export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 export TANDEMERE_TEST_OTHER_VOLUME='T:\'
+# At a higher resolution the screen grows with it, so a window keeps the room it has at 96 DPI.
+screen=1024x768
+[ -n "${TANDEMERE_WINE_DPI:-}" ] && screen="$((1024 * TANDEMERE_WINE_DPI / 96))x$((768 * TANDEMERE_WINE_DPI / 96))"
 # Wine's Recycle Bin is the freedesktop.org home trash under XDG_DATA_HOME: the tests' own, beside
 # the prefix (so on its file system), never the real home's.
 export XDG_DATA_HOME="$root/xdg-data"
@@ -54,7 +57,7 @@ start_xvfb() {
     local n
     for n in $(seq 90 199); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        setsid Xvfb ":$n" -screen 0 "${screen}x24" -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
         local pid=$!
         local i
         for i in $(seq 1 100); do
@@ -119,15 +122,16 @@ make_prefix() {
 set_dpi() {
     local dpi="${TANDEMERE_WINE_DPI:-}"
     [ -n "$dpi" ] || return 0
-    [ -f "$prefix/.tandemere-dpi-$dpi" ] && return 0
+    [ -f "$prefix/.tandemere-dpi-$dpi-$screen" ] && return 0
     start_server
     "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f </dev/null >/dev/null 2>&1 9>&-
     "$wine64" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
         /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 9>&-
     # The desktop process started with the old value: the next session starts with the new one.
     wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
     wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
-    touch "$prefix/.tandemere-dpi-$dpi"
+    touch "$prefix/.tandemere-dpi-$dpi-$screen"
 }
 
 map_other_drive() {
