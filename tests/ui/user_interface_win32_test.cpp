@@ -199,7 +199,10 @@ POINT Centre(const RECT& rc) {
 }
 
 TEST(DialogPlacement, CentredOverAVisibleOwner) {
-    uitest::COwnerWindow owner(120, 90, 820, 600);
+    // Off the screen's centre, with room on every side for the window at any DPI.
+    const RECT area = uitest::WorkArea();
+    uitest::COwnerWindow owner(area.left + 40, area.top + 30, area.right - area.left - 60,
+                               area.bottom - area.top - 40);
     CLogDlg dialog("");
     RunModal([&] { return dialog.ShowModal(owner.Hwnd()); },
              [&](uitest::CDialogSpy&, HWND hwnd) {
