@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/move_report.h"
 #include "cli/settings_overlay.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
@@ -159,6 +160,7 @@ int RunMove(const MoveOptions& options) {
     engine::IFileSystem& moving = options.m_bDryRun ? static_cast<engine::IFileSystem&>(recording) : fs;
     tty::TtyUserInterface ui;
     if (!OpenLogFile(options, ui)) return kExitUsage;
+    StartReport(ui, options, sources, *dest);
 
     // A reader that went away must not kill the tool halfway through writing the log.
     ::signal(SIGPIPE, SIG_IGN);
@@ -167,6 +169,7 @@ int RunMove(const MoveOptions& options) {
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
     const engine::MoveOutcome outcome = command.Run(nullptr);
+    ReportMoveEnd(command, ui, options);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
     if (outcome != engine::MoveFinished) return kExitStopped;
     // The log is the only record of what the move changed: a script must learn that it is missing.

@@ -27,6 +27,8 @@ struct MoveOptions {
     std::map<std::string, std::int32_t> m_mapAnswers;  // remembered answers for this run, by value name
     // Decide and log as a move would, but change nothing on disk and store no setting.
     bool m_bDryRun = false;
+    bool m_bQuiet = false;    // no progress line and no summary
+    bool m_bVerbose = false;  // each log line on stdout as it is written, not all at the end
 };
 
 // The settings file to use: the one named, or the default one.

@@ -28,20 +28,36 @@ std::string Padded(std::string text, std::size_t width) {
 std::string AllNames() {
     std::string names;
     for (const engine::SettingInfo& setting : engine::kSettings)
-        names += (names.empty() ? "" : ", ") + std::string(setting.m_pszName);
+        names += (names.empty() ? "" : ", ") + std::string(ShortName(setting.m_nId));
     return names;
 }
 
-std::string Shown(const engine::SettingInfo& setting, std::uint32_t value) {
-    return setting.m_nKind == engine::SettingKind::Answer ? std::to_string(static_cast<std::int32_t>(value))
-                                                          : std::to_string(value);
+const engine::SettingInfo* NamedOrComplain(const std::string& name) {
+    const engine::SettingInfo* setting = FindSettingByAnyName(name);
+    if (setting == nullptr)
+        Complain(FormatText("there is no setting \"%s\"; the settings are %s (or their stored names)",
+                            {name, AllNames()}));
+    return setting;
 }
 
-const engine::SettingInfo* NamedOrComplain(const std::string& name) {
-    const engine::SettingInfo* setting = engine::FindSetting(name);
-    if (setting == nullptr)
-        Complain(FormatText("there is no setting \"%s\"; the settings are %s", {name, AllNames()}));
-    return setting;
+// One setting's value as it governs a move now, and where it comes from; `status` turns to
+// kExitStopped when the file can't be read.
+std::uint32_t ReadValue(posix::SettingsFileStore& store, const engine::SettingInfo& setting,
+                        std::string& from, int& status) {
+    from = "default";
+    posix::SettingValue stored;
+    const engine::Status got = store.Get(setting.m_pszName, stored);
+    if (got.IsOk() && stored.m_nKind == posix::SettingValue::Kind::Dword) {
+        from = "file";
+        return stored.m_nDword;
+    }
+    if (got.IsOk()) {
+        from = "default (the file's value " + stored.m_strRaw + " is not a dword: ignored)";
+    } else if (got.Kind() != engine::ErrorKind::NotFound) {
+        from = "default (the file can't be read: " + got.Describe() + ")";
+        status = kExitStopped;
+    }
+    return static_cast<std::uint32_t>(setting.m_nDefault);
 }
 
 }  // namespace
@@ -52,26 +68,26 @@ int ListSettings(const std::string& path) {
     const bool exists = ::stat(path.c_str(), &info) == 0;
     std::string text =
         "Settings file: " + path + (exists ? "" : " (not there: every value is its default)") + "\n";
-    text += Padded("NAME", 30) + Padded("VALUE", 8) + Padded("MEANING", 16) + "FROM\n";
+    text += Padded("NAME", 16) + Padded("STORED AS", 30) + Padded("VALUE", 24) + "FROM\n";
     int status = kExitFinished;
     for (const engine::SettingInfo& setting : engine::kSettings) {
-        auto value = static_cast<std::uint32_t>(setting.m_nDefault);
-        std::string from = "default";
-        posix::SettingValue stored;
-        const engine::Status got = store.Get(setting.m_pszName, stored);
-        if (got.IsOk() && stored.m_nKind == posix::SettingValue::Kind::Dword) {
-            value = stored.m_nDword;
-            from = "file";
-        } else if (got.IsOk()) {
-            from = "default (the file's value " + stored.m_strRaw + " is not a dword: ignored)";
-        } else if (got.Kind() != engine::ErrorKind::NotFound) {
-            from = "default (the file can't be read: " + got.Describe() + ")";
-            status = kExitStopped;
-        }
-        text += Padded(setting.m_pszName, 30) + Padded(Shown(setting, value), 8) +
-                Padded(DescribeValue(setting, value), 16) + from + "\n";
+        std::string from;
+        const std::uint32_t value = ReadValue(store, setting, from, status);
+        text += Padded(ShortName(setting.m_nId), 16) + Padded(setting.m_pszName, 30) +
+                Padded(ShowValue(setting, value), 24) + from + "\n";
     }
     tty::WriteAll(STDOUT_FILENO, text);
+    return status;
+}
+
+int GetSettingValue(const std::string& path, const std::string& name) {
+    const engine::SettingInfo* setting = NamedOrComplain(name);
+    if (setting == nullptr) return kExitUsage;
+    posix::SettingsFileStore store(path);
+    std::string from;
+    int status = kExitFinished;
+    const std::uint32_t value = ReadValue(store, *setting, from, status);
+    tty::WriteAll(STDOUT_FILENO, ShowValue(*setting, value) + "  from " + from + "\n");
     return status;
 }
 
@@ -90,6 +106,8 @@ int SetSetting(const std::string& path, const std::string& name, const std::stri
         Complain(store.WriteErrorText() + ": " + written.Describe());
         return kExitStopped;
     }
+    tty::WriteAll(STDOUT_FILENO, FormatText("Stored %s = %s in %s\n",
+                                            {setting->m_pszName, ShowValue(*setting, *number), path}));
     return kExitFinished;
 }
 

@@ -7,7 +7,11 @@ namespace tandemere::cli {
 
 // Prints the eight values, where each comes from and the file's path; 0.
 int ListSettings(const std::string& path);
-// Stores one value; 2 for a bad name or value (file unchanged), 1 when the file can't be written.
+// Prints one value as "rename (231)" and where it comes from; 2 for a bad name, 1 when the file
+// can't be read.
+int GetSettingValue(const std::string& path, const std::string& name);
+// Stores one value and says what it stored; 2 for a bad name or value (file unchanged), 1 when the file can't
+// be written.
 int SetSetting(const std::string& path, const std::string& name, const std::string& value);
 // Removes one value, so its default governs again; 2 for a bad name, 1 when the file can't be written.
 int UnsetSetting(const std::string& path, const std::string& name);

@@ -16,6 +16,22 @@ const AnswerWords kAnswerWords[] = {
     {engine::SettingId::SameFileDiffNameDlgDefault, "delete", "delete-rename"},
 };
 
+struct ShortSettingName {
+    engine::SettingId m_nId;
+    const char* m_pszName;
+};
+
+const ShortSettingName kShortNames[] = {
+    {engine::SettingId::DiffFileSameNameDlgDefault, "different"},
+    {engine::SettingId::SameFileDiffNameDlgDefault, "identical"},
+    {engine::SettingId::FnameFldrnameClashDlgDefault, "file-vs-folder"},
+    {engine::SettingId::FldrnameFnameClashDlgDefault, "folder-vs-file"},
+    {engine::SettingId::Logging, "log"},
+    {engine::SettingId::FullPaths, "full-paths"},
+    {engine::SettingId::OnlyCompareSameExt, "only-same-ext"},
+    {engine::SettingId::DeleteToRecycleBin, "trash"},
+};
+
 std::string Lower(std::string_view text) {
     std::string out;
     for (char c : text) out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -41,6 +57,39 @@ std::optional<std::uint64_t> ParseUnsigned(std::string_view text) {
 }
 
 }  // namespace
+
+const char* ShortName(engine::SettingId id) {
+    for (const ShortSettingName& name : kShortNames)
+        if (name.m_nId == id) return name.m_pszName;
+    return "";
+}
+
+const engine::SettingInfo* FindSettingByAnyName(std::string_view name) {
+    const std::string lower = Lower(name);
+    for (const ShortSettingName& known : kShortNames)
+        if (lower == known.m_pszName) return &engine::GetSetting(known.m_nId);
+    return engine::FindSetting(name);
+}
+
+std::vector<std::string> AllSettingNames() {
+    std::vector<std::string> names;
+    for (const ShortSettingName& known : kShortNames) names.emplace_back(known.m_pszName);
+    for (const engine::SettingInfo& setting : engine::kSettings) names.emplace_back(setting.m_pszName);
+    return names;
+}
+
+std::vector<std::string> AnswerWordList(const engine::SettingInfo& setting) {
+    const AnswerWords* words = FindAnswerWords(setting);
+    if (words == nullptr) return {};
+    return {words->m_pszFirstWord, words->m_pszSecondWord, "skip", "ask"};
+}
+
+std::string ShowValue(const engine::SettingInfo& setting, std::uint32_t value) {
+    const std::string number = setting.m_nKind == engine::SettingKind::Answer
+                                   ? std::to_string(static_cast<std::int32_t>(value))
+                                   : std::to_string(value);
+    return DescribeValue(setting, value) + " (" + number + ")";
+}
 
 const AnswerWords* FindAnswerWords(const engine::SettingInfo& setting) {
     for (const AnswerWords& words : kAnswerWords) {

@@ -234,6 +234,7 @@ std::optional<CompareResult> Comparison::CompareHead(const std::string& name) {
     std::size_t got = 0;
     if (!ReadFully(*m_pDestFile, m_lstDestBlock.data(), span, got, m_rKeepAlive))
         return Fail(kReadDestError, name);
+    m_rKeepAlive.AddCompared(got);
     if (got < span) return CompareResult::Different;  // the destination file is shorter than it was listed
     m_oDestDigest = DigestOf(m_lstDestBlock.data(), span, m_nSize);
     if (m_oDestDigest != m_rContent.m_oDigest) return CompareResult::Different;
@@ -248,6 +249,7 @@ CompareResult Comparison::CompareRest(const std::string& name) {
         std::size_t got = 0;
         if (!ReadFully(*m_pDestFile, m_lstDestBlock.data(), want, got, m_rKeepAlive))
             return Fail(kReadDestError, name);
+        m_rKeepAlive.AddCompared(got);
         if (got < want)
             return CompareResult::Different;  // the destination file is shorter than it was listed
         const unsigned char* expected = nullptr;
@@ -300,6 +302,7 @@ CompareResult MoveCommand::CompareContents(WindowHandle owner, const std::string
     // Known digests spare even the source's opening when it is streamed.
     if (DigestsDiffer(candidate, content)) return CompareResult::Different;
 
+    m_oKeepAlive.BeginStep(sourceSize);
     Comparison comparison(m_rFs, m_oKeepAlive, source, sourceSize, content, lookUp);
     const CompareResult result = comparison.Run(destFolder, candidate);
     compared = comparison.AsRead();

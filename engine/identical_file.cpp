@@ -160,6 +160,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);
     if (*answer != AnswerSecond) {
+        ++m_oSummary.m_nLeft;
         AppendLog(FormatText(
             "Left source file \"%s\" alone, given existence of identical destination file \"%s\".\r\n",
             {shownSource, shownIdentical}));
@@ -177,6 +178,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
         return StopMove;
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
+    ++m_oSummary.m_nRenamed;
     std::string line =
         trash.empty()
             ? FormatText("Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".",
@@ -255,6 +257,7 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     if (!DiscardFile(source, trash)) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: the duplicate simply stays.
+            ++m_oSummary.m_nLeft;
             AppendLog(FormatText("Left source file \"%s\" alone, although destination file \"%s\" is the same, "
                                  "because %s couldn't take it.\r\n",
                                  {ShownSource(source), ShownDest(destPath), trash}));
@@ -264,6 +267,8 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         return StopMove;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
+    ++m_oSummary.m_nDuplicates;
+    m_oSummary.m_nDuplicateBytes += sourceEntry.m_nSize;
     return Placed;
 }
 

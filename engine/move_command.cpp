@@ -2,6 +2,7 @@
 #include "engine/move_command.h"
 
 #include <cctype>
+#include <chrono>
 #include <list>
 #include <unordered_map>
 #include <utility>
@@ -48,7 +49,13 @@ std::vector<bool> MayChangeBeforeItsTurn(const PathStyle& style, const std::list
 
 MoveCommand::MoveCommand(IFileSystem& fs, ISettingsStore& settings, IUserInterface& ui)
     // A Cancel pressed meanwhile stays registered and is seen after the item under way.
-    : m_oKeepAlive([this] { m_rUi.PumpAndCheckCancel(); }), m_rFs(fs), m_rSettings(settings), m_rUi(ui) {
+    : m_oKeepAlive([this] {
+          m_rUi.SetProgressBytes(m_oKeepAlive.Bytes());
+          m_rUi.PumpAndCheckCancel();
+      }),
+      m_rFs(fs),
+      m_rSettings(settings),
+      m_rUi(ui) {
     m_rFs.SetKeepAlive(&m_oKeepAlive);
 }
 
@@ -67,6 +74,9 @@ void MoveCommand::AddDropped(std::string path) {
 }
 
 MoveOutcome MoveCommand::Run(WindowHandle owner) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::uint64_t copiedBefore = m_oKeepAlive.Bytes().m_nCopied;
+    m_oSummary = MoveSummary();
     m_rUi.CreateProgress(owner, m_szDestFolder);
     m_rUi.SetProgressRange(CountItems());
 
@@ -88,6 +98,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_bWaitedForUser = false;
     m_lstTooLong.clear();
     ReadSettings();
+    m_oSummary.m_bDuplicatesTrashed = m_bDeleteToRecycleBin;
 
     bool stopped = false;
     std::size_t index = 0;
@@ -104,6 +115,11 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     }
 
     m_rUi.DestroyProgress();
+    m_oSummary.m_bStopped = stopped;
+    m_oSummary.m_nBytesCopied = m_oKeepAlive.Bytes().m_nCopied - copiedBefore;
+    m_oSummary.m_nElapsedMs = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count());
     ReportTooLong(owner);
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     return stopped ? MoveStopped : MoveFinished;
@@ -133,12 +149,14 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
         // or a folder merged into itself.
         AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                              {ShownSource(source)}));
+        ++m_oSummary.m_nLeft;
         result = Placed;
     } else if (IsTemporaryName(FindFileName(m_rFs.Style(), source))) {
         // Moved in, it would pass for a leftover there, never compared; it stays for the user to look at.
         AppendLog(FormatText(
             "Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.\r\n",
             {ShownSource(source)}));
+        ++m_oSummary.m_nLeft;
         result = NotAllMoved;
     } else if (entry.m_bLink) {
         result = PlaceLink(owner, source, destFolder);
@@ -149,6 +167,8 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     }
 
     ++m_nItemsDone;
+    m_oKeepAlive.BeginStep(0);
+    m_rUi.SetProgressBytes(m_oKeepAlive.Bytes());
     m_rUi.SetProgressPos(m_nItemsDone);
     // Cancel stays pressed, so every enclosing merge sees it again: say it once, where it stops.
     if (m_rUi.PumpAndCheckCancel() && result != StopMove) {
@@ -214,6 +234,7 @@ void MoveCommand::NoteFoldersDiffer(const std::string& folder, const std::string
 
 void MoveCommand::ReportError(WindowHandle owner, const std::string& text) {
     m_bWaitedForUser = true;
+    ++m_oSummary.m_nErrors;
     m_rUi.ShowError(owner, text);
     std::string line = text;
     line += "\r\n";
@@ -236,11 +257,14 @@ LogReport MoveCommand::MakeLogReport() const {
     if (sources.empty() && !m_lstDropped.empty()) sources = ParentFolder(m_rFs.Style(), m_lstDropped.front());
     report.m_strHeader = FormatText("From \"%s\" into \"%s\"", {sources, m_szDestFolder});
     report.m_strLog = m_strLog;
+    report.m_strSummary = FormatMoveSummary(m_oSummary);
     return report;
 }
 
 void MoveCommand::AppendLog(std::string_view text) {
-    if (m_bLogging) m_strLog += text;
+    if (!m_bLogging) return;
+    m_strLog += text;
+    m_rUi.LogAppended(text);
 }
 
 void MoveCommand::AppendLogLine(std::string line, std::string_view reasonPattern,
@@ -259,6 +283,7 @@ void MoveCommand::NoteArrived(const std::string& path, bool isFolder) {
 }
 
 void MoveCommand::LogLeftSpecial(const std::string& path) {
+    ++m_oSummary.m_nLeft;
     AppendLog(
         FormatText("Left \"%s\" alone, because it is not a regular file (a pipe, socket or device).\r\n",
                    {ShownSource(path)}));

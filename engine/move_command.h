@@ -15,6 +15,7 @@
 #include "engine/file_system.h"
 #include "engine/folder_index.h"
 #include "engine/keep_alive.h"
+#include "engine/move_summary.h"
 #include "engine/settings_store.h"
 #include "engine/settings_table.h"
 #include "engine/user_interface.h"
@@ -96,6 +97,8 @@ public:
     MoveOutcome Run(WindowHandle owner);
 
     const std::string& Log() const { return m_strLog; }
+    // What the last Run did, counted whether logging was on or not.
+    const MoveSummary& Summary() const { return m_oSummary; }
 
     // Placement of one item into `destFolder` (ending in a separator): a folder goes to
     // PlaceSourceFolder, anything else to PlaceSourceFile; then the progress advances. `counted`,
@@ -274,6 +277,7 @@ private:
     bool m_bWaitedForUser = false;
     // The paths refused as too long so far, for the one box at the end of the move.
     std::vector<std::string> m_lstTooLong;
+    MoveSummary m_oSummary;
 };
 
 }  // namespace tandemere::engine

@@ -101,6 +101,7 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
             "Left source file \"%s\" alone, given existence of a subfolder of the same name in the "
             "destination folder.\r\n",
             {shownSource}));
+        ++m_oSummary.m_nLeft;
         return NotAllMoved;
     }
     // Any answer but the first, a remembered value of its own included, renames the file.
@@ -114,6 +115,7 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
             return StopMove;
         }
         m_oIndexes.NoteRenamed(m_rFs.Style(), samePath, freePath);
+        ++m_oSummary.m_nRenamed;
         AppendLog(
             FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had "
                        "the same name as the source file \"%s\".\r\n",
@@ -124,6 +126,8 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
             owner, file, target, "ERROR: couldn't move source file \"%s\" to destination as \"%s\".");
         moved != Placed)
         return moved;
+    ++m_oSummary.m_nFilesMoved;
+    if (*answer == AnswerSecond) ++m_oSummary.m_nRenamed;
     AppendLogLine(
         FormatText("Moved source file \"%s\" to destination as \"%s\".", {shownSource, ShownDest(target)}),
         "  Filename was changed to avoid clash with extant subfolder \"%s\" in the destination folder.",
@@ -159,6 +163,8 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
                                                      !m_bDeleteToRecycleBin);
             moved != Placed)
             return moved;
+        ++m_oSummary.m_nFilesMoved;
+        ++m_oSummary.m_nOverwritten;
         AppendLog(
             FormatText("Moved source file \"%s\" to destination folder, overwriting different existing file "
                        "\"%s\".\r\n",
@@ -170,12 +176,15 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
                 MoveSourceFile(owner, file, freePath, "ERROR: Couldn't move \"%s\" to \"%s\"");
             moved != Placed)
             return moved;
+        ++m_oSummary.m_nFilesMoved;
+        ++m_oSummary.m_nRenamed;
         AppendLog(
             FormatText("Moved source file \"%s\" to destination folder, naming it \"%s\" to avoid "
                        "overwriting different existing file \"%s\".\r\n",
                        {shownSource, shownFree, shownSame}));
         return Placed;
     }
+    ++m_oSummary.m_nLeft;
     AppendLog(
         FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\".\r\n",
                    {shownSource, shownSame}));
@@ -185,6 +194,7 @@ PlaceResult MoveCommand::PlaceFileAtDifferentFile(WindowHandle owner, const File
 bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
     std::string trash;
     if (!m_rFs.MoveToTrash(file.m_strSamePath, trash)) {
+        ++m_oSummary.m_nLeft;
         AppendLog(FormatText("Left source file \"%s\" alone, given existence of differing destination file \"%s\", "
                              "because %s couldn't take that file.\r\n",
                              {ShownSource(file.m_strSource), ShownDest(file.m_strSamePath), trash}));
@@ -201,6 +211,7 @@ PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPla
             MoveSourceFile(owner, file, file.m_strSamePath, "ERROR: Couldn't rename \"%s\" to \"%s\"");
         moved != Placed)
         return moved;
+    ++m_oSummary.m_nFilesMoved;
     AppendLog(
         FormatText("Moved source file \"%s\" to destination \"%s\" because the source file is unique and the "
                    "filename was not already being used.\r\n",
@@ -231,6 +242,7 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
     DirEntry arrived;
     if (!m_rFs.Lookup(target, arrived)) arrived = file.m_oSourceEntry;
     m_oIndexes.NoteAdded(style, target, arrived);
+    ++m_oSummary.m_nLeft;
     AppendLog(
         FormatText("Copied source file \"%s\" to destination as \"%s\", but left it in the source folder "
                    "because it changed while it was being copied.\r\n",

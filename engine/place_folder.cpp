@@ -27,6 +27,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
         std::string text =
             FormatText("ERROR: Can't move folder \"%s\" into its subfolder \"%s\".\r\n", {folder, dest});
         AppendLog(text);
+        ++m_oSummary.m_nErrors;
         text += "\r\nContinue?";
         m_bWaitedForUser = true;
         return m_rUi.AskYesNo(owner, text) ? NotAllMoved : StopMove;
@@ -42,6 +43,7 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
         if (m_rFs.IsSameObject(folder, target, same) && same) {
             AppendLog(FormatText("Left \"%s\" alone, because it already lies in the destination folder.\r\n",
                                  {ShownSource(folder)}));
+            ++m_oSummary.m_nLeft;
             return NotAllMoved;
         }
         NoteFoldersDiffer(folder, target);
@@ -82,6 +84,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
         });
     if (!answer) return StopMove;
     if (*answer == AnswerThird) {
+        ++m_oSummary.m_nLeft;
         AppendLog(FormatText(
             "Left source folder \"%s\" alone, given existence of file \"%s\" in the destination folder.\r\n",
             {ShownSource(folder), ShownDest(clash)}));
@@ -93,6 +96,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
             return StopMove;
         }
         m_oIndexes.NoteRenamed(style, clash, target);
+        ++m_oSummary.m_nRenamed;
         AppendLog(
             FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the "
                        "same name as the source folder \"%s\".\r\n",
@@ -135,6 +139,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     }
 
     NoteArrived(to, true);
+    ++m_oSummary.m_nFoldersMoved;
+    if (!avoidedFile.empty()) ++m_oSummary.m_nRenamed;
     AppendLogLine(
         FormatText(left.empty() ? "Moved source folder \"%s\" to destination as \"%s\"."
                                 : "Copied source folder \"%s\" to destination as \"%s\".",
@@ -145,13 +151,15 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     // The copy is complete; what changed meanwhile, and what cannot be copied, stays with the folder.
     for (const std::string& path : left) {
         DirEntry entry;
-        if (m_rFs.Lookup(path, entry) && entry.m_bSpecial)
+        if (m_rFs.Lookup(path, entry) && entry.m_bSpecial) {
             LogLeftSpecial(path);
-        else
-            AppendLog(
-                FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
-                           "folder was being copied.\r\n",
-                           {ShownSource(path)}));
+            continue;
+        }
+        ++m_oSummary.m_nLeft;
+        AppendLog(
+            FormatText("Left \"%s\" in the source folder, because it was created or changed while the "
+                       "folder was being copied.\r\n",
+                       {ShownSource(path)}));
     }
     if (sourceLeft) {
         ReportError(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {from}));

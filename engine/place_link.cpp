@@ -14,6 +14,7 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
 
     DirEntry existing;
     if (m_rFs.Lookup(target, existing)) {
+        ++m_oSummary.m_nLeft;
         AppendLog(
             FormatText("Left link \"%s\" alone, given existence of \"%s\" in the destination folder.\r\n",
                        {ShownSource(source), ShownDest(target)}));
@@ -25,6 +26,7 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
     }
 
     NoteArrived(target, false);
+    ++m_oSummary.m_nFilesMoved;
     AppendLog(FormatText("Moved link \"%s\" to destination \"%s\" without following it.\r\n",
                          {ShownSource(source), ShownDest(target)}));
     return Placed;

@@ -237,7 +237,11 @@ void RecordingFileSystem::TickCopy(const Node& node) {
     const std::uint64_t size = node.m_oEntry.m_nSize;
     // A block at a time, then the read that finds the end.
     const std::uint64_t ticks = size / kCopyBlock + (size % kCopyBlock != 0 ? 1 : 0) + 1;
-    for (std::uint64_t i = 0; i < ticks; ++i) m_pKeepAlive->Tick();
+    m_pKeepAlive->BeginStep(size);
+    for (std::uint64_t i = 0; i < ticks; ++i) {
+        m_pKeepAlive->AddCopied(std::min(kCopyBlock, size - m_pKeepAlive->Bytes().m_nStepDone));
+        m_pKeepAlive->Tick();
+    }
 }
 
 Status RecordingFileSystem::MoveNode(const std::string& from, const std::string& to, bool acrossVolumes,

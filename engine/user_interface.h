@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/file_system.h"
+#include "engine/keep_alive.h"
 
 namespace tandemere::engine {
 
@@ -91,10 +93,15 @@ public:
     // Called as an item starts, with its full path; a terminal shows it, a window need not.
     virtual void SetProgressItem(const std::string& path) = 0;
     virtual void SetProgressPos(std::int32_t position) = 0;
+    // The bytes copied and compared so far, during a long copy or comparison at most every
+    // kKeepAliveInterval, and as each item ends. A window that shows only items may ignore them.
+    virtual void SetProgressBytes(const ByteProgress& bytes) { (void)bytes; }
     // Dispatches pending messages (or signals) and says whether Cancel was pressed; stays true.
     virtual bool PumpAndCheckCancel() = 0;
     virtual void DestroyProgress() = 0;
 
+    // Each piece of text as the log gets it, for a front end that shows the log as it grows.
+    virtual void LogAppended(std::string_view text) { (void)text; }
     // The modal log window with the whole log text, its header and summary.
     virtual void ShowLog(WindowHandle owner, const LogReport& report) = 0;
 };

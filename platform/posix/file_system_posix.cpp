@@ -72,7 +72,10 @@ int CopyData(int in, int out, engine::KeepAlive* keepAlive) {
         if (keepAlive) keepAlive->Tick();
         if (useRange) {
             const ssize_t got = Sys().m_pfnCopyFileRange(in, nullptr, out, nullptr, kCopyBlock, 0);
-            if (got > 0) continue;
+            if (got > 0) {
+                if (keepAlive) keepAlive->AddCopied(static_cast<std::uint64_t>(got));
+                continue;
+            }
             if (got == 0) return 0;
             if (errno == EINTR) continue;
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EPERM)
@@ -86,6 +89,7 @@ int CopyData(int in, int out, engine::KeepAlive* keepAlive) {
         if (const int error = ReadRetry(in, buffer.data(), buffer.size(), got)) return error;
         if (got == 0) return 0;
         if (const int error = WriteAll(out, buffer.data(), got)) return error;
+        if (keepAlive) keepAlive->AddCopied(got);
     }
 }
 
@@ -118,6 +122,7 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
     ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     UniqueFd out(OpenAt(toDir, toName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!out.IsValid()) return errno;
+    if (keepAlive) keepAlive->BeginStep(static_cast<std::uint64_t>(st.st_size));
     int error = CopyData(in.Get(), out.Get(), keepAlive);
     if (error == 0) error = CopyOwnerModeTimes(out.Get(), st);
     if (error == 0 && Sys().m_pfnFsync(out.Get()) != 0) error = errno;

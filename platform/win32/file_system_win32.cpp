@@ -20,10 +20,16 @@ using engine::Status;
 
 namespace {
 
-// CopyFileExW's progress routine: lets the keep-alive pump between the chunks of a long copy.
-DWORD CALLBACK TickKeepAlive(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
-                             HANDLE, LPVOID data) {
-    static_cast<engine::KeepAlive*>(data)->Tick();
+// CopyFileExW's progress routine: counts the bytes copied and lets the keep-alive pump between the
+// chunks of a long copy. The counts it gets are the file's totals so far, 0 at the file's start.
+DWORD CALLBACK TickKeepAlive(LARGE_INTEGER fileSize, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER,
+                             DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+    auto* keepAlive = static_cast<engine::KeepAlive*>(data);
+    const auto done = static_cast<std::uint64_t>(transferred.QuadPart);
+    if (done == 0) keepAlive->BeginStep(static_cast<std::uint64_t>(fileSize.QuadPart));
+    const std::uint64_t counted = keepAlive->Bytes().m_nStepDone;
+    if (done > counted) keepAlive->AddCopied(done - counted);
+    keepAlive->Tick();
     return PROGRESS_CONTINUE;
 }
 

@@ -19,7 +19,9 @@ TEST_F(ToolTest, AUniqueFileMovesAndTheLogGoesToStdout) {
     const ToolResult run = Move({Src("c.txt")});
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     EXPECT_EQ(run.m_strOut, kUniqueLine);
-    EXPECT_EQ(run.m_strErr, "");  // no progress on a pipe, no prompt
+    // No progress on a pipe, no prompt: only the summary.
+    EXPECT_EQ(run.m_strErr.rfind("Moved 1 file; 0 errors; took ", 0), 0u) << run.m_strErr;
+    EXPECT_EQ(Count(run.m_strErr, "\n"), 1);
     EXPECT_EQ(ListTree(Dst()), Tree{"c.txt (6)"});
 }
 
@@ -160,7 +162,7 @@ TEST_F(ToolTest, AnswersGivenInAdvance) {
         }
         const ToolResult run = Move({c.m_strOption, Src("a.txt")});
         EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-        EXPECT_EQ(run.m_strErr, "");  // never asked
+        EXPECT_EQ(Count(run.m_strErr, "\n"), 1) << run.m_strErr;  // never asked: only the summary
         EXPECT_EQ(ListTree(Dst()), c.m_lstDst);
         EXPECT_FALSE(Exists(m_env.m_strSettingsFile));
     }
@@ -236,12 +238,140 @@ TEST_F(ToolTest, HelpAndVersion) {
     EXPECT_EQ(run.m_strOut, "tandemere " TANDEMERE_VERSION_TEXT "\n");
 }
 
+// Short options, help, suggestions for typos and the settings words, as a user types them.
+TEST_F(ToolTest, OptionSpellings) {
+    struct Case {
+        std::vector<std::string> m_lstArgs;  // "SRC" and "DST" stand for a source file and the destination
+        int m_nExit;
+        bool m_bOnStdout;       // where the text shows; else on stderr
+        const char* m_pszText;  // shown once; empty: that stream stays empty
+    };
+    const Case cases[] = {
+        {{"move", "-n", "SRC", "DST"}, 0, false, "dry run: nothing was moved"},
+        {{"move", "-q", "SRC", "DST"}, 0, false, ""},
+        {{"move", "-v", "SRC", "DST"}, 0, true, "was not already being used.\n"},
+        {{"move", "-nq", "SRC", "DST"}, 0, true, "Moved source file"},
+        {{"move", "-h"}, 0, true, "Usage: tandemere move [OPTIONS] SOURCE... DESTINATION\n"},
+        {{"help", "move"}, 0, true, "Usage: tandemere move [OPTIONS] SOURCE... DESTINATION\n"},
+        {{"help"}, 0, true, "Usage: tandemere [OPTIONS] COMMAND\n"},
+        {{"mvoe", "SRC", "DST"}, 2, false, "\"mvoe\" is not a command of tandemere; did you mean \"move\"?"},
+        {{"help", "setings"}, 2, false, "did you mean \"settings\"?"},
+        {{"move", "--dif=rename", "SRC", "DST"},
+         2,
+         false,
+         "has no option \"--dif\"; did you mean \"--different\"?"},
+        {{"move", "--dyr-run", "SRC", "DST"}, 2, false, "did you mean \"--dry-run\"?"},
+        {{"settings", "get", "different"}, 0, true, "ask (-1)  from default\n"},
+        {{"settings", "set", "identical", "delete-rename"},
+         0,
+         true,
+         "Stored SameFileDiffNameDlgDefault = delete-rename (231) in "},
+        {{"completion", "tcsh"}, 2, false, "there is one for bash, zsh and fish"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_lstArgs[0] + " " + c.m_lstArgs.back());
+        StartCase();
+        WriteFile(Src("a.txt"), "a");
+        std::vector<std::string> args = c.m_lstArgs;
+        for (std::string& arg : args) arg = arg == "SRC" ? Src("a.txt") : arg == "DST" ? Dst() : arg;
+        const ToolResult run = Tool(args);
+        EXPECT_EQ(run.m_nExit, c.m_nExit) << run.m_strErr;
+        const std::string& shown = c.m_bOnStdout ? run.m_strOut : run.m_strErr;
+        if (*c.m_pszText == '\0')
+            EXPECT_EQ(shown, "");
+        else
+            EXPECT_EQ(Count(shown, c.m_pszText), 1) << shown;
+    }
+}
+
+// bash's own completion machinery, driven as a TAB would: the script is made by the tool.
+TEST_F(ToolTest, BashCompletesFromTheToolsOwnDefinition) {
+    const ToolResult script = Tool({"completion", "bash"});
+    ASSERT_EQ(script.m_nExit, 0) << script.m_strErr;
+    WriteFile(m_tmp.Path("completion.bash"), script.m_strOut);
+    struct Case {
+        const char* m_pszWords;  // the command line, split as bash splits it at "="
+        const char* m_pszReplies;
+    };
+    const Case cases[] = {
+        {"tandemere move --dif", "--different="},
+        {"tandemere move --no-l", "--no-log"},
+        {"tandemere move --different = re", "rename"},
+        {"tandemere mo", "move"},
+        {"tandemere settings get tr", "trash"},
+        {"tandemere completion f", "fish"},
+        {"tandemere settings set different re", "rename rename-file rename-folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_pszWords);
+        WriteFile(m_tmp.Path("press-tab"), "source '" + m_tmp.Path("completion.bash") +
+                                               "'\ncomplete -p tandemere >/dev/null || exit 9\nCOMP_WORDS=(" +
+                                               c.m_pszWords +
+                                               ")\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_tandemere\n"
+                                               "echo \"${COMPREPLY[*]}\"\n");
+        const std::string command =
+            "bash '" + m_tmp.Path("press-tab") + "' > '" + m_tmp.Path("replies") + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(ReadFile(m_tmp.Path("replies")), std::string(c.m_pszReplies) + "\n");
+    }
+}
+
+// The summary's counts against the log lines they stand for, on a move that meets most situations.
+TEST_F(ToolTest, SummaryCountsAgreeWithTheLog) {
+    WriteFile(Src("same.txt"), "same");
+    WriteFile(Dst("same.txt"), "same");
+    WriteFile(Src("photo.jpg"), "photo");
+    WriteFile(Dst("holiday.jpg"), "photo");
+    WriteFile(Src("report.txt"), "new report");
+    WriteFile(Dst("report.txt"), "old");
+    WriteFile(Src("plan.txt"), "plan B");
+    WriteFile(Dst("plan.txt"), "plan A");
+    WriteFile(Src("music"), "list");
+    WriteFile(Dst("music/song"), "s");
+    WriteFile(Src("drafts/letter"), "l");
+    WriteFile(Dst("drafts"), "d");
+    WriteFile(Src("newdir/f"), "f");
+    WriteFile(Src("merge/inner/new"), "n");
+    WriteFile(Dst("merge/inner/old"), "o");
+    WriteFile(Src("todo"), "todo");
+    const std::string log = m_tmp.Path("log");
+    const ToolResult run =
+        Tool({"move", "--log-file", log, "--identical=delete-rename",
+              "--file-vs-folder=rename-file", Src("same.txt"), Src("photo.jpg"), Src("report.txt"),
+              Src("music"), Src("drafts"), Src("merge"), Src("todo"), Src("plan.txt"), Src("newdir"), Dst()},
+             "o\ns\nr\n");
+    ASSERT_EQ(run.m_nExit, 0) << run.m_strErr;
+    const std::string text = ReadFile(log);
+    EXPECT_EQ(text.rfind("Tandemere " TANDEMERE_VERSION_TEXT " log of a move, started ", 0), 0u) << text;
+    EXPECT_NE(text.find("\nDestination:  " + Dst() + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nAnswers given in advance: --file-vs-folder=rename-file, --identical=delete-rename\n"),
+              std::string::npos)
+        << text;
+    const auto lines = [&](const char* part) { return std::to_string(Count(run.m_strOut, part)); };
+    const std::string expected =
+        "Moved " + lines("Moved source file") + " files and " + lines("Moved source folder") +
+        " folder, deleted " + lines("Deleted source file") + " duplicates (9 bytes freed), renamed " +
+        std::to_string(Count(run.m_strOut, "naming it") + Count(run.m_strOut, "renamed identical") +
+                       Count(run.m_strOut, "Filename was changed")) +
+        ", overwrote " + lines("folder, overwriting") + ", left " + lines("Left ") + " alone; 0 errors; took ";
+    EXPECT_EQ(expected,
+              "Moved 5 files and 1 folder, deleted 2 duplicates (9 bytes freed), renamed 3, overwrote 1, "
+              "left 1 alone; 0 errors; took ");
+    EXPECT_EQ(run.m_strErr.substr(run.m_strErr.rfind("Moved "), expected.size()), expected)
+        << run.m_strErr;
+    EXPECT_NE(text.find("\n\n" + expected), std::string::npos)
+        << text;
+}
+
 TEST_F(ToolTest, LogFileGetsTheLogWithPlatformLineEnds) {
     WriteFile(Src("c.txt"), "unique");
     WriteFile(m_tmp.Path("log"), "old content that must go away entirely");
     const ToolResult run = Move({"--log-file", m_tmp.Path("log"), Src("c.txt")});
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
-    EXPECT_EQ(ReadFile(m_tmp.Path("log")), kUniqueLine);
+    const std::string text = ReadFile(m_tmp.Path("log"));
+    EXPECT_NE(text.find("\nSource:       " + Src("c.txt") + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n\n" + std::string(kUniqueLine) + "\nMoved 1 file; 0 errors; took "), std::string::npos)
+        << text;
     EXPECT_EQ(run.m_strOut, kUniqueLine);
 }
 
@@ -270,7 +400,8 @@ TEST_F(ToolTest, ErrorBoxesGoToStderrAndStopTheMove) {
     WriteFile(Src("b.txt"), "b");
     const ToolResult run = Move({Src("gone.txt"), Src("b.txt")});
     EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_EQ(run.m_strErr, "ERROR: Couldn't find \"" + Src("gone.txt") + "\"\n");
+    EXPECT_EQ(run.m_strErr.rfind("ERROR: Couldn't find \"" + Src("gone.txt") + "\"\nStopped early. Nothing moved; 1 error; took ", 0), 0u)
+        << run.m_strErr;
     EXPECT_EQ(run.m_strOut, "ERROR: Couldn't find \"" + Src("gone.txt") + "\"\n");
     EXPECT_EQ(ListTree(Src()), Tree{"b.txt (1)"});
 }

@@ -29,23 +29,25 @@ TEST_F(SettingsTest, ListsTheSevenValuesWithTheirOrigin) {
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     EXPECT_NE(run.m_strOut.find("Settings file: " + Settings() + " (not there"), std::string::npos)
         << run.m_strOut;
-    EXPECT_EQ(LineOf(run.m_strOut, "Logging"), "Logging 1 on default");
-    EXPECT_EQ(LineOf(run.m_strOut, "OnlyCompareSameExt"), "OnlyCompareSameExt 0 off default");
-    EXPECT_EQ(LineOf(run.m_strOut, "FullPaths"), "FullPaths 0 off default");
-    for (const char* answer : {"DiffFileSameNameDlgDefault", "FldrnameFnameClashDlgDefault",
-                               "FnameFldrnameClashDlgDefault", "SameFileDiffNameDlgDefault"}) {
-        EXPECT_EQ(LineOf(run.m_strOut, answer), std::string(answer) + " -1 ask default");
+    EXPECT_EQ(LineOf(run.m_strOut, "log"), "log Logging on (1) default");
+    EXPECT_EQ(LineOf(run.m_strOut, "only-same-ext"), "only-same-ext OnlyCompareSameExt off (0) default");
+    EXPECT_EQ(LineOf(run.m_strOut, "full-paths"), "full-paths FullPaths off (0) default");
+    for (const char* answer :
+         {"different DiffFileSameNameDlgDefault", "folder-vs-file FldrnameFnameClashDlgDefault",
+          "file-vs-folder FnameFldrnameClashDlgDefault", "identical SameFileDiffNameDlgDefault"}) {
+        EXPECT_EQ(LineOf(run.m_strOut, std::string(answer).substr(0, std::string(answer).find(' '))),
+                  std::string(answer) + " ask (-1) default");
     }
 
     WriteFile(Settings(),
               "; kept\n\"FullPaths\"=\"1\"\n\"Logging\"=dword:00000000\n"
               "\"SameFileDiffNameDlgDefault\"=dword:000000e7\n");
     run = Tool({"settings"});
-    EXPECT_EQ(LineOf(run.m_strOut, "Logging"), "Logging 0 off file");
-    EXPECT_EQ(LineOf(run.m_strOut, "FullPaths"),
-              "FullPaths 0 off default (the file's value \"1\" is not a dword: ignored)");
-    EXPECT_EQ(LineOf(run.m_strOut, "SameFileDiffNameDlgDefault"),
-              "SameFileDiffNameDlgDefault 231 delete-rename file");
+    EXPECT_EQ(LineOf(run.m_strOut, "log"), "log Logging off (0) file");
+    EXPECT_EQ(LineOf(run.m_strOut, "full-paths"),
+              "full-paths FullPaths off (0) default (the file's value \"1\" is not a dword: ignored)");
+    EXPECT_EQ(LineOf(run.m_strOut, "identical"),
+              "identical SameFileDiffNameDlgDefault delete-rename (231) file");
 }
 
 TEST_F(SettingsTest, SetAcceptsNumbersAndWords) {
@@ -67,6 +69,8 @@ TEST_F(SettingsTest, SetAcceptsNumbersAndWords) {
         {"FldrnameFnameClashDlgDefault", "232", "\"FldrnameFnameClashDlgDefault\"=dword:000000e8"},
         {"FldrnameFnameClashDlgDefault", "Skip", "\"FldrnameFnameClashDlgDefault\"=dword:000000e8"},
         {"FldrnameFnameClashDlgDefault", "ask", "\"FldrnameFnameClashDlgDefault\"=dword:ffffffff"},
+        {"different", "overwrite", "\"DiffFileSameNameDlgDefault\"=dword:000000e6"},
+        {"Trash", "on", "\"DeleteToRecycleBin\"=dword:00000001"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.m_pszName) + " " + c.m_pszValue);
@@ -108,7 +112,7 @@ TEST_F(SettingsTest, UnsetBringsTheDefaultBack) {
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     EXPECT_EQ(ReadFile(Settings()), "; my notes\n\"FullPaths\"=dword:00000001\n");
     run = Tool({"settings"});
-    EXPECT_EQ(LineOf(run.m_strOut, "Logging"), "Logging 1 on default");
+    EXPECT_EQ(LineOf(run.m_strOut, "log"), "log Logging on (1) default");
     run = Tool({"settings", "unset", "Logging"});  // not there: fine, nothing written
     EXPECT_EQ(run.m_nExit, 0);
 }
@@ -121,7 +125,7 @@ TEST_F(SettingsTest, SettingsOptionNamesAnotherFile) {
     EXPECT_FALSE(Exists(Settings()));
     run = Tool({"settings", "--settings", other});
     EXPECT_NE(run.m_strOut.find("Settings file: " + other + "\n"), std::string::npos) << run.m_strOut;
-    EXPECT_EQ(LineOf(run.m_strOut, "FullPaths"), "FullPaths 1 on file");
+    EXPECT_EQ(LineOf(run.m_strOut, "full-paths"), "full-paths FullPaths on (1) file");
 }
 
 TEST_F(SettingsTest, AnUnwritableFileIsReported) {

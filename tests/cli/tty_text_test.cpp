@@ -23,7 +23,7 @@ TEST(TtyText, GroupsDigitsInThrees) {
         EXPECT_EQ(GroupDigits(c.m_nNumber, c.m_pszSeparator), c.m_pszText);
     }
     UserLocale plain("C");
-    EXPECT_EQ(FormatByteCount(1234567, plain), "1,234,567 bytes");
+    EXPECT_EQ(FormatByteCount(1234567, plain), "1.2 MiB (1,234,567 bytes)");
 }
 
 TEST(TtyText, MnemonicsAndCaptions) {

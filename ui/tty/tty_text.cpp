@@ -5,6 +5,8 @@
 
 #include <ctime>
 
+#include "engine/move_summary.h"
+
 namespace tandemere::tty {
 
 namespace {
@@ -55,18 +57,21 @@ std::string UserLocale::ThousandsSeparator() const {
     return sep;
 }
 
+const char* UserLocale::DecimalPoint() const {
+    const char* point =
+        m_hLocale != static_cast<locale_t>(nullptr) ? ::nl_langinfo_l(RADIXCHAR, m_hLocale) : nullptr;
+    return point == nullptr || *point == '\0' ? "." : point;
+}
+
 std::string UserLocale::FormatFileTime(std::uint64_t fileTime) const {
     const auto seconds = static_cast<std::int64_t>(fileTime / kTicksPerSecond) - kFileTimeToUnixSeconds;
     const auto when = static_cast<std::time_t>(seconds);
     std::tm local{};
     if (::localtime_r(&when, &local) == nullptr) return "?";
-    char date[64] = "";
-    char time[64] = "";
-    if (m_hLocale != static_cast<locale_t>(nullptr)) {
-        ::strftime_l(date, sizeof date, "%x", &local, m_hLocale);
-        ::strftime_l(time, sizeof time, "%X", &local, m_hLocale);
-    }
-    return std::string(date) + " (" + time + ")";
+    // ISO order: a short local date such as "03/04/19" reads as two different days across the world.
+    char text[64] = "";
+    ::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
 }
 
 std::string GroupDigits(std::uint64_t number, std::string_view separator) {
@@ -80,7 +85,12 @@ std::string GroupDigits(std::uint64_t number, std::string_view separator) {
 }
 
 std::string FormatByteCount(std::uint64_t size, const UserLocale& locale) {
-    return GroupDigits(size, locale.ThousandsSeparator()) + " bytes";
+    const std::string exact = GroupDigits(size, locale.ThousandsSeparator()) + " bytes";
+    if (size < 1024) return exact;
+    std::string rounded = engine::FormatByteSize(size);
+    const char* point = locale.DecimalPoint();
+    if (const std::size_t dot = rounded.find('.'); dot != std::string::npos) rounded.replace(dot, 1, point);
+    return rounded + " (" + exact + ")";
 }
 
 char Mnemonic(std::string_view caption) {

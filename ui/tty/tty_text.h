@@ -25,7 +25,9 @@ public:
     // The thousands separator; "," where the locale has none (the C locale), since digits are
     // always grouped in threes.
     std::string ThousandsSeparator() const;
-    // The local date and time of a file time as "date (time)": the locale's short date and time.
+    // The decimal point; "." where the locale names none.
+    const char* DecimalPoint() const;
+    // The local date and time of a file time as "2019-03-04 05:06:07".
     std::string FormatFileTime(std::uint64_t fileTime) const;
 
 private:
@@ -34,7 +36,7 @@ private:
 
 // "1,234,567": an unsigned number grouped in threes with the given separator, no decimal part.
 std::string GroupDigits(std::uint64_t number, std::string_view separator);
-// "1,234,567 bytes" in the user's locale.
+// "1.2 MiB (1,234,567 bytes)" with the user's thousands separator; "512 bytes" below 1 KiB.
 std::string FormatByteCount(std::uint64_t size, const UserLocale& locale);
 
 // The letter after "&" in a caption, lower case; 0 when there is none ("&&" is a literal "&").

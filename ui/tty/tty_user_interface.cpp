@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/move_summary.h"
 #include "engine/text_format.h"
 
 namespace tandemere::tty {
@@ -16,6 +17,8 @@ namespace tandemere::tty {
 namespace {
 
 constexpr int kBarWidth = 20;
+// More redraws than this a second only cost time: nobody reads them.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
 constexpr const char* kCancelText = "Don't process any more files";
 constexpr const char* kRememberHint = "add + for \"...for this move\", ! for \"...for every move\"";
 
@@ -64,6 +67,8 @@ void ProgressLine::Start() {
     m_nTotal = 0;
     m_nPos = 0;
     m_strItem.clear();
+    m_oBytes = {};
+    m_oLastDraw = {};
 }
 
 void ProgressLine::SetRange(std::uint32_t total) {
@@ -78,7 +83,32 @@ void ProgressLine::SetItem(const std::string& path) {
 
 void ProgressLine::SetPos(std::int32_t position) {
     m_nPos = position;
+    // The last item is always shown, however soon it follows the one before.
+    Draw(m_nTotal != 0 && static_cast<std::uint32_t>(std::max(position, 0)) >= m_nTotal);
+}
+
+void ProgressLine::SetBytes(const engine::ByteProgress& bytes) {
+    if (bytes.m_nStepSize != m_oBytes.m_nStepSize || bytes.m_nStepDone < m_oBytes.m_nStepDone)
+        m_oStepStart = Clock::now();
+    m_oBytes = bytes;
     Draw();
+}
+
+std::string ProgressLine::StepText() const {
+    const engine::ByteProgress& bytes = m_oBytes;
+    if (bytes.m_nStepSize == 0) return {};
+    std::string text =
+        "  " + engine::FormatByteSize(bytes.m_nStepDone) + " of " + engine::FormatByteSize(bytes.m_nStepSize);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_oStepStart).count();
+    // The first half second says little about the rate.
+    if (ms < 500 || bytes.m_nStepDone == 0) return text;
+    const std::uint64_t perSecond = bytes.m_nStepDone * 1000 / static_cast<std::uint64_t>(ms);
+    text += "  " + engine::FormatByteSize(perSecond) + "/s";
+    if (perSecond > 0 && bytes.m_nStepSize > bytes.m_nStepDone)
+        text += "  " + engine::FormatElapsed((bytes.m_nStepSize - bytes.m_nStepDone) * 1000 / perSecond) +
+                " left";
+    return text;
 }
 
 void ProgressLine::Clear() {
@@ -88,7 +118,7 @@ void ProgressLine::Clear() {
 }
 
 void ProgressLine::Redraw() {
-    Draw();
+    Draw(true);
 }
 
 void ProgressLine::Stop() {
@@ -96,14 +126,22 @@ void ProgressLine::Stop() {
     m_bRunning = false;
 }
 
-void ProgressLine::Draw() {
+void ProgressLine::Draw(bool now) {
     if (!m_bEnabled || !m_bRunning) return;
+    const Clock::time_point time = Clock::now();
+    if (!now && m_bDrawn && time - m_oLastDraw < kRedrawInterval) return;
+    m_oLastDraw = time;
     const std::uint32_t done =
         std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(m_nPos, 0)), m_nTotal);
-    const int filled = m_nTotal == 0 ? 0 : static_cast<int>(std::uint64_t{done} * kBarWidth / m_nTotal);
+    // The item under way counts in part, so one large file moves the bar too.
+    double fraction = m_nTotal == 0 ? 0.0 : static_cast<double>(done) / m_nTotal;
+    if (m_nTotal != 0 && done < m_nTotal && m_oBytes.m_nStepSize != 0)
+        fraction += static_cast<double>(std::min(m_oBytes.m_nStepDone, m_oBytes.m_nStepSize)) /
+                    static_cast<double>(m_oBytes.m_nStepSize) / m_nTotal;
+    const int filled = static_cast<int>(fraction * kBarWidth);
     std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
                        std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] " +
-                       std::to_string(done) + " of " + std::to_string(m_nTotal);
+                       std::to_string(done) + " of " + std::to_string(m_nTotal) + StepText();
     // One column stays free so the terminal never wraps the line, which would break the redraw.
     const std::size_t width = static_cast<std::size_t>(TerminalColumns(m_nFd)) - 1;
     if (!m_strItem.empty() && Columns(line) + 2 < width)
@@ -253,17 +291,32 @@ bool TtyUserInterface::PumpAndCheckCancel() {
     return m_bCancelled;
 }
 
-void TtyUserInterface::ShowLog(engine::WindowHandle, const engine::LogReport& report) {
-    std::string text = ToPlatformLineEnds(report.m_strLog);
-    // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
-    if (!text.empty() && text.back() != '\n') text += '\n';
+void TtyUserInterface::LogAppended(std::string_view text) {
+    if (!m_bVerbose) return;
     m_oProgress.Clear();
-    if (!WriteAll(m_nLogFd, text)) m_bLogWritten = false;
-    if (m_hLogFile.IsValid() && !WriteAll(m_hLogFile.Get(), text)) {
-        m_bLogWritten = false;
-        Print(engine::FormatText("tandemere: couldn't write the log to \"%s\": %s\n",
-                                 {m_strLogFilePath, std::strerror(errno)}));
-    }
+    if (!WriteAll(m_nLogFd, ToPlatformLineEnds(text))) m_bLogWritten = false;
+    m_nLogShown += text.size();
+    m_oProgress.Redraw();
+}
+
+void TtyUserInterface::ShowLog(engine::WindowHandle, const engine::LogReport& report) {
+    const std::string& log = report.m_strLog;
+    m_oProgress.Clear();
+    // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
+    // What verbose output has shown already is not shown again.
+    const std::string rest =
+        ToPlatformLineEnds(std::string_view(log).substr(std::min(m_nLogShown, log.size())));
+    if (!WriteAll(m_nLogFd, !log.empty() && log.back() != '\n' ? rest + "\n" : rest)) m_bLogWritten = false;
+    AppendToLogFile(log);
+    if (!log.empty() && log.back() != '\n') AppendToLogFile("\r\n");
+}
+
+void TtyUserInterface::AppendToLogFile(std::string_view text) {
+    if (!m_hLogFile.IsValid() || WriteAll(m_hLogFile.Get(), ToPlatformLineEnds(text))) return;
+    m_bLogWritten = false;
+    Print(engine::FormatText("tandemere: couldn't write the log to \"%s\": %s\n",
+                             {m_strLogFilePath, std::strerror(errno)}));
+    m_hLogFile.Reset();  // said once; the rest of the log is not tried
 }
 
 }  // namespace tandemere::tty

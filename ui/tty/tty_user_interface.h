@@ -3,6 +3,7 @@
 // progress window's Cancel, and the log on stdout.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -13,7 +14,9 @@
 
 namespace tandemere::tty {
 
-// The in-place progress line: "[#####     ] 3 of 10  path", only where it can be redrawn.
+// The in-place progress line, only where it can be redrawn, at most ten times a second:
+// "[#####     ] 3 of 10  1.1 of 2.0 GiB  95.3 MiB/s  9 s left  path" (the bytes while a copy or
+// comparison is under way).
 class ProgressLine {
 public:
     ProgressLine(int fd, bool enabled) : m_nFd(fd), m_bEnabled(enabled) {}
@@ -22,14 +25,20 @@ public:
     void SetRange(std::uint32_t total);
     void SetItem(const std::string& path);
     void SetPos(std::int32_t position);
+    void SetBytes(const engine::ByteProgress& bytes);
     // Takes the line off the screen (before other output, and at the end).
     void Clear();
     // Draws it again after other output, while the move runs.
     void Redraw();
     void Stop();
+    void Disable() { m_bEnabled = false; }
 
 private:
-    void Draw();
+    using Clock = std::chrono::steady_clock;
+    // Draws now when `now`, else only when the last drawing is a tenth of a second old.
+    void Draw(bool now = false);
+    // "  1.1 of 2.0 GiB  95.3 MiB/s  9 s left" for the step under way; empty when none is.
+    std::string StepText() const;
 
     int m_nFd;
     bool m_bEnabled;
@@ -38,6 +47,9 @@ private:
     std::uint32_t m_nTotal = 0;
     std::int32_t m_nPos = 0;
     std::string m_strItem;
+    engine::ByteProgress m_oBytes;
+    Clock::time_point m_oStepStart;
+    Clock::time_point m_oLastDraw;
 };
 
 class TtyUserInterface : public engine::IUserInterface {
@@ -48,8 +60,16 @@ public:
 
     // The log is also written to this open file, replacing what it holds.
     void SetLogFile(posix::UniqueFd file, std::string path);
+    // Adds text (with "\r\n" line ends) to the log file, if one is set: its header and its summary.
+    void AppendToLogFile(std::string_view text);
     // False when the log could not be written to stdout or to the log file.
     bool LogWritten() const { return m_bLogWritten; }
+    // No progress line at all.
+    void SetQuiet() { m_oProgress.Disable(); }
+    // The log goes to stdout line by line as the move writes it, not all at the end.
+    void SetVerbose() { m_bVerbose = true; }
+    // Whether Ctrl-C asked the move to stop.
+    bool Cancelled() const { return m_bCancelled; }
 
     void ShowError(engine::WindowHandle owner, const std::string& text) override;
     bool AskYesNo(engine::WindowHandle owner, const std::string& text) override;
@@ -63,10 +83,12 @@ public:
     void SetProgressRange(std::uint32_t total) override { m_oProgress.SetRange(total); }
     void SetProgressItem(const std::string& path) override { m_oProgress.SetItem(path); }
     void SetProgressPos(std::int32_t position) override { m_oProgress.SetPos(position); }
+    void SetProgressBytes(const engine::ByteProgress& bytes) override { m_oProgress.SetBytes(bytes); }
     bool PumpAndCheckCancel() override;
     void DestroyProgress() override { m_oProgress.Stop(); }
 
-    // Writes the log lines only: the command line says where it moved before it starts.
+    void LogAppended(std::string_view text) override;
+    // Writes the log lines only: the command line says where it moved and what it did itself.
     void ShowLog(engine::WindowHandle owner, const engine::LogReport& report) override;
 
 private:
@@ -91,6 +113,8 @@ private:
     std::string m_strLogFilePath;
     bool m_bCancelled = false;
     bool m_bLogWritten = true;
+    bool m_bVerbose = false;
+    std::size_t m_nLogShown = 0;  // of the log, what went to stdout already
 };
 
 }  // namespace tandemere::tty

@@ -77,6 +77,10 @@ void Win32UserInterface::SetProgressPos(std::int32_t position) {
     m_dlgProgress.SetProgressPos(position);
 }
 
+void Win32UserInterface::SetProgressBytes(const engine::ByteProgress& bytes) {
+    m_dlgProgress.SetProgressBytes(bytes.m_nStepDone, bytes.m_nStepSize);
+}
+
 bool Win32UserInterface::PumpAndCheckCancel() {
     return m_dlgProgress.PumpAndCheckCancel();
 }

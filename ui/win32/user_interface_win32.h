@@ -28,6 +28,8 @@ public:
     void SetProgressRange(std::uint32_t total) override;
     void SetProgressItem(const std::string& path) override;
     void SetProgressPos(std::int32_t position) override;
+    // The copy or comparison under way, in bytes.
+    void SetProgressBytes(const engine::ByteProgress& bytes) override;
     bool PumpAndCheckCancel() override;
     void DestroyProgress() override;
 
