@@ -38,7 +38,7 @@ public:
     engine::PromptResult ShowClashPrompt(engine::WindowHandle, const engine::ClashPrompt&) override {
         return {};
     }
-    void CreateProgress(engine::WindowHandle) override {}
+    void CreateProgress(engine::WindowHandle, const std::string&) override {}
     void SetProgressRange(std::uint32_t) override {}
     void SetProgressItem(const std::string&) override {}
     // When each item finished: the cost of the items after the first leaves out the one listing.
@@ -46,7 +46,7 @@ public:
     std::vector<Clock::time_point> m_lstDone;
     bool PumpAndCheckCancel() override { return false; }
     void DestroyProgress() override {}
-    void ShowLog(engine::WindowHandle, const std::string&) override {}
+    void ShowLog(engine::WindowHandle, const engine::LogReport&) override {}
 };
 
 void Write(const std::string& path, const std::string& bytes) {

@@ -87,7 +87,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t copiedBefore = m_oKeepAlive.Bytes().m_nCopied;
     m_oSummary = MoveSummary();
-    m_rUi.CreateProgress(owner);
+    m_rUi.CreateProgress(owner, m_szDestFolder);
     m_rUi.SetProgressRange(CountItems());
 
     const std::string destFolder = m_szDestFolder;
@@ -106,6 +106,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_strCheckedParent.clear();
     m_strCheckedDest.clear();
     m_bWaitedForUser = false;
+    m_lstTooLong.clear();
     ReadSettings();
     for (const std::string& shown : m_lstUnnamed)
         ReportError(owner,
@@ -140,7 +141,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_oSummary.m_nElapsedMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
-    if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), m_strLog);
+    ReportTooLong(owner);
+    if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     if (stopped) return MoveStopped;
     return refused != 0 && refused == m_lstDropped.size() ? MoveRefused : MoveFinished;
 }
@@ -296,6 +298,17 @@ std::string_view MoveCommand::GetShownPath(const std::string& path, const std::s
     return whole.substr(root.size());
 }
 
+LogReport MoveCommand::MakeLogReport() const {
+    LogReport report;
+    // The folder of the first item stands for the sources: a drop comes from one folder.
+    std::string sources = m_szSourceRoot;
+    if (sources.empty() && !m_lstDropped.empty()) sources = ParentFolder(m_rFs.Style(), m_lstDropped.front());
+    report.m_strHeader = FormatText("From \"%s\" into \"%s\"", {sources, m_szDestFolder});
+    report.m_strLog = m_strLog;
+    report.m_strSummary = FormatMoveSummary(m_oSummary);
+    return report;
+}
+
 void MoveCommand::AppendLog(std::string_view text) {
     if (!m_bLogging) return;
     m_strLog += text;
@@ -332,8 +345,28 @@ void MoveCommand::LogSourceFolderKept(const std::string& folder) {
 }
 
 PlaceResult MoveCommand::RefuseLongPath(WindowHandle owner, const std::string& path) {
-    ReportError(owner, FormatText("ERROR: Path \"%s\" is too long", {path}));
+    (void)owner;
+    // One box for all of them at the end: a deep tree would otherwise ask for a click per item.
+    m_lstTooLong.push_back(path);
+    AppendLog(FormatText("ERROR: Path \"%s\" is too long\r\n", {path}));
     return NotAllMoved;
+}
+
+void MoveCommand::ReportTooLong(WindowHandle owner) {
+    if (m_lstTooLong.empty()) return;
+    std::string text;
+    if (m_lstTooLong.size() == 1) {
+        text = FormatText("ERROR: Path \"%s\" is too long", {m_lstTooLong.front()});
+    } else {
+        text = "ERROR: These paths are too long, so their items were left where they are:";
+        constexpr std::size_t kListed = 15;
+        for (std::size_t i = 0; i < m_lstTooLong.size() && i < kListed; ++i) text += "\r\n" + m_lstTooLong[i];
+        if (m_lstTooLong.size() > kListed)
+            text += "\r\nand " + std::to_string(m_lstTooLong.size() - kListed) +
+                    " more (the log lists them all).";
+    }
+    m_lstTooLong.clear();
+    m_rUi.ShowError(owner, text);
 }
 
 }  // namespace tandemere::engine

@@ -169,6 +169,8 @@ private:
         std::optional<std::uint64_t> m_oDigest;
     };
 
+    // The log with its header, for the log window.
+    LogReport MakeLogReport() const;
     // Appends to the log when logging is on.
     void AppendLog(std::string_view text);
     // Appends `line`, then `reasonPattern` filled with `reasonPath` unless that is empty, then the line end,
@@ -189,8 +191,10 @@ private:
     bool LiesInFolder(const std::string& path, const std::string& folder);
     // Tells LiesInFolder that the items of `folder` do not lie in `other`, as a merge has made sure.
     void NoteFoldersDiffer(const std::string& folder, const std::string& other);
-    // Reports a path the platform does not accept; the item stays where it is.
+    // Logs a path the platform does not accept, for the one box at the end; the item stays where it is.
     PlaceResult RefuseLongPath(WindowHandle owner, const std::string& path);
+    // The one error box that lists every path refused as too long during the move, if any.
+    void ReportTooLong(WindowHandle owner);
     // The log line of a source file deleted because `destPath` holds the same content; `trash`
     // names where it went, or is empty when it was deleted for good.
     void LogSourceDeletedAsSame(const std::string& source, const std::string& destPath,
@@ -312,6 +316,8 @@ private:
     // being acted on, for the whole placement of the item.
     std::set<std::string> m_lstStoredAnswers;
     bool m_bStoredAnswerDecides = false;
+    // The paths refused as too long so far, for the one box at the end of the move.
+    std::vector<std::string> m_lstTooLong;
     MoveSummary m_oSummary;
 };
 

@@ -68,6 +68,14 @@ inline constexpr const char* kSkipOrStopQuestion =
     "\r\n\r\nSkip this item and go on with the others? (Yes skips it and leaves it where it is; No stops "
     "the move.)";
 
+// What the log window shows: between which folders the move ran, its log lines, and one line of
+// what it did in all (empty where the front end shows that itself).
+struct LogReport {
+    std::string m_strHeader;
+    std::string m_strLog;
+    std::string m_strSummary;
+};
+
 class IUserInterface {
 public:
     virtual ~IUserInterface() = default;
@@ -85,8 +93,9 @@ public:
     virtual PromptResult ShowChoicePrompt(WindowHandle owner, const ChoicePrompt& prompt) = 0;
     virtual PromptResult ShowClashPrompt(WindowHandle owner, const ClashPrompt& prompt) = 0;
 
-    // The progress window: created before the first item, destroyed after the last.
-    virtual void CreateProgress(WindowHandle owner) = 0;
+    // The progress window: created before the first item, destroyed after the last. `destFolder`
+    // is the drop folder the move fills, for the window's title.
+    virtual void CreateProgress(WindowHandle owner, const std::string& destFolder) = 0;
     // The bar's range 0..total. Windows keeps only the low 16 bits of the total.
     virtual void SetProgressRange(std::uint32_t total) = 0;
     // Called as an item starts, with its full path; a terminal shows it, a window need not.
@@ -101,8 +110,8 @@ public:
 
     // Each piece of text as the log gets it, for a front end that shows the log as it grows.
     virtual void LogAppended(std::string_view text) { (void)text; }
-    // The modal log window with the whole log text.
-    virtual void ShowLog(WindowHandle owner, const std::string& log) = 0;
+    // The modal log window with the whole log text, its header and summary.
+    virtual void ShowLog(WindowHandle owner, const LogReport& report) = 0;
 };
 
 }  // namespace tandemere::engine

@@ -2,6 +2,9 @@
 // window classes of the Windows user interface.
 #pragma once
 
+// The product's icon: the first icon of the binary, so the shell shows it for the DLL as well.
+#define IDI_TANDEMERE 1
+
 // Dialog templates.
 #define IDD_LOG 103
 #define IDD_PROGRESS 108
@@ -10,6 +13,10 @@
 
 // Log window.
 #define IDC_LOG_TEXT 201
+#define IDC_LOG_HEADER 240
+#define IDC_LOG_SUMMARY 241
+#define IDC_LOG_COPY 242
+#define IDC_LOG_SAVE 243
 
 // Both prompts.
 #define IDC_QUESTION 202
@@ -40,7 +47,10 @@
 #define IDC_CHOICE_TEXT3 224
 
 // Progress window.
+#define IDC_PROGRESS_BYTES 216
 #define IDC_PROGRESS_BAR 217
+#define IDC_PROGRESS_ITEM 218
+#define IDC_PROGRESS_COUNT 219
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -36,6 +36,9 @@ DWORD CALLBACK TickKeepAlive(LARGE_INTEGER fileSize, LARGE_INTEGER transferred, 
 constexpr FILEOP_FLAGS kShellMoveFlags = FOF_SILENT | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR;
 static_assert(kShellMoveFlags == 0x244);
 constexpr std::size_t kMaxPathUnits = MAX_PATH - 1;  // the terminator takes the last unit
+// What the wide calls take through an extended-length path: 32,767 units with the terminator and
+// the six that "\\?\UNC\" adds to "\\server\share".
+constexpr std::size_t kMaxExtendedPathUnits = 32767 - 1 - 6;
 constexpr std::size_t kMaxComponentUnits = 255;
 
 Status FromWin32(DWORD error, const std::string& path) {
@@ -70,10 +73,21 @@ std::string Trim(const std::string& path) {
     return trimmed;
 }
 
-// The trimmed path in UTF-16, or a status that names the path.
+// The trimmed path in UTF-16, or a status that names the path. A path beyond MAX_PATH gets its
+// extended-length form ("\\?\C:\...", "\\?\UNC\server\share\..."), which the wide calls take up to
+// the file system's own limits.
 Status Widen(const std::string& path, std::wstring& wide) {
     if (!Utf8ToUtf16(Trim(path), wide)) return NotUnicode(path);
+    wide = ExtendedIfLong(wide);
     return Status::Ok();
+}
+
+// The ordinary form of a path that may be extended: for the shell, which takes no extended paths,
+// and for comparing volume roots as text.
+std::wstring Ordinary(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+    return path;
 }
 
 // Both paths of a two-path call; the first that is not valid UTF-8 is the one named.
@@ -182,7 +196,7 @@ DWORD Identify(const std::wstring& path, FileIdentity& identity) {
 bool VolumeOf(const std::wstring& path, std::wstring& volume) {
     wchar_t buffer[MAX_PATH + 1];
     if (!::GetVolumePathNameW(path.c_str(), buffer, MAX_PATH + 1)) return false;
-    volume = buffer;
+    volume = Ordinary(buffer);
     return true;
 }
 
@@ -265,7 +279,7 @@ Win32FileSystem::Win32FileSystem(ShellFileOperation shellFileOperation)
 
 bool Win32FileSystem::PathFits(const std::string& path) const {
     std::wstring wide;
-    if (path.empty() || !Utf8ToUtf16(path, wide) || wide.size() > kMaxPathUnits) return false;
+    if (path.empty() || !Utf8ToUtf16(path, wide) || wide.size() > kMaxExtendedPathUnits) return false;
     std::size_t component = 0;
     for (wchar_t c : wide) {
         component = (c == L'\\' || c == L'/') ? 0 : component + 1;
@@ -335,10 +349,10 @@ Status Win32FileSystem::Lookup(const std::string& path, DirEntry& entry) {
 bool Win32FileSystem::IsFolder(const std::string& path) {
     std::wstring wide;
     if (!Widen(path, wide)) return false;
-    // PathIsDirectoryW answers FILE_ATTRIBUTE_DIRECTORY (16), not TRUE, for a folder.
-    if (::PathIsDirectoryW(wide.c_str()) == FALSE) return false;
+    // The attributes rather than PathIsDirectoryW, which takes no path beyond MAX_PATH.
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (!IsValidAttributes(attributes) || !IsLinkAttributes(attributes)) return true;
+    if (!IsValidAttributes(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (!IsLinkAttributes(attributes)) return true;
     // A link to a folder counts only when its target is there.
     FileIdentity identity;
     return Identify(wide, identity) == ERROR_SUCCESS;
@@ -482,12 +496,15 @@ Status Win32FileSystem::MoveFolderAcrossVolumes(engine::WindowHandle owner, cons
     // The shell would merge into an existing folder or ask; never hand it a taken name.
     if (IsValidAttributes(::GetFileAttributesW(target.c_str()))) return FromWin32(ERROR_ALREADY_EXISTS, to);
     std::wstring parent;
-    if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), parent)) return NotUnicode(to);
+    if (!Widen(engine::ParentFolder(kWindowsPaths, Trim(to)), parent)) return NotUnicode(to);
     if (!IsFolderAttributes(::GetFileAttributesW(parent.c_str()))) return FromWin32(ERROR_PATH_NOT_FOUND, to);
 
+    // The shell takes no extended-length paths: what it cannot reach is refused as too long.
+    if (Ordinary(source).size() > kMaxPathUnits) return FromWin32(ERROR_FILENAME_EXCED_RANGE, from);
+    if (Ordinary(target).size() > kMaxPathUnits) return FromWin32(ERROR_FILENAME_EXCED_RANGE, to);
     // Lists of one path, each ended by a double NUL.
-    const std::wstring fromList = source + std::wstring(2, L'\0');
-    const std::wstring toList = target + std::wstring(2, L'\0');
+    const std::wstring fromList = Ordinary(source) + std::wstring(2, L'\0');
+    const std::wstring toList = Ordinary(target) + std::wstring(2, L'\0');
     SHFILEOPSTRUCTW operation{};
     operation.hwnd = static_cast<HWND>(owner);
     operation.wFunc = FO_MOVE;
@@ -575,7 +592,7 @@ bool Win32FileSystem::IsSameVolume(const std::string& existing, const std::strin
     std::wstring targetVolume;
     if (VolumeOf(source, sourceVolume) && VolumeOf(wideAncestor, targetVolume))
         return ::PathIsSameRootW(sourceVolume.c_str(), targetVolume.c_str()) != FALSE;
-    return ::PathIsSameRootW(source.c_str(), wideAncestor.c_str()) != FALSE;
+    return ::PathIsSameRootW(Ordinary(source).c_str(), Ordinary(wideAncestor).c_str()) != FALSE;
 }
 
 Status Win32FileSystem::IsSameObject(const std::string& a, const std::string& b, bool& same) {

@@ -275,6 +275,22 @@ TEST_F(MoveCommandTest, PathTooLongForThePlatformIsReportedAndTheMoveGoesOn) {
     const std::string error = "ERROR: Path \"" + Dst(name + " (2)") + "\" is too long";
     EXPECT_EQ(std::vector<std::string>{error}, m_ui.m_lstErrors);
     EXPECT_EQ(error + "\r\n" + UniqueLine("b.txt", "b.txt"), m_log);
+    const auto folderOf = [](std::string path) { return path.substr(0, path.size() - 1); };
+    EXPECT_EQ("From \"" + folderOf(Src("x")) + "\" into \"" + folderOf(Dst("x")) + "\"",
+              m_ui.m_strShownLogHeader);
+
+    // Two refusals in one move: one box lists both, the log has a line for each.
+    std::string other = name;
+    other.back() = 'm';
+    ASSERT_TRUE(WriteFile(Src(other + "/c.txt"), "inside too"));
+    ASSERT_TRUE(WriteFile(Dst(other), "another file of that name"));
+    m_ui.m_lstErrors.clear();
+    EXPECT_EQ(MoveFinished, Run({Src(name), Src(other)}));
+    EXPECT_EQ(
+        std::vector<std::string>{
+            "ERROR: These paths are too long, so their items were left where they are:\r\n" +
+            Dst(name + " (2)") + "\r\n" + Dst(other + " (2)")},
+        m_ui.m_lstErrors);
     EXPECT_EQ(0u, m_ui.m_lstChoicePrompts.size());
     EXPECT_EQ("inside", ReadFile(Src(name + "/a.txt")));
     EXPECT_EQ("a file of that name", ReadFile(Dst(name)));

@@ -168,12 +168,14 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
         std::string m_strPath;
         bool m_bFits;
     };
+    // Beyond MAX_PATH the extended-length form takes 32,760 units (the UNC form adds six).
+    const std::string deep = repeat(base, 160);  // 32,640 units
     const Case cases[] = {{base + repeat("x", 55), true},
-                          {base + repeat("x", 56), false},
-                          {base + repeat(e, 55), true},
-                          {base + repeat(e, 56), false},
-                          {base + repeat(face, 27) + "x", true},
-                          {base + repeat(face, 28), false},
+                          {base + repeat("x", 56), true},
+                          {base + repeat(e, 56), true},
+                          {base + repeat(face, 28), true},
+                          {deep + repeat("x", 32760 - Wide(deep).size()), true},
+                          {deep + repeat("x", 32761 - Wide(deep).size()), false},
                           {"C:\\" + repeat("n", 255), true},
                           {"C:\\" + repeat("n", 256), false},
                           {"C:\\" + repeat(e, 255), true},
@@ -192,6 +194,29 @@ TEST_F(Win32FileSystemTest, PathFitsCountsUtf16UnitsNotBytes) {
     ASSERT_OK(m_fs.Rename(longest, folder + "\\g"));
     ASSERT_OK(m_fs.Move(folder + "\\g", longest));
     EXPECT_EQ(ReadAll(longest), "x");
+
+    // Beyond MAX_PATH an item is listed, looked up, read, renamed, moved and deleted like any other.
+    std::string longFolder = folder;
+    for (int i = 0; i < 3; ++i) {
+        longFolder += "\\" + std::string(120, static_cast<char>('a' + i));
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + Wide(longFolder)).c_str(), nullptr)) << ::GetLastError();
+    }
+    ASSERT_OK(m_fs.Rename(longest, longFolder + "\\x.txt"));
+    ASSERT_GT(Wide(longFolder + "\\x.txt").size(), 400u);
+    EXPECT_EQ(ReadAll(longFolder + "\\x.txt"), "x");
+    EXPECT_EQ(Names(longFolder), (std::vector<std::string>{".", "..", "x.txt"}));
+    DirEntry entry;
+    ASSERT_OK(m_fs.Lookup(longFolder + "\\x.txt", entry));
+    EXPECT_EQ(entry.m_nSize, 1u);
+    EXPECT_TRUE(m_fs.IsFolder(longFolder));
+    ASSERT_OK(m_fs.Move(longFolder + "\\x.txt", longFolder + "\\y.txt"));
+    bool same = false;
+    ASSERT_OK(m_fs.IsSameObject(longFolder, longFolder + "\\", same));
+    EXPECT_TRUE(same);
+    EXPECT_TRUE(m_fs.IsSameVolume(longFolder + "\\y.txt", folder + "\\z.txt"));
+    ASSERT_OK(m_fs.DeleteFile(longFolder + "\\y.txt"));
+    for (int i = 0; i < 3; ++i, longFolder.resize(longFolder.rfind('\\')))
+        ASSERT_OK(m_fs.RemoveFolder(longFolder));
 }
 
 TEST_F(Win32FileSystemTest, ShellFolderMoveGetsTheExactRequest) {

@@ -57,7 +57,7 @@ PromptResult ScriptedUserInterface::ShowClashPrompt(engine::WindowHandle owner,
     return NextAnswer();
 }
 
-void ScriptedUserInterface::CreateProgress(engine::WindowHandle) {
+void ScriptedUserInterface::CreateProgress(engine::WindowHandle, const std::string&) {
     ++m_nProgressCreated;
 }
 
@@ -71,9 +71,10 @@ bool ScriptedUserInterface::PumpAndCheckCancel() {
     return m_nCancelAtPump > 0 && m_nPumps >= m_nCancelAtPump;
 }
 
-void ScriptedUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
+void ScriptedUserInterface::ShowLog(engine::WindowHandle, const engine::LogReport& report) {
     ++m_nLogsShown;
-    m_strShownLog = log;
+    m_strShownLog = report.m_strLog;
+    m_strShownLogHeader = report.m_strHeader;
 }
 
 }  // namespace tandemere::testing

@@ -30,13 +30,13 @@ public:
                                           const engine::ChoicePrompt& prompt) override;
     engine::PromptResult ShowClashPrompt(engine::WindowHandle owner,
                                          const engine::ClashPrompt& prompt) override;
-    void CreateProgress(engine::WindowHandle owner) override;
+    void CreateProgress(engine::WindowHandle owner, const std::string& destFolder) override;
     void SetProgressRange(std::uint32_t total) override;
     void SetProgressItem(const std::string& path) override { m_lstProgressItems.push_back(path); }
     void SetProgressPos(std::int32_t position) override { m_lstProgressPositions.push_back(position); }
     bool PumpAndCheckCancel() override;
     void DestroyProgress() override { ++m_nProgressDestroyed; }
-    void ShowLog(engine::WindowHandle owner, const std::string& log) override;
+    void ShowLog(engine::WindowHandle owner, const engine::LogReport& report) override;
 
     // Runs just before each prompt answers, e.g. to change the disk while the user decides.
     std::function<void()> m_fnBeforeAnswer;
@@ -60,6 +60,7 @@ public:
     int m_nPumps = 0;
     int m_nLogsShown = 0;
     std::string m_strShownLog;
+    std::string m_strShownLogHeader;
 
 private:
     engine::PromptResult NextAnswer();

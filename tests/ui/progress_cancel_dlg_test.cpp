@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "res/resource.h"
 #include "tests/ui/window_driver.h"
 
@@ -21,48 +23,93 @@ PBRANGE BarRange(const CProgressCancelDlg& dialog) {
     return range;
 }
 
-TEST(ProgressWindow, ShowsTheTemplateAtOnceWithTheBarAtZero) {
-    uitest::COwnerWindow owner(60, 60, 500, 300);
+TEST(ProgressWindow, ShowsTheTemplateCentredWithTheMoveTheItemAndTheBarAtZero) {
+    uitest::COwnerWindow owner(60, 60, 700, 500);
     CProgressCancelDlg dialog;
-    const HWND hwnd = dialog.Create(owner.Hwnd());
+    dialog.m_nShowDelayMs = 0;
+    const HWND hwnd = dialog.Create(owner.Hwnd(), L"D:\\Archive\\Photos");
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(dialog.GetHwnd(), hwnd);
     EXPECT_TRUE(::IsWindowVisible(hwnd));
     EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), owner.Hwnd());
-    EXPECT_EQ(uitest::WindowText(hwnd), L"Dialog");
+    EXPECT_EQ(uitest::WindowText(hwnd), L"Moving into D:\\Archive\\Photos - Tandemere");
+    EXPECT_NE(::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);
+    const RECT placed = uitest::WindowRect(hwnd);
+    const RECT under = uitest::WindowRect(owner.Hwnd());
+    EXPECT_LE(std::abs((placed.left + placed.right) - (under.left + under.right)), 2);
+    EXPECT_LE(std::abs((placed.top + placed.bottom) - (under.top + under.bottom)), 2);
     const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
     EXPECT_EQ(style & (DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU),
               static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
-    EXPECT_EQ(uitest::FontFace(hwnd), L"MS Sans Serif");
+    EXPECT_EQ(uitest::FontFace(hwnd), L"MS Shell Dlg");
     EXPECT_EQ(uitest::FontPoints(hwnd), 8);
     RECT client;
     ::GetClientRect(hwnd, &client);
-    const RECT size = uitest::DialogUnitsToPixels(hwnd, 0, 0, 327, 52);
+    const RECT size = uitest::DialogUnitsToPixels(hwnd, 0, 0, 327, 84);
     EXPECT_EQ(client.right, size.right);
     EXPECT_EQ(client.bottom, size.bottom);
     uitest::ExpectControls(hwnd, {
-                                     {2, L"Button", L"Cancel", BS_PUSHBUTTON, WS_TABSTOP, 139, 30, 50, 16},
-                                     {217, L"msctls_progress32", L"", 0, 0, 7, 7, 313, 14},
+                                     {218, L"Static", L"", SS_LEFT, SS_NOPREFIX, 7, 7, 313, 10},
+                                     {219, L"Static", L"", SS_LEFT, SS_NOPREFIX, 7, 19, 313, 10},
+                                     {217, L"msctls_progress32", L"", 0, 0, 7, 32, 313, 14},
+                                     {216, L"Static", L"", SS_LEFT, SS_NOPREFIX, 7, 49, 313, 10},
+                                     {2, L"Button", L"Cancel", BS_DEFPUSHBUTTON, WS_TABSTOP, 138, 63, 50, 14},
                                  });
     // The bar drops the template's WS_BORDER from its window when it is created: read the template.
     const std::vector<DWORD> styles = uitest::TemplateItemStyles(IDD_PROGRESS);
-    ASSERT_EQ(styles.size(), 2u);
-    EXPECT_TRUE(styles[1] & WS_BORDER);
-    EXPECT_EQ(styles[0] & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON)) << "no default button";
+    ASSERT_EQ(styles.size(), 5u);
+    EXPECT_TRUE(styles[2] & WS_BORDER);
     EXPECT_EQ(uitest::TabOrder(hwnd), (std::vector<int>{2}));
     EXPECT_EQ(dialog.m_hwndBar, ::GetDlgItem(hwnd, IDC_PROGRESS_BAR));
     EXPECT_EQ(BarPos(dialog), 0);
     EXPECT_FALSE(dialog.PumpAndCheckCancel());
 
-    dialog.SetProgressRange(10);
-    dialog.SetProgressPos(4);
-    EXPECT_EQ(BarPos(dialog), 4);
-    uitest::SaveScreenshot(hwnd, "progress_window");
+    dialog.SetProgressRange(2005);
+    const std::wstring deep = L"C:\\Work\\" + std::wstring(240, L'p') + L"\\holiday.jpg";
+    const struct {
+        int m_nDone;
+        std::wstring m_strPath;
+        const wchar_t* m_pszCount;
+        const char* m_pszShot;
+    } items[] = {
+        {0, L"C:\\Work\\report.txt", L"Item 1 of 2,005", "progress_window"},
+        {1504, deep, L"Item 1,505 of 2,005", "progress_window_long_path"},
+        {2005, L"C:\\Work\\last.txt", L"Item 2,005 of 2,005", nullptr},
+    };
+    for (const auto& item : items) {
+        SCOPED_TRACE(item.m_nDone);
+        dialog.SetProgressPos(item.m_nDone);
+        dialog.SetProgressItem(item.m_strPath);
+        dialog.SetProgressBytes(item.m_nDone == 0 ? 0 : 1'500'000'000, 3'000'000'000);
+        const std::wstring shown = uitest::WindowText(::GetDlgItem(hwnd, IDC_PROGRESS_ITEM));
+        EXPECT_EQ(shown.find(L"...") != std::wstring::npos, item.m_strPath == deep) << shown;
+        EXPECT_EQ(shown.substr(shown.rfind(L'\\')), item.m_strPath.substr(item.m_strPath.rfind(L'\\')));
+        EXPECT_EQ(uitest::WindowText(::GetDlgItem(hwnd, IDC_PROGRESS_COUNT)), item.m_pszCount);
+        EXPECT_EQ(BarPos(dialog), item.m_nDone);
+        if (item.m_pszShot) uitest::SaveScreenshot(hwnd, item.m_pszShot);
+    }
+    EXPECT_EQ(uitest::WindowText(::GetDlgItem(hwnd, IDC_PROGRESS_BYTES)), L"1.4 GB of 2.8 GB");
+    uitest::ExpectLaidOutWithoutOverlap(hwnd, {});
 
     dialog.Destroy();
     EXPECT_FALSE(::IsWindow(hwnd));
     EXPECT_EQ(dialog.GetHwnd(), nullptr);
     EXPECT_EQ(dialog.m_hwndBar, nullptr);
+}
+
+TEST(ProgressWindow, StaysHiddenUntilTheMoveHasLastedAMoment) {
+    CProgressCancelDlg dialog;
+    EXPECT_EQ(dialog.m_nShowDelayMs, kProgressShowDelayMs);
+    dialog.m_nShowDelayMs = 3'600'000;  // an hour: certainly not over before the checks below
+    const HWND hwnd = dialog.Create(nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    dialog.SetProgressRange(3);
+    dialog.SetProgressPos(1);
+    EXPECT_FALSE(dialog.PumpAndCheckCancel());
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    dialog.m_nShowDelayMs = 0;
+    dialog.PumpAndCheckCancel();
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
 }
 
 TEST(ProgressWindow, KeepsTheLow16BitsOfTheTotalAndClampsThePosition) {
@@ -90,6 +137,7 @@ TEST(ProgressWindow, KeepsTheLow16BitsOfTheTotalAndClampsThePosition) {
 
 TEST(ProgressWindow, OkIsIgnoredAndCancelOnlyRaisesTheFlag) {
     CProgressCancelDlg dialog;
+    dialog.m_nShowDelayMs = 0;
     const HWND hwnd = dialog.Create(nullptr);
     ASSERT_NE(hwnd, nullptr);
 
@@ -109,13 +157,25 @@ TEST(ProgressWindow, OkIsIgnoredAndCancelOnlyRaisesTheFlag) {
     EXPECT_TRUE(dialog.PumpAndCheckCancel()) << "the flag is never cleared";
 }
 
-TEST(ProgressWindow, TheCloseBoxActsAsCancelAndTheWindowStays) {
-    for (UINT message : {static_cast<UINT>(WM_SYSCOMMAND), static_cast<UINT>(WM_CLOSE)}) {
-        SCOPED_TRACE(message == WM_CLOSE ? "WM_CLOSE" : "SC_CLOSE");
+TEST(ProgressWindow, TheCloseBoxEscapeAndEnterActAsCancelAndTheWindowStays) {
+    const struct {
+        const char* m_pszWay;
+        void (*m_fnPress)(HWND);
+    } ways[] = {
+        {"SC_CLOSE", [](HWND hwnd) { ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"WM_CLOSE", [](HWND hwnd) { ::PostMessageW(hwnd, WM_CLOSE, 0, 0); }},
+        {"Escape", [](HWND hwnd) { uitest::PressKey(hwnd, VK_ESCAPE); }},
+        {"Enter", [](HWND hwnd) { uitest::PressKey(hwnd, VK_RETURN); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.m_pszWay);
         CProgressCancelDlg dialog;
+        dialog.m_nShowDelayMs = 0;
         const HWND hwnd = dialog.Create(nullptr);
         ASSERT_NE(hwnd, nullptr);
-        ::PostMessageW(hwnd, message, message == WM_CLOSE ? 0 : SC_CLOSE, 0);
+        ::SetForegroundWindow(hwnd);
+        EXPECT_FALSE(dialog.PumpAndCheckCancel());
+        way.m_fnPress(hwnd);
         EXPECT_TRUE(dialog.PumpAndCheckCancel());
         EXPECT_TRUE(::IsWindowVisible(hwnd));
     }

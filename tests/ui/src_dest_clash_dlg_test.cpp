@@ -25,15 +25,18 @@ std::wstring LocaleThousandSeparator() {
     return separator;
 }
 
-// The digits grouped in threes by hand, to check the locale's formatting against.
-std::wstring Grouped(std::uint64_t value) {
-    const std::wstring digits = std::to_wstring(value);
+// A size text as the English (United States) locale writes it, in the user's separators.
+std::wstring Localised(const std::wstring& english) {
+    wchar_t decimal[8] = {};
+    ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
     std::wstring out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += LocaleThousandSeparator();
-        out += digits[i];
-    }
-    return out + L" bytes";
+    for (wchar_t c : english)
+        out += c == L',' ? LocaleThousandSeparator() : c == L'.' ? decimal : std::wstring(1, c);
+    return out;
+}
+
+std::wstring SizeText(std::uint64_t size) {
+    return CByteCountFormat().Format(size);
 }
 
 // Local date and time by another road than the prompt's (the local file time).
@@ -44,15 +47,13 @@ std::wstring LocalDateTime(std::uint64_t fileTime) {
     ::FileTimeToLocalFileTime(&utc, &local);
     ::FileTimeToSystemTime(&local, &st);
     wchar_t date[64] = {}, time[64] = {};
-    ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 64);
+    ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, date, 64);
     ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, 64);
     return std::wstring(date) + L" (" + time + L")";
 }
 
 std::string MissingPath(const char* name) {
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    return ui::Narrow(temp) + "tandemere-ui-test-missing\\" + name;
+    return std::string("C:\\tandemere-missing\\") + name;
 }
 
 engine::ClashPrompt MakePrompt(std::uint64_t srcSize, std::uint64_t destSize, std::uint64_t srcTime,
@@ -105,20 +106,22 @@ TEST(ClashPrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
                     {231, L"Button", L"&Rename", BS_PUSHBUTTON, WS_TABSTOP, 6, 156, 42, 18},
                     {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 6, 180, 42, 18},
                     {-1, L"Button", L" Always do this... ", BS_GROUPBOX, 0, 384, 204, 89, 40},
-                    {206, L"Button", L"...for this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 217, 66, 10},
-                    {207, L"Button", L"...for every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 228, 73, 10},
+                    {206, L"Button", L"...for &this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 217, 70, 10},
+                    {207, L"Button", L"...for &every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 228, 76, 10},
                     {202, L"Static", ui::Widen(prompt.m_strQuestion), SS_LEFT, SS_NOPREFIX, 12, 6, 462, 30},
-                    {210, L"Static", Grouped(2048) + L" (larger)", SS_CENTER, SS_CENTERIMAGE, 18, 72, 210,
-                     12},
-                    {211, L"Static", Grouped(1024), SS_CENTER, SS_CENTERIMAGE, 258, 72, 210, 12},
+                    {210, L"Static", Localised(L"2.0 KB (2,048 bytes) (larger)"), SS_CENTER, SS_CENTERIMAGE,
+                     18, 72, 210, 12},
+                    {211, L"Static", Localised(L"1.0 KB (1,024 bytes)"), SS_CENTER, SS_CENTERIMAGE, 258, 72,
+                     210, 12},
                     {212, L"Static", LocalDateTime(kMarch2024), SS_CENTER, SS_CENTERIMAGE, 18, 90, 210, 12},
                     {213, L"Static", LocalDateTime(kMarch2024 + kOneSecond) + L" (newer)", SS_CENTER,
                      SS_CENTERIMAGE, 258, 90, 210, 12},
                     {-1, L"Button", L" Source File ", BS_GROUPBOX, 0, 6, 42, 228, 84},
                     {-1, L"Button", L" Destination File ", BS_GROUPBOX, 0, 246, 42, 228, 84},
-                    {208, L"Static", L"Reports\\summary.txt", SS_CENTER, SS_NOPREFIX, 18, 54, 210, 18},
+                    {208, L"Static", ui::Widen(prompt.m_strSrcPath), SS_CENTER, SS_NOPREFIX, 18, 54, 210, 18},
                     {214, L"Button", L"O&pen", BS_PUSHBUTTON, WS_TABSTOP, 96, 108, 50, 14},
-                    {209, L"Static", L"Reports\\summary.txt", SS_CENTER, SS_NOPREFIX, 258, 54, 210, 18},
+                    {209, L"Static", ui::Widen(prompt.m_strDestPath), SS_CENTER, SS_NOPREFIX, 258, 54, 210,
+                     18},
                     {215, L"Button", L"Ope&n", BS_PUSHBUTTON, WS_TABSTOP, 336, 108, 50, 14},
                     {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 6, 204, 42, 18},
                     {220, L"Static", ui::Widen(prompt.m_strText1), SS_LEFT, SS_NOPREFIX, 54, 138, 420, 24},
@@ -130,7 +133,8 @@ TEST(ClashPrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
             EXPECT_EQ(LOWORD(::SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDC_ANSWER_THIRD);
             EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
             EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
-            EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_FIRST);
+            EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_THIRD);
+            EXPECT_EQ(uitest::ToolTipText(hwnd, IDC_SRC_PATH), ui::Widen(prompt.m_strSrcPath));
             uitest::SaveScreenshot(hwnd, "clash_prompt");
             Click(hwnd, IDC_ANSWER_THIRD);
         });
@@ -159,9 +163,9 @@ TEST(ClashPrompt, MarksTheLargerAndTheNewerFile) {
                  [&](uitest::CDialogSpy&, HWND hwnd) {
                      const auto text = [&](int id) { return WindowText(::GetDlgItem(hwnd, id)); };
                      EXPECT_EQ(text(IDC_SRC_SIZE),
-                               Grouped(c.m_nSrcSize) + (c.m_nSrcSize > c.m_nDestSize ? L" (larger)" : L""));
+                               SizeText(c.m_nSrcSize) + (c.m_nSrcSize > c.m_nDestSize ? L" (larger)" : L""));
                      EXPECT_EQ(text(IDC_DEST_SIZE),
-                               Grouped(c.m_nDestSize) + (c.m_nDestSize > c.m_nSrcSize ? L" (larger)" : L""));
+                               SizeText(c.m_nDestSize) + (c.m_nDestSize > c.m_nSrcSize ? L" (larger)" : L""));
                      const std::wstring srcNewer = c.m_nSrcTime > c.m_nDestTime ? L" (newer)" : L"";
                      const std::wstring destNewer = c.m_nDestTime > c.m_nSrcTime ? L" (newer)" : L"";
                      if (c.m_nSrcTime < 0x8000'0000'0000'0000) {
@@ -178,13 +182,20 @@ TEST(ClashPrompt, MarksTheLargerAndTheNewerFile) {
 
 TEST(ClashPrompt, FormatsByteCountsInTheUsersFormat) {
     const CByteCountFormat format;
-    EXPECT_EQ(format.Format(0), L"0 bytes");
-    EXPECT_EQ(format.Format(999), L"999 bytes");
-    EXPECT_EQ(format.Format(1234567), Grouped(1234567));
-    EXPECT_EQ(format.Format(18446744073709551615u), Grouped(18446744073709551615u));
-    if (LocaleThousandSeparator() == L",") {
-        EXPECT_EQ(format.Format(1234567), L"1,234,567 bytes");
-    }
+    const struct {
+        std::uint64_t m_nSize;
+        const wchar_t* m_pszText;
+    } sizes[] = {
+        {0, L"0 bytes"},
+        {1023, L"1,023 bytes"},
+        {1024, L"1.0 KB (1,024 bytes)"},
+        {1234567, L"1.2 MB (1,234,567 bytes)"},
+        // Rounded up to the next unit rather than shown as "1024.0 KB".
+        {1048575, L"1.0 MB (1,048,575 bytes)"},
+        {1'500'000'000, L"1.4 GB (1,500,000,000 bytes)"},
+        {18446744073709551615u, L"16.0 EB (18,446,744,073,709,551,615 bytes)"},
+    };
+    for (const auto& size : sizes) EXPECT_EQ(format.Format(size.m_nSize), Localised(size.m_pszText));
 }
 
 // Finds the message box's text (the static that is not the icon).
@@ -203,6 +214,51 @@ bool HasIcon(HWND box) {
         if (control.m_strClass == L"Static" && (control.m_nStyle & SS_TYPEMASK) == SS_ICON) return true;
     }
     return false;
+}
+
+TEST(ClashPrompt, BothFoldersShowAtAnyPathLengthWithoutOverlap) {
+    const std::string deep = "C:\\" + std::string(120, 'r') + "\\" + std::string(115, 's') + "\\";
+    const struct {
+        const char* m_pszCase;
+        std::string m_strSrcFolder, m_strDestFolder, m_strShownFolder;
+        bool m_bShortened;
+    } cases[] = {
+        {"short", "C:\\Work\\", "D:\\Archive\\", "", false},  // FullPaths off: the texts name no folder
+        {"long_full", deep, deep + "dest\\", deep, true},
+        {"long", deep, deep + "dest\\", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_pszCase);
+        engine::ClashPrompt prompt = MakePrompt(1'500'000'000, 1'500'000'000, kMarch2024, kMarch2024);
+        prompt.m_strSrcPath = c.m_strSrcFolder + "summary.txt";
+        prompt.m_strDestPath = c.m_strDestFolder + "summary.txt";
+        const std::string shown = c.m_strShownFolder + "summary.txt";
+        prompt.m_strQuestion = "Source file \"" + shown +
+                               "\" is unique, but a (different) destination file \"" + shown +
+                               "\" already exists.";
+        prompt.m_strText1 =
+            "Overwrite destination file \"" + shown + "\" with source file \"" + shown + "\".";
+        prompt.m_strText3 = "Leave source file \"" + shown + "\" alone.";
+        CSrcDestClashDlg dialog(prompt);
+        RunModal([&] { return dialog.ShowModal(nullptr); },
+                 [&](uitest::CDialogSpy&, HWND hwnd) {
+                     for (int id : {IDC_SRC_PATH, IDC_DEST_PATH}) {
+                         const std::wstring path = WindowText(::GetDlgItem(hwnd, id));
+                         const std::string& whole =
+                             id == IDC_SRC_PATH ? prompt.m_strSrcPath : prompt.m_strDestPath;
+                         EXPECT_EQ(path.rfind(L"C:\\", 0) == 0 || path.rfind(L"D:\\", 0) == 0, true) << path;
+                         EXPECT_EQ(path.find(L"...") != std::wstring::npos, c.m_bShortened) << path;
+                         EXPECT_EQ(path.substr(path.size() - 12), L"\\summary.txt");
+                         EXPECT_EQ(uitest::ToolTipText(hwnd, id), ui::Widen(whole));
+                     }
+                     EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_SRC_SIZE)),
+                               Localised(L"1.4 GB (1,500,000,000 bytes)"));
+                     uitest::ExpectLaidOutWithoutOverlap(
+                         hwnd, {IDC_QUESTION, IDC_CLASH_TEXT1, IDC_CLASH_TEXT2, IDC_CLASH_TEXT3});
+                     uitest::SaveScreenshot(hwnd, std::string("clash_prompt_") + c.m_pszCase);
+                     Click(hwnd, IDCANCEL);
+                 });
+    }
 }
 
 TEST(ClashPrompt, OpenOnAMissingFileShowsTheErrorBoxAndTheQuestionStays) {

@@ -68,28 +68,83 @@ TEST(ChoicePrompt, ShowsEveryControlOfTheTemplateWithItsTexts) {
             uitest::ExpectControls(
                 hwnd,
                 {
-                    {230, L"Button", L"&Delete", BS_PUSHBUTTON, WS_TABSTOP, 4, 44, 72, 18},
-                    {231, L"Button", L"Delete and &Rename", BS_PUSHBUTTON, WS_TABSTOP, 4, 72, 72, 18},
-                    {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 4, 100, 72, 18},
+                    {230, L"Button", L"&Delete", BS_PUSHBUTTON, WS_TABSTOP, 4, 44, 84, 18},
+                    {231, L"Button", L"Delete and &Rename", BS_PUSHBUTTON, WS_TABSTOP, 4, 72, 84, 18},
+                    {232, L"Button", L"&Skip", BS_DEFPUSHBUTTON, WS_TABSTOP, 4, 100, 84, 18},
                     {-1, L"Button", L" Always do this... ", BS_GROUPBOX, 0, 384, 120, 89, 40},
-                    {206, L"Button", L"...for this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 132, 66, 10},
-                    {207, L"Button", L"...for every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 144, 73, 10},
+                    {206, L"Button", L"...for &this move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 132, 70, 10},
+                    {207, L"Button", L"...for &every move", BS_AUTOCHECKBOX, WS_TABSTOP, 393, 144, 76, 10},
                     {202, L"Static", ui::Widen(t.m_pszQuestion), SS_LEFT, SS_NOPREFIX, 7, 7, 467, 31},
-                    {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 4, 128, 72, 18},
-                    {223, L"Static", L"Don't process any more files", SS_LEFTNOWORDWRAP, 0, 84, 132, 96, 12},
-                    {221, L"Static", ui::Widen(t.m_pszText1), SS_LEFT, SS_NOPREFIX, 84, 48, 390, 24},
-                    {222, L"Static", ui::Widen(t.m_pszText2), SS_LEFT, SS_NOPREFIX, 84, 76, 390, 24},
-                    {224, L"Static", ui::Widen(t.m_pszText3), SS_LEFT, SS_NOPREFIX, 84, 104, 390, 18},
+                    {2, L"Button", L"&Cancel", BS_PUSHBUTTON, WS_TABSTOP, 4, 128, 84, 18},
+                    {223, L"Static", L"Don't process any more files", SS_LEFTNOWORDWRAP, 0, 94, 132, 96, 12},
+                    {221, L"Static", ui::Widen(t.m_pszText1), SS_LEFT, SS_NOPREFIX, 94, 48, 380, 24},
+                    {222, L"Static", ui::Widen(t.m_pszText2), SS_LEFT, SS_NOPREFIX, 94, 76, 380, 24},
+                    {224, L"Static", ui::Widen(t.m_pszText3), SS_LEFT, SS_NOPREFIX, 94, 104, 380, 18},
                 });
             EXPECT_EQ(uitest::TabOrder(hwnd), (std::vector<int>{230, 231, 232, 206, 207, 2}));
             EXPECT_EQ(LOWORD(::SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDC_ANSWER_THIRD);
             EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_THIS_MOVE));
             EXPECT_FALSE(uitest::IsChecked(hwnd, IDC_EVERY_MOVE));
-            EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_FIRST);
+            EXPECT_EQ(::GetDlgCtrlID(uitest::FocusedControl(hwnd)), IDC_ANSWER_THIRD);
+            EXPECT_NE(::SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0), 0);
+            // Every caption fits its button, with the frame's margins on both sides.
+            for (const auto& control : uitest::ReadControls(hwnd)) {
+                if (control.m_strClass != L"Button" || (control.m_nStyle & BS_TYPEMASK) > BS_DEFPUSHBUTTON)
+                    continue;
+                RECT need = {0, 0, 0, 0};
+                const HDC dc = ::GetDC(control.m_hwnd);
+                const HGDIOBJ old =
+                    ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+                ::DrawTextW(dc, control.m_strText.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
+                ::SelectObject(dc, old);
+                ::ReleaseDC(control.m_hwnd, dc);
+                EXPECT_LE(need.right + 2 * ::GetSystemMetrics(SM_CXEDGE) + 4,
+                          control.m_rc.right - control.m_rc.left)
+                    << "caption of " << control.m_nId;
+            }
             uitest::SaveScreenshot(hwnd, "choice_prompt_identical_file");
             Click(hwnd, IDC_ANSWER_THIRD);
         });
     EXPECT_EQ(result, IDC_ANSWER_THIRD);
+}
+
+TEST(ChoicePrompt, PathsOfAnyLengthFitWithTheirNamesWholeAndTheWholeTextInATooltip) {
+    const std::string shortFolder = "C:\\Photos\\";
+    const std::string longFolder = "C:\\" + std::string(120, 'f') + "\\" + std::string(110, 'g') + "\\";
+    const struct {
+        const char* m_pszCase;
+        std::string m_strFolder;  // empty: the paths as shown with FullPaths off
+        bool m_bShortened;
+    } cases[] = {
+        {"short", "", false},
+        {"short_full", shortFolder, false},
+        {"long_full", longFolder, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_pszCase);
+        const std::string src = c.m_strFolder + "beach.jpg";
+        const std::string dest = c.m_strFolder + "beach (2).jpg";
+        const std::string text1 =
+            "Delete source file \"" + src + "\", leaving identical file \"" + dest + "\".";
+        CSrcDestMatchDlg dialog(
+            "Source file \"" + src + "\" is the same as destination file \"" + dest + "\"", "&Delete", text1,
+            "Delete and &Rename",
+            "Delete source file \"" + src + "\", and rename identical destination file from \"" + dest +
+                "\" to \"" + c.m_strFolder + "beach (3).jpg\".",
+            "Leave source file \"" + src + "\" alone.");
+        RunModal([&] { return dialog.ShowModal(nullptr); },
+                 [&](uitest::CDialogSpy&, HWND hwnd) {
+                     const std::wstring shown = WindowText(::GetDlgItem(hwnd, IDC_CHOICE_TEXT1));
+                     EXPECT_EQ(shown.find(L"...") != std::wstring::npos, c.m_bShortened) << shown;
+                     EXPECT_NE(shown.find(L"beach (2).jpg\"."), std::wstring::npos) << shown;
+                     EXPECT_EQ(uitest::ToolTipText(hwnd, IDC_CHOICE_TEXT1),
+                               c.m_bShortened ? ui::Widen(text1) : L"");
+                     uitest::ExpectLaidOutWithoutOverlap(
+                         hwnd, {IDC_QUESTION, IDC_CHOICE_TEXT1, IDC_CHOICE_TEXT2, IDC_CHOICE_TEXT3});
+                     uitest::SaveScreenshot(hwnd, std::string("choice_prompt_") + c.m_pszCase);
+                     Click(hwnd, IDCANCEL);
+                 });
+    }
 }
 
 TEST(ChoicePrompt, AnswersReadBothCheckBoxesAndCancelReadsNone) {

@@ -179,7 +179,8 @@ TEST(Win32UserInterface, ProgressRunsThroughTheWindowAndLogShowsTheText) {
     uitest::COwnerWindow owner(80, 80, 600, 400);
     Win32UserInterface ui;
     ui.SetProgressRange(3);  // before the window: nothing to do
-    ui.CreateProgress(owner.Hwnd());
+    ui.Progress().m_nShowDelayMs = 0;
+    ui.CreateProgress(owner.Hwnd(), "D:\\Archive\\");
     const HWND hwnd = ui.Progress().GetHwnd();
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), owner.Hwnd());
@@ -187,7 +188,8 @@ TEST(Win32UserInterface, ProgressRunsThroughTheWindowAndLogShowsTheText) {
     ui.SetProgressItem("C:\\Work\\report.txt");
     ui.SetProgressPos(2);
     EXPECT_EQ(::SendMessageW(ui.Progress().m_hwndBar, PBM_GETPOS, 0, 0), 2);
-    EXPECT_EQ(WindowText(hwnd), L"Dialog");
+    EXPECT_EQ(WindowText(hwnd), L"Moving into D:\\Archive\\ - Tandemere");
+    EXPECT_EQ(WindowText(::GetDlgItem(hwnd, IDC_PROGRESS_ITEM)), L"C:\\Work\\report.txt");
     EXPECT_FALSE(ui.PumpAndCheckCancel());
     Click(hwnd, IDCANCEL);
     EXPECT_TRUE(ui.PumpAndCheckCancel());
@@ -196,12 +198,17 @@ TEST(Win32UserInterface, ProgressRunsThroughTheWindowAndLogShowsTheText) {
 
     RunModal(
         [&] {
-            ui.ShowLog(owner.Hwnd(), "Cancelled by request.");
+            ui.ShowLog(owner.Hwnd(), {"From \"C:\\Work\\\" into \"D:\\Archive\\\"", "Cancelled by request.",
+                                      "Stopped after 2 items."});
             return INT_PTR{0};
         },
         [&](uitest::CDialogSpy&, HWND log) {
             EXPECT_EQ(WindowText(log), L"Tandemere - Log");
             EXPECT_EQ(WindowText(::GetDlgItem(log, IDC_LOG_TEXT)), L"Cancelled by request.");
+            // The local date and time come first, then the engine's header.
+            const std::wstring header = WindowText(::GetDlgItem(log, IDC_LOG_HEADER));
+            EXPECT_EQ(header.substr(header.find(L"\r\n")), L"\r\nFrom \"C:\\Work\\\" into \"D:\\Archive\\\"");
+            EXPECT_EQ(WindowText(::GetDlgItem(log, IDC_LOG_SUMMARY)), L"Stopped after 2 items.");
             Click(log, IDOK);
         });
 }
@@ -219,7 +226,10 @@ POINT Centre(const RECT& rc) {
 }
 
 TEST(DialogPlacement, CentredOverAVisibleOwner) {
-    uitest::COwnerWindow owner(120, 90, 820, 600);
+    // Off the screen's centre, with room on every side for the window at any DPI.
+    const RECT area = uitest::WorkArea();
+    uitest::COwnerWindow owner(area.left + 40, area.top + 30, area.right - area.left - 60,
+                               area.bottom - area.top - 40);
     CLogDlg dialog("");
     RunModal([&] { return dialog.ShowModal(owner.Hwnd()); },
              [&](uitest::CDialogSpy&, HWND hwnd) {

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <deque>
 #include <mutex>
 
 #include "tests/ui/png_writer.h"
 #include "tests/ui/watcher_thread.h"
+#include "ui/win32/text_fit_win32.h"
 
 namespace tandemere::uitest {
 
@@ -305,8 +308,82 @@ int FontPoints(HWND dialog) {
     return (height * 72 + dpi / 2) / dpi;
 }
 
-void SaveScreenshot(HWND hwnd, const std::string& name) {
+std::wstring ToolTipText(HWND dialog, int id) {
+    struct Search {
+        HWND m_hDialog;
+        HWND m_hTip = nullptr;
+    } search{dialog};
+    ::EnumThreadWindows(
+        ThreadOf(dialog),
+        [](HWND hwnd, LPARAM data) {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (::GetWindow(hwnd, GW_OWNER) != s->m_hDialog || ClassName(hwnd) != TOOLTIPS_CLASSW)
+                return TRUE;
+            s->m_hTip = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.m_hTip) return std::wstring();
+    std::vector<wchar_t> buffer(8192, L'\0');
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(dialog, id));
+    tool.lpszText = buffer.data();
+    ::SendMessageW(search.m_hTip, TTM_GETTEXTW, buffer.size(), reinterpret_cast<LPARAM>(&tool));
+    return buffer.data();
+}
+
+void ExpectLaidOutWithoutOverlap(HWND dialog, const std::vector<int>& fitted) {
+    RECT client;
+    ::GetClientRect(dialog, &client);
+    std::vector<ControlInfo> shown;
+    for (const ControlInfo& control : ReadControls(dialog)) {
+        if (!::IsWindowVisible(control.m_hwnd) || control.m_strClass == L"tooltips_class32") continue;
+        RECT inside;
+        ::IntersectRect(&inside, &control.m_rc, &client);
+        EXPECT_TRUE(::EqualRect(&inside, &control.m_rc))
+            << "control " << control.m_nId << " leaves the window";
+        const bool groupBox =
+            control.m_strClass == L"Button" && (control.m_nStyle & BS_TYPEMASK) == BS_GROUPBOX;
+        if (!groupBox) shown.push_back(control);
+    }
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        for (std::size_t j = i + 1; j < shown.size(); ++j) {
+            RECT both;
+            EXPECT_FALSE(::IntersectRect(&both, &shown[i].m_rc, &shown[j].m_rc))
+                << "controls " << shown[i].m_nId << " and " << shown[j].m_nId << " overlap";
+        }
+    }
+    for (int id : fitted) {
+        const HWND control = ::GetDlgItem(dialog, id);
+        RECT rc;
+        ::GetClientRect(control, &rc);
+        EXPECT_LE(win32::TextHeight(control, WindowText(control)), rc.bottom) << "static " << id << " is cut";
+    }
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!::OpenClipboard(nullptr)) return text;
+    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* locked = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = locked;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+void SaveScreenshot(HWND hwnd, const std::string& shotName) {
     Settle(hwnd);
+    std::string name = shotName;
+    if (const HDC screen = ::GetDC(nullptr)) {
+        const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+        if (dpi != 96) name += "_" + std::to_string(dpi) + "dpi";
+    }
     const RECT rc = WindowRect(hwnd);
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;

@@ -90,7 +90,16 @@ std::vector<DWORD> TemplateItemStyles(int templateId);
 std::wstring FontFace(HWND dialog);
 int FontPoints(HWND dialog);
 
-// Writes the window as it shows now (frame included) to <build>/screenshots/<name>.png.
+// The whole text the dialog's tooltip shows over control `id`; empty when it has none.
+std::wstring ToolTipText(HWND dialog, int id);
+// No two visible controls of the dialog overlap (a group box may hold others), every one lies
+// inside the client area, and each static of `fitted` is tall enough for its text.
+void ExpectLaidOutWithoutOverlap(HWND dialog, const std::vector<int>& fitted);
+// The clipboard's text.
+std::wstring ClipboardText();
+
+// Writes the window as it shows now (frame included) to <build>/screenshots/<name>.png; at another
+// DPI than 96 the name ends in "_<dpi>dpi".
 void SaveScreenshot(HWND hwnd, const std::string& name);
 
 // A plain visible top-level window to own the dialogs under test.

@@ -6,6 +6,9 @@
 #   wine-env.sh --root DIR teardown         stop the wineserver and the display
 #   wine-env.sh --root DIR 32bit-mode       prints whether this kernel runs the 32-bit loader: native or none
 #
+# TANDEMERE_WINE_DPI=144 (say) gives the prefix that screen resolution instead of 96, as a user's
+# scaling of 150 % does; keep one root per resolution.
+#
 # Every wine process gets the same environment (own WINEPREFIX, DISPLAY, no debug output, no
 # Mono/Gecko prompts): a process started without DISPLAY would leave the session unable to show
 # dialogs later. Works without stdin and without a terminal.
@@ -32,6 +35,9 @@ export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 export TANDEMERE_TEST_OTHER_VOLUME='T:\'
+# At a higher resolution the screen grows with it, so a window keeps the room it has at 96 DPI.
+screen=1024x768
+[ -n "${TANDEMERE_WINE_DPI:-}" ] && screen="$((1024 * TANDEMERE_WINE_DPI / 96))x$((768 * TANDEMERE_WINE_DPI / 96))"
 # Wine's Recycle Bin is the freedesktop.org home trash under XDG_DATA_HOME: the tests' own, beside
 # the prefix (so on its file system), never the real home's.
 export XDG_DATA_HOME="$root/xdg-data"
@@ -51,7 +57,7 @@ start_xvfb() {
     local n
     for n in $(seq 90 199); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        setsid Xvfb ":$n" -screen 0 "${screen}x24" -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
         local pid=$!
         local i
         for i in $(seq 1 100); do
@@ -112,6 +118,22 @@ make_prefix() {
     touch "$prefix/.tandemere-ready-2"
 }
 
+# The screen resolution Wine reports (LogPixels), read by each process as it starts.
+set_dpi() {
+    local dpi="${TANDEMERE_WINE_DPI:-}"
+    [ -n "$dpi" ] || return 0
+    [ -f "$prefix/.tandemere-dpi-$dpi-$screen" ] && return 0
+    start_server
+    "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine64" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+        /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 9>&-
+    # The desktop process started with the old value: the next session starts with the new one.
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+    touch "$prefix/.tandemere-dpi-$dpi-$screen"
+}
+
 map_other_drive() {
     mkdir -p "$shm"
     local link="$prefix/dosdevices/$other_drive"
@@ -126,6 +148,7 @@ setup() {
     start_xvfb
     export DISPLAY; DISPLAY="$(cat "$root/display")"
     make_prefix
+    set_dpi
     map_other_drive
     # Wine makes only the last folder of its trash path; without the rest its bin is missing and
     # its delete with undo deletes for good.

@@ -291,7 +291,7 @@ engine::PromptResult TtyUserInterface::ShowClashPrompt(engine::WindowHandle,
     return AskAnswer(answers, prompt.m_strSrcPath, prompt.m_strDestPath);
 }
 
-void TtyUserInterface::CreateProgress(engine::WindowHandle) {
+void TtyUserInterface::CreateProgress(engine::WindowHandle, const std::string&) {
     m_oProgress.Start();
 }
 
@@ -308,7 +308,8 @@ void TtyUserInterface::LogAppended(std::string_view text) {
     m_oProgress.Redraw();
 }
 
-void TtyUserInterface::ShowLog(engine::WindowHandle, const std::string& log) {
+void TtyUserInterface::ShowLog(engine::WindowHandle, const engine::LogReport& report) {
+    const std::string& log = report.m_strLog;
     m_oProgress.Clear();
     // "Cancelled by request." carries no line end of its own; a text file's last line needs one.
     // What verbose output has shown already is not shown again.

@@ -85,7 +85,7 @@ public:
     engine::PromptResult ShowClashPrompt(engine::WindowHandle owner,
                                          const engine::ClashPrompt& prompt) override;
 
-    void CreateProgress(engine::WindowHandle owner) override;
+    void CreateProgress(engine::WindowHandle owner, const std::string& destFolder) override;
     void SetProgressRange(std::uint32_t total) override { m_oProgress.SetRange(total); }
     void SetProgressItem(const std::string& path) override { m_oProgress.SetItem(path); }
     void SetProgressPos(std::int32_t position) override { m_oProgress.SetPos(position); }
@@ -94,7 +94,8 @@ public:
     void DestroyProgress() override { m_oProgress.Stop(); }
 
     void LogAppended(std::string_view text) override;
-    void ShowLog(engine::WindowHandle owner, const std::string& log) override;
+    // Writes the log lines only: the command line says where it moved and what it did itself.
+    void ShowLog(engine::WindowHandle owner, const engine::LogReport& report) override;
 
 private:
     struct Answer {

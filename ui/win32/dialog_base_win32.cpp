@@ -1,6 +1,10 @@
 // Windows user interface layer: the dialog thunk, modal and modeless creation, centring.
 #include "ui/win32/dialog_base_win32.h"
 
+#include <utility>
+
+#include "res/resource.h"
+
 namespace tandemere::win32 {
 
 HINSTANCE ResourceModule() {
@@ -48,11 +52,22 @@ void CenterOverOwner(HWND hwnd) {
     ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void SetProductIcon(HWND hwnd) {
+    // Shared icons belong to the module: nothing to destroy.
+    for (const auto& [which, size] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
+        const int pixels = ::GetSystemMetrics(size);
+        const HANDLE icon = ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_TANDEMERE), IMAGE_ICON,
+                                         pixels, pixels, LR_SHARED);
+        if (icon) ::SendMessageW(hwnd, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 CDialogBase::~CDialogBase() = default;
 
 INT_PTR CDialogBase::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            SetProductIcon(m_hWnd);
             return OnInitDialog();
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;

@@ -13,6 +13,9 @@ HINSTANCE ResourceModule();
 // and keeps it inside the work area of the monitor it lands on.
 void CenterOverOwner(HWND hwnd);
 
+// Gives a window the product's icon, in the caption and in the task switcher.
+void SetProductIcon(HWND hwnd);
+
 // Dispatches the dialog procedure to the object; owns no window by itself.
 class CDialogBase {
 public:

@@ -9,72 +9,14 @@
 
 namespace tandemere::win32 {
 
-namespace {
-
-// The first character of a numeric locale setting, as a digit.
-UINT LocaleDigit(LCTYPE type, UINT fallback) {
-    wchar_t value[4] = {};
-    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, value, 4) <= 0) return fallback;
-    return value[0] >= L'0' && value[0] <= L'9' ? static_cast<UINT>(value[0] - L'0') : fallback;
-}
-
-void LocaleText(LCTYPE type, wchar_t (&buffer)[4]) {
-    // A separator longer than the buffer leaves it empty rather than cut.
-    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 4) <= 0) buffer[0] = L'\0';
-}
-
-}  // namespace
-
-CByteCountFormat::CByteCountFormat()
-    : m_nLeadingZero(LocaleDigit(LOCALE_ILZERO, 0)), m_nNegativeOrder(LocaleDigit(LOCALE_INEGNUMBER, 1)) {
-    LocaleText(LOCALE_SDECIMAL, m_szDecimal);
-    LocaleText(LOCALE_STHOUSAND, m_szThousand);
-}
-
-std::wstring CByteCountFormat::Format(std::uint64_t size) const {
-    const std::wstring digits = std::to_wstring(size);
-    NUMBERFMTW format = {};
-    format.NumDigits = 0;
-    format.LeadingZero = m_nLeadingZero;
-    format.Grouping = 3;
-    format.lpDecimalSep = const_cast<wchar_t*>(m_szDecimal);
-    format.lpThousandSep = const_cast<wchar_t*>(m_szThousand);
-    format.NegativeOrder = m_nNegativeOrder;
-    // Room for 20 digits with six separators of three characters each.
-    wchar_t formatted[64] = {};
-    const int length = ::GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits.c_str(), &format, formatted, 64);
-    std::wstring text = length > 0 ? std::wstring(formatted) : digits;
-    text += L" bytes";
-    return text;
-}
-
-std::wstring FormatFileTime(std::uint64_t fileTime) {
-    FILETIME utcFile;
-    utcFile.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
-    utcFile.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
-    SYSTEMTIME utc = {};
-    SYSTEMTIME local = {};
-    wchar_t date[32] = {};
-    wchar_t time[32] = {};
-    if (::FileTimeToSystemTime(&utcFile, &utc)) {
-        if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
-        ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 32);
-        ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, time, 32);
-    }
-    std::wstring text(date);
-    text += L" (";
-    text += time;
-    text += L")";
-    return text;
-}
-
 CSrcDestClashDlg::CSrcDestClashDlg(const engine::ClashPrompt& prompt)
     : CPromptDlg(IDD_CLASH_PROMPT), m_rPrompt(prompt) {}
 
 void CSrcDestClashDlg::FillTexts() {
-    ::SetDlgItemTextW(m_hWnd, IDC_QUESTION, ui::Widen(m_rPrompt.m_strQuestion).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_SRC_PATH, ui::Widen(m_rPrompt.m_strSrcShown).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_DEST_PATH, ui::Widen(m_rPrompt.m_strDestShown).c_str());
+    SetFittedText(IDC_QUESTION, ui::Widen(m_rPrompt.m_strQuestion));
+    // The full paths, whatever the texts show: two files of one size and time differ by folder.
+    SetPathText(IDC_SRC_PATH, ui::Widen(m_rPrompt.m_strSrcPath));
+    SetPathText(IDC_DEST_PATH, ui::Widen(m_rPrompt.m_strDestPath));
 
     const std::uint64_t srcSize = m_rPrompt.m_oSrcEntry.m_nSize;
     const std::uint64_t destSize = m_rPrompt.m_oDestEntry.m_nSize;
@@ -95,9 +37,9 @@ void CSrcDestClashDlg::FillTexts() {
     ::SetDlgItemTextW(m_hWnd, IDC_SRC_TIME, srcTimeText.c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_DEST_TIME, destTimeText.c_str());
 
-    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT1, ui::Widen(m_rPrompt.m_strText1).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT2, ui::Widen(m_rPrompt.m_strText2).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CLASH_TEXT3, ui::Widen(m_rPrompt.m_strText3).c_str());
+    SetFittedText(IDC_CLASH_TEXT1, ui::Widen(m_rPrompt.m_strText1));
+    SetFittedText(IDC_CLASH_TEXT2, ui::Widen(m_rPrompt.m_strText2));
+    SetFittedText(IDC_CLASH_TEXT3, ui::Widen(m_rPrompt.m_strText3));
 }
 
 void CSrcDestClashDlg::OpenWithShell(const std::string& path) {

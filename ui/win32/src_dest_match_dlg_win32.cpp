@@ -18,12 +18,12 @@ CSrcDestMatchDlg::CSrcDestMatchDlg(std::string_view question, std::string_view c
       m_strText3(ui::Widen(text3)) {}
 
 void CSrcDestMatchDlg::FillTexts() {
-    ::SetDlgItemTextW(m_hWnd, IDC_QUESTION, m_strQuestion.c_str());
+    SetFittedText(IDC_QUESTION, m_strQuestion);
     ::SetDlgItemTextW(m_hWnd, IDC_ANSWER_FIRST, m_strCaption1.c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CHOICE_TEXT1, m_strText1.c_str());
+    SetFittedText(IDC_CHOICE_TEXT1, m_strText1);
     ::SetDlgItemTextW(m_hWnd, IDC_ANSWER_SECOND, m_strCaption2.c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CHOICE_TEXT2, m_strText2.c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CHOICE_TEXT3, m_strText3.c_str());
+    SetFittedText(IDC_CHOICE_TEXT2, m_strText2);
+    SetFittedText(IDC_CHOICE_TEXT3, m_strText3);
 }
 
 }  // namespace tandemere::win32

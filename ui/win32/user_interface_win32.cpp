@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "ui/win32/locale_format_win32.h"
 #include "ui/win32/log_dlg_win32.h"
 #include "ui/win32/src_dest_clash_dlg_win32.h"
 #include "ui/win32/src_dest_match_dlg_win32.h"
@@ -67,8 +68,12 @@ engine::PromptResult Win32UserInterface::ShowClashPrompt(engine::WindowHandle ow
     return RunPrompt(dialog, owner);
 }
 
-void Win32UserInterface::CreateProgress(engine::WindowHandle owner) {
-    m_dlgProgress.Create(AsHwnd(owner));
+void Win32UserInterface::CreateProgress(engine::WindowHandle owner, const std::string& destFolder) {
+    m_dlgProgress.Create(AsHwnd(owner), ui::Widen(destFolder));
+}
+
+void Win32UserInterface::SetProgressItem(const std::string& path) {
+    m_dlgProgress.SetProgressItem(ui::Widen(path));
 }
 
 void Win32UserInterface::SetProgressRange(std::uint32_t total) {
@@ -79,6 +84,10 @@ void Win32UserInterface::SetProgressPos(std::int32_t position) {
     m_dlgProgress.SetProgressPos(position);
 }
 
+void Win32UserInterface::SetProgressBytes(const engine::ByteProgress& bytes) {
+    m_dlgProgress.SetProgressBytes(bytes.m_nStepDone, bytes.m_nStepSize);
+}
+
 bool Win32UserInterface::PumpAndCheckCancel() {
     return m_dlgProgress.PumpAndCheckCancel();
 }
@@ -87,8 +96,10 @@ void Win32UserInterface::DestroyProgress() {
     m_dlgProgress.Destroy();
 }
 
-void Win32UserInterface::ShowLog(engine::WindowHandle owner, const std::string& log) {
-    CLogDlg dialog(log);
+void Win32UserInterface::ShowLog(engine::WindowHandle owner, const engine::LogReport& report) {
+    std::string header = ui::Narrow(FormatNow());
+    if (!report.m_strHeader.empty()) header += "\r\n" + report.m_strHeader;
+    CLogDlg dialog(report.m_strLog, header, report.m_strSummary);
     dialog.ShowModal(AsHwnd(owner));
 }
 

@@ -25,15 +25,18 @@ public:
     engine::PromptResult ShowClashPrompt(engine::WindowHandle owner,
                                          const engine::ClashPrompt& prompt) override;
 
-    void CreateProgress(engine::WindowHandle owner) override;
+    // The window's title names `destFolder`.
+    void CreateProgress(engine::WindowHandle owner, const std::string& destFolder) override;
     void SetProgressRange(std::uint32_t total) override;
-    // The window shows no item name.
-    void SetProgressItem(const std::string& path) override { (void)path; }
+    void SetProgressItem(const std::string& path) override;
     void SetProgressPos(std::int32_t position) override;
+    // The copy or comparison under way, in bytes.
+    void SetProgressBytes(const engine::ByteProgress& bytes) override;
     bool PumpAndCheckCancel() override;
     void DestroyProgress() override;
 
-    void ShowLog(engine::WindowHandle owner, const std::string& log) override;
+    // The header gets the local date and time in front of the engine's.
+    void ShowLog(engine::WindowHandle owner, const engine::LogReport& report) override;
 
     // The progress window, for whoever needs its handle (tests, the shell's owner windows).
     CProgressCancelDlg& Progress() { return m_dlgProgress; }
