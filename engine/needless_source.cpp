@@ -41,15 +41,14 @@ PlaceResult MoveCommand::DiscardRebuiltCache(WindowHandle owner, const std::stri
 PlaceResult MoveCommand::DiscardNeedless(WindowHandle owner, const std::string& source,
                                          const std::string& dest, const NeedlessLines& lines) {
     std::string trash;
-    if (!DiscardFile(source, trash)) {
+    if (const Status discarded = DiscardFile(source, trash); !discarded) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: it simply stays.
             ++m_oSummary.m_nLeft;
             AppendLog(FormatText(lines.m_pszLeft, {ShownSource(source), ShownDest(dest), trash}));
             return NotAllMoved;
         }
-        ReportError(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}));
-        return StopMove;
+        return ReportFailure(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}), discarded);
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
     ++m_oSummary.m_nDuplicates;

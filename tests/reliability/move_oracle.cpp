@@ -763,21 +763,23 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
 }
 
 // Without a log, what an overwrite may have replaced: every destination file or link whose name a
-// source entry has.
+// source entry has, and every source file whose name another source entry has (moved in first, it
+// may be overwritten by the other).
 std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord& record) {
     std::string dest = record.m_strDestFolder;
-    std::set<std::string> sourceNames;
-    std::vector<std::string> destEntries;
+    std::map<std::string, int> sourceNames;
+    std::vector<std::string> candidates;
     for (const auto& [path, entry] : before.m_mapEntries) {
         const std::string name = path.substr(path.rfind(NativeSeparator()) + 1);
-        if (path.rfind(dest, 0) != 0)
-            sourceNames.insert(name);
-        else if (entry.m_nKind != EntryKind::Folder)
-            destEntries.push_back(path);
+        if (path.rfind(dest, 0) != 0) ++sourceNames[name];
+        if (entry.m_nKind != EntryKind::Folder) candidates.push_back(path);
     }
     std::set<std::string> replaced;
-    for (const std::string& path : destEntries)
-        if (sourceNames.count(path.substr(path.rfind(NativeSeparator()) + 1)) != 0) replaced.insert(path);
+    for (const std::string& path : candidates) {
+        const auto named = sourceNames.find(path.substr(path.rfind(NativeSeparator()) + 1));
+        if (named == sourceNames.end()) continue;
+        if (path.rfind(dest, 0) == 0 || named->second > 1) replaced.insert(path);
+    }
     return replaced;
 }
 
