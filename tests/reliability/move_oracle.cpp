@@ -778,7 +778,10 @@ std::set<std::string> MaybeOverwritten(const TreeModel& before, const MoveRecord
     for (const std::string& path : candidates) {
         const auto named = sourceNames.find(path.substr(path.rfind(NativeSeparator()) + 1));
         if (named == sourceNames.end()) continue;
-        if (path.rfind(dest, 0) == 0 || named->second > 1) replaced.insert(path);
+        // A cache the system rebuilds goes whatever its bytes when the counterpart has its own.
+        const bool cache =
+            named->first == "Thumbs.db" || named->first == "ehthumbs.db" || named->first == ".DS_Store";
+        if (path.rfind(dest, 0) == 0 || named->second > 1 || cache) replaced.insert(path);
     }
     return replaced;
 }
