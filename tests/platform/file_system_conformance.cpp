@@ -221,7 +221,7 @@ TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
          {"No such file or directory", "The system cannot find the file specified", "File not found"}},
         {"folder not empty",
          [&] { return m_pFs->RemoveFolder(dir.Path("full")); },
-         {"Directory not empty", "The directory is not empty", "Directory not empty"}},
+         {"Directory not empty", "The directory is not empty", "Directory is not empty"}},
         {"opening a folder",
          [&] {
              std::unique_ptr<engine::IReadFile> file;

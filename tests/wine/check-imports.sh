@@ -7,14 +7,14 @@ objdump="$1"
 build="$(cd "$2" && pwd)"
 
 allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll
-  oleaut32.dll comctl32.dll comdlg32.dll uxtheme.dll version.dll msvcrt.dll ntdll.dll rpcrt4.dll
+  oleaut32.dll comctl32.dll comdlg32.dll uxtheme.dll version.dll msvcrt.dll ntdll.dll rpcrt4.dll msi.dll
   ws2_32.dll bcrypt.dll crypt32.dll ucrtbase.dll userenv.dll "
 # One space between names, so a name at a line's end matches too.
 allowed=" $(echo $allowed) "
 
 binaries=()
 while IFS= read -r -d '' f; do binaries+=("$f"); done < <(
-    find "$build" \( -path "$build/wine" -o -path '*/CMakeFiles' \) -prune -o \
+    find "$build" \( -path "$build/wine" -o -path "$build/wine-*" -o -path '*/CMakeFiles' \) -prune -o \
          -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0 | sort -z)
 [ "${#binaries[@]}" -gt 0 ] || { echo "no Windows binaries under $build" >&2; exit 1; }
 
