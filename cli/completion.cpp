@@ -108,9 +108,9 @@ std::string BashTables(const std::vector<CommandInfo>& commands) {
 constexpr const char* kBashHead = R"(# bash completion for tandemere; made by `tandemere completion bash`.
 # Offers a value from a list of words, or a file name.
 _tandemere_offer() {
-    local spec=$1 cur=$2
-    if [[ $spec == W:* ]]; then
-        COMPREPLY=($(compgen -W "${spec#W:}" -- "$cur"))
+    local offered=$1 cur=$2
+    if [[ $offered == W:* ]]; then
+        COMPREPLY=($(compgen -W "${offered#W:}" -- "$cur"))
     else
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))
