@@ -83,18 +83,11 @@ void MoveCommand::ClearDrop() {
     m_lstUnnamed.clear();
 }
 
-MoveOutcome MoveCommand::Run(WindowHandle owner) {
-    const auto started = std::chrono::steady_clock::now();
-    const std::uint64_t copiedBefore = m_oKeepAlive.Bytes().m_nCopied;
-    m_oSummary = MoveSummary();
-    m_rUi.CreateProgress(owner, m_szDestFolder);
-    m_rUi.SetProgressRange(CountItems());
-
-    const std::string destFolder = m_szDestFolder;
+// Nothing of an earlier run carries over: the settings are read afresh and each index rebuilt.
+void MoveCommand::ResetRunState() {
     m_nItemsDone = 0;
     m_szSourceRoot.clear();
     m_nSourceRootLen = 0;
-
     m_bLogging = true;
     m_bOnlyCompareSameExt = false;
     m_bFullPaths = false;
@@ -107,6 +100,20 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_strCheckedDest.clear();
     m_bWaitedForUser = false;
     m_lstTooLong.clear();
+    m_strRefusedItem.clear();
+    m_nErrorsSkipped = 0;
+    m_bSettingsNotWritten = false;
+}
+
+MoveOutcome MoveCommand::Run(WindowHandle owner) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::uint64_t copiedBefore = m_oKeepAlive.Bytes().m_nCopied;
+    m_oSummary = MoveSummary();
+    m_rUi.CreateProgress(owner, m_szDestFolder);
+    m_rUi.SetProgressRange(CountItems());
+
+    const std::string destFolder = m_szDestFolder;
+    ResetRunState();
     ReadSettings();
     for (const std::string& shown : m_lstUnnamed)
         ReportError(owner,
@@ -117,9 +124,6 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
 
     bool stopped = false;
     std::size_t refused = 0;
-    m_strRefusedItem.clear();
-    m_nErrorsSkipped = 0;
-    m_bSettingsNotWritten = false;
     std::size_t index = 0;
     for (const std::string& path : m_lstDropped) {
         // What counting saw of the item serves it until the move first waits for the user; after

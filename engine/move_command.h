@@ -120,6 +120,8 @@ public:
     // which is m_szSourceRoot or m_szDestFolder.
     std::string_view GetShownPath(const std::string& path, const std::string& root) const;
 
+    // Forgets what an earlier run left: counts, indexes, switches and the answers given in it.
+    void ResetRunState();
     // Reads the switches and remembered answers (reading access only); silent on failure.
     void ReadSettings();
     // Stores a remembered answer for every move; shows the write-error box on failure.
@@ -232,6 +234,10 @@ private:
 
     // The folder placement: refusals, a merge with the counterpart, a file of its name, the move.
     PlaceResult PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder);
+    // A folder dropped into itself or one of its subfolders is refused (the latter asks whether to go
+    // on); nullopt when the folder may move. `srcPath` and `dest` end in a separator.
+    std::optional<PlaceResult> RefuseIntoItself(WindowHandle owner, const std::string& source,
+                                                const std::string& srcPath, const std::string& dest);
     PlaceResult PlaceFolderAtFileName(WindowHandle owner, std::string folder, const std::string& destFolder,
                                       const std::string& clash);
     // Moves the folder to `target`; both keep a trailing separator where they have one, for the

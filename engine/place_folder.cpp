@@ -1,4 +1,5 @@
 // Engine layer: placing one source folder: refusals, moving it whole, merging, and name clashes.
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -9,6 +10,28 @@
 
 namespace tandemere::engine {
 
+std::optional<PlaceResult> MoveCommand::RefuseIntoItself(WindowHandle owner, const std::string& source,
+                                                         const std::string& srcPath,
+                                                         const std::string& dest) {
+    if (srcPath == dest) {
+        ReportError(owner, FormatText("ERROR: Can't move folder \"%s\" into itself", {source}));
+        m_strRefusedItem = source;
+        return NotAllMoved;
+    }
+    // The source path ends in a separator, so a sibling whose name merely begins with this one does not
+    // match.
+    if (srcPath.size() > dest.size() || dest.compare(0, srcPath.size(), srcPath) != 0) return std::nullopt;
+    std::string text =
+        FormatText("ERROR: Can't move folder \"%s\" into its subfolder \"%s\".\r\n", {source, dest});
+    AppendLog(text);
+    ++m_oSummary.m_nErrors;
+    text += "\r\nContinue?";
+    m_bWaitedForUser = true;
+    if (!m_rUi.AskYesNo(owner, text)) return StopMove;
+    m_strRefusedItem = source;
+    return NotAllMoved;
+}
+
 PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string source, std::string destFolder) {
     const PathStyle& style = m_rFs.Style();
     const std::string& folder = source;    // without a trailing separator
@@ -17,24 +40,8 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     std::string srcPath = folder;
     AddSeparator(style, srcPath);
     if (!m_rFs.PathFits(srcPath)) return RefuseLongPath(owner, srcPath);
-    if (srcPath == dest) {
-        ReportError(owner, FormatText("ERROR: Can't move folder \"%s\" into itself", {folder}));
-        m_strRefusedItem = source;
-        return NotAllMoved;
-    }
-    // The source path ends in a separator, so a sibling whose name merely begins with this one does not
-    // match.
-    if (srcPath.size() <= dest.size() && dest.compare(0, srcPath.size(), srcPath) == 0) {
-        std::string text =
-            FormatText("ERROR: Can't move folder \"%s\" into its subfolder \"%s\".\r\n", {folder, dest});
-        AppendLog(text);
-        ++m_oSummary.m_nErrors;
-        text += "\r\nContinue?";
-        m_bWaitedForUser = true;
-        if (!m_rUi.AskYesNo(owner, text)) return StopMove;
-        m_strRefusedItem = source;
-        return NotAllMoved;
-    }
+    if (const std::optional<PlaceResult> refused = RefuseIntoItself(owner, source, srcPath, dest))
+        return *refused;
 
     std::string target = dest;
     target += FindFileName(style, srcPath);

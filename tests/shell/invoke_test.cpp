@@ -33,7 +33,7 @@ std::wstring StaticText(HWND box) {
 }
 
 // Runs InvokeCommand while a watcher answers every window the move shows: the progress window is
-// left alone, the log window is read and closed, every other one goes to `answer`.
+// noted and left alone, the log window is read and closed, every other one goes to `answer`.
 struct CMoveDriver {
     HRESULT Invoke(IContextMenu* menu, HWND owner, LPCSTR verb, const std::function<void(HWND)>& answer) {
         CMINVOKECOMMANDINFOEX info = {};
@@ -46,14 +46,14 @@ struct CMoveDriver {
 
     HRESULT Invoke(IContextMenu* menu, CMINVOKECOMMANDINFOEX info, const std::function<void(HWND)>& answer) {
         uitest::CDialogSpy spy;
+        spy.OnCreated([this](HWND dialog) {
+            if (::GetDlgItem(dialog, IDC_PROGRESS_BAR)) m_bProgressCreated = true;
+        });
         const HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         uitest::CWatcherTask watcher([&] {
             while (const HWND dialog = spy.WaitForDialog(done)) {
                 uitest::Settle(dialog);
-                if (::GetDlgItem(dialog, IDC_PROGRESS_BAR)) {
-                    m_bProgressShown = true;
-                    continue;
-                }
+                if (::GetDlgItem(dialog, IDC_PROGRESS_BAR)) continue;
                 if (uitest::WindowText(dialog) == L"Tandemere - Log") {
                     m_strLog = uitest::WindowText(::GetDlgItem(dialog, IDC_LOG_TEXT));
                     ++m_nLogsShown;
@@ -72,7 +72,7 @@ struct CMoveDriver {
 
     std::wstring m_strLog;
     int m_nLogsShown = 0;
-    bool m_bProgressShown = false;
+    bool m_bProgressCreated = false;
 };
 
 void NoAnswer(HWND dialog) {
@@ -162,7 +162,7 @@ TEST_F(InvokeTest, TheChosenItemMovesTheDraggedItemsAndAsksWhereItMust) {
     menu->Release();
 
     EXPECT_EQ(result, S_OK);
-    EXPECT_TRUE(m_driver.m_bProgressShown);
+    EXPECT_TRUE(m_driver.m_bProgressCreated);
     EXPECT_EQ(
         question,
         L"Source file \"a.txt\" is unique, but a (different) destination file \"a.txt\" already exists.");
@@ -188,17 +188,15 @@ struct CNestedDrop {
         if (message == WM_ENABLE) {
             // The first change comes before the move's first window, when the move disables it.
             if (s_pThis->m_lstEnabled.empty()) {
-                ::EnumThreadWindows(
-                    ::GetCurrentThreadId(),
-                    [](HWND window, LPARAM) {
-                        if (uitest::ClassName(window) == L"#32770") s_pThis->m_bWindowBeforeDisabled = true;
-                        return TRUE;
-                    },
-                    0);
+                ::EnumThreadWindows(::GetCurrentThreadId(), &NoteDialog, 0);
             }
             s_pThis->m_lstEnabled.push_back(wParam != 0);
         }
         return ::CallWindowProcW(s_pThis->m_pfnOwnerProc, hwnd, message, wParam, lParam);
+    }
+    static BOOL CALLBACK NoteDialog(HWND window, LPARAM) {
+        if (uitest::ClassName(window) == L"#32770") s_pThis->m_bWindowBeforeDisabled = true;
+        return TRUE;
     }
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
         ::KillTimer(nullptr, id);
@@ -314,7 +312,7 @@ TEST_F(InvokeTest, AnyVerbButCommandOffsetZeroIsRefusedAndNothingHappens) {
     EXPECT_EQ(Initialize(menu, m_tmp.Path("dst"), inTarget), E_FAIL);
     inTarget->Release();
     EXPECT_EQ(m_driver.Invoke(menu, m_owner.Hwnd(), nullptr, NoAnswer), E_UNEXPECTED);
-    EXPECT_FALSE(m_driver.m_bProgressShown);
+    EXPECT_FALSE(m_driver.m_bProgressCreated);
     EXPECT_EQ(m_driver.m_nLogsShown, 0);
     EXPECT_TRUE(Exists(m_tmp.Path("src/a.txt")));
 

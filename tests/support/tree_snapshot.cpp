@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -88,18 +89,30 @@ bool SameEntry(const SnapshotEntry& a, const SnapshotEntry& b) {
     }
 }
 
+// Windows takes a path longer than MAX_PATH only in its extended form, which the tests' trees reach.
+std::string ListablePath(const std::string& root) {
+#ifdef _WIN32
+    if (root.size() > 2 && root[1] == ':' && root[2] == '\\') return "\\\\?\\" + root;
+#endif
+    return root;
+}
+
 }  // namespace
 
 TreeSnapshot TreeSnapshot::Take(const std::string& root) {
     TreeSnapshot snapshot;
     snapshot.m_strRoot = root;
     std::error_code error;
-    for (fs::recursive_directory_iterator it(PathFromUtf8(root), error), end; !error && it != end;
+    const std::string listed = ListablePath(root);
+    if (listed.empty()) return snapshot;
+    for (fs::recursive_directory_iterator it(PathFromUtf8(listed), error), end; !error && it != end;
          it.increment(error)) {
         std::error_code ignored;
-        const std::u8string generic = it->path().lexically_relative(PathFromUtf8(root)).generic_u8string();
-        const std::string relative(generic.begin(), generic.end());
         const std::string path = Utf8FromPath(it->path());
+        // Cut by text: the standard library's relative paths do not take the extended form.
+        const std::size_t cut = listed.size() + (listed.back() == NativeSeparator() ? 0 : 1);
+        std::string relative = path.substr(std::min(path.size(), cut));
+        for (char& c : relative) c = (c == NativeSeparator()) ? '/' : c;
         SnapshotEntry entry;
         const fs::file_status status = it->symlink_status(ignored);
         // LinkTarget also sees Windows links, which std::filesystem there does not know (and follows).

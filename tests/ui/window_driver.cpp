@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #include "tests/ui/png_writer.h"
 #include "tests/ui/watcher_thread.h"
@@ -26,6 +27,7 @@ struct SpyState {
     std::vector<HWND> m_lstSeen;
     HANDLE m_hAvailable = nullptr;
     HHOOK m_hHook = nullptr;
+    std::function<void(HWND)> m_fnOnCreated;
 };
 SpyState* g_pSpy = nullptr;
 
@@ -37,6 +39,8 @@ bool IsTopLevelDialog(HWND hwnd) {
 LRESULT CALLBACK SpyHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_pSpy) {
         const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (call->message == WM_INITDIALOG && g_pSpy->m_fnOnCreated && IsTopLevelDialog(call->hwnd))
+            g_pSpy->m_fnOnCreated(call->hwnd);
         if (call->message == WM_WINDOWPOSCHANGED) {
             const auto* pos = reinterpret_cast<const WINDOWPOS*>(call->lParam);
             if ((pos->flags & SWP_SHOWWINDOW) && IsTopLevelDialog(call->hwnd)) {
@@ -99,6 +103,10 @@ HWND CDialogSpy::WaitForDialog(HANDLE stop) {
     const HWND hwnd = g_pSpy->m_lstPending.front();
     g_pSpy->m_lstPending.pop_front();
     return hwnd;
+}
+
+void CDialogSpy::OnCreated(std::function<void(HWND)> callback) {
+    g_pSpy->m_fnOnCreated = std::move(callback);
 }
 
 std::vector<HWND> CDialogSpy::OpenDialogs() {
@@ -308,21 +316,24 @@ int FontPoints(HWND dialog) {
     return (height * 72 + dpi / 2) / dpi;
 }
 
+namespace {
+struct TipSearch {
+    HWND m_hDialog;
+    HWND m_hTip = nullptr;
+};
+
+// A named CALLBACK function: a lambda does not convert to the 32-bit build's stdcall pointer.
+BOOL CALLBACK FindDialogsTip(HWND hwnd, LPARAM data) {
+    auto* search = reinterpret_cast<TipSearch*>(data);
+    if (::GetWindow(hwnd, GW_OWNER) != search->m_hDialog || ClassName(hwnd) != TOOLTIPS_CLASSW) return TRUE;
+    search->m_hTip = hwnd;
+    return FALSE;
+}
+}  // namespace
+
 std::wstring ToolTipText(HWND dialog, int id) {
-    struct Search {
-        HWND m_hDialog;
-        HWND m_hTip = nullptr;
-    } search{dialog};
-    ::EnumThreadWindows(
-        ThreadOf(dialog),
-        [](HWND hwnd, LPARAM data) {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (::GetWindow(hwnd, GW_OWNER) != s->m_hDialog || ClassName(hwnd) != TOOLTIPS_CLASSW)
-                return TRUE;
-            s->m_hTip = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TipSearch search{dialog};
+    ::EnumThreadWindows(ThreadOf(dialog), &FindDialogsTip, reinterpret_cast<LPARAM>(&search));
     if (!search.m_hTip) return std::wstring();
     std::vector<wchar_t> buffer(8192, L'\0');
     TOOLINFOW tool = {};

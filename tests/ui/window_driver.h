@@ -23,6 +23,10 @@ public:
     HWND WaitForDialog(HANDLE stop = nullptr);
     // The dialogs shown so far that still exist, the latest first.
     std::vector<HWND> OpenDialogs();
+
+    // Called on the dialog's own thread once each top-level dialog has initialised, shown or not
+    // (a window that shows only after a delay may never show in a quick test).
+    void OnCreated(std::function<void(HWND)> callback);
 };
 
 // Runs `show` on this thread (it opens a window and returns when the window closes) while `drive`
