@@ -2,6 +2,7 @@
 #include "engine/move_command.h"
 
 #include <cctype>
+#include <algorithm>
 #include <chrono>
 #include <list>
 #include <unordered_map>
@@ -161,6 +162,7 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
         m_nSourceRootLen = static_cast<std::uint32_t>(m_szSourceRoot.size());
     }
     m_rUi.SetProgressItem(source);
+    const std::int32_t itemsBefore = m_nItemsDone;
 
     PlaceResult result = Placed;
     DirEntry entry;
@@ -192,10 +194,7 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     }
     m_bStoredAnswerDecides = false;
 
-    ++m_nItemsDone;
-    m_oKeepAlive.BeginStep(0);
-    m_rUi.SetProgressBytes(m_oKeepAlive.Bytes());
-    m_rUi.SetProgressPos(m_nItemsDone);
+    AdvanceProgress(source, entry.m_bDirectory && !entry.m_bLink, itemsBefore);
     // Cancel stays pressed, so every enclosing merge sees it again: say it once, where it stops.
     if (m_rUi.PumpAndCheckCancel() && result != StopMove) {
         AppendLog("Cancelled by request.");
@@ -204,9 +203,23 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
     return result;
 }
 
+void MoveCommand::AdvanceProgress(const std::string& source, bool folder, std::int32_t itemsBefore) {
+    ++m_nItemsDone;
+    // A merge advanced by each entry it placed; a folder moved or left whole counts all of them.
+    if (folder) {
+        const auto below = m_mapEntriesBelow.find(source);
+        if (below != m_mapEntriesBelow.end())
+            m_nItemsDone = std::max(m_nItemsDone, itemsBefore + 1 + static_cast<std::int32_t>(below->second));
+    }
+    m_oKeepAlive.BeginStep(0);
+    m_rUi.SetProgressBytes(m_oKeepAlive.Bytes());
+    m_rUi.SetProgressPos(m_nItemsDone);
+}
+
 std::uint32_t MoveCommand::CountItems() {
     std::uint32_t total = 0;
     m_lstCounted.clear();
+    m_mapEntriesBelow.clear();
     for (const std::string& path : m_lstDropped) {
         ++total;
         DirEntry entry;
@@ -235,6 +248,7 @@ std::uint32_t MoveCommand::CountFolderEntries(const std::string& folder) {
             total += CountFolderEntries(path);
         }
     }
+    m_mapEntriesBelow[folder] = total;
     return total;
 }
 

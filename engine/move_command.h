@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -107,6 +108,9 @@ public:
                           const std::optional<DirEntry>& counted = std::nullopt);
 
     std::uint32_t CountItems();
+    // One item placed: the progress position past it, and past every entry counted below it when
+    // it is a folder (`itemsBefore` is the position when its placement began).
+    void AdvanceProgress(const std::string& source, bool folder, std::int32_t itemsBefore);
     std::uint32_t CountFolderEntries(const std::string& folder);
 
     // The one error report: a message box owned by `owner`, then the text and "\r\n" in the log.
@@ -313,6 +317,9 @@ private:
     bool m_bCheckedSame = false;
     // Each dropped path as CountItems looked it up (none where nothing was found), in drop order.
     std::vector<std::optional<DirEntry>> m_lstCounted;
+    // The entries CountItems found below each folder it listed, by the path it listed: a folder
+    // moved or left whole advances the progress by all of them at once.
+    std::map<std::string, std::uint32_t> m_mapEntriesBelow;
     // The dragged item that was refused last (a folder dropped into itself), to tell a refused drop.
     std::string m_strRefusedItem;
     // Whether a prompt or a message has been shown since the move started.

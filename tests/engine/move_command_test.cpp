@@ -24,6 +24,7 @@ TEST_F(MoveCommandTest, MovesEachItemInDropOrderAndAdvancesProgress) {
     ASSERT_TRUE(WriteFile(Src("one.txt"), "first file"));
     ASSERT_TRUE(WriteFile(Src("two.txt"), "second file!"));
     ASSERT_TRUE(WriteFile(Src("Photos/a.jpg"), "jpeg bytes"));
+    ASSERT_TRUE(WriteFile(Src("Photos/Trip/b.jpg"), "more bytes"));
     m_ui.m_hActiveWindow = reinterpret_cast<engine::WindowHandle>(0xBEEF);
 
     EXPECT_EQ(MoveFinished, Run({Src("two.txt"), Src("one.txt"), Src("Photos")}));
@@ -33,8 +34,9 @@ TEST_F(MoveCommandTest, MovesEachItemInDropOrderAndAdvancesProgress) {
               m_log);
     EXPECT_EQ(m_log, m_ui.m_strShownLog);
     EXPECT_EQ("jpeg bytes", ReadFile(Dst("Photos/a.jpg")));
-    EXPECT_EQ(std::vector<std::uint32_t>{4}, m_ui.m_lstProgressRanges);  // 3 items + a.jpg
-    EXPECT_EQ((std::vector<std::int32_t>{1, 2, 3}), m_ui.m_lstProgressPositions);
+    // 3 items + a.jpg, Trip and b.jpg; the folder moved in one step ends the bar at its end.
+    EXPECT_EQ(std::vector<std::uint32_t>{6}, m_ui.m_lstProgressRanges);
+    EXPECT_EQ((std::vector<std::int32_t>{1, 2, 6}), m_ui.m_lstProgressPositions);
     EXPECT_EQ((std::vector<std::string>{Src("two.txt"), Src("one.txt"), Src("Photos")}),
               m_ui.m_lstProgressItems);
     EXPECT_EQ(3, m_ui.m_nPumps);
@@ -56,6 +58,8 @@ TEST_F(MoveCommandTest, AUniqueFileCostsItsMoveAndTwoLookupsAndEachFolderIsCompa
     ASSERT_TRUE(MakeFolders(Dst("sub")));
     dropped.push_back(Src("sub"));
     EXPECT_EQ(MoveFinished, Run(dropped));
+    // A merge advances by each entry it places, and no further for the folder itself.
+    EXPECT_EQ((std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}), m_ui.m_lstProgressPositions);
     EXPECT_EQ(0, m_fs.Calls(Op::OpenRead));
     EXPECT_EQ(0, m_fs.Calls(Op::IsFolder));
     EXPECT_EQ(5, m_fs.Calls(Op::Move));
