@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/answer_captions.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
 #include "engine/settings_table.h"
@@ -34,10 +35,10 @@ ChoicePrompt SameFileDiffNamePrompt(std::string_view shownSource, std::string_vi
     if (nameTaken)
         prompt.m_strQuestion += FormatText(
             "\r\nA different file named \"%s\" already exists in the destination folder.", {shownSource});
-    prompt.m_strCaption1 = "&Delete";
+    prompt.m_strCaption1 = GetAnswerCaptions(DecisionKind::SameFileDiffName).m_pszFirst;
     prompt.m_strText1 = FormatText("Delete source file \"%s\", leaving identical file \"%s\".",
                                    {shownSource, shownIdentical});
-    prompt.m_strCaption2 = "Delete and &Rename";
+    prompt.m_strCaption2 = GetAnswerCaptions(DecisionKind::SameFileDiffName).m_pszSecond;
     prompt.m_strText2 =
         FormatText("Delete source file \"%s\", and rename identical destination file from \"%s\" to \"%s\".",
                    {shownSource, shownIdentical, shownNew});

@@ -1,8 +1,8 @@
 // Engine layer: the move command, the per-item dispatch, counting, error reports and shown paths.
 #include "engine/move_command.h"
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <list>
 #include <unordered_map>

@@ -53,8 +53,9 @@ std::string FormatMoveSummary(const MoveSummary& summary) {
     const std::string duplicates = Count(summary.m_nDuplicates, "duplicate", "duplicates");
     const std::string size = FormatByteSize(summary.m_nDuplicateBytes);
     if (summary.m_nDuplicates != 0)
-        parts.push_back(summary.m_bDuplicatesTrashed ? FormatText("put %s in the trash (%s)", {duplicates, size})
-                                                     : FormatText("deleted %s (%s freed)", {duplicates, size}));
+        parts.push_back(summary.m_bDuplicatesTrashed
+                            ? FormatText("put %s in the trash (%s)", {duplicates, size})
+                            : FormatText("deleted %s (%s freed)", {duplicates, size}));
     if (summary.m_nRenamed != 0) parts.push_back("renamed " + std::to_string(summary.m_nRenamed));
     if (summary.m_nOverwritten != 0) parts.push_back("overwrote " + std::to_string(summary.m_nOverwritten));
     if (summary.m_nLeft != 0) parts.push_back("left " + std::to_string(summary.m_nLeft) + " alone");
@@ -63,7 +64,8 @@ std::string FormatMoveSummary(const MoveSummary& summary) {
     text[0] = static_cast<char>(text[0] - 'a' + 'A');
     if (summary.m_nBytesCopied != 0)
         text += "; copied " + FormatByteSize(summary.m_nBytesCopied) + " across file systems";
-    text += "; " + Count(summary.m_nErrors, "error", "errors") + "; took " + FormatElapsed(summary.m_nElapsedMs) + ".";
+    text += "; " + Count(summary.m_nErrors, "error", "errors") + "; took " +
+            FormatElapsed(summary.m_nElapsedMs) + ".";
     return summary.m_bStopped ? "Stopped early. " + text : text;
 }
 

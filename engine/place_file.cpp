@@ -2,6 +2,7 @@
 // table.
 #include <string>
 
+#include "engine/answer_captions.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
 #include "engine/settings_table.h"
@@ -16,9 +17,9 @@ ChoicePrompt FnameFldrnameClashPrompt(std::string_view shownSource, std::string_
         "Can't move source file \"%s\" into the destination folder because a subfolder of that name already "
         "exists there.",
         {shownSource});
-    prompt.m_strCaption1 = "Rename fol&der";
+    prompt.m_strCaption1 = GetAnswerCaptions(DecisionKind::FnameFldrnameClash).m_pszFirst;
     prompt.m_strText1 = FormatText("Rename the subfolder in the destination folder to \"%s\".", {shownFree});
-    prompt.m_strCaption2 = "Rename &file";
+    prompt.m_strCaption2 = GetAnswerCaptions(DecisionKind::FnameFldrnameClash).m_pszSecond;
     prompt.m_strText2 = FormatText("Rename the source file to \"%s\".", {shownFree});
     prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});
     return prompt;

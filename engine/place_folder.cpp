@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/answer_captions.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
 #include "engine/settings_table.h"
@@ -94,9 +95,9 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
                     "Can't move subfolder \"%s\" to the destination folder because a file named \"%s\" "
                     "already exists there.",
                     {ShownSource(folder), ShownDest(clash)}),
-                "Rename &file",
+                GetAnswerCaptions(DecisionKind::FldrnameFnameClash).m_pszFirst,
                 FormatText("Rename the file in the destination folder to \"%s\".", {ShownDest(target)}),
-                "Rename fol&der",
+                GetAnswerCaptions(DecisionKind::FldrnameFnameClash).m_pszSecond,
                 FormatText("Rename the subfolder to \"%s\".", {ShownDest(target)}),
                 FormatText("Leave source folder \"%s\" alone.", {ShownSource(folder)}),
             };

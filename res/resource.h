@@ -10,6 +10,7 @@
 #define IDD_PROGRESS 108
 #define IDD_CHOICE_PROMPT 203
 #define IDD_CLASH_PROMPT 204
+#define IDD_SETTINGS 205
 
 // Log window.
 #define IDC_LOG_TEXT 201
@@ -51,6 +52,14 @@
 #define IDC_PROGRESS_BAR 217
 #define IDC_PROGRESS_ITEM 218
 #define IDC_PROGRESS_COUNT 219
+
+// Settings window: two group boxes; its rows are made at run time, one per setting of the
+// settings table, a check box or a drop-down at IDC_SETTING_FIRST plus the setting's index and a
+// drop-down's label at IDC_SETTING_LABEL_FIRST plus the index.
+#define IDC_SETTINGS_SWITCHES 250
+#define IDC_SETTINGS_ANSWERS 251
+#define IDC_SETTING_FIRST 300
+#define IDC_SETTING_LABEL_FIRST 350
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -4,9 +4,11 @@
 
 #include <cwchar>
 
+#include "platform/win32/settings_registry_win32.h"
 #include "shell/class_factory.h"
 #include "shell/module.h"
 #include "shell/registration.h"
+#include "ui/win32/settings_dlg_win32.h"
 
 using namespace tandemere;
 
@@ -68,5 +70,18 @@ extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL bInstall, PCWSTR pszCmdLine) {
         return bInstall ? shell::RegisterServer(scope) : shell::UnregisterServer(scope);
     } catch (...) {
         return E_UNEXPECTED;
+    }
+}
+
+// "rundll32 tandemere64.dll,OpenSettings" (the installer's shortcut): the settings window over the
+// key both DLLs read, in the 32-bit registry view whatever this DLL's architecture.
+extern "C" void CALLBACK OpenSettingsW(HWND hwnd, HINSTANCE instance, LPWSTR pszCmdLine, int nCmdShow) {
+    (void)instance, (void)pszCmdLine, (void)nCmdShow;
+    try {
+        win32::RegistrySettingsStore store;
+        win32::CSettingsDlg dialog(store);
+        dialog.ShowModal(hwnd);
+    } catch (...) {
+        // Nothing unwinds into rundll32.
     }
 }
