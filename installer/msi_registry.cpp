@@ -5,13 +5,17 @@
 //   msi_registry OUT_DIR COMPONENT:FILE:BITS...
 //
 // Each component gets every row with %MODULE% as its file's installed path; the rows that lie in
-// the 32-bit view for both builds (the settings) go only to the component with BITS 32.
+// the 32-bit view for both builds (the settings) go only to the component with BITS 32. The
+// settings key gets a value per setting of the settings table, written from a property that holds
+// the default unless a registry search found the value already stored (OUT_DIR/settings.wxi, which
+// the package includes): an upgrade writes back what the user chose instead of the defaults.
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/settings_table.h"
 #include "shell/registration_table.h"
 
 namespace {
@@ -19,6 +23,14 @@ namespace {
 using tandemere::shell::Hive;
 using tandemere::shell::RegistryRow;
 using tandemere::shell::RowKind;
+
+// The property that carries a setting's value into the Registry table.
+std::string SettingProperty(const char* name) {
+    std::string property = "TANDEMERE_";
+    for (const char* p = name; *p; ++p)
+        property += (*p >= 'a' && *p <= 'z') ? static_cast<char>(*p - 'a' + 'A') : *p;
+    return property;
+}
 
 struct Component {
     std::string m_strId;
@@ -123,9 +135,37 @@ bool AddRow(const RegistryRow& row, const Component& component, Tables& tables) 
             values.insert(values.begin(), key);
             break;
     }
+    if (row.m_nKind == RowKind::Removed) {
+        for (const tandemere::engine::SettingInfo& setting : tandemere::engine::kSettings)
+            values.push_back(
+                {key.m_strKey, setting.m_pszName, "[" + SettingProperty(setting.m_pszName) + "]"});
+    }
     for (const MsiRow& each : values)
         tables.m_lstRegistry.push_back(Line(next("reg", tables.m_lstRegistry.size()), each, true, component));
     return true;
+}
+
+// Each setting's property: its default as a registry integer, or what a search of the settings key
+// (the 32-bit view, the search's own in either package) finds stored there.
+bool WriteSettingsInclude(const std::string& path, const std::string& settingsKey) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool written = std::fputs(
+                       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<Include xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n",
+                       file) >= 0;
+    for (const tandemere::engine::SettingInfo& setting : tandemere::engine::kSettings) {
+        const std::string property = SettingProperty(setting.m_pszName);
+        written =
+            written && std::fprintf(file,
+                                    "  <Property Id=\"%s\" Value=\"#%d\">\n"
+                                    "    <RegistrySearch Id=\"Find%s\" Root=\"HKLM\" Key=\"%s\" Name=\"%s\" "
+                                    "Type=\"raw\"/>\n  </Property>\n",
+                                    property.c_str(), static_cast<int>(setting.m_nDefault), setting.m_pszName,
+                                    settingsKey.c_str(), setting.m_pszName) > 0;
+    }
+    written = written && std::fputs("</Include>\n", file) >= 0;
+    return std::fclose(file) == 0 && written;
 }
 
 bool WriteTable(const std::string& path, const char* header, const std::vector<std::string>& lines) {
@@ -171,7 +211,11 @@ int main(int argc, char** argv) {
         }
     }
     const std::string dir = argv[1];
-    if (!WriteTable(dir + "/Registry.idt",
+    std::string settingsKey;
+    for (std::size_t at = 0; at < count; ++at)
+        if (rows[at].m_nKind == RowKind::Removed) settingsKey = Narrow(rows[at].m_pszKey).value_or("");
+    if (!WriteSettingsInclude(dir + "/settings.wxi", settingsKey) ||
+        !WriteTable(dir + "/Registry.idt",
                     "Registry\tRoot\tKey\tName\tValue\tComponent_\r\ns72\ti2\tl255\tL255\tL0\ts72\r\n"
                     "Registry\tRegistry\r\n",
                     tables.m_lstRegistry) ||

@@ -7,8 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <cwctype>
+#include <iterator>
+#include <map>
 #include <vector>
 
+#include "engine/settings_table.h"
 #include "engine/user_interface.h"
 #include "platform/win32/settings_registry_win32.h"
 #include "shell/registration.h"
@@ -125,6 +131,26 @@ std::vector<Build> Builds() {
     return builds;
 }
 
+// Every setting's value in the key, each its default unless `changed` names it.
+void ExpectStored(win32::RegistrySettingsStore& store, const std::map<std::string, std::uint32_t>& changed) {
+    const auto key = store.OpenForRead();
+    ASSERT_TRUE(key);
+    for (const engine::SettingInfo& setting : engine::kSettings) {
+        const auto found = changed.find(setting.m_pszName);
+        std::uint32_t value = 99;
+        EXPECT_EQ(key->QueryDword(setting.m_pszName, value), engine::ValueKind::Dword) << setting.m_pszName;
+        EXPECT_EQ(value,
+                  found != changed.end() ? found->second : static_cast<std::uint32_t>(setting.m_nDefault))
+            << setting.m_pszName;
+    }
+}
+
+std::wstring ShortcutPath() {
+    wchar_t programs[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+    return std::wstring(programs) + L"\\Tandemere settings.lnk";
+}
+
 // Each build's class and approval in its own view, its file of `version`, and the handlers.
 void ExpectInstalled(const std::wstring& version) {
     for (const Build& build : Builds()) {
@@ -163,6 +189,7 @@ TEST(Installer, TheRegistryTableHoldsWhatRegistrationWritesAndTheFilesTheirVersi
                                       L"[#" + std::wstring(build.m_pszFile) + L"]"),
                   S_OK);
         std::size_t values = 0;
+        std::size_t settings = 0;
         for (const auto& row : MsiRows(TANDEMERE_MSI,
                                        L"SELECT `Root`, `Key`, `Name`, `Value` FROM `Registry` "
                                        L"WHERE `Component_` = '" +
@@ -170,6 +197,17 @@ TEST(Installer, TheRegistryTableHoldsWhatRegistrationWritesAndTheFilesTheirVersi
             SCOPED_TRACE(::testing::PrintToString(row));
             EXPECT_EQ(row[0], L"2");
             EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch + row[1]));
+            // The settings' values are the installer's own, one per setting, each from its property.
+            if (row[1] == kSettings && !row[2].empty() && row[2] != L"*") {
+                std::string name;
+                for (const wchar_t c : row[2]) name += static_cast<char>(c);
+                ASSERT_TRUE(engine::FindSetting(name));
+                std::wstring property = L"[TANDEMERE_" + Wide(name) + L"]";
+                for (wchar_t& c : property) c = static_cast<wchar_t>(::towupper(c));
+                EXPECT_EQ(row[3], property);
+                ++settings;
+                continue;
+            }
             if (row[3].empty()) continue;
             ++values;
             EXPECT_EQ(
@@ -177,7 +215,14 @@ TEST(Installer, TheRegistryTableHoldsWhatRegistrationWritesAndTheFilesTheirVersi
                 row[3]);
         }
         EXPECT_EQ(values, CountValues(scratch));
+        EXPECT_EQ(settings, build.m_nView == KEY_WOW64_32KEY ? std::size(engine::kSettings) : 0u);
     }
+    const auto shortcuts =
+        MsiRows(TANDEMERE_MSI, L"SELECT `Directory_`, `Name`, `Target`, `Arguments` FROM `Shortcut`");
+    ASSERT_EQ(shortcuts.size(), 1u);
+    EXPECT_EQ(shortcuts[0][0], L"ProgramMenuFolder");
+    EXPECT_EQ(shortcuts[0][1], L"Tandemere settings");
+    EXPECT_EQ(shortcuts[0][3], L"\"[#" + std::wstring(Builds().front().m_pszFile) + L"]\",OpenSettings");
     DeleteTree(HKEY_CURRENT_USER, L"Software\\TandemereInstallerTest");
 }
 
@@ -190,9 +235,10 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
 
     ExpectMsiexecSucceeds(L"/i " + msi);
     ExpectInstalled(Wide(TANDEMERE_VERSION));
-    // The settings key exists, empty, for the settings program to fill.
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
+    // The settings key holds every setting's default; the Start menu opens the settings window.
     win32::RegistrySettingsStore store;
+    ExpectStored(store, {});
+    EXPECT_TRUE(FileExists(ShortcutPath()));
     {
         const auto key = store.OpenForWrite();
         ASSERT_TRUE(key);
@@ -202,14 +248,7 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
 
     ExpectMsiexecSucceeds(L"/i " + next);
     ExpectInstalled(Wide(TANDEMERE_NEXT_VERSION));
-    const auto key = store.OpenForRead();
-    ASSERT_TRUE(key);
-    for (const auto& [name, stored] : {std::pair<std::string, std::uint32_t>{"Logging", 0},
-                                       {"DiffFileSameNameDlgDefault", engine::AnswerSecond}}) {
-        std::uint32_t value = 99;
-        EXPECT_EQ(key->QueryDword(name, value), engine::ValueKind::Dword) << name;
-        EXPECT_EQ(value, stored) << name;
-    }
+    ExpectStored(store, {{"Logging", 0}, {"DiffFileSameNameDlgDefault", engine::AnswerSecond}});
 
     ExpectMsiexecSucceeds(L"/x " + next);
     for (const Build& build : Builds()) {
@@ -223,6 +262,7 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
                                parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt")));
     }
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
+    EXPECT_FALSE(FileExists(ShortcutPath()));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock", KEY_WOW64_32KEY));
     // Wine's installer removes the keys it emptied, the approval list among them, which Windows
     // never leaves empty; per-machine registration needs the list.
