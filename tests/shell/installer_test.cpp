@@ -145,10 +145,16 @@ void ExpectStored(win32::RegistrySettingsStore& store, const std::map<std::strin
     }
 }
 
-std::wstring ShortcutPath() {
-    wchar_t programs[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
-    return std::wstring(programs) + L"\\Tandemere settings.lnk";
+// Whether the Start menu holds the settings shortcut: among all users' programs as Windows puts it
+// for a per-machine package, or the user's own, where Wine's installer puts it.
+bool ShortcutExists() {
+    for (const int folder : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
+        wchar_t programs[MAX_PATH] = {};
+        if (::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, programs) == S_OK &&
+            FileExists(std::wstring(programs) + L"\\Tandemere settings.lnk"))
+            return true;
+    }
+    return false;
 }
 
 // Each build's class and approval in its own view, its file of `version`, and the handlers.
@@ -238,7 +244,7 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
     // The settings key holds every setting's default; the Start menu opens the settings window.
     win32::RegistrySettingsStore store;
     ExpectStored(store, {});
-    EXPECT_TRUE(FileExists(ShortcutPath()));
+    EXPECT_TRUE(ShortcutExists());
     {
         const auto key = store.OpenForWrite();
         ASSERT_TRUE(key);
@@ -262,7 +268,7 @@ TEST(Installer, InstallsUpgradesKeepingTheSettingsAndUninstallsEverything) {
                                parent + std::wstring(L"\\shellex\\DragDropHandlers\\TandemereShlExt")));
     }
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettings, KEY_WOW64_32KEY));
-    EXPECT_FALSE(FileExists(ShortcutPath()));
+    EXPECT_FALSE(ShortcutExists());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock", KEY_WOW64_32KEY));
     // Wine's installer removes the keys it emptied, the approval list among them, which Windows
     // never leaves empty; per-machine registration needs the list.
