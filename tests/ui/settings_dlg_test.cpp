@@ -109,7 +109,7 @@ TEST(SettingsWindow, ShowsEverySettingAsStoredAndOkWritesWhatTheRowsShow) {
             uitest::SaveScreenshot(hwnd, "settings_window");
 
             // A switch by its mnemonic, another by a click, an answer chosen.
-            uitest::PressChar(hwnd, L'b');
+            uitest::PressChar(hwnd, L'r');
             uitest::Settle(hwnd);
             EXPECT_TRUE(uitest::IsChecked(hwnd, RowId(SettingId::DeleteToRecycleBin)));
             uitest::Click(hwnd, RowId(SettingId::Logging));

@@ -29,7 +29,7 @@ const SettingLabel kLabels[] = {
     {"Logging", L"&Log each move and show the log at its end"},
     {"OnlyCompareSameExt", L"Compare only files with the same &extension"},
     {"FullPaths", L"Show &full paths in the prompts and the log"},
-    {"DeleteToRecycleBin", L"Delete duplicates to the Recycle &Bin"},
+    {"DeleteToRecycleBin", L"Delete duplicates to the &Recycle Bin"},
     {"SearchWholeDestination", L"Search the &whole destination for identical files"},
     {"DiffFileSameNameDlgDefault", L"A &different file of the same name:"},
     {"SameFileDiffNameDlgDefault", L"The same file under &another name:"},
@@ -156,14 +156,14 @@ int CSettingsDlg::AddAnswerRows(HWND group, int boxTop) {
         const engine::AnswerCaptions* captions = engine::FindAnswerCaptions(setting.m_nId);
         if (setting.m_nKind != engine::SettingKind::Answer || !captions) continue;
         const int id = static_cast<int>(index);
-        RECT rc = DialogUnits(m_hWnd, 14, 2, 124, 8);
+        RECT rc = DialogUnits(m_hWnd, 14, 2, 136, 8);
         const HWND label =
             AddControl(L"Static", LabelOf(setting).c_str(), SS_LEFT, IDC_SETTING_LABEL_FIRST + id,
                        {rc.left, top + rc.top, rc.right, top + rc.bottom});
         // A label that needs more lines than one gets them, and its row grows with it.
         const int labelHeight = std::max<int>(rc.bottom - rc.top, TextHeight(label, LabelOf(setting)));
         MoveTo(label, rc.left, top + rc.top, rc.right - rc.left, labelHeight);
-        rc = DialogUnits(m_hWnd, 142, 0, 104, 80);
+        rc = DialogUnits(m_hWnd, 154, 0, 92, 80);
         const HWND list = AddControl(L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                                      IDC_SETTING_FIRST + id, {rc.left, top, rc.right, top + rc.bottom});
         for (const std::int32_t answer : kAnswers) {
