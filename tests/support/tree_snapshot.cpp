@@ -90,8 +90,9 @@ bool SameEntry(const SnapshotEntry& a, const SnapshotEntry& b) {
 }
 
 // Windows takes a path longer than MAX_PATH only in its extended form, which the tests' trees reach.
+// The 32-bit runtime's folder listing takes no extended form at all, so there paths stay as given.
 std::string ListablePath(const std::string& root) {
-#ifdef _WIN32
+#ifdef _WIN64
     if (root.size() > 2 && root[1] == ':' && root[2] == '\\') return "\\\\?\\" + root;
 #endif
     return root;
