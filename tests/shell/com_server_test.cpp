@@ -8,9 +8,11 @@
 
 #include "engine/path.h"
 
+#include "res/resource.h"
 #include "shell/tandemere_shl_ext.h"
 #include "tests/shell/shell_support.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/window_driver.h"
 
 namespace tandemere::shelltest {
 namespace {
@@ -56,8 +58,8 @@ protected:
 
 TEST_F(ComServerTest, TheExportsServeOneCachedFactoryForOurClassOnly) {
     // Plain names beside the ordinals: COM looks the exports up by name.
-    for (const char* name :
-         {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer", "DllInstall"})
+    for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                             "DllUnregisterServer", "DllInstall", "OpenSettingsW"})
         EXPECT_NE(::GetProcAddress(m_dll.Module(), name), nullptr) << name;
 
     EXPECT_EQ(m_dll.GetClassObject(shell::CLSID_TandemereShlExt, IID_IClassFactory, nullptr), E_POINTER);
@@ -71,6 +73,46 @@ TEST_F(ComServerTest, TheExportsServeOneCachedFactoryForOurClassOnly) {
         S_OK);
     EXPECT_EQ(again, static_cast<IUnknown*>(m_pFactory));
     again->Release();
+}
+
+// What rundll32 runs from the Start menu: the window writes the key both DLLs read, in the 32-bit
+// view whatever the DLL's own architecture.
+TEST_F(ComServerTest, OpenSettingsWritesTheKeyBothBuildsReadInThe32BitView) {
+    const std::wstring key = L"Software\\Ravelstock\\Tandemere";
+    DeleteTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY);
+    DeleteTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY);
+    using OpenSettings = void(CALLBACK*)(HWND, HINSTANCE, LPWSTR, int);
+    const auto open = reinterpret_cast<OpenSettings>(
+        reinterpret_cast<void*>(::GetProcAddress(m_dll.Module(), "OpenSettingsW")));
+    ASSERT_NE(open, nullptr);
+    wchar_t empty[1] = {};
+    uitest::RunModal(
+        [&] {
+            open(nullptr, nullptr, empty, SW_SHOWNORMAL);
+            return INT_PTR{0};
+        },
+        [&](uitest::CDialogSpy&, HWND hwnd) {
+            EXPECT_EQ(uitest::WindowText(hwnd), L"Tandemere settings");
+            uitest::Click(hwnd, IDC_SETTING_FIRST);  // Logging, on by default
+            uitest::Click(hwnd, IDOK);
+        });
+    const auto logging = [&](REGSAM view) {
+        DWORD value = 99;
+        DWORD size = sizeof(value);
+        HKEY opened = nullptr;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS) {
+            ::RegQueryValueExW(opened, L"Logging", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+            ::RegCloseKey(opened);
+        }
+        return value;
+    };
+    EXPECT_EQ(logging(KEY_WOW64_32KEY), 0u);
+    // The 64-bit view, where no DLL reads, stays as it was.
+    if (sizeof(void*) == 8) {
+        EXPECT_EQ(logging(KEY_WOW64_64KEY), 99u);
+    }
+    DeleteTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY);
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Ravelstock", KEY_WOW64_32KEY, 0);
 }
 
 TEST_F(ComServerTest, CreateInstanceRefusesWhatItCannotHandOut) {
