@@ -16,12 +16,12 @@ namespace {
 // Frees what SHGetKnownFolderPath allocated, on every path.
 class CTaskMemText {
 public:
-    ~CTaskMemText() { ::CoTaskMemFree(m_psz); }
-    PWSTR* Receive() { return &m_psz; }
-    PCWSTR Get() const { return m_psz; }
+    ~CTaskMemText() { ::CoTaskMemFree(m_pszText); }
+    PWSTR* Receive() { return &m_pszText; }
+    PCWSTR Get() const { return m_pszText; }
 
 private:
-    PWSTR m_psz = nullptr;
+    PWSTR m_pszText = nullptr;
 };
 
 std::string KnownFolder(REFKNOWNFOLDERID id) {

@@ -268,6 +268,11 @@ TEST_F(MoveCommandTest, PathTooLongForThePlatformIsReportedAndTheMoveGoesOn) {
     // not fit (a name of 253 bytes where names are limited, shorter where the whole path is).
     std::string name(253, 'n');
     while (!name.empty() && !m_realFs.PathFits(Src(name) + "xx")) name.pop_back();
+#if defined(_WIN32) && !defined(_WIN64)
+    // The 32-bit runtime's folder listing, which the snapshots use, takes no extended paths and
+    // stops at MAX_PATH; the contents are checked one by one below instead.
+    m_bCheckInvariant = false;
+#endif
     ASSERT_TRUE(WriteFile(Src(name + "/a.txt"), "inside"));
     ASSERT_TRUE(WriteFile(Dst(name), "a file of that name"));
     ASSERT_TRUE(WriteFile(Src("b.txt"), "bravo two"));
@@ -293,7 +298,9 @@ TEST_F(MoveCommandTest, PathTooLongForThePlatformIsReportedAndTheMoveGoesOn) {
         m_ui.m_lstErrors);
     EXPECT_EQ(0u, m_ui.m_lstChoicePrompts.size());
     EXPECT_EQ("inside", ReadFile(Src(name + "/a.txt")));
+    EXPECT_EQ("inside too", ReadFile(Src(other + "/c.txt")));
     EXPECT_EQ("a file of that name", ReadFile(Dst(name)));
+    EXPECT_EQ("bravo two", ReadFile(Dst("b.txt")));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "tests/support/temp_folder.h"
 #ifdef _WIN32
@@ -40,9 +41,15 @@ void ScenarioTrash::Note(MoveRecord& record) const {
     if (m_strHome.empty()) return;
     record.m_strTrashHome = m_strHome;
     std::error_code error;
-    for (const std::string& trash : OtherTrashes())
-        if (std::filesystem::is_directory(PathFromUtf8(JoinPath(trash, "files")), error))
-            record.m_lstTrashes.push_back(TreeSnapshot::Take(JoinPath(trash, "files")));
+    for (const std::string& trash : OtherTrashes()) {
+        if (!std::filesystem::is_directory(PathFromUtf8(JoinPath(trash, "files")), error)) continue;
+        // Tests in other processes add to and empty this trash meanwhile: only our entries are read.
+        std::set<std::string> ours;
+        for (const TrashedEntry& entry : ListTrash(trash))
+            if (IsBelow(entry.m_strPath, m_lstRoots)) ours.insert(entry.m_strName);
+        record.m_lstTrashes.push_back(TreeSnapshot::Take(
+            JoinPath(trash, "files"), [&](const std::string& name) { return ours.count(name) != 0; }));
+    }
 }
 
 int ScenarioTrash::Count() const {

@@ -90,8 +90,9 @@ bool SameEntry(const SnapshotEntry& a, const SnapshotEntry& b) {
 }
 
 // Windows takes a path longer than MAX_PATH only in its extended form, which the tests' trees reach.
+// The 32-bit runtime's folder listing takes no extended form at all, so there paths stay as given.
 std::string ListablePath(const std::string& root) {
-#ifdef _WIN32
+#ifdef _WIN64
     if (root.size() > 2 && root[1] == ':' && root[2] == '\\') return "\\\\?\\" + root;
 #endif
     return root;
@@ -99,7 +100,8 @@ std::string ListablePath(const std::string& root) {
 
 }  // namespace
 
-TreeSnapshot TreeSnapshot::Take(const std::string& root) {
+TreeSnapshot TreeSnapshot::Take(const std::string& root,
+                                const std::function<bool(const std::string&)>& keepTop) {
     TreeSnapshot snapshot;
     snapshot.m_strRoot = root;
     std::error_code error;
@@ -113,6 +115,10 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root) {
         const std::size_t cut = listed.size() + (listed.back() == NativeSeparator() ? 0 : 1);
         std::string relative = path.substr(std::min(path.size(), cut));
         for (char& c : relative) c = (c == NativeSeparator()) ? '/' : c;
+        if (keepTop && !keepTop(relative.substr(0, relative.find('/')))) {
+            it.disable_recursion_pending();
+            continue;
+        }
         SnapshotEntry entry;
         const fs::file_status status = it->symlink_status(ignored);
         // LinkTarget also sees Windows links, which std::filesystem there does not know (and follows).

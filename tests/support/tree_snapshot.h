@@ -27,7 +27,10 @@ struct SnapshotEntry {
 // written with '/'. Links are recorded, never followed.
 class TreeSnapshot {
 public:
-    static TreeSnapshot Take(const std::string& root);
+    // With `keepTop`, only the top-level entries it picks are looked at, with what lies below
+    // them: a folder other processes change at the same time (a shared trash) is read safely.
+    static TreeSnapshot Take(const std::string& root,
+                             const std::function<bool(const std::string&)>& keepTop = nullptr);
     // The entry of one regular file.
     static SnapshotEntry TakeFile(const std::string& path);
     // Records an entry that was changed under a move's feet, as if it had been so from the start.
