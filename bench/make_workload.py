@@ -3,7 +3,7 @@
 #
 #   make_workload.py KIND OUT [--scale N] [--seed S] [--big-mib M]
 #
-# KIND: flat-1k, flat-10k, flat-100k, flat-distinct, merge, big-same, big-diff, cross.
+# KIND: flat-1k, flat-10k, flat-100k, flat-distinct, merge, tree, big-same, big-diff, cross.
 # The same seed always writes the same bytes. --scale N divides every file count by N (and the big
 # files' size too), for quick runs.
 import argparse
@@ -46,6 +46,23 @@ def merge(out, rnd, folders, per_folder):
                 write("%s/own%04d.dat" % (dst, i), rnd.randbytes(rnd.randint(0, 16384)))
 
 
+def tree(out, rnd, folders, per_folder):
+    # Every source folder has its counterpart; a third of the source files have an identical file
+    # under another name in the next folder of the destination (none in their counterpart), the
+    # rest are new. The destination holds per_folder files a folder in all.
+    for f in range(folders):
+        os.makedirs("%s/src/f%03d" % (out, f))
+        os.makedirs("%s/dst/f%03d" % (out, f))
+    for f in range(folders):
+        for i in range(per_folder):
+            data = rnd.randbytes(rnd.randint(1, 16384))
+            write("%s/src/f%03d/s%04d.dat" % (out, f, i), data)
+            if i % 3 == 0:
+                write("%s/dst/f%03d/from%03d-%04d.dat" % (out, (f + 1) % folders, f, i), data)
+            else:
+                write("%s/dst/f%03d/own%04d.dat" % (out, f, i), rnd.randbytes(rnd.randint(1, 16384)))
+
+
 def big(out, rnd, mib, differ_at_start):
     os.makedirs(out + "/src")
     os.makedirs(out + "/dst")
@@ -82,6 +99,7 @@ def main():
         "flat-100k": lambda: flat(args.out, rnd, n(100000), n(5000), False),
         "flat-distinct": lambda: flat(args.out, rnd, n(100000), n(5000), True),
         "merge": lambda: merge(args.out, rnd, n(200), 150),
+        "tree": lambda: tree(args.out, rnd, n(200), 150),
         "big-same": lambda: big(args.out, rnd, n(args.big_mib), False),
         "big-diff": lambda: big(args.out, rnd, n(args.big_mib), True),
         "cross": lambda: cross(args.out, rnd, n(10000), n(1024)),

@@ -23,7 +23,7 @@ repo="$(dirname "$here")"
 bin="$(realpath -m "${TANDEMERE_BIN:-$repo/build/linux/cli/tandemere}")"
 scale="${TANDEMERE_BENCH_SCALE:-1}"
 pairs="${TANDEMERE_BENCH_PAIRS:-3}"
-only="${TANDEMERE_BENCH_ONLY:-flat-1k flat-10k flat-100k flat-distinct merge big-same big-diff cross}"
+only="${TANDEMERE_BENCH_ONLY:-flat-1k flat-10k flat-100k flat-distinct merge tree big-same big-diff cross}"
 work="${TANDEMERE_BENCH_DIR:-/var/tmp/tandemere-bench}"
 other="${TANDEMERE_BENCH_OTHER:-/dev/shm/tandemere-bench}"
 seed=20261210
@@ -48,6 +48,11 @@ commands_of() {
     merge)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" \
         "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;
+    # Duplicates in other folders of the destination: the search of the whole tree against the
+    # pipeline that finds them (jdupes over both trees) and then moves what is left.
+    tree)
+      printf '%s\n' "tandemere|\"\$BIN\" move --no-log --search-tree --elsewhere=delete src/* dst" \
+        "jdupes+mv|$pipeline_merge" ;;
     big-same)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log src/big.img dst" \
         "cmp -s && rm|cmp -s src/big.img dst/big.img && rm src/big.img" ;;

@@ -106,6 +106,10 @@ void CommandLine::AddMoveCommand() {
     AddSwitchFlags(*command, move.m_oTrash, "--trash",
                    "put deleted duplicates and overwritten files in the trash, where they can be restored",
                    "--no-trash", "delete them for good");
+    AddSwitchFlags(*command, move.m_oSearchTree, "--search-tree",
+                   "where the counterpart folder holds no identical file, look for one in the whole "
+                   "destination tree (links not followed) and ask whether to delete the source",
+                   "--search-folder", "look only in the counterpart folder");
     CLI::Option* dryRun = command->add_flag(
         "-n,--dry-run", move.m_oOptions.m_bDryRun,
         "print the log the move would write and change nothing: no file, no folder, no stored answer "

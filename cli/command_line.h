@@ -34,7 +34,7 @@ struct SwitchFlags {
 // What `move` was given, before it becomes MoveOptions.
 struct MoveArguments {
     MoveOptions m_oOptions;
-    SwitchFlags m_oLog, m_oFullPaths, m_oSameExt, m_oTrash;
+    SwitchFlags m_oLog, m_oFullPaths, m_oSameExt, m_oTrash, m_oSearchTree;
     std::vector<AnswerOption> m_lstAnswers = {
         {engine::SettingId::DiffFileSameNameDlgDefault,
          "a different file of the same name is in the destination",
@@ -47,6 +47,9 @@ struct MoveArguments {
          {}},
         {engine::SettingId::FldrnameFnameClashDlgDefault,
          "a source folder's name is taken by a destination file",
+         {}},
+        {engine::SettingId::SameFileElsewhereDlgDefault,
+         "an identical file is elsewhere in the destination tree (with --search-tree)",
          {}},
     };
 };

@@ -32,6 +32,7 @@ int RunMoveCommand(MoveArguments& move) {
     move.m_oFullPaths.ApplyTo(options.m_bFullPaths);
     move.m_oSameExt.ApplyTo(options.m_bOnlyCompareSameExt);
     move.m_oTrash.ApplyTo(options.m_bDeleteToRecycleBin);
+    move.m_oSearchTree.ApplyTo(options.m_bSearchWholeDestination);
     for (const AnswerOption& answer : move.m_lstAnswers) {
         if (answer.m_strWord.empty()) continue;
         const engine::SettingInfo& setting = engine::GetSetting(answer.m_nSetting);
@@ -45,7 +46,8 @@ int ShowHelp(CommandLine& line) {
     CLI::App& app = line.App();
     if (line.m_strHelpTopic.empty()) {
         // Not app.help(): that tells of the subcommand given, here `help` itself.
-        std::fputs(app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal).c_str(), stdout);
+        std::fputs(app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal).c_str(),
+                   stdout);
         return kExitFinished;
     }
     for (const CLI::App* command : VisibleSubcommands(app)) {

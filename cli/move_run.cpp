@@ -116,6 +116,7 @@ void OverrideSettings(OverlaySettingsStore& settings, const MoveOptions& options
     OverrideSwitch(settings, engine::SettingId::FullPaths, options.m_bFullPaths);
     OverrideSwitch(settings, engine::SettingId::OnlyCompareSameExt, options.m_bOnlyCompareSameExt);
     OverrideSwitch(settings, engine::SettingId::DeleteToRecycleBin, options.m_bDeleteToRecycleBin);
+    OverrideSwitch(settings, engine::SettingId::SearchWholeDestination, options.m_bSearchWholeDestination);
     for (const auto& [name, answer] : options.m_mapAnswers)
         settings.Override(name, static_cast<std::uint32_t>(answer));
     // The log is all a dry run gives.

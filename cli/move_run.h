@@ -25,6 +25,7 @@ struct MoveOptions {
     std::optional<bool> m_bFullPaths;
     std::optional<bool> m_bOnlyCompareSameExt;
     std::optional<bool> m_bDeleteToRecycleBin;
+    std::optional<bool> m_bSearchWholeDestination;
     std::map<std::string, std::int32_t> m_mapAnswers;  // remembered answers for this run, by value name
     // Decide and log as a move would, but change nothing on disk and store no setting.
     bool m_bDryRun = false;

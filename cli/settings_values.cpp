@@ -1,4 +1,4 @@
-// Command-line layer: names, defaults and typed values of the eight settings.
+// Command-line layer: names, defaults and typed values of the ten settings.
 #include "cli/settings_values.h"
 
 #include <cstdlib>
@@ -14,6 +14,7 @@ const AnswerWords kAnswerWords[] = {
     {engine::SettingId::FldrnameFnameClashDlgDefault, "rename-file", "rename-folder"},
     {engine::SettingId::FnameFldrnameClashDlgDefault, "rename-folder", "rename-file"},
     {engine::SettingId::SameFileDiffNameDlgDefault, "delete", "delete-rename"},
+    {engine::SettingId::SameFileElsewhereDlgDefault, "delete", nullptr},
 };
 
 struct ShortSettingName {
@@ -30,6 +31,8 @@ const ShortSettingName kShortNames[] = {
     {engine::SettingId::FullPaths, "full-paths"},
     {engine::SettingId::OnlyCompareSameExt, "only-same-ext"},
     {engine::SettingId::DeleteToRecycleBin, "trash"},
+    {engine::SettingId::SameFileElsewhereDlgDefault, "elsewhere"},
+    {engine::SettingId::SearchWholeDestination, "search-tree"},
 };
 
 std::string Lower(std::string_view text) {
@@ -81,6 +84,7 @@ std::vector<std::string> AllSettingNames() {
 std::vector<std::string> AnswerWordList(const engine::SettingInfo& setting) {
     const AnswerWords* words = FindAnswerWords(setting);
     if (words == nullptr) return {};
+    if (words->m_pszSecondWord == nullptr) return {words->m_pszFirstWord, "skip", "ask"};
     return {words->m_pszFirstWord, words->m_pszSecondWord, "skip", "ask"};
 }
 
@@ -104,7 +108,7 @@ std::optional<std::int32_t> ParseAnswerWord(const engine::SettingInfo& setting, 
     const std::string lower = Lower(word);
     if (lower == "ask") return engine::AnswerAsk;
     if (lower == words->m_pszFirstWord) return engine::AnswerFirst;
-    if (lower == words->m_pszSecondWord) return engine::AnswerSecond;
+    if (words->m_pszSecondWord != nullptr && lower == words->m_pszSecondWord) return engine::AnswerSecond;
     if (lower == "skip") return engine::AnswerThird;
     return std::nullopt;
 }
@@ -122,16 +126,20 @@ std::optional<std::uint32_t> ParseSettingValue(const engine::SettingInfo& settin
         return static_cast<std::uint32_t>(*word);
     }
     if (lower == "-1") return static_cast<std::uint32_t>(engine::AnswerAsk);
-    if (lower == "230" || lower == "231" || lower == "232") {
-        return static_cast<std::uint32_t>(std::strtoul(lower.c_str(), nullptr, 10));
-    }
-    return std::nullopt;
+    if (lower.size() != 3 || lower.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const auto answer = static_cast<std::int32_t>(std::strtol(lower.c_str(), nullptr, 10));
+    if (!engine::IsAnswerOf(setting.m_nId, answer)) return std::nullopt;
+    return static_cast<std::uint32_t>(answer);
 }
 
 std::string DescribeValue(const engine::SettingInfo& setting, std::uint32_t value) {
     const AnswerWords* words = FindAnswerWords(setting);
     if (words == nullptr) return value != 0 ? "on" : "off";
-    switch (static_cast<std::int32_t>(value)) {
+    const auto answer = static_cast<std::int32_t>(value);
+    if (answer != engine::AnswerAsk && answer != engine::AnswerCancel &&
+        !engine::IsAnswerOf(setting.m_nId, answer))
+        return "not an answer";
+    switch (answer) {
         case engine::AnswerAsk:
             return "ask";
         case engine::AnswerFirst:
@@ -150,6 +158,8 @@ std::string DescribeValue(const engine::SettingInfo& setting, std::uint32_t valu
 std::string AcceptedValues(const engine::SettingInfo& setting) {
     const AnswerWords* words = FindAnswerWords(setting);
     if (words == nullptr) return "a number (0 is off), on, off, true, false, yes, no";
+    if (words->m_pszSecondWord == nullptr)
+        return std::string("ask, ") + words->m_pszFirstWord + ", skip, -1, 230, 232";
     return std::string("ask, ") + words->m_pszFirstWord + ", " + words->m_pszSecondWord +
            ", skip, -1, 230, 231, 232";
 }

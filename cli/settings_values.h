@@ -1,4 +1,4 @@
-// Command-line layer: the words a user may type for the eight settings values.
+// Command-line layer: the words a user may type for the ten settings values.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,8 @@
 
 namespace tandemere::cli {
 
-// The words a user may type for an answer: for 230 and 231 (232 is always "skip").
+// The words a user may type for an answer: for 230 and 231 (232 is always "skip"); a decision of
+// two answers has no second word.
 struct AnswerWords {
     engine::SettingId m_nId;
     const char* m_pszFirstWord;

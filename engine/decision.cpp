@@ -4,16 +4,6 @@
 #include "engine/settings_table.h"
 
 namespace tandemere::engine {
-namespace {
-
-// An answer every decision point acts on. A remembered value may be anything, Cancel (which no prompt
-// stores) included: such a value would end the move or place the item without the user's word.
-bool IsKnownAnswer(std::int32_t answer) {
-    return answer == AnswerFirst || answer == AnswerSecond || answer == AnswerThird;
-}
-
-}  // namespace
-
 std::int32_t MoveCommand::GetDecision(std::int32_t& field, const std::string& valueName, WindowHandle owner,
                                       const std::function<PromptResult(WindowHandle)>& showPrompt) {
     if (field != AnswerAsk) return field;
@@ -35,7 +25,9 @@ std::optional<std::int32_t> MoveCommand::Decide(SettingId decision, WindowHandle
                                                 const std::function<PromptResult(WindowHandle)>& showPrompt) {
     const SettingInfo& setting = GetSetting(decision);
     std::int32_t& field = this->*setting.m_pAnswer;
-    if (!IsKnownAnswer(field)) {
+    // A remembered value may be anything, Cancel (which no prompt stores) included: such a value
+    // would end the move or place the item without the user's word.
+    if (!IsAnswerOf(decision, field)) {
         field = AnswerAsk;
         m_lstStoredAnswers.erase(setting.m_pszName);
     }

@@ -6,10 +6,6 @@
 #include <utility>
 
 namespace tandemere::engine {
-namespace {
-
-// The key under which a name or folder path is found: itself, or folded to lower case where the
-// file system ignores case (so "A.TXT" and "a.txt" are one entry there).
 std::string FoldKey(std::string_view text, bool ignoreCase) {
     std::string key(text);
     if (ignoreCase)
@@ -17,6 +13,8 @@ std::string FoldKey(std::string_view text, bool ignoreCase) {
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return key;
 }
+
+namespace {
 
 bool IsCandidateKind(const DirEntry& entry) {
     return !entry.m_bDirectory && !entry.m_bLink && !entry.m_bSpecial;  // pipes and devices are never opened
@@ -27,33 +25,39 @@ bool IsCandidateKind(const DirEntry& entry) {
 Status FolderIndexes::Candidates(IFileSystem& fs, const std::string& folder, std::uint64_t size,
                                  std::vector<IndexedFile>& candidates) {
     candidates.clear();
-    const PathStyle& style = fs.Style();
-    std::string key = folder;
-    AddSeparator(style, key);
-    key = FoldKey(key, style.m_bIgnoreCase);
-
-    auto it = m_mapFolders.find(key);
-    if (it == m_mapFolders.end()) {
-        std::vector<DirEntry> listing;
-        Status status = fs.ListFolder(folder, listing);
-        if (!status) return status;
-        Folder built;
-        built.m_lstSlots.reserve(listing.size());
-        built.m_mapByName.reserve(listing.size());
-        for (DirEntry& entry : listing) {
-            if (IsDotEntry(entry.m_strName)) continue;
-            if (IsTemporaryName(entry.m_strName)) built.m_lstLeftovers.push_back(built.m_lstSlots.size());
-            Add(built, style.m_bIgnoreCase, std::move(entry), std::nullopt);
-        }
-        it = m_mapFolders.emplace(std::move(key), std::move(built)).first;
-    }
-
-    const Folder& indexed = it->second;
-    auto bySize = indexed.m_mapBySize.find(size);
-    if (bySize == indexed.m_mapBySize.end()) return Status::Ok();
+    Status status;
+    const Folder* indexed = Listed(fs, folder, status);
+    if (indexed == nullptr) return status;
+    auto bySize = indexed->m_mapBySize.find(size);
+    if (bySize == indexed->m_mapBySize.end()) return Status::Ok();
     for (std::size_t pos : bySize->second)
-        if (!indexed.m_lstSlots[pos].m_bGone) candidates.push_back(indexed.m_lstSlots[pos].m_oFile);
+        if (!indexed->m_lstSlots[pos].m_bGone) candidates.push_back(indexed->m_lstSlots[pos].m_oFile);
     return Status::Ok();
+}
+
+FolderIndexes::Folder* FolderIndexes::Listed(IFileSystem& fs, const std::string& folder, Status& status) {
+    const PathStyle& style = fs.Style();
+    std::string path = folder;
+    AddSeparator(style, path);
+    std::string key = FoldKey(path, style.m_bIgnoreCase);
+    auto it = m_mapFolders.find(key);
+    if (it != m_mapFolders.end()) return &it->second;
+
+    std::vector<DirEntry> listing;
+    status = fs.ListFolder(folder, listing);
+    if (!status) return nullptr;
+    Folder built;
+    built.m_strPath = std::move(path);
+    // A folder of the tree listed afresh (after a change the move made) keeps the tree whole.
+    built.m_bInTree = InTree(key);
+    built.m_lstSlots.reserve(listing.size());
+    built.m_mapByName.reserve(listing.size());
+    for (DirEntry& entry : listing) {
+        if (IsDotEntry(entry.m_strName)) continue;
+        if (IsTemporaryName(entry.m_strName)) built.m_lstLeftovers.push_back(built.m_lstSlots.size());
+        Add(built, style.m_bIgnoreCase, std::move(entry), std::nullopt);
+    }
+    return &m_mapFolders.emplace(std::move(key), std::move(built)).first->second;
 }
 
 std::optional<std::uint64_t> FolderIndexes::KnownDigest(const PathStyle& style, const std::string& path,
@@ -68,6 +72,9 @@ std::optional<std::uint64_t> FolderIndexes::KnownDigest(const PathStyle& style, 
 void FolderIndexes::NoteAdded(const PathStyle& style, const std::string& path, const DirEntry& entry,
                               std::optional<std::uint64_t> digest) {
     Forget(style, path);
+    // A folder that arrives brings a subtree the tree has not seen.
+    if (entry.m_bDirectory && !entry.m_bLink && InTree(FoldKey(path, style.m_bIgnoreCase)))
+        m_oTree.m_lstToWalk.push_back(path);
     auto it = m_mapFolders.find(FoldKey(ParentFolder(style, path), style.m_bIgnoreCase));
     if (it == m_mapFolders.end()) return;
     DirEntry named = entry;
@@ -94,6 +101,8 @@ void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from,
     Forget(style, from);
     Forget(style, to);
     const bool ignoreCase = style.m_bIgnoreCase;
+    // What was renamed may be a folder: its files are in the tree under their new paths only.
+    if (InTree(FoldKey(to, ignoreCase))) m_oTree.m_lstToWalk.push_back(to);
     const std::string fromName(FindFileName(style, from));
     const std::string toName(FindFileName(style, to));
     auto fromFolder = m_mapFolders.find(FoldKey(ParentFolder(style, from), ignoreCase));
@@ -153,13 +162,20 @@ std::vector<DirEntry> FolderIndexes::TakeLeftovers(const PathStyle& style, const
 void FolderIndexes::Clear() {
     m_mapFolders.clear();
     m_lstLeftoversTaken.clear();
+    m_oTree = Tree();
 }
 
 void FolderIndexes::Add(Folder& folder, bool ignoreCase, DirEntry entry,
                         std::optional<std::uint64_t> digest) {
     Remove(folder, ignoreCase, entry.m_strName);
     const std::size_t pos = folder.m_lstSlots.size();
-    if (IsCandidateKind(entry)) folder.m_mapBySize[entry.m_nSize].push_back(pos);
+    if (IsCandidateKind(entry)) {
+        std::vector<std::size_t>& sameSize = folder.m_mapBySize[entry.m_nSize];
+        // The tree learns of a size new to the folder; it asks the folder for the files themselves.
+        if (sameSize.empty() && folder.m_bInTree)
+            m_oTree.m_mapBySize[entry.m_nSize].push_back(folder.m_strPath);
+        sameSize.push_back(pos);
+    }
     folder.m_mapByName[FoldKey(entry.m_strName, ignoreCase)] = pos;
     folder.m_lstSlots.push_back(Slot{IndexedFile{std::move(entry), digest}, false});
 }
@@ -186,6 +202,9 @@ void FolderIndexes::Forget(const PathStyle& style, const std::string& path) {
     auto it = m_mapFolders.lower_bound(prefix);
     while (it != m_mapFolders.end() && it->first.compare(0, prefix.size(), prefix) == 0)
         it = m_mapFolders.erase(it);
+    auto walked = m_oTree.m_lstWalked.lower_bound(prefix);
+    while (walked != m_oTree.m_lstWalked.end() && walked->compare(0, prefix.size(), prefix) == 0)
+        walked = m_oTree.m_lstWalked.erase(walked);
 }
 
 }  // namespace tandemere::engine

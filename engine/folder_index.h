@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/file_system.h"
@@ -23,6 +24,16 @@ struct IndexedFile {
     // The digest of its content (content_digest.h), made while it had m_oEntry's size and time.
     std::optional<std::uint64_t> m_oDigest;
 };
+
+// A file of the destination tree with the folder that holds it (ending in a separator).
+struct TreeFile {
+    std::string m_strFolder;
+    IndexedFile m_oFile;
+};
+
+// The key under which a name or folder path is found: itself, or folded to lower case where the
+// file system ignores case (so "A.TXT" and "a.txt" are one entry there).
+std::string FoldKey(std::string_view text, bool ignoreCase);
 
 class FolderIndexes {
 public:
@@ -56,6 +67,15 @@ public:
     // however often its folder is listed again. A folder not indexed yet gives none.
     std::vector<DirEntry> TakeLeftovers(const PathStyle& style, const std::string& folder);
 
+    // The files of size `size` anywhere in the tree of `root` (ending in a separator), each folder's
+    // as Candidates gives them, the folders in the order they were met. The tree is walked once, the
+    // first time it is asked for; later listings and the move's own changes keep it current. Links,
+    // trash folders and our temporaries are never entered. A folder that cannot be listed is handed
+    // to `unlisted` once, with its status.
+    void TreeCandidates(IFileSystem& fs, const std::string& root, std::uint64_t size,
+                        std::vector<TreeFile>& candidates,
+                        std::vector<std::pair<std::string, Status>>& unlisted);
+
     // Forgets every folder (at the start of each move).
     void Clear();
 
@@ -71,8 +91,25 @@ private:
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> m_mapBySize;  // file positions
         std::unordered_map<std::string, std::size_t> m_mapByName;  // live entries, key as FoldKey
         std::vector<std::size_t> m_lstLeftovers;                   // positions not handed out yet
+        std::string m_strPath;   // as first asked for, ending in a separator
+        bool m_bInTree = false;  // its sizes are in m_oTree.m_mapBySize
+    };
+    // The destination tree, once a search asked for it.
+    struct Tree {
+        std::string m_strRootKey;              // empty until asked for
+        std::vector<std::string> m_lstToWalk;  // folders whose subtrees are to be listed
+        std::set<std::string> m_lstWalked;     // keys of the folders listed for the tree
+        std::unordered_map<std::uint64_t, std::vector<std::string>> m_mapBySize;  // folder paths
     };
 
+    // The index of `folder`, listed now unless it is held; null when the listing failed (`status`).
+    Folder* Listed(IFileSystem& fs, const std::string& folder, Status& status);
+    // Lists every folder waiting in m_oTree.m_lstToWalk and all below it.
+    void WalkTree(IFileSystem& fs, std::vector<std::pair<std::string, Status>>& unlisted);
+    // Puts the sizes of `folder`'s files into the tree's map, once.
+    void JoinTree(Folder& folder);
+    // Whether `key` (a folded folder path) lies in the tree asked for.
+    bool InTree(const std::string& key) const;
     void Add(Folder& folder, bool ignoreCase, DirEntry entry, std::optional<std::uint64_t> digest);
     void Remove(Folder& folder, bool ignoreCase, std::string_view name);
     // The live slot of the entry at `path`, or null when its folder is not indexed or holds no such name.
@@ -85,6 +122,7 @@ private:
     std::map<std::string, Folder> m_mapFolders;
     // The full paths (as FoldKey) of the leftovers handed out in this move.
     std::set<std::string> m_lstLeftoversTaken;
+    Tree m_oTree;
 };
 
 }  // namespace tandemere::engine

@@ -18,14 +18,18 @@ bool Unchanged(const DirEntry& compared, const DirEntry& now) {
            now.m_nLastWriteTime == compared.m_nLastWriteTime;
 }
 
+}  // namespace
+
 IdenticalSearch Searched(IdenticalSearch::Outcome outcome, const SourceContent& content,
-                         const DirEntry& entry = {}) {
+                         const DirEntry& entry) {
     IdenticalSearch search;
     search.m_nOutcome = outcome;
     search.m_oEntry = entry;
     search.m_oSourceDigest = content.m_oDigest;
     return search;
 }
+
+namespace {
 
 ChoicePrompt SameFileDiffNamePrompt(std::string_view shownSource, std::string_view shownIdentical,
                                     std::string_view shownNew, bool nameTaken) {
@@ -71,12 +75,19 @@ IdenticalSearch MoveCommand::SearchIdenticalFile(WindowHandle owner, const FileT
                 break;
         }
     }
-    return FindIdenticalFile(owner, file, content);
+    IdenticalSearch found = FindIdenticalFile(owner, file, content);
+    if (found.m_nOutcome != IdenticalSearch::NotFound || !m_bSearchWholeDestination) return found;
+    return FindIdenticalElsewhere(owner, file, content);
+}
+
+bool MoveCommand::MayBeSameContent(const FileToPlace& file, const std::string& name) const {
+    const PathStyle& style = m_rFs.Style();
+    if (IsTemporaryName(name)) return false;
+    return !m_bOnlyCompareSameExt || MatchesExtension(style, name, FindExtension(style, file.m_strSource));
 }
 
 IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToPlace& file,
                                                SourceContent& content) {
-    const PathStyle& style = m_rFs.Style();
     const std::string& destFolder = file.m_strDestFolder;
 
     // Only files of the source's exact size can be identical; the index gives them in listing
@@ -94,13 +105,10 @@ IdenticalSearch MoveCommand::FindIdenticalFile(WindowHandle owner, const FileToP
     // An empty file holds nothing but its name: under another name it is another file.
     if (file.m_oSourceEntry.m_nSize == 0) return Searched(IdenticalSearch::NotFound, content);
 
-    const std::string_view extension = FindExtension(style, file.m_strSource);
     for (const IndexedFile& candidate : candidates) {
         const DirEntry& entry = candidate.m_oEntry;
-        if (m_bOnlyCompareSameExt && !MatchesExtension(style, entry.m_strName, extension)) continue;
         // Under its own name the destination file was compared already.
-        if (entry.m_strName == file.m_strName) continue;
-        if (IsTemporaryName(entry.m_strName)) continue;
+        if (entry.m_strName == file.m_strName || !MayBeSameContent(file, entry.m_strName)) continue;
 
         // What the file looked like before its bytes were read, so a change before the source is
         // deleted shows, even one made while it was being compared.

@@ -96,6 +96,8 @@ void MoveCommand::ResetRunState() {
     m_nFnameFldrnameClashDlgDefault = AnswerAsk;
     m_nSameFileDiffNameDlgDefault = AnswerAsk;
     m_nFldrnameFnameClashDlgDefault = AnswerAsk;
+    m_bSearchWholeDestination = false;
+    m_nSameFileElsewhereDlgDefault = AnswerAsk;
     m_oIndexes.Clear();
     m_strCheckedParent.clear();
     m_strCheckedDest.clear();

@@ -68,12 +68,18 @@ struct IdenticalSearch {
         NotFound,
         UnderSameName,   // the file of the source's name, spelled alike
         UnderOtherName,  // another file, or the file of the source's name spelled otherwise
+        Elsewhere,       // a file in another folder of the destination tree, at m_strPath
         Stop,            // a failure that ends the move (reported)
         LeaveAlone,      // a failure the user chose to go on after: the source stays (reported)
     } m_nOutcome = NotFound;
-    DirEntry m_oEntry;  // the identical file's entry as it was compared, when found
+    DirEntry m_oEntry;      // the identical file's entry as it was compared, when found
+    std::string m_strPath;  // the identical file's full path, when Elsewhere
     std::optional<std::uint64_t> m_oSourceDigest;  // when the search read the source
 };
+
+// A search's result, with the source's digest where `content` holds one.
+IdenticalSearch Searched(IdenticalSearch::Outcome outcome, const SourceContent& content,
+                         const DirEntry& entry = {});
 
 class MoveCommand {
 public:
@@ -154,6 +160,10 @@ public:
     std::int32_t m_nFldrnameFnameClashDlgDefault = AnswerAsk;
     // Whether a deleted duplicate and an overwritten file go to the trash rather than for good.
     bool m_bDeleteToRecycleBin = false;
+    // Whether a source file with no identical file in its counterpart folder is looked for in the
+    // whole destination tree, and the remembered answer when it is found there.
+    bool m_bSearchWholeDestination = false;
+    std::int32_t m_nSameFileElsewhereDlgDefault = AnswerAsk;
     // Errors after which the user chose to skip the item and go on.
     std::uint32_t m_nErrorsSkipped = 0;
     // Whether a remembered answer could not be stored (the box said so; the move went on).
@@ -285,6 +295,16 @@ private:
     // read for it are freed on return, before any prompt.
     IdenticalSearch SearchIdenticalFile(WindowHandle owner, const FileToPlace& file);
     IdenticalSearch FindIdenticalFile(WindowHandle owner, const FileToPlace& file, SourceContent& content);
+    // With SearchWholeDestination on: the source's content in the other folders of the destination tree,
+    // its own never a candidate (a source may lie in the tree).
+    IdenticalSearch FindIdenticalElsewhere(WindowHandle owner, const FileToPlace& file,
+                                           SourceContent& content);
+    // Whether a file of the destination named `name` may hold the source's content under another
+    // name: not one of our temporaries, and of the source's extension while OnlyCompareSameExt is on.
+    bool MayBeSameContent(const FileToPlace& file, const std::string& name) const;
+    // The identical file elsewhere in the tree, at `identicalPath`: delete the source, or leave it.
+    PlaceResult ResolveIdenticalElsewhere(WindowHandle owner, const FileToPlace& file,
+                                          const std::string& identicalPath, const DirEntry& identical);
     // What a move killed on its way left in the destination folder is never the user's file: a whole
     // copy of this source among `candidates` goes, since the move keeps the source's content; any other
     // leftover is reported once and kept. Placed to go on; else a comparison failed (reported) and

@@ -78,6 +78,8 @@ PlaceResult MoveCommand::PlaceSourceFile(WindowHandle owner, std::string source,
             return DeleteIdenticalSource(owner, file, file.m_strSamePath, file.m_oSameEntry);
         case IdenticalSearch::UnderOtherName:
             return ResolveIdenticalFile(owner, file, search.m_oEntry);
+        case IdenticalSearch::Elsewhere:
+            return ResolveIdenticalElsewhere(owner, file, search.m_strPath, search.m_oEntry);
         case IdenticalSearch::NotFound:
             break;
     }

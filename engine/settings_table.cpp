@@ -1,4 +1,4 @@
-// Engine layer: the table of the eight settings values.
+// Engine layer: the table of the ten settings values.
 #include "engine/settings_table.h"
 
 #include "engine/move_command.h"
@@ -20,6 +20,10 @@ const SettingInfo kSettings[kSettingCount] = {
      nullptr, &MoveCommand::m_nSameFileDiffNameDlgDefault},
     {SettingId::DeleteToRecycleBin, "DeleteToRecycleBin", SettingKind::Switch, 0,
      &MoveCommand::m_bDeleteToRecycleBin, nullptr},
+    {SettingId::SearchWholeDestination, "SearchWholeDestination", SettingKind::Switch, 0,
+     &MoveCommand::m_bSearchWholeDestination, nullptr},
+    {SettingId::SameFileElsewhereDlgDefault, "SameFileElsewhereDlgDefault", SettingKind::Answer, AnswerAsk,
+     nullptr, &MoveCommand::m_nSameFileElsewhereDlgDefault},
 };
 
 const SettingInfo& GetSetting(SettingId id) {
@@ -36,6 +40,11 @@ const SettingInfo* FindSetting(std::string_view name) {
         if (same) return &setting;
     }
     return nullptr;
+}
+
+bool IsAnswerOf(SettingId id, std::int32_t answer) {
+    if (answer == AnswerSecond) return id != SettingId::SameFileElsewhereDlgDefault;
+    return answer == AnswerFirst || answer == AnswerThird;
 }
 
 }  // namespace tandemere::engine

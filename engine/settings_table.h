@@ -1,4 +1,4 @@
-// Engine layer: the eight settings values: their names, kinds, defaults and the field of a move
+// Engine layer: the ten settings values: their names, kinds, defaults and the field of a move
 // each one fills. Reading, the decision points and the command-line tool all go by this table.
 #pragma once
 
@@ -11,7 +11,8 @@ class MoveCommand;
 
 enum class SettingKind : std::uint8_t { Switch, Answer };
 
-// In reading order: the three switches, the four remembered answers, then the trash switch.
+// In reading order: the three switches, the four remembered answers, the trash switch, then the
+// search of the whole destination tree and its remembered answer.
 enum class SettingId : std::uint8_t {
     Logging,
     OnlyCompareSameExt,
@@ -21,6 +22,8 @@ enum class SettingId : std::uint8_t {
     FnameFldrnameClashDlgDefault,
     SameFileDiffNameDlgDefault,
     DeleteToRecycleBin,
+    SearchWholeDestination,
+    SameFileElsewhereDlgDefault,
 };
 
 struct SettingInfo {
@@ -33,11 +36,14 @@ struct SettingInfo {
     std::int32_t MoveCommand::*m_pAnswer;
 };
 
-inline constexpr int kSettingCount = 8;
+inline constexpr int kSettingCount = 10;
 extern const SettingInfo kSettings[kSettingCount];
 
 const SettingInfo& GetSetting(SettingId id);
 // The setting of this name, letter case ignored (as the registry does); null when there is none.
 const SettingInfo* FindSetting(std::string_view name);
+// Whether `answer` is one the decision of `id` acts on: 230, 231 or 232, but for a decision of two
+// answers (delete or leave) 230 and 232 only. Anything else stored is forgotten and the user asked.
+bool IsAnswerOf(SettingId id, std::int32_t answer);
 
 }  // namespace tandemere::engine

@@ -27,15 +27,17 @@ struct PromptResult {
     bool m_bEveryMove = false;
 };
 
-// The four decision points, so a front end can tell the prompts apart.
+// The decision points, so a front end can tell the prompts apart.
 enum class DecisionKind : std::uint8_t {
     DiffFileSameName,
     SameFileDiffName,
     FnameFldrnameClash,
     FldrnameFnameClash,
+    SameFileElsewhere,  // two answers: the second caption is empty and its button not shown
 };
 
-// The three-way choice prompt: every text it shows. The third button always reads "&Skip".
+// The three-way choice prompt: every text it shows. The third button always reads "&Skip"; an
+// empty second caption leaves the second answer out.
 struct ChoicePrompt {
     DecisionKind m_nKind;
     std::string m_strQuestion;

@@ -71,6 +71,9 @@ TEST_F(SettingsTest, SetAcceptsNumbersAndWords) {
         {"FldrnameFnameClashDlgDefault", "ask", "\"FldrnameFnameClashDlgDefault\"=dword:ffffffff"},
         {"different", "overwrite", "\"DiffFileSameNameDlgDefault\"=dword:000000e6"},
         {"Trash", "on", "\"DeleteToRecycleBin\"=dword:00000001"},
+        {"search-tree", "yes", "\"SearchWholeDestination\"=dword:00000001"},
+        {"elsewhere", "delete", "\"SameFileElsewhereDlgDefault\"=dword:000000e6"},
+        {"SameFileElsewhereDlgDefault", "232", "\"SameFileElsewhereDlgDefault\"=dword:000000e8"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.m_pszName) + " " + c.m_pszValue);
@@ -92,6 +95,9 @@ TEST_F(SettingsTest, BadNamesAndValuesLeaveTheFileAlone) {
         {"settings", "set", "DiffFileSameNameDlgDefault", "7"},
         {"settings", "set", "DiffFileSameNameDlgDefault", "2"},
         {"settings", "set", "DiffFileSameNameDlgDefault", "delete"},
+        // Two answers only: delete or skip.
+        {"settings", "set", "elsewhere", "231"},
+        {"settings", "set", "elsewhere", "delete-rename"},
         {"settings", "set", "Logging"},
         {"settings", "unset", "Nothing"},
         {"settings", "unset"},

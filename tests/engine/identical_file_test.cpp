@@ -84,6 +84,87 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
     }
 }
 
+// With SearchWholeDestination on, a source with no identical file in its counterpart folder is
+// looked for in the whole destination tree: never in a trash, through a link, or in itself.
+TEST_F(FileMoves, TheWholeDestinationTreeIsSearchedOnlyWhenAsked) {
+    const std::string elsewhere = "Left source file \"" + Native("a/s.txt") +
+                                  "\" alone, given existence of identical file \"" + Native("b/c/x.txt") +
+                                  "\" elsewhere in the destination folder.\r\n";
+    const struct {
+        const char* m_pszWhat;
+        const char* m_pszSettings;
+        const char* m_pszCopyAt;  // the destination's copy of the source's content
+        std::int32_t m_nAnswer;   // -1: no prompt
+        std::string m_strFirstLine;
+    } cases[] = {
+        {"off", "", "b/c/x.txt", -1, UniqueLine(Native("a/s.txt"), Native("a/s.txt"))},
+        {"delete", "\"SearchWholeDestination\"=dword:00000001\n", "b/c/x.txt", engine::AnswerFirst,
+         DeletedLine(Native("a/s.txt"), Native("b/c/x.txt"))},
+        {"leave", "\"SearchWholeDestination\"=dword:00000001\n", "b/c/x.txt", engine::AnswerThird, elsewhere},
+        {"remembered",
+         "\"SearchWholeDestination\"=dword:00000001\n\"SameFileElsewhereDlgDefault\"=dword:000000e6\n",
+         "b/c/x.txt", -1, DeletedLine(Native("a/s.txt"), Native("b/c/x.txt"))},
+        {"231 is no answer here: asked",
+         "\"SearchWholeDestination\"=dword:00000001\n\"SameFileElsewhereDlgDefault\"=dword:000000e7\n",
+         "b/c/x.txt", engine::AnswerThird, elsewhere},
+        {"other extension",
+         "\"SearchWholeDestination\"=dword:00000001\n\"OnlyCompareSameExt\"=dword:00000001\n", "b/c/x.bin",
+         -1, UniqueLine(Native("a/s.txt"), Native("a/s.txt"))},
+        {"in a trash", "\"SearchWholeDestination\"=dword:00000001\n", ".Trash-1000/files/x.txt", -1,
+         UniqueLine(Native("a/s.txt"), Native("a/s.txt"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_pszWhat);
+        StartCase();
+        WriteSettings(c.m_pszSettings);
+        ASSERT_TRUE(WriteFile(Src("a/s.txt"), "content"));
+        ASSERT_TRUE(WriteFile(Dst("a/other.txt"), "another"));
+        ASSERT_TRUE(WriteFile(Dst(c.m_pszCopyAt), "content"));
+        if (CanMakeLinks()) {
+            ASSERT_TRUE(WriteFile(Keep("deep/x.txt"), "content"));
+            ASSERT_TRUE(MakeSymlink(Keep("deep"), Dst("linked")));  // never entered
+        }
+        if (c.m_nAnswer != -1) m_ui.QueueAnswer(c.m_nAnswer);
+        EXPECT_EQ(engine::MoveFinished, Run({Src("a")}));
+        // A stored answer's line ends in " (stored answer)".
+        EXPECT_EQ(0u, m_log.find(c.m_strFirstLine.substr(0, c.m_strFirstLine.size() - 2))) << m_log;
+        EXPECT_EQ(c.m_nAnswer == -1 ? 0u : 1u, m_ui.m_lstChoicePrompts.size());
+        if (c.m_nAnswer == -1) continue;
+        EXPECT_EQ(
+            (std::vector<std::string>{"Source file \"" + Native("a/s.txt") + "\" is the same as file \"" +
+                                          Native("b/c/x.txt") + "\" elsewhere in the destination folder.",
+                                      "&Delete",
+                                      "Delete source file \"" + Native("a/s.txt") +
+                                          "\", leaving identical file \"" + Native("b/c/x.txt") + "\".",
+                                      "", "", "Leave source file \"" + Native("a/s.txt") + "\" alone."}),
+            TextsOf(m_ui.m_lstChoicePrompts[0]));
+    }
+
+    // A file this move placed counts once it is in place; a source lying in the tree is never its
+    // own duplicate.
+    StartCase();
+    WriteSettings(
+        "\"SearchWholeDestination\"=dword:00000001\n\"SameFileElsewhereDlgDefault\"=dword:000000e6\n");
+    ASSERT_TRUE(WriteFile(Src("a/s.txt"), "content"));
+    ASSERT_TRUE(WriteFile(Src("b/t.txt"), "content"));
+    ASSERT_TRUE(MakeFolders(Dst("a")));
+    ASSERT_TRUE(MakeFolders(Dst("b")));
+    EXPECT_EQ(engine::MoveFinished, Run({Src("a"), Src("b")}, {}, {"a/s.txt"}));
+    EXPECT_EQ(0u, m_log.find(UniqueLine("a/s.txt", "a/s.txt"))) << m_log;
+    EXPECT_NE(std::string::npos,
+              m_log.find("Deleted source file \"" + Native("b/t.txt") + "\", because destination file \"" +
+                         Native("a/s.txt") + "\" is the same. (stored answer)"))
+        << m_log;
+
+    StartCase();
+    WriteSettings(
+        "\"SearchWholeDestination\"=dword:00000001\n\"SameFileElsewhereDlgDefault\"=dword:000000e6\n");
+    ASSERT_TRUE(WriteFile(Dst("in/tree/u.txt"), "content"));
+    EXPECT_EQ(engine::MoveFinished, Run({Dst("in/tree/u.txt")}, {}, {"u.txt", "in/tree/u.txt"}));
+    EXPECT_EQ(std::string::npos, m_log.find("Deleted")) << m_log;
+    EXPECT_EQ("content", ReadFile(Dst("u.txt")));
+}
+
 TEST_F(FileMoves, OnlyFilesCanBeIdentical) {
     ASSERT_TRUE(WriteFile(Src("s.txt"), "content"));
     ASSERT_TRUE(WriteFile(Keep("x.txt"), "content"));

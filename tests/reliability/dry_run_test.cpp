@@ -131,6 +131,7 @@ struct DryRunFigures {
     int m_nLogsEqual = 0;
     int m_nTrashed = 0;  // files the real moves put in a trash, so the figures show the trash was reached
     int m_nDisksUnchanged = 0;
+    int m_nSearchTree = 0;  // runs that searched the whole destination tree
     std::vector<std::string> m_lstFailures;
 };
 
@@ -158,6 +159,7 @@ void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
     const std::string settingsAfter = SettingsText(settings.Store());
 
     ++figures.m_nRuns;
+    if (scenario.m_bSearchTree) ++figures.m_nSearchTree;
     std::string failure;
     if (diskAfter == diskBefore && settingsAfter == settingsBefore)
         ++figures.m_nDisksUnchanged;
@@ -198,7 +200,7 @@ void WriteFigures(const DryRunFigures& figures) {
     std::ofstream out(std::filesystem::path(folder) / "dryrun.txt", std::ios::trunc);
     out << "dry runs: " << figures.m_nRuns << ", logs equal: " << figures.m_nLogsEqual
         << ", disks unchanged: " << figures.m_nDisksUnchanged << ", files trashed: " << figures.m_nTrashed
-        << "\n";
+        << ", searching the whole destination: " << figures.m_nSearchTree << "\n";
     if (!out) ADD_FAILURE() << "could not write the figures to " << folder;
 }
 

@@ -105,6 +105,10 @@ const LineForm kLineForms[] = {
      "sdd", Effect::Move},
     {"Left source file \"%s\" alone, given existence of identical destination file \"%s\".", "sd",
      Effect::None},
+    {"Left source file \"%s\" alone, given existence of identical file \"%s\" elsewhere in the destination "
+     "folder.",
+     "sd", Effect::None},
+    {"Couldn't look for identical files in \"%s\": %s.", "dt", Effect::None},
     {"Deleted source file \"%s\" and renamed identical destination file from \"%s\" to \"%s\".  Changed name "
      "of "
      "file because source filename is already used in destination folder.",
@@ -265,6 +269,7 @@ public:
     std::set<std::string> m_setTrashNames;                 // trash entries a line accounted for
     std::set<std::string> m_setDiscarded;                  // caches deleted for good, as they were before
     const std::map<std::string, MoveRecord::NamedTrash>* m_pNamedTrashes = nullptr;  // the record's, if any
+    std::string m_strDestFolder;  // the drop folder: every file a source is deleted for lies below it
     std::string m_strReport;
 };
 
@@ -523,6 +528,12 @@ void TreeModel::CheckSame(const std::string& source, const std::string& same, co
     if (from != nullptr &&
         (to == nullptr || ContentKey(*to) != ContentKey(*from) || to->m_nKind != from->m_nKind))
         Complain("source deleted as the same, but the destination does not hold its content: " + same, line);
+    // Found anywhere in the destination tree, but never in a trash, never a link, never the source itself.
+    if (!m_strDestFolder.empty() && !IsOurTemporary(source) &&
+        (same.rfind(m_strDestFolder, 0) != 0 || same == source ||
+         same.find(std::string(1, NativeSeparator()) + ".Trash") != std::string::npos))
+        Complain("source deleted as the same as a file outside the destination tree or in a trash: " + same,
+                 line);
     // An empty file's name is all it holds; a leftover of ours is never a user's file.
     if (from != nullptr && from->m_nKind == EntryKind::File && from->m_nSize == 0 &&
         !IsOurTemporary(source) && NameKey(source) != NameKey(same))
@@ -682,6 +693,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                       std::string& lostWrites) {
     TreeModel model(record.m_lstBefore);
     model.m_pNamedTrashes = &record.m_mapNamedTrashes;
+    model.m_strDestFolder = record.m_strDestFolder;
     const TreeModel actual(record.m_lstAfter);
     std::string report;
     std::size_t yesNo = 0;

@@ -428,6 +428,17 @@ Scenario GenerateScenario(std::uint64_t seed, const ScenarioOptions& options) {
         scenario.m_bTrash = true;
         scenario.m_strSettings += "\"DeleteToRecycleBin\"=dword:00000001\n";
     }
+    // A quarter search the whole destination tree, some with the answer remembered (or a value no
+    // prompt stores, 231 among them).
+    ScenarioRandom tree(seed * 31 + 7);
+    if (tree.Chance(25)) {
+        scenario.m_bSearchTree = true;
+        scenario.m_strSettings += "\"SearchWholeDestination\"=dword:00000001\n";
+        static const char* const s_lstAnswers[] = {"000000e6", "000000e7", "000000e8", "ffffffff"};
+        if (tree.Chance(30))
+            scenario.m_strSettings +=
+                std::string("\"SameFileElsewhereDlgDefault\"=dword:") + s_lstAnswers[tree.Below(4)] + "\n";
+    }
     return scenario;
 }
 

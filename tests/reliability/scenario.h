@@ -74,6 +74,7 @@ struct Scenario {
     std::vector<std::string> m_lstDropped;  // relative, in drop order
     std::string m_strSettings;              // TestSettings::Write lines; empty for no settings
     bool m_bTrash = false;                  // DeleteToRecycleBin is among the settings
+    bool m_bSearchTree = false;             // SearchWholeDestination is among the settings
     std::vector<engine::PromptResult> m_lstAnswers;
     std::vector<bool> m_lstYesNo;
     int m_nCancelAtPump = 0;

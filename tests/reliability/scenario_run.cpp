@@ -42,18 +42,20 @@ public:
         if (clash) {
             const engine::ClashPrompt& prompt = m_rUi.m_lstClashPrompts.back();
             Edit(destination ? prompt.m_strDestPath : prompt.m_strSrcPath, true);
-        } else if (m_rUi.m_lstChoicePrompts.back().m_nKind == engine::DecisionKind::SameFileDiffName) {
+        } else if (const engine::DecisionKind kind = m_rUi.m_lstChoicePrompts.back().m_nKind;
+                   kind == engine::DecisionKind::SameFileDiffName ||
+                   kind == engine::DecisionKind::SameFileElsewhere) {
             EditQuoted(m_rUi.m_lstChoicePrompts.back().m_strQuestion, destination);
         }
     }
 
 private:
-    // The question "Source file "S" is the same as destination file "I"" names both files.
+    // The question "Source file "S" is the same as [destination] file "I"..." names both files.
     void EditQuoted(const std::string& question, bool destination) {
         const std::size_t first = question.find('"');
-        const std::size_t middle = question.find("\" is the same as destination file \"", first);
+        const std::size_t middle = question.find("\" is the same as ", first);
         if (first == std::string::npos || middle == std::string::npos) return;
-        const std::size_t start = destination ? middle + 35 : first + 1;
+        const std::size_t start = destination ? question.find('"', middle + 1) + 1 : first + 1;
         const std::size_t end = question.find('"', start);
         const std::string shown = question.substr(start, end - start);
         const std::string& root = destination ? m_rCommand.m_szDestFolder : m_rCommand.m_szSourceRoot;
@@ -192,6 +194,10 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
                     [](const engine::PromptResult& answer) { return answer.m_bEveryMove; });
     trash.Note(record);
     outcome.m_nTrashed = trash.Count();
+    outcome.m_nSearchTree = scenario.m_bSearchTree ? 1 : 0;
+    outcome.m_nElsewhere = static_cast<int>(std::count_if(
+        ui.m_lstChoicePrompts.begin(), ui.m_lstChoicePrompts.end(),
+        [](const engine::ChoicePrompt& p) { return p.m_nKind == engine::DecisionKind::SameFileElsewhere; }));
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;

@@ -41,6 +41,8 @@ struct ScenarioOutcome {
     std::uint64_t m_nSeed = 0;
     int m_nFaults = 0;        // faults the platform made during the move
     int m_nTrashed = 0;       // files the move put in a trash
+    int m_nSearchTree = 0;    // 1 when the move searched the whole destination tree
+    int m_nElsewhere = 0;     // identical files it found elsewhere in the tree and asked about
     bool m_bLost = false;     // the oracle found lost content
     std::string m_strReport;  // empty when the oracle found nothing
     std::string m_strLog;     // the move's log
@@ -51,6 +53,8 @@ struct BatchResult {
     int m_nScenarios = 0;
     int m_nFaults = 0;
     int m_nTrashed = 0;
+    int m_nSearchTree = 0;
+    int m_nElsewhere = 0;
     int m_nLost = 0;
     std::vector<ScenarioOutcome> m_lstFailed;  // scenarios the oracle found something in
     std::string m_strError;                    // the batch itself could not run
@@ -60,6 +64,8 @@ struct BatchResult {
         ++m_nScenarios;
         m_nFaults += outcome.m_nFaults;
         m_nTrashed += outcome.m_nTrashed;
+        m_nSearchTree += outcome.m_nSearchTree;
+        m_nElsewhere += outcome.m_nElsewhere;
         if (outcome.m_bLost) ++m_nLost;
         m_strLastLog = outcome.m_strLog;
         if (!outcome.m_strReport.empty()) m_lstFailed.push_back(std::move(outcome));

@@ -157,6 +157,28 @@ TEST(ChoicePrompt, MnemonicsPressTheAnswerButtons) {
         {{L'd', IDC_ANSWER_FIRST}, {L'f', IDC_ANSWER_SECOND}, {L's', IDC_ANSWER_THIRD}, {L'c', IDCANCEL}});
 }
 
+// A decision of two answers (the identical file elsewhere in the tree) hides the second one: no click,
+// no mnemonic and no tab stop reaches it.
+TEST(ChoicePrompt, ADecisionOfTwoAnswersHidesTheSecond) {
+    CSrcDestMatchDlg dialog(
+        "Source file \"misc\\NEWS.gz\" is the same as file \"doc\\base\\NEWS.gz\" elsewhere in the "
+        "destination folder.",
+        "&Delete", "Delete source file \"misc\\NEWS.gz\", leaving identical file \"doc\\base\\NEWS.gz\".", "",
+        "", "Leave source file \"misc\\NEWS.gz\" alone.");
+    const INT_PTR result =
+        RunModal([&] { return dialog.ShowModal(nullptr); },
+                 [&](uitest::CDialogSpy&, HWND hwnd) {
+                     for (const int id : {IDC_ANSWER_SECOND, IDC_CHOICE_TEXT2}) {
+                         EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(hwnd, id))) << id;
+                         EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hwnd, IDC_ANSWER_SECOND)));
+                     }
+                     EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(hwnd, IDC_ANSWER_FIRST)));
+                     uitest::SaveScreenshot(hwnd, "choice_prompt_identical_elsewhere");
+                     Click(hwnd, IDC_ANSWER_FIRST);
+                 });
+    EXPECT_EQ(result, IDC_ANSWER_FIRST);
+}
+
 TEST(ChoicePrompt, ShowsAnAmpersandInAPathAsItIs) {
     CSrcDestMatchDlg dialog(
         "Can't move source file \"Tom & Jerry\" into the destination folder because a subfolder "

@@ -252,13 +252,14 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
 engine::PromptResult TtyUserInterface::ShowChoicePrompt(engine::WindowHandle,
                                                         const engine::ChoicePrompt& prompt) {
     Print("\n" + ToPlatformLineEnds(prompt.m_strQuestion) + "\n");
-    const std::vector<Answer> answers = {
+    std::vector<Answer> answers = {
         {Mnemonic(prompt.m_strCaption1), engine::AnswerFirst, StripMnemonic(prompt.m_strCaption1),
          prompt.m_strText1},
         {Mnemonic(prompt.m_strCaption2), engine::AnswerSecond, StripMnemonic(prompt.m_strCaption2),
          prompt.m_strText2},
         {'s', engine::AnswerThird, "Skip", prompt.m_strText3},
     };
+    if (prompt.m_strCaption2.empty()) answers.erase(answers.begin() + 1);
     return AskAnswer(answers, {}, {});
 }
 

@@ -24,6 +24,13 @@ void CSrcDestMatchDlg::FillTexts() {
     ::SetDlgItemTextW(m_hWnd, IDC_ANSWER_SECOND, m_strCaption2.c_str());
     SetFittedText(IDC_CHOICE_TEXT2, m_strText2);
     SetFittedText(IDC_CHOICE_TEXT3, m_strText3);
+    // A decision of two answers (delete or leave) has no second one: its button and text are hidden,
+    // so neither a click nor its mnemonic can give it.
+    if (m_strCaption2.empty()) {
+        ::ShowWindow(::GetDlgItem(m_hWnd, IDC_ANSWER_SECOND), SW_HIDE);
+        ::EnableWindow(::GetDlgItem(m_hWnd, IDC_ANSWER_SECOND), FALSE);
+        ::ShowWindow(::GetDlgItem(m_hWnd, IDC_CHOICE_TEXT2), SW_HIDE);
+    }
 }
 
 }  // namespace tandemere::win32

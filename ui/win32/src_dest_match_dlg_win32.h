@@ -12,7 +12,8 @@ namespace tandemere::win32 {
 class CSrcDestMatchDlg : public CPromptDlg {
 public:
     // The question, the caption of button 230 and the text beside it, the caption of 231 and its
-    // text, and the text beside 232 (which keeps "&Skip"). UTF-8; all copied.
+    // text, and the text beside 232 (which keeps "&Skip"). UTF-8; all copied. An empty caption of
+    // 231 hides that answer.
     CSrcDestMatchDlg(std::string_view question, std::string_view caption1, std::string_view text1,
                      std::string_view caption2, std::string_view text2, std::string_view text3);
 
