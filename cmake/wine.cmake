@@ -85,7 +85,7 @@ function(_tandemere_vm32_test target)
     list(APPEND shares --share ${CMAKE_BINARY_DIR})
   endif()
   add_test(NAME ${target}.in_vm32
-           COMMAND ${TANDEMERE_VM32} --root ${TANDEMERE_VM32_ROOT} wine-run ${shares} -- $<TARGET_FILE:${target}>)
+           COMMAND ${TANDEMERE_VM32} --root ${TANDEMERE_VM32_ROOT} wine-run ${shares} -- $<TARGET_FILE:${target}> ${ARGN})
   set_tests_properties(${target}.in_vm32 PROPERTIES FIXTURES_REQUIRED wine_vm32
                        RESOURCE_LOCK wine_vm32 TIMEOUT 3600)
 endfunction()
@@ -98,13 +98,13 @@ function(gtest_discover_tests target)
   # Tells wine-env.sh that the program's own code started (see start_marker.cpp).
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/wine/start_marker.cpp)
   # The first discovery of a run may make the prefix (minutes on a loaded machine).
-  cmake_parse_arguments(arg "" "DISCOVERY_TIMEOUT" "PROPERTIES" ${ARGN})
+  cmake_parse_arguments(arg "" "DISCOVERY_TIMEOUT" "PROPERTIES;VM32_ARGS" ${ARGN})
   if(TANDEMERE_WINE_MODE STREQUAL "none")
     add_test(NAME ${target}.needs_32bit_support
              COMMAND sh -c "echo '${target}: 32-bit programs do not run on this machine; skipped'; exit 77")
     set_tests_properties(${target}.needs_32bit_support PROPERTIES SKIP_RETURN_CODE 77)
   elseif(TANDEMERE_WINE_MODE STREQUAL "vm")
-    _tandemere_vm32_test(${target})
+    _tandemere_vm32_test(${target} ${arg_VM32_ARGS})
   else()
     _gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} DISCOVERY_TIMEOUT 900
                           PROPERTIES FIXTURES_REQUIRED wine_env ${arg_PROPERTIES})
@@ -112,10 +112,10 @@ function(gtest_discover_tests target)
 endfunction()
 
 function(tandemere_wine_test target)
-  cmake_parse_arguments(arg "NEEDS_DISPLAY" "" "PROPERTIES" ${ARGN})
+  cmake_parse_arguments(arg "NEEDS_DISPLAY" "" "PROPERTIES;VM32_ARGS" ${ARGN})
   set(props ${arg_PROPERTIES})
   if(arg_NEEDS_DISPLAY)
     list(APPEND props RESOURCE_LOCK wine_display)
   endif()
-  gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} PROPERTIES ${props})
+  gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} VM32_ARGS ${arg_VM32_ARGS} PROPERTIES ${props})
 endfunction()
