@@ -11,6 +11,8 @@ const AnswerCaptions kCaptions[] = {
      "Rename &file"},
     {DecisionKind::FldrnameFnameClash, SettingId::FldrnameFnameClashDlgDefault, "Rename &file",
      "Rename fol&der"},
+    // Two answers: no second button.
+    {DecisionKind::SameFileElsewhere, SettingId::SameFileElsewhereDlgDefault, "&Delete", ""},
 };
 
 }  // namespace

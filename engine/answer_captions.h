@@ -11,7 +11,7 @@ struct AnswerCaptions {
     DecisionKind m_nKind;
     SettingId m_nSetting;     // where the decision's answer for every move is remembered
     const char* m_pszFirst;   // button 230
-    const char* m_pszSecond;  // button 231
+    const char* m_pszSecond;  // button 231; empty where the decision has no such answer
 };
 
 // The third button of every prompt.

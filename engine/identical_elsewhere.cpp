@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/answer_captions.h"
 #include "engine/move_command.h"
 #include "engine/path.h"
 #include "engine/settings_table.h"
@@ -18,7 +19,7 @@ ChoicePrompt SameFileElsewherePrompt(std::string_view shownSource, std::string_v
     prompt.m_strQuestion =
         FormatText("Source file \"%s\" is the same as file \"%s\" elsewhere in the destination folder.",
                    {shownSource, shownIdentical});
-    prompt.m_strCaption1 = "&Delete";
+    prompt.m_strCaption1 = GetAnswerCaptions(DecisionKind::SameFileElsewhere).m_pszFirst;
     prompt.m_strText1 = FormatText("Delete source file \"%s\", leaving identical file \"%s\".",
                                    {shownSource, shownIdentical});
     prompt.m_strText3 = FormatText("Leave source file \"%s\" alone.", {shownSource});

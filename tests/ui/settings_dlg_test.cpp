@@ -97,13 +97,16 @@ TEST(SettingsWindow, ShowsEverySettingAsStoredAndOkWritesWhatTheRowsShow) {
             EXPECT_EQ(ListItems(same), (std::vector<std::wstring>{L"Ask every time", L"Delete",
                                                                   L"Delete and Rename", L"Skip"}));
             EXPECT_EQ(Selected(same), L"Ask every time");
+            // A decision of two answers offers only those.
+            EXPECT_EQ(ListItems(::GetDlgItem(hwnd, RowId(SettingId::SameFileElsewhereDlgDefault))),
+                      (std::vector<std::wstring>{L"Ask every time", L"Delete", L"Skip"}));
             EXPECT_EQ(Selected(::GetDlgItem(hwnd, RowId(SettingId::FnameFldrnameClashDlgDefault))),
                       L"Ask every time");
             // The switches, then the answers, then the buttons; the focus on the first switch.
             const std::vector<int> tabs = uitest::TabOrder(hwnd);
             ASSERT_EQ(tabs.size(), std::size(engine::kSettings) + 2);
             EXPECT_EQ(tabs.front(), RowId(SettingId::Logging));
-            EXPECT_EQ(tabs[tabs.size() - 3], RowId(SettingId::SameFileDiffNameDlgDefault));
+            EXPECT_EQ(tabs[tabs.size() - 3], RowId(SettingId::SameFileElsewhereDlgDefault));
             EXPECT_EQ(uitest::FocusedControl(hwnd), ::GetDlgItem(hwnd, tabs.front()));
             uitest::ExpectLaidOutWithoutOverlap(hwnd, {});
             uitest::SaveScreenshot(hwnd, "settings_window");
@@ -130,6 +133,8 @@ TEST(SettingsWindow, ShowsEverySettingAsStoredAndOkWritesWhatTheRowsShow) {
         {SettingId::FnameFldrnameClashDlgDefault, kAsk},
         {SettingId::SameFileDiffNameDlgDefault, engine::AnswerSecond},
         {SettingId::DeleteToRecycleBin, 1},
+        {SettingId::SearchWholeDestination, 0},
+        {SettingId::SameFileElsewhereDlgDefault, kAsk},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Stored(row.m_nId), row.m_nValue) << engine::GetSetting(row.m_nId).m_pszName;

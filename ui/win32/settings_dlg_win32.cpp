@@ -167,6 +167,7 @@ int CSettingsDlg::AddAnswerRows(HWND group, int boxTop) {
         const HWND list = AddControl(L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                                      IDC_SETTING_FIRST + id, {rc.left, top, rc.right, top + rc.bottom});
         for (const std::int32_t answer : kAnswers) {
+            if (answer != engine::AnswerAsk && !engine::IsAnswerOf(setting.m_nId, answer)) continue;
             const std::wstring word = answer == engine::AnswerAsk      ? std::wstring(L"Ask every time")
                                       : answer == engine::AnswerFirst  ? Unmarked(captions->m_pszFirst)
                                       : answer == engine::AnswerSecond ? Unmarked(captions->m_pszSecond)
