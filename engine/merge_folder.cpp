@@ -40,4 +40,19 @@ PlaceResult MoveCommand::MergeFolder(WindowHandle owner, std::string source, std
     return Placed;
 }
 
+PlaceResult MoveCommand::MergeIntoNewFolder(WindowHandle owner, const std::string& source,
+                                            const std::string& created) {
+    if (const Status made = m_rFs.CreateFolder(created); !made)
+        return ReportFailure(owner, FormatText("ERROR: Couldn't create folder \"%s\"", {created}), made);
+    // The new folder is part of the destination tree: what the merge puts in it is found there.
+    NoteArrived(created, true);
+    AppendLog(
+        FormatText("Created destination folder \"%s\" for source folder \"%s\", so that each of its "
+                   "files is looked for in the whole destination.\r\n",
+                   {ShownDest(created), ShownSource(source)}));
+    std::string destFolder = created;
+    AddSeparator(m_rFs.Style(), destFolder);
+    return MergeFolder(owner, source, destFolder);
+}
+
 }  // namespace tandemere::engine

@@ -259,6 +259,10 @@ private:
     PlaceResult MoveFolderIn(WindowHandle owner, std::string folder, std::string target,
                              const std::string& avoidedFile);
     PlaceResult MergeFolder(WindowHandle owner, std::string source, std::string destFolder);
+    // With SearchWholeDestination on, a folder without counterpart is not moved whole, where its
+    // files would escape the search: its counterpart `created` (no trailing separator) is made and the
+    // folder merged into it. A failure to make it is the user's choice (ReportFailure); the source stays.
+    PlaceResult MergeIntoNewFolder(WindowHandle owner, const std::string& source, const std::string& created);
     PlaceResult PlaceLink(WindowHandle owner, const std::string& source, const std::string& destFolder);
 
     // The log lines of a needless source that goes: deleted (source, destination), moved to the
