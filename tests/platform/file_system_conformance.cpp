@@ -207,6 +207,32 @@ TEST_F(FileSystemConformanceTest, MoveAndRenameNeverReplace) {
 }
 
 // A failure names the system's reason in its words (each system's wording is accepted).
+// A folder is made only where nothing takes the name: never "made" over another's entry.
+TEST_F(FileSystemConformanceTest, CreatesAFolderOnlyWhereNothingIs) {
+    ASSERT_TRUE(WriteFile(m_dir.Path("file"), "f") && WriteFile(m_dir.Path("folder/keep.txt"), "k"));
+    ASSERT_OK(m_pFs->CreateFolder(m_dir.Path("new")));
+    EXPECT_TRUE(m_pFs->IsFolder(m_dir.Path("new")));
+    ASSERT_TRUE(WriteFile(m_dir.Path("new/in.txt"), "i"));
+    const bool symlinks = GetConformanceBackend().m_bSymlinks;
+    if (symlinks) ASSERT_TRUE(MakeSymlink("nowhere", m_dir.Path("dangling")));
+    const TreeSnapshot before = TreeSnapshot::Take(m_dir.Root());
+    const struct {
+        const char* m_pszPath;
+        ErrorKind m_nKind;
+    } rows[] = {{"file", ErrorKind::Exists},
+                {"folder", ErrorKind::Exists},
+                {"new", ErrorKind::Exists},
+                {"dangling", ErrorKind::Exists},
+                {"missing/new", ErrorKind::NotFound}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.m_pszPath);
+        if (std::string(row.m_pszPath) == "dangling" && !symlinks) continue;
+        EXPECT_STATUS_KIND(m_pFs->CreateFolder(m_dir.Path(row.m_pszPath)), row.m_nKind);
+    }
+    EXPECT_EQ(FindChangedEntries(before, TreeSnapshot::Take(m_dir.Root())), "");
+    EXPECT_EQ(ReadFile(m_dir.Path("new/in.txt")), "i");
+}
+
 TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
     TempFolder dir;
     ASSERT_TRUE(WriteFile(dir.Path("full/a.txt"), "a") && WriteFile(dir.Path("b.txt"), "b"));
@@ -222,6 +248,10 @@ TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
         {"folder not empty",
          [&] { return m_pFs->RemoveFolder(dir.Path("full")); },
          {"Directory not empty", "The directory is not empty", "Directory is not empty"}},
+        {"creating a folder that exists",
+         [&] { return m_pFs->CreateFolder(dir.Path("full")); },
+         {"File exists", "Cannot create a file when that file already exists.",
+          "Cannot create a file when that file already exists"}},
         {"opening a folder",
          [&] {
              std::unique_ptr<engine::IReadFile> file;
