@@ -22,7 +22,6 @@
 #include "tests/reliability/scenario.h"
 #include "tests/reliability/scenario_folders.h"
 #include "tests/reliability/scenario_posix.h"
-#include "tests/reliability/scenario_run.h"
 #include "tests/reliability/scenario_trash.h"
 #include "tests/support/platform_backend.h"
 #include "tests/support/scripted_ui.h"
@@ -132,8 +131,7 @@ struct DryRunFigures {
     int m_nLogsEqual = 0;
     int m_nTrashed = 0;  // files the real moves put in a trash, so the figures show the trash was reached
     int m_nDisksUnchanged = 0;
-    int m_nSearchTree = 0;   // runs that searched the whole destination tree
-    int m_nFoldersMade = 0;  // counterparts the real moves made to merge a folder into
+    int m_nSearchTree = 0;  // runs that searched the whole destination tree
     std::vector<std::string> m_lstFailures;
 };
 
@@ -172,7 +170,6 @@ void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
             "the dry run changed the settings, " + FirstDifference(settingsBefore, settingsAfter) + "\n";
 
     const MoveResult moved = RunOnce(scenario, folders, *real, settings.Store());
-    figures.m_nFoldersMade += CountFoldersMade(moved.m_strLog);
     for (std::size_t at = moved.m_strLog.find(" to the trash \""); at != std::string::npos;
          at = moved.m_strLog.find(" to the trash \"", at + 1))
         ++figures.m_nTrashed;
@@ -203,8 +200,7 @@ void WriteFigures(const DryRunFigures& figures) {
     std::ofstream out(std::filesystem::path(folder) / "dryrun.txt", std::ios::trunc);
     out << "dry runs: " << figures.m_nRuns << ", logs equal: " << figures.m_nLogsEqual
         << ", disks unchanged: " << figures.m_nDisksUnchanged << ", files trashed: " << figures.m_nTrashed
-        << ", searching the whole destination: " << figures.m_nSearchTree
-        << " (folders made to merge into: " << figures.m_nFoldersMade << ")\n";
+        << ", searching the whole destination: " << figures.m_nSearchTree << "\n";
     if (!out) ADD_FAILURE() << "could not write the figures to " << folder;
 }
 

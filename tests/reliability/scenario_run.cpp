@@ -8,7 +8,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <string_view>
 
 #include "engine/move_command.h"
 #include "tests/reliability/scenario_folders.h"
@@ -147,13 +146,6 @@ bool SourcesOnSystemVolume(const Scenario& scenario) {
 
 }  // namespace
 
-int CountFoldersMade(const std::string& log) {
-    constexpr std::string_view kMade = "Created destination folder \"";
-    int count = 0;
-    for (std::size_t at = log.find(kMade); at != std::string::npos; at = log.find(kMade, at + 1)) ++count;
-    return count;
-}
-
 ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform) {
     const int helperFailures = HelperFailures();
     ScenarioOutcome outcome;
@@ -206,7 +198,10 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     outcome.m_nElsewhere = static_cast<int>(std::count_if(
         ui.m_lstChoicePrompts.begin(), ui.m_lstChoicePrompts.end(),
         [](const engine::ChoicePrompt& p) { return p.m_nKind == engine::DecisionKind::SameFileElsewhere; }));
-    outcome.m_nFoldersMade = CountFoldersMade(record.m_strLog);
+    const std::string log = "\n" + record.m_strLog;
+    for (std::size_t at = log.find("\nCreated destination folder \""); at != std::string::npos;
+         at = log.find("\nCreated destination folder \"", at + 1))
+        ++outcome.m_nFoldersMade;
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;

@@ -75,9 +75,6 @@ struct BatchResult {
     }
 };
 
-// The folders a move's log says it made to merge a source folder into.
-int CountFoldersMade(const std::string& log);
-
 ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platform);
 
 }  // namespace tandemere::testing
