@@ -84,20 +84,11 @@ void MoveCommand::ClearDrop() {
     m_lstUnnamed.clear();
 }
 
-// Nothing of an earlier run carries over: the settings are read afresh and each index rebuilt.
+// Nothing of an earlier run carries over: each index is rebuilt (and the settings read afresh).
 void MoveCommand::ResetRunState() {
     m_nItemsDone = 0;
     m_szSourceRoot.clear();
     m_nSourceRootLen = 0;
-    m_bLogging = true;
-    m_bOnlyCompareSameExt = false;
-    m_bFullPaths = false;
-    m_nDiffFileSameNameDlgDefault = AnswerAsk;
-    m_nFnameFldrnameClashDlgDefault = AnswerAsk;
-    m_nSameFileDiffNameDlgDefault = AnswerAsk;
-    m_nFldrnameFnameClashDlgDefault = AnswerAsk;
-    m_bSearchWholeDestination = false;
-    m_nSameFileElsewhereDlgDefault = AnswerAsk;
     m_oIndexes.Clear();
     m_strCheckedParent.clear();
     m_strCheckedDest.clear();

@@ -6,6 +6,13 @@ namespace tandemere::engine {
 void MoveCommand::ReadSettings() {
     // Read access only: a user who may not write the key still gets its settings.
     m_lstStoredAnswers.clear();
+    // Every value starts from its default, so nothing an earlier run read carries over.
+    for (const SettingInfo& setting : kSettings) {
+        if (setting.m_nKind == SettingKind::Switch)
+            this->*setting.m_pSwitch = setting.m_nDefault != 0;
+        else
+            this->*setting.m_pAnswer = setting.m_nDefault;
+    }
     std::unique_ptr<ISettingsKey> key = m_rSettings.OpenForRead();
     if (!key) return;
     for (const SettingInfo& setting : kSettings) {

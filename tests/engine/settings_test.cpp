@@ -91,9 +91,12 @@ TEST_F(SettingsTest, EveryMoveStartsFromTheDefaultsAndReadsAfresh) {
     command.m_bLogging = false;
     command.m_bFullPaths = true;
     command.m_nDiffFileSameNameDlgDefault = 231;
+    command.m_bDeleteToRecycleBin = true;
+    command.m_bSearchWholeDestination = true;
     command.AddDropped(Src("a.txt"));
     EXPECT_EQ(engine::MoveFinished, command.Run(kOwner));
     EXPECT_TRUE(kDefaults == Of(command));
+    EXPECT_FALSE(command.m_bDeleteToRecycleBin || command.m_bSearchWholeDestination);
     EXPECT_EQ(UniqueLine("a.txt", "a.txt"), command.Log());
 
     // A value changed between two moves governs the next one; the log keeps growing.
