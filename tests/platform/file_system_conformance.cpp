@@ -228,7 +228,7 @@ TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
          {"Directory not empty", "The directory is not empty", "Directory is not empty"}},
         {"creating a folder that exists",
          [&] { return m_pFs->CreateFolder(dir.Path("full")); },
-         {"File exists", "Cannot create a file when that file already exists"}},
+         {"File exists", "Cannot create a file when that file already exists", "File already exists"}},
         {"opening a folder",
          [&] {
              std::unique_ptr<engine::IReadFile> file;
