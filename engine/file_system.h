@@ -115,6 +115,11 @@ public:
     // Removes an empty folder; fails with NotEmpty otherwise.
     virtual Status RemoveFolder(const std::string& path) = 0;
 
+    // Makes an empty folder at `path`, whose parent exists. Whatever already takes the name (a
+    // folder too, a file, a link, dangling or not) makes it fail with Exists and the
+    // system's code: the caller never takes another's entry for the folder it made.
+    virtual Status CreateFolder(const std::string& path) = 0;
+
     // Whether an existing path and the (possibly not yet existing) target path lie on one volume,
     // so that a folder can move by rename. The target's nearest existing ancestor decides.
     virtual bool IsSameVolume(const std::string& existing, const std::string& target) = 0;

@@ -259,6 +259,16 @@ private:
     PlaceResult MoveFolderIn(WindowHandle owner, std::string folder, std::string target,
                              const std::string& avoidedFile);
     PlaceResult MergeFolder(WindowHandle owner, std::string source, std::string destFolder);
+    // The names in the source folder; nullopt when listed, else the user's choice (ReportFailure).
+    std::optional<PlaceResult> ListSourceFolder(WindowHandle owner, const std::string& source,
+                                                std::vector<DirEntry>& entries);
+    // Places each listed entry into `destFolder`, then removes the emptied source folder.
+    PlaceResult MergeEntries(WindowHandle owner, const std::string& source,
+                             const std::vector<DirEntry>& entries, const std::string& destFolder);
+    // With SearchWholeDestination on, a folder without counterpart is not moved whole, where its
+    // files would escape the search: its counterpart `created` (no trailing separator) is made and the
+    // folder merged into it. A failure to make it is the user's choice (ReportFailure); the source stays.
+    PlaceResult MergeIntoNewFolder(WindowHandle owner, const std::string& source, const std::string& created);
     PlaceResult PlaceLink(WindowHandle owner, const std::string& source, const std::string& destFolder);
 
     // The log lines of a needless source that goes: deleted (source, destination), moved to the

@@ -53,7 +53,9 @@ PlaceResult MoveCommand::PlaceSourceFolder(WindowHandle owner, std::string sourc
     // The entry itself decides, never what a link there points to: a link in the destination is
     // never merged into, so nothing is written outside the destination's tree through it. An
     // entry that does not resolve (a dangling link) still takes the name.
-    if (!m_rFs.Lookup(clash, existing)) return MoveFolderIn(owner, srcPath, target, {});
+    if (!m_rFs.Lookup(clash, existing))
+        return m_bSearchWholeDestination ? MergeIntoNewFolder(owner, folder, clash)
+                                         : MoveFolderIn(owner, srcPath, target, {});
     if (!existing.m_bDirectory || existing.m_bLink) {
         bool same = false;
         if (existing.m_bLink && m_rFs.IsSameObject(folder, clash, same) && same) {

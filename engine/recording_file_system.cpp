@@ -381,6 +381,26 @@ Status RecordingFileSystem::RemoveFolder(const std::string& path) {
     return Status::Ok();
 }
 
+Status RecordingFileSystem::CreateFolder(const std::string& path) {
+    const Resolved target = Resolve(path, false);
+    if (target.m_pNode != nullptr) return Status(ErrorKind::Exists, 0, path);
+    if (target.m_pFolder == nullptr || target.m_oStatus.Kind() != ErrorKind::NotFound)
+        return Status(target.m_oStatus.Kind(), 0, path);
+    Node& folder = *target.m_pFolder;
+    auto made = std::make_unique<Node>();
+    made->m_oEntry.m_bDirectory = true;
+    // Nothing of it is on the disk: it is read from nowhere, and lies on its parent's volume.
+    made->m_strRealPath = folder.m_strVolumePath;
+    made->m_strVolumePath = folder.m_strVolumePath;
+    made->m_bCopy = true;
+    made->m_bListed = true;
+    made->m_bChanged = true;
+    Attach(folder, std::move(made), target.m_strName);
+    folder.m_bChanged = true;
+    ++m_nChanges;
+    return Status::Ok();
+}
+
 Status RecordingFileSystem::FindTrash(const std::string& path, std::string& where) {
     const Resolved found = Resolve(path, false);
     if (!found.m_oStatus) return m_rReal.FindTrash(path, where);

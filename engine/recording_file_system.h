@@ -54,6 +54,8 @@ public:
     Status MoveToTrash(const std::string& path, std::string& where) override;
     Status FindTrash(const std::string& path, std::string& where) override;
     Status RemoveFolder(const std::string& path) override;
+    // A new, listed and empty folder node on its parent's volume: a new object, as a copy is.
+    Status CreateFolder(const std::string& path) override;
     // By the real volume of the entry and of the target's nearest existing ancestor.
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     // By the nodes reached (links followed); two nodes of the real disk also by the real objects.
@@ -62,7 +64,7 @@ public:
     std::string ReasonText(const Status& status) const override { return m_rReal.ReasonText(status); }
     void SetKeepAlive(KeepAlive* keepAlive) override;
 
-    // How many changes the move has made (each move, replacement, deletion and removal one).
+    // How many changes the move has made (each move, replacement, deletion, removal and creation one).
     std::size_t ChangeCount() const { return m_nChanges; }
 
 private:

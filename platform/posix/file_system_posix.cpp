@@ -653,6 +653,11 @@ Status PosixFileSystem::RemoveFolder(const std::string& path) {
     return Status::Ok();
 }
 
+Status PosixFileSystem::CreateFolder(const std::string& path) {
+    if (Sys().m_pfnMkdirAt(AT_FDCWD, Trim(path).c_str(), 0777) != 0) return StatusFromErrno(errno, path);
+    return Status::Ok();
+}
+
 bool PosixFileSystem::IsSameVolume(const std::string& existing, const std::string& target) {
     struct stat source;
     if (::lstat(Trim(existing).c_str(), &source) != 0) return false;

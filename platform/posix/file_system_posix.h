@@ -44,6 +44,8 @@ public:
     engine::Status MoveToTrash(const std::string& path, std::string& where) override;
     engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
+    // With the default permissions less the umask, as mkdir gives a new folder.
+    engine::Status CreateFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     engine::Status ReadLink(const std::string& path, std::string& target) override;

@@ -575,6 +575,13 @@ Status Win32FileSystem::RemoveFolder(const std::string& path) {
     return Status::Ok();
 }
 
+Status Win32FileSystem::CreateFolder(const std::string& path) {
+    std::wstring wide;
+    if (Status status = Widen(path, wide); !status) return status;
+    if (!::CreateDirectoryW(wide.c_str(), nullptr)) return FromWin32(::GetLastError(), path);
+    return Status::Ok();
+}
+
 bool Win32FileSystem::IsSameVolume(const std::string& existing, const std::string& target) {
     std::wstring source;
     if (!Widen(existing, source) || !IsValidAttributes(::GetFileAttributesW(source.c_str()))) return false;

@@ -73,6 +73,8 @@ public:
     // Whether the path's volume has a bin that keeps files (recycle_bin_win32.h), changing nothing.
     engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
+    // With the parent's inherited security, by the extended-length path.
+    engine::Status CreateFolder(const std::string& path) override;
     // Compares the volumes (GetVolumePathNameW) of the existing path and of the target's nearest
     // existing ancestor; falls back to PathIsSameRootW on the texts.
     bool IsSameVolume(const std::string& existing, const std::string& target) override;

@@ -96,6 +96,7 @@ TEST_F(FileMoves, TheWholeDestinationTreeIsSearchedOnlyWhenAsked) {
         const char* m_pszCopyAt;  // the destination's copy of the source's content
         std::int32_t m_nAnswer;   // -1: no prompt
         std::string m_strFirstLine;
+        const char* m_pszOtherAt = "a/other.txt";  // "z/...": the source folder has no counterpart
     } cases[] = {
         {"off", "", "b/c/x.txt", -1, UniqueLine(Native("a/s.txt"), Native("a/s.txt"))},
         {"delete", "\"SearchWholeDestination\"=dword:00000001\n", "b/c/x.txt", engine::AnswerFirst,
@@ -112,13 +113,21 @@ TEST_F(FileMoves, TheWholeDestinationTreeIsSearchedOnlyWhenAsked) {
          -1, UniqueLine(Native("a/s.txt"), Native("a/s.txt"))},
         {"in a trash", "\"SearchWholeDestination\"=dword:00000001\n", ".Trash-1000/files/x.txt", -1,
          UniqueLine(Native("a/s.txt"), Native("a/s.txt"))},
+        // A folder without counterpart is made there and merged into, so its files are searched too.
+        {"off, no counterpart", "", "b/c/x.txt", -1,
+         Native("Moved source folder \"a/\" to destination as \"a/\".\r\n"), "z/other.txt"},
+        {"delete, no counterpart", "\"SearchWholeDestination\"=dword:00000001\n", "b/c/x.txt",
+         engine::AnswerFirst,
+         "Created destination folder \"a\" for source folder \"a\", so that each of its files is looked for "
+         "in the whole destination.\r\n",
+         "z/other.txt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_pszWhat);
         StartCase();
         WriteSettings(c.m_pszSettings);
         ASSERT_TRUE(WriteFile(Src("a/s.txt"), "content"));
-        ASSERT_TRUE(WriteFile(Dst("a/other.txt"), "another"));
+        ASSERT_TRUE(WriteFile(Dst(c.m_pszOtherAt), "another"));
         ASSERT_TRUE(WriteFile(Dst(c.m_pszCopyAt), "content"));
         if (CanMakeLinks()) {
             ASSERT_TRUE(WriteFile(Keep("deep/x.txt"), "content"));

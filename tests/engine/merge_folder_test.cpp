@@ -115,23 +115,31 @@ TEST_F(MergeFolderTest, ListingAndRemovalFailuresAreReportedWithFullPaths) {
         const char* m_szName;
         Op m_nOp;
         const char* m_szText;
+        bool m_bSearchTree = false;  // no counterpart: one is made for the merge, after the listing
     };
     const Case cases[] = {
         {"listing", Op::ListFolder, "ERROR: Couldn't find files in \""},
         {"removal", Op::RemoveFolder, "ERROR: Unable to delete folder \""},
+        {"creating", Op::CreateFolder, "ERROR: Couldn't create folder \"", true},
+        {"listing, none made", Op::ListFolder, "ERROR: Couldn't find files in \"", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_szName);
         StartCase();
+        const bool creating = c.m_nOp == Op::CreateFolder;
         ASSERT_TRUE(WriteFile(Src("Work/Photos/a.jpg"), "photo a"));
         ASSERT_TRUE(WriteFile(Src("Work/z.txt"), "zed"));
-        ASSERT_TRUE(MakeFolders(Dst("Photos")));
+        if (c.m_bSearchTree)
+            WriteSettings("\"SearchWholeDestination\"=dword:00000001\n");
+        else
+            ASSERT_TRUE(MakeFolders(Dst("Photos")));
         if (c.m_nOp == Op::ListFolder)
             m_fs.FailPath(c.m_nOp, Src("Work/Photos"));
         else
             m_fs.FailNth(c.m_nOp, 1);
         EXPECT_EQ(MoveStopped, Run({Src("Work/Photos"), Src("Work/z.txt")}, {}, {}, {Src()}));
-        const std::string error = c.m_szText + Src("Work/Photos") + "\"";
+        EXPECT_EQ(c.m_bSearchTree, !Exists(Dst("Photos")));
+        const std::string error = c.m_szText + (creating ? Dst("Photos") : Src("Work/Photos")) + "\"";
         EXPECT_EQ(std::vector<std::string>{Failed(error, "input/output error")}, m_ui.m_lstErrors);
         EXPECT_TRUE(m_log.ends_with(FailedLog(error, false, "input/output error"))) << m_log;
         EXPECT_TRUE(Exists(Src("Work/Photos")));

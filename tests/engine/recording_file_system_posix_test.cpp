@@ -55,7 +55,13 @@ TEST_F(RecordingFileSystemTest, MovedFolderReadsItsUnlistedEntriesFromWhereItWas
     EXPECT_EQ(Read(m_oDir.Path("dst/f/deep/x")), "xx");
     EXPECT_EQ(Names(m_oDir.Path("src")), (std::vector<std::string>{".", ".."}));
     ASSERT_OK(m_oFs.RemoveFolder(m_oDir.Path("src")));
-    EXPECT_EQ(m_oFs.ChangeCount(), 2u);
+    // A folder made by the move takes its name from then on.
+    ASSERT_OK(m_oFs.CreateFolder(m_oDir.Path("dst/made")));
+    EXPECT_EQ(m_oFs.CreateFolder(m_oDir.Path("dst/made")).Kind(), engine::ErrorKind::Exists);
+    EXPECT_EQ(m_oFs.CreateFolder(m_oDir.Path("dst/f/y")).Kind(), engine::ErrorKind::Exists);
+    EXPECT_EQ(m_oFs.CreateFolder(m_oDir.Path("src/made")).Kind(), engine::ErrorKind::NotFound);
+    EXPECT_EQ(Names(m_oDir.Path("dst/made")), (std::vector<std::string>{".", ".."}));
+    EXPECT_EQ(m_oFs.ChangeCount(), 3u);
     EXPECT_EQ(ListTree(m_oDir.Root()), disk);
 }
 

@@ -183,8 +183,9 @@ TEST_F(FileSystemConformanceTest, MoveAndRenameNeverReplace) {
                           {"file over dangling link", false, "dangling"},
                           {"folder over dangling link", true, "dangling"}};
     for (const Case& c : cases) {
-        for (bool rename : {false, true}) {
-            SCOPED_TRACE(std::string(c.m_pszName) + (rename ? " (Rename)" : " (Move)"));
+        // Making a folder never takes another's entry for it either.
+        for (const char* op : {"Move", "Rename", "CreateFolder"}) {
+            SCOPED_TRACE(std::string(c.m_pszName) + " (" + op + ")");
             if (std::string(c.m_pszTarget) == "dangling" && !GetConformanceBackend().m_bSymlinks) continue;
             TempFolder dir;
             const std::string from = dir.Path("from");
@@ -198,7 +199,10 @@ TEST_F(FileSystemConformanceTest, MoveAndRenameNeverReplace) {
             if (kind == "dangling") made = MakeSymlink("nowhere", to);
             ASSERT_TRUE(made);
             const TreeSnapshot before = TreeSnapshot::Take(dir.Root());
-            const engine::Status status = rename ? m_pFs->Rename(from, to) : m_pFs->Move(from, to);
+            const std::string_view call = op;
+            const engine::Status status = call == "Rename" ? m_pFs->Rename(from, to)
+                                          : call == "Move" ? m_pFs->Move(from, to)
+                                                           : m_pFs->CreateFolder(to);
             EXPECT_STATUS_KIND(status, ErrorKind::Exists);
             EXPECT_EQ(FindChangedEntries(before, TreeSnapshot::Take(dir.Root())), "");
             EXPECT_EQ(TreeSnapshot::Take(dir.Root()).Describe(), before.Describe());
@@ -222,6 +226,9 @@ TEST_F(FileSystemConformanceTest, FailuresGiveTheSystemsReason) {
         {"folder not empty",
          [&] { return m_pFs->RemoveFolder(dir.Path("full")); },
          {"Directory not empty", "The directory is not empty", "Directory is not empty"}},
+        {"creating a folder that exists",
+         [&] { return m_pFs->CreateFolder(dir.Path("full")); },
+         {"File exists", "Cannot create a file when that file already exists", "File already exists"}},
         {"opening a folder",
          [&] {
              std::unique_ptr<engine::IReadFile> file;

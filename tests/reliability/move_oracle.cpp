@@ -33,6 +33,7 @@ enum class Effect : std::uint8_t {
     LeftChanged,   // as LeftInSource, for an entry that an edit changed
     DeleteCache,   // source cache file 0 was deleted: destination folder has its own, 1
     TrashCache,    // source cache file 0 went to trash 1: destination folder has its own, 2
+    MakeFolder,    // destination folder 0 was made where nothing was, for source folder 1 to merge into
 };
 
 // One line form of the log: its text with a "%s" per path, which root each path's shown form
@@ -133,6 +134,9 @@ const LineForm kLineForms[] = {
      Effect::None},
     {"Deleted source folder \"%s\" because its contents are all in the equivalent destination folder.", "s",
      Effect::RemoveFolder},
+    {"Created destination folder \"%s\" for source folder \"%s\", so that each of its files is looked for in "
+     "the whole destination.",
+     "ds", Effect::MakeFolder},
     {"Copied source file \"%s\" to destination as \"%s\", but left it in the source folder because it "
      "changed "
      "while it was being copied.",
@@ -488,6 +492,15 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
             return MoveTree(paths[0], paths[1], line);
         case Effect::RemoveFolder:
             return Erase(paths[0], EntryKind::Folder, line);
+        case Effect::MakeFolder: {
+            const SnapshotEntry* source = Find(paths[1]);
+            if (source == nullptr || source->m_nKind != EntryKind::Folder)
+                return Complain("folder made for a source folder not there: " + paths[1], line);
+            if (Find(paths[0]) != nullptr)
+                return Complain("folder made over an existing entry: " + paths[0], line);
+            m_mapEntries[paths[0]].m_nKind = EntryKind::Folder;
+            return;
+        }
         case Effect::DeleteCache:
             CheckCache(paths[0], paths[1], line);
             m_setDiscarded.insert(paths[0]);
@@ -746,6 +759,7 @@ std::string ReplayLog(const MoveRecord& record, bool& endsStopped, std::set<std:
                 if (!args) continue;
                 known = true;
                 const bool mergeLine = form.m_nEffect == Effect::RemoveFolder ||
+                                       form.m_nEffect == Effect::MakeFolder ||
                                        std::string_view(form.m_pszPattern).rfind("Didn't delete", 0) == 0;
                 for (std::size_t i = 0; i < args->size(); ++i) {
                     if (form.m_pszRoots[i] == 't') continue;

@@ -198,6 +198,10 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     outcome.m_nElsewhere = static_cast<int>(std::count_if(
         ui.m_lstChoicePrompts.begin(), ui.m_lstChoicePrompts.end(),
         [](const engine::ChoicePrompt& p) { return p.m_nKind == engine::DecisionKind::SameFileElsewhere; }));
+    const std::string log = "\n" + record.m_strLog;
+    for (std::size_t at = log.find("\nCreated destination folder \""); at != std::string::npos;
+         at = log.find("\nCreated destination folder \"", at + 1))
+        ++outcome.m_nFoldersMade;
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;

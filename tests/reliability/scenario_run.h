@@ -43,6 +43,7 @@ struct ScenarioOutcome {
     int m_nTrashed = 0;       // files the move put in a trash
     int m_nSearchTree = 0;    // 1 when the move searched the whole destination tree
     int m_nElsewhere = 0;     // identical files it found elsewhere in the tree and asked about
+    int m_nFoldersMade = 0;   // counterparts it made to merge a folder into, so its files were searched
     bool m_bLost = false;     // the oracle found lost content
     std::string m_strReport;  // empty when the oracle found nothing
     std::string m_strLog;     // the move's log
@@ -55,6 +56,7 @@ struct BatchResult {
     int m_nTrashed = 0;
     int m_nSearchTree = 0;
     int m_nElsewhere = 0;
+    int m_nFoldersMade = 0;
     int m_nLost = 0;
     std::vector<ScenarioOutcome> m_lstFailed;  // scenarios the oracle found something in
     std::string m_strError;                    // the batch itself could not run
@@ -66,6 +68,7 @@ struct BatchResult {
         m_nTrashed += outcome.m_nTrashed;
         m_nSearchTree += outcome.m_nSearchTree;
         m_nElsewhere += outcome.m_nElsewhere;
+        m_nFoldersMade += outcome.m_nFoldersMade;
         if (outcome.m_bLost) ++m_nLost;
         m_strLastLog = outcome.m_strLog;
         if (!outcome.m_strReport.empty()) m_lstFailed.push_back(std::move(outcome));

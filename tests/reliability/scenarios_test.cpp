@@ -132,7 +132,8 @@ void WriteFigures(const BatchResult& run, const BatchResult& unprivileged) {
         << ", trashed: " << run.m_nTrashed + unprivileged.m_nTrashed
         << ", searching the whole destination: " << run.m_nSearchTree + unprivileged.m_nSearchTree
         << " (identical files found elsewhere and asked about: "
-        << run.m_nElsewhere + unprivileged.m_nElsewhere << ")"
+        << run.m_nElsewhere + unprivileged.m_nElsewhere
+        << ", folders made to merge into: " << run.m_nFoldersMade + unprivileged.m_nFoldersMade << ")"
         << ", content lost: " << run.m_nLost + unprivileged.m_nLost << ", other oracle findings: "
         << (run.m_lstFailed.size() + unprivileged.m_lstFailed.size() - static_cast<std::size_t>(run.m_nLost) -
             static_cast<std::size_t>(unprivileged.m_nLost))

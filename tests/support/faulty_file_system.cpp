@@ -68,6 +68,8 @@ const char* OperationName(Operation op) {
             return "IsSameVolume";
         case Operation::IsSameObject:
             return "IsSameObject";
+        case Operation::CreateFolder:
+            return "CreateFolder";
     }
     return "?";
 }
@@ -188,6 +190,12 @@ Status FaultyFileSystem::RemoveFolder(const std::string& path) {
     ErrorKind kind = ErrorKind::None;
     if (Enter(Operation::RemoveFolder, path, kind)) return Fault(kind, path);
     return m_real.RemoveFolder(path);
+}
+
+Status FaultyFileSystem::CreateFolder(const std::string& path) {
+    ErrorKind kind = ErrorKind::None;
+    if (Enter(Operation::CreateFolder, path, kind)) return Fault(kind, path);
+    return m_real.CreateFolder(path);
 }
 
 bool FaultyFileSystem::IsSameVolume(const std::string& existing, const std::string& target) {

@@ -33,8 +33,9 @@ public:
         RemoveFolder,
         IsSameVolume,
         IsSameObject,
+        CreateFolder,
     };
-    static constexpr std::size_t kOperationCount = 14;
+    static constexpr std::size_t kOperationCount = 15;
     // The native code a made-up failure carries, so tests can tell it from a real one.
     static constexpr std::int64_t kFaultCode = -7;
 
@@ -79,6 +80,7 @@ public:
     engine::Status MoveToTrash(const std::string& path, std::string& where) override;
     engine::Status FindTrash(const std::string& path, std::string& where) override;
     engine::Status RemoveFolder(const std::string& path) override;
+    engine::Status CreateFolder(const std::string& path) override;
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     engine::Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     std::string ReasonText(const engine::Status& status) const override { return m_real.ReasonText(status); }
