@@ -35,6 +35,7 @@ const SettingLabel kLabels[] = {
     {"SameFileDiffNameDlgDefault", L"The same file under &another name:"},
     {"FnameFldrnameClashDlgDefault", L"A file meets a &subfolder of its name:"},
     {"FldrnameFnameClashDlgDefault", L"A folder meets a file of its &name:"},
+    {"SameFileElsewhereDlgDefault", L"The same f&ile elsewhere in the destination:"},
 };
 
 std::wstring LabelOf(const engine::SettingInfo& setting) {
