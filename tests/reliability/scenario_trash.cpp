@@ -87,10 +87,12 @@ void ScenarioTrash::Note(MoveRecord& record) const {
     // Only the scenario's own entries hold kept content: the bin may have others of earlier tests.
     std::vector<std::string> ours;
     for (const TrashedEntry& entry : bin.m_lstEntries) ours.push_back(entry.m_strName);
-    record.m_lstTrashes.push_back(
-        TreeSnapshot::Take(JoinPath(m_strHome, "files")).Without([&](const std::string& name) {
-            return std::find(ours.begin(), ours.end(), name.substr(0, name.find('/'))) == ours.end();
-        }));
+    // A bin that has taken nothing yet has no folder of files.
+    std::error_code error;
+    if (!std::filesystem::is_directory(PathFromUtf8(JoinPath(m_strHome, "files")), error)) return;
+    record.m_lstTrashes.push_back(TreeSnapshot::Take(
+        JoinPath(m_strHome, "files"),
+        [&](const std::string& name) { return std::find(ours.begin(), ours.end(), name) != ours.end(); }));
 }
 
 int ScenarioTrash::Count() const {
