@@ -110,7 +110,7 @@ int CopyLinkAt(int fromDir, const char* fromName, const struct stat& st, int toD
     }
     if (Sys().m_pfnSymlinkAt(target.data(), toDir, toName) != 0) return errno;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(toDir, toName, times, AT_SYMLINK_NOFOLLOW);
+    Sys().m_pfnUtimensAt(toDir, toName, times, AT_SYMLINK_NOFOLLOW);
     return 0;
 }
 
