@@ -24,7 +24,7 @@
 namespace tandemere::testing {
 namespace {
 
-constexpr std::size_t kSamplesPerScenario = 24;
+constexpr std::size_t kSamplesPerScenario = 44;
 constexpr int kReportedFailures = 5;
 
 // One family of moves: where the destination lies, whether the trash is on, how a clash with a

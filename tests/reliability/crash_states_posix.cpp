@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "tests/reliability/scenario.h"
@@ -70,15 +71,16 @@ std::vector<bool> Durable(const std::vector<RecordedCall>& calls, std::size_t en
     return durable;
 }
 
-// A state that keeps, of the calls before `end`, the durable ones and those `names` / `data` say.
-CrashState Mixed(const std::vector<RecordedCall>& calls, std::size_t end, bool names, bool data,
-                 const std::string& name) {
-    const std::vector<bool> durable = Durable(calls, end);
+// A state that keeps, of the calls before `end`, the durable ones, the changes of names except those
+// on the file systems `namesLost` picks, and unflushed data when `data`.
+CrashState Mixed(const std::vector<RecordedCall>& calls, const std::vector<bool>& durable,
+                 const std::function<bool(dev_t)>& namesLost, bool data, const std::string& name) {
     CrashState state;
-    state.m_nEnd = end;
+    state.m_nEnd = durable.size();
     state.m_strName = name;
-    for (std::size_t i = 0; i < end; ++i) {
-        const bool lost = ChangesNames(calls[i]) ? !names : ChangesData(calls[i]) && !data;
+    for (std::size_t i = 0; i < state.m_nEnd; ++i) {
+        const bool lost =
+            ChangesNames(calls[i]) ? namesLost(calls[i].m_nDevice) : ChangesData(calls[i]) && !data;
         state.m_lstKept.push_back(durable[i] || !lost);
     }
     return state;
@@ -170,16 +172,28 @@ std::vector<CrashState> CrashStates(const std::vector<RecordedCall>& calls, std:
         if (made.insert(std::to_string(state.m_nEnd) + Signature(state)).second)
             states.push_back(std::move(state));
     };
+    std::set<dev_t> devices;
+    for (const RecordedCall& call : calls)
+        if (ChangesNames(call)) devices.insert(call.m_nDevice);
+    if (devices.size() < 2) devices.clear();
     for (std::size_t i = 0; i <= calls.size(); ++i) {
         if (i < calls.size() && calls[i].m_nKind != RecordedKind::Fsync) continue;
         const std::size_t end = i < calls.size() ? i + 1 : calls.size();
         const std::string at = i < calls.size()
                                    ? "after call " + std::to_string(i) + " (" + DescribeCall(calls[i]) + ")"
                                    : "at the end";
-        add(Mixed(calls, end, true, true, at + ", all of it on disk"));
-        add(Mixed(calls, end, true, false, at + ", names on disk, unflushed data lost"));
-        add(Mixed(calls, end, false, true, at + ", unflushed names lost"));
-        add(Mixed(calls, end, false, false, at + ", only what was flushed on disk"));
+        const std::vector<bool> durable = Durable(calls, end);
+        const auto none = [](dev_t) { return false; };
+        const auto all = [](dev_t) { return true; };
+        add(Mixed(calls, durable, none, true, at + ", all of it on disk"));
+        add(Mixed(calls, durable, none, false, at + ", names on disk, unflushed data lost"));
+        add(Mixed(calls, durable, all, true, at + ", unflushed names lost"));
+        add(Mixed(calls, durable, all, false, at + ", only what was flushed on disk"));
+        // Two file systems persist apart: each one's unflushed names lost while the other's stay.
+        for (const dev_t device : devices)
+            add(Mixed(
+                calls, durable, [device](dev_t on) { return on == device; }, true,
+                at + ", unflushed names lost on device " + std::to_string(device) + " only"));
     }
     ScenarioRandom random(seed);
     for (std::size_t i = 0; i < samples && !calls.empty(); ++i) add(Sampled(calls, random));
