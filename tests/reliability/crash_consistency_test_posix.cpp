@@ -113,7 +113,14 @@ public:
             ++totals.m_nStates;
             std::string report = Judge(true);
             if (!report.empty()) ++totals.m_nLost;
-            const std::string log = Move();
+            std::string log;
+            {
+                // The rerun's own flushes are not under test; made, they would only wait for the disk.
+                posix::PosixSyscalls table = posix::RealSyscalls();
+                table.m_pfnFsync = [](int) { return 0; };
+                const posix::ScopedSyscalls noFlush(table);
+                log = Move();
+            }
             totals.m_nLeftovers += Leftovers();
             const std::string again = Judge(false);
             if (again.empty()) ++totals.m_nCompleted;

@@ -84,8 +84,8 @@ ssize_t CopyFileRange(int in, off64_t* inOffset, int out, off64_t* outOffset, si
     }
     return got;
 }
+// Noted, not made: the crash is modelled, and a flush would only wait for the disk.
 int Fsync(int fd) {
-    if (Next().m_pfnFsync(fd) != 0) return -1;
     struct stat st {};
     RecordedCall call;
     call.m_nKind = RecordedKind::Fsync;

@@ -45,7 +45,8 @@ struct RecordedCall {
 };
 
 // Installs itself as the backend's table for its lifetime and records each successful call that
-// changes the disk; failed calls are not recorded. One instance at a time.
+// changes the disk; failed calls are not recorded. An fsync is recorded and not made. One instance
+// at a time.
 class SyscallRecorder {
 public:
     SyscallRecorder();
