@@ -249,10 +249,11 @@ bool RemoveOrphanInfo(int infoFd, int filesFd, const std::string& infoName, cons
     if (!fd.IsValid() || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
     struct stat info {};
     struct stat named {};
-    char text[4096];
-    const ssize_t got = ::pread(fd.Get(), text, sizeof text, 0);
+    // Room for the longest Path= an encoded PATH_MAX gives.
+    std::string text(4 * PATH_MAX, '\0');
+    const ssize_t got = ::pread(fd.Get(), text.data(), text.size(), 0);
     if (got <= 0 || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        std::string_view(text, static_cast<std::size_t>(got)).find(kOwnMark) == std::string_view::npos)
+        std::string_view(text.data(), static_cast<std::size_t>(got)).find(kOwnMark) == std::string_view::npos)
         return false;
     if (::fstatat(filesFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) return false;
     // Still the file read: another run may have removed it and claimed the name again meanwhile.
