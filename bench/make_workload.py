@@ -4,7 +4,7 @@
 #   make_workload.py KIND OUT [--scale N] [--seed S] [--big-mib M]
 #
 # KIND: flat-1k, flat-10k, flat-100k, flat-100k-again, flat-distinct, merge, tree, big-same, big-diff,
-# cross.
+# cross, and the large ones: flat-1m (into 1,000,000 files) and merge-300k (300,000 in 3,000 folders).
 # The same seed always writes the same bytes. --scale N divides every file count by N (and the big
 # files' size too), for quick runs.
 import argparse
@@ -106,6 +106,8 @@ def main():
         "flat-100k-again": lambda: flat(args.out, rnd, n(100000), n(5000), False, n(5000)),
         "flat-distinct": lambda: flat(args.out, rnd, n(100000), n(5000), True),
         "merge": lambda: merge(args.out, rnd, n(200), 150),
+        "flat-1m": lambda: flat(args.out, rnd, n(1000000), n(5000), False),
+        "merge-300k": lambda: merge(args.out, rnd, n(3000), 100),
         "tree": lambda: tree(args.out, rnd, n(200), 150),
         "big-same": lambda: big(args.out, rnd, n(args.big_mib), False),
         "big-diff": lambda: big(args.out, rnd, n(args.big_mib), True),

@@ -9,7 +9,8 @@
 #   TANDEMERE_BIN          the tool (default build/linux/cli/tandemere; build it first)
 #   TANDEMERE_BENCH_SCALE  divide every file count and the big files' size by this (default 1; 10 for a quick run)
 #   TANDEMERE_BENCH_PAIRS  rounds per workload (default 3)
-#   TANDEMERE_BENCH_ONLY   the workloads to run (default: all of them, see below)
+#   TANDEMERE_BENCH_ONLY   the workloads to run (default: all of them but the large ones, see below)
+#   TANDEMERE_BENCH_LARGE  1 adds flat-1m and merge-300k (several GiB; making them the first time takes a while)
 #   TANDEMERE_BENCH_DIR    where workloads are made and run (default /var/tmp/tandemere-bench)
 #   TANDEMERE_BENCH_OTHER  a folder on another file system, for "cross" (default /dev/shm/tandemere-bench)
 #
@@ -24,6 +25,7 @@ bin="$(realpath -m "${TANDEMERE_BIN:-$repo/build/linux/cli/tandemere}")"
 scale="${TANDEMERE_BENCH_SCALE:-1}"
 pairs="${TANDEMERE_BENCH_PAIRS:-3}"
 only="${TANDEMERE_BENCH_ONLY:-flat-1k flat-10k flat-100k flat-100k-again flat-distinct merge tree big-same big-diff cross}"
+[ "${TANDEMERE_BENCH_LARGE:-0}" = 1 ] && only="$only flat-1m merge-300k"
 work="${TANDEMERE_BENCH_DIR:-/var/tmp/tandemere-bench}"
 other="${TANDEMERE_BENCH_OTHER:-/dev/shm/tandemere-bench}"
 seed=20261210
@@ -41,11 +43,11 @@ commands_of() {
   case "$1" in
     # Small random files of one size can be identical (every empty one is): like the pipeline,
     # tandemere then deletes them at the source.
-    flat-1k | flat-10k | flat-100k | flat-100k-again)
+    flat-1k | flat-10k | flat-100k | flat-100k-again | flat-1m)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" "jdupes+mv|$pipeline_flat" ;;
     flat-distinct)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" ;;
-    merge)
+    merge | merge-300k)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" \
         "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;
     # Duplicates in other folders of the destination: the search of the whole tree against the
