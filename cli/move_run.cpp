@@ -19,6 +19,7 @@
 #include "engine/settings_table.h"
 #include "engine/text_format.h"
 #include "engine/unsaved_settings_store.h"
+#include "platform/posix/digest_cache_file_posix.h"
 #include "platform/posix/drop_facts_posix.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/posix_io.h"
@@ -32,6 +33,9 @@ namespace {
 
 using engine::FormatText;
 using engine::kPosixPaths;
+
+// The files whose digests are kept across moves: about 56 bytes each on disk, so a few MiB.
+constexpr std::size_t kDigestCacheEntries = 250000;
 
 void Complain(const std::string& text) {
     tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n");
@@ -176,11 +180,17 @@ int RunMove(const MoveOptions& options) {
     // A reader that went away must not kill the tool halfway through writing the log.
     ::signal(SIGPIPE, SIG_IGN);
     engine::MoveCommand command(moving, settings, ui);
+    engine::DigestCache digests(kDigestCacheEntries);
+    const std::string digestsPath = posix::DefaultDigestCachePath();
+    posix::LoadDigestCache(digestsPath, digests);
+    command.SetDigestCache(&digests);
     command.SetDestFolder(*dest);
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
     const engine::MoveOutcome outcome = command.Run(nullptr);
     ReportMoveEnd(command, ui, options);
+    // A cache that cannot be saved costs the next move only the reading it would have spared.
+    if (!options.m_bDryRun && digests.Changed()) (void)posix::SaveDigestCache(digestsPath, digests);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
     if (outcome == engine::MoveRefused) return kExitUsage;
     // A move that went on past an error, or could not store an answer, did not do all it was asked.

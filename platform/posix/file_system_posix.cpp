@@ -47,6 +47,10 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_bSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     entry.m_nSize = (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ? static_cast<std::uint64_t>(st.st_size) : 0;
     entry.m_nLastWriteTime = TicksFromTimespec(st.st_mtim);
+    entry.m_nDevice = static_cast<std::uint64_t>(st.st_dev);
+    entry.m_nFileId = static_cast<std::uint64_t>(st.st_ino);
+    entry.m_nChangeTime = static_cast<std::uint64_t>(st.st_ctim.tv_sec) * 1000000000ull +
+                          static_cast<std::uint64_t>(st.st_ctim.tv_nsec);
 }
 
 int OpenAt(int dirfd, const char* path, int flags, mode_t mode = 0) {
@@ -539,9 +543,8 @@ Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
     if (!S_ISREG(st.st_mode)) return StatusFromErrno(EOPNOTSUPP, path);
-    const int flags = ::fcntl(fd.Get(), F_GETFL);
-    if (flags == -1 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return StatusFromErrno(errno, path);
+    // O_NONBLOCK is the only status flag it was opened with: clearing them all needs no F_GETFL.
+    if (::fcntl(fd.Get(), F_SETFL, 0) != 0) return StatusFromErrno(errno, path);
     // Read-ahead matters for large files only; a small one is read in one or two calls anyway.
     if (st.st_size > kSequentialHintSize) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
