@@ -98,15 +98,17 @@ public:
             Move();
             calls = recorder.Calls();
         }
-        // What the move itself gives up (a file overwritten at the user's word) a crash may lose too.
+        // What the move itself gives up (a file overwritten at the user's word) a crash may lose too;
+        // a leftover of an earlier interrupted move is no user's file: the move leaves it where it is.
         std::set<std::string> kept;
         for (const std::string& root : m_oFolders.Roots()) {
             const TreeSnapshot moved = TreeSnapshot::Take(root);
             for (const auto& [path, entry] : moved.Entries()) kept.insert(ContentKey(entry));
         }
         for (const TreeSnapshot& tree : before)
-            m_lstBefore.push_back(tree.Without(
-                [&](const std::string& path) { return kept.count(ContentKey(*tree.Find(path))) == 0; }));
+            m_lstBefore.push_back(tree.Without([&](const std::string& path) {
+                return InTemporary(path) || kept.count(ContentKey(*tree.Find(path))) == 0;
+            }));
         for (const CrashState& state : CrashStates(calls, m_oScenario.m_nSeed, kSamplesPerScenario)) {
             Lay();
             ApplyCrashState(calls, state);
