@@ -117,6 +117,7 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
                            {samePath, freePath}),
                 renamed);
         m_oIndexes.NoteRenamed(m_rFs.Style(), samePath, freePath);
+        JournalMoved(JournalKind::Renamed, samePath, freePath);
         ++m_oSummary.m_nRenamed;
         AppendDecisionLog(
             FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had "
@@ -203,6 +204,7 @@ bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
         return false;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
+    JournalDiscarded(file.m_strSamePath, file.m_oSameEntry, trash);
     AppendDecisionLog(
         FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
                    {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
@@ -225,6 +227,8 @@ PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPla
 PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& file,
                                         const std::string& target, std::string_view errorPattern,
                                         bool replace) {
+    // Across volumes a file is copied and its source removed; the journal tells that from a rename.
+    const bool acrossVolumes = m_oJournal.IsOn() && !m_rFs.IsSameVolume(file.m_strSource, target);
     const Status moved =
         replace ? m_rFs.MoveReplacing(file.m_strSource, target) : m_rFs.Move(file.m_strSource, target);
     const bool changed = moved.Kind() == ErrorKind::SourceChanged;
@@ -234,6 +238,9 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
     // across volumes takes both along), and the digest of the bytes read before still holds.
     const PathStyle& style = m_rFs.Style();
     if (!changed) {
+        // What was overwritten without the trash is gone for good: the one change undo cannot reverse.
+        if (replace) Journal(JournalKind::Overwritten, JournalFields({target}, file.m_oSameEntry));
+        JournalMoved(acrossVolumes ? JournalKind::Copied : JournalKind::Moved, file.m_strSource, target);
         m_oIndexes.NoteRemoved(style, file.m_strSource);
         m_oIndexes.NoteAdded(style, target, file.m_oSourceEntry, file.m_oDigest);
         return Placed;

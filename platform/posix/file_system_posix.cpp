@@ -47,6 +47,15 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_bSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     entry.m_nSize = (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ? static_cast<std::uint64_t>(st.st_size) : 0;
     entry.m_nLastWriteTime = TicksFromTimespec(st.st_mtim);
+    entry.m_nMode = static_cast<std::uint32_t>(st.st_mode & 07777);
+}
+
+struct timespec TimespecFromTicks(std::uint64_t ticks) {
+    struct timespec time {};
+    const std::int64_t seconds = static_cast<std::int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
+    time.tv_sec = static_cast<time_t>(seconds);
+    time.tv_nsec = static_cast<long>((ticks % kTicksPerSecond) * 100);
+    return time;
 }
 
 int OpenAt(int dirfd, const char* path, int flags, mode_t mode = 0) {
@@ -639,6 +648,39 @@ Status PosixFileSystem::DeleteFile(const std::string& path) {
 
 Status PosixFileSystem::MoveToTrash(const std::string& path, std::string& where) {
     return m_oTrash.MoveToTrash(path, where);
+}
+
+void PosixFileSystem::LastTrashed(std::string& file, std::string& info) const {
+    m_oTrash.LastTrashed(file, info);
+}
+
+Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                                    std::uint64_t time) {
+    CrossVolumeMove copy;
+    if (Status status = StartCrossVolumeMove(from, to, false, copy); !status) return status;
+    if (!S_ISREG(copy.m_oSource.st_mode)) return StatusFromErrno(EOPNOTSUPP, from);
+    // The copy takes the mode and time asked for, not the file's it is made of.
+    struct stat as = copy.m_oSource;
+    as.st_mode = (as.st_mode & ~static_cast<mode_t>(07777)) | static_cast<mode_t>(mode & 07777);
+    as.st_mtim = TimespecFromTicks(time);
+    std::string temporary;
+    const int folderFd = copy.m_hFolder.Get();
+    const int copyError = CreateUnderTemporaryName(
+        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+        [&](const std::string& name) {
+            return CopyEntryAt(AT_FDCWD, copy.m_strSource.c_str(), as, folderFd, name.c_str(), m_pKeepAlive);
+        },
+        temporary);
+    if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? copy.m_strFolder : to);
+    if (const int placeError = PutCopyInPlace(copy, temporary)) return StatusFromErrno(placeError, to);
+    return Status::Ok();
+}
+
+Status PosixFileSystem::SetFolderMode(const std::string& path, std::uint32_t mode) {
+    UniqueFd folder(OpenAt(AT_FDCWD, Trim(path).c_str(), kOpenFolderNoFollow));
+    if (!folder.IsValid() || ::fchmod(folder.Get(), static_cast<mode_t>(mode & 07777)) != 0)
+        return StatusFromErrno(errno, path);
+    return Status::Ok();
 }
 
 Status PosixFileSystem::FindTrash(const std::string& path, std::string& where) {

@@ -126,19 +126,23 @@ private:
 
 }  // namespace
 
-std::string DefaultSettingsPath() {
-    if (std::string path = Env("TANDEMERE_SETTINGS"); !path.empty()) return path;
-    std::string config = Env("XDG_CONFIG_HOME");
-    // Relative values are invalid for this variable and are ignored.
-    if (config.empty() || config[0] != '/') {
+std::string XdgFolder(const char* variable, const char* belowHome) {
+    std::string folder = Env(variable);
+    // Relative values are invalid for these variables and are ignored.
+    if (folder.empty() || folder[0] != '/') {
         std::string home = Env("HOME");
         if (home.empty()) {
             if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
                 home = pw->pw_dir;
         }
-        config = home + "/.config";
+        folder = home + belowHome;
     }
-    return config + "/tandemere/settings";
+    return folder;
+}
+
+std::string DefaultSettingsPath() {
+    if (std::string path = Env("TANDEMERE_SETTINGS"); !path.empty()) return path;
+    return XdgFolder("XDG_CONFIG_HOME", "/.config") + "/tandemere/settings";
 }
 
 SettingsFileStore::SettingsFileStore(std::string path) : m_strPath(std::move(path)) {}
