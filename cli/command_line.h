@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/move_journal.h"
 #include "cli/move_run.h"
 #include "engine/settings_table.h"
 
@@ -81,16 +82,20 @@ public:
 
     MoveArguments m_oMove;
     SettingsArguments m_oSettings;
+    UndoOptions m_oUndo;
     std::string m_strHelpTopic;  // `help [COMMAND]`
     std::string m_strShell;      // `completion SHELL`
     CLI::App* m_pMove = nullptr;
     CLI::App* m_pSettings = nullptr;
+    CLI::App* m_pUndo = nullptr;
+    CLI::App* m_pHistory = nullptr;
     CLI::App* m_pHelp = nullptr;
     CLI::App* m_pCompletion = nullptr;
 
 private:
     void AddMoveCommand();
     void AddSettingsCommand();
+    void AddUndoCommands();
     void AddSwitchFlags(CLI::App& command, SwitchFlags& flags, const char* on, const char* onHelp,
                         const char* off, const char* offHelp);
     CLI::Option* Hinted(CLI::Option* option, ValueHint hint);

@@ -23,7 +23,11 @@ struct UndoOptions {
     bool m_bQuiet = false;
 };
 
-// `tandemere undo`: 0 when every change was undone, 1 when some stayed, 2 when there is nothing to undo.
+// The status of an undo that found no such move or could not read it.
+inline constexpr int kUndoNothing = 2;
+
+// `tandemere undo`: 0 when every change was undone (or had been already), 1 when some stayed,
+// kUndoNothing when there is nothing to undo.
 int RunUndo(const UndoOptions& options);
 // `tandemere history`: the recent moves, newest last.
 int RunHistory();
