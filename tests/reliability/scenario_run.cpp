@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "engine/move_command.h"
+#include "engine/recording_file_system.h"
+#include "engine/undo_move.h"
 #include "tests/reliability/scenario_folders.h"
 #include "tests/reliability/scenario_trash.h"
 #include "tests/support/platform_backend.h"
@@ -126,6 +128,58 @@ std::vector<bool> YesNoGiven(const Scenario& scenario, const ScriptedUserInterfa
     return given;
 }
 
+// The journal of a scenario's move, kept in memory.
+class StringJournal : public engine::IJournalFile {
+public:
+    engine::Status AppendLine(const std::string& line) override {
+        m_strText += line;
+        return engine::Status::Ok();
+    }
+    std::string m_strText;
+};
+
+// Undoes a move that ran to its end from its journal, its dry run first, and judges the trees.
+void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std::vector<std::string>& roots,
+                  const MoveRecord& record, bool modesChanged, ScenarioOutcome& outcome) {
+    const std::vector<engine::JournalRecord> records = engine::ParseJournal(journal);
+    // The move's pumps (and the changes the scenario makes at them) are over.
+    fs.SetKeepAlive(nullptr);
+    engine::RecordingFileSystem recording(fs);
+    engine::UndoCommand dryRun(recording);
+    dryRun.Run(records);
+    engine::UndoCommand undo(fs);
+    undo.Run(records);
+    outcome.m_nUndos = 1;
+    outcome.m_nRefusedChanged = static_cast<int>(undo.Summary().m_nChanged);
+    if (dryRun.Log() != undo.Log())
+        outcome.m_strReport += "the undo's dry run logged:\n" + dryRun.Log() + "its real run:\n" + undo.Log();
+    // Where what was replaced or deleted for good lay before the move: an item the move itself had put
+    // there came from an earlier place, and a duplicate deleted for it had its content only there.
+    using engine::JournalKind;
+    std::set<std::string> notUndoable;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted) continue;
+        std::string path = records[i].m_lstFields.at(0);
+        for (std::size_t j = i; j-- > 0;) {
+            const engine::JournalRecord& earlier = records[j];
+            if (earlier.m_nKind == JournalKind::Duplicate && earlier.m_lstFields.at(5) == path)
+                notUndoable.insert(earlier.m_lstFields[0]);
+            const bool moved = earlier.m_nKind == JournalKind::Moved || earlier.m_nKind == JournalKind::Copied ||
+                               earlier.m_nKind == JournalKind::Renamed;
+            if (moved && earlier.m_lstFields.at(1) == path) path = earlier.m_lstFields[0];
+        }
+        notUndoable.insert(path);
+    }
+    std::vector<TreeSnapshot> undone = TakeAll(roots);
+    const std::string findings = JudgeUndo(record, undone, notUndoable, modesChanged);
+    outcome.m_nRestored = findings.empty() ? 1 : 0;
+    undone.insert(undone.end(), record.m_lstTrashes.begin(), record.m_lstTrashes.end());
+    const std::string lost = FindLostContent(record.m_lstBefore, undone, notUndoable);
+    outcome.m_bLost = outcome.m_bLost || !lost.empty();
+    if (!findings.empty() || !lost.empty())
+        outcome.m_strReport += "undo:\n" + lost + findings + "its log:\n" + undo.Log();
+}
+
 // Failures the test helpers reported so far (a file they could not make or read); a child
 // process that runs scenarios has no other way to see them.
 int HelperFailures() {
@@ -168,6 +222,8 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     QueueScript(scenario, ui);
 
     engine::MoveCommand command(*fs, settings.Store(), ui);
+    StringJournal journal;
+    command.SetJournal(&journal);
     // A pump at every block of a copy or a comparison, not after a time: the same pumps on every
     // run, so a seed replays its Cancel and its changes at the same instant of the move.
     command.m_oKeepAlive =
@@ -205,6 +261,14 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
+#ifndef _WIN32
+    // A file written meanwhile is what the user has now: undo rightly leaves it, so no tree to compare.
+    if (record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty())
+        UndoAndJudge(journal.m_strText, *fs, folders.Roots(), record,
+                     std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
+                                 [](const auto& entry) { return entry.second.m_nMode != 0; }),
+                     outcome);
+#endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
     outcome.m_strLog = record.m_strLog;
