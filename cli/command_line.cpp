@@ -153,8 +153,9 @@ void CommandLine::AddUndoCommands() {
     m_pUndo->add_flag("-n,--dry-run", m_oUndo.m_bDryRun, "print what undo would do and change nothing");
     m_pUndo->add_flag("-q,--quiet", m_oUndo.m_bQuiet, "show neither the heading nor the summary");
     m_pHistory = m_oApp.add_subcommand(
-        "history", "List the recent moves (the last 100, of the last 30 days): time, destination, changes, "
-                   "whether undone.");
+        "history",
+        "List the recent moves (the last 100, of the last 30 days): time, destination, changes, "
+        "whether undone.");
 }
 
 void CommandLine::AddSettingsCommand() {

@@ -32,11 +32,13 @@ std::string UnixLines(const std::string& log) {
 }
 
 // The records of the journal `name`; false (said on stderr) when it cannot be read.
-bool ReadJournal(const std::string& folder, const std::string& name, std::vector<engine::JournalRecord>& records) {
+bool ReadJournal(const std::string& folder, const std::string& name,
+                 std::vector<engine::JournalRecord>& records) {
     std::string text;
     int error = 0;
     if (!posix::ReadWholeFile(posix::JournalPath(folder, name), text, error)) {
-        Complain(engine::FormatText("can't read the journal of move \"%s\": %s", {name, posix::ErrnoText(error)}));
+        Complain(
+            engine::FormatText("can't read the journal of move \"%s\": %s", {name, posix::ErrnoText(error)}));
         return false;
     }
     records = engine::ParseJournal(text);
@@ -49,13 +51,20 @@ std::string CountChanges(const std::vector<engine::JournalRecord>& records) {
     std::uint64_t moved = 0, deleted = 0, renamed = 0, other = 0;
     for (const engine::JournalRecord& record : records) {
         const JournalKind kind = record.m_nKind;
-        if (kind == JournalKind::Moved || kind == JournalKind::Copied) ++moved;
-        else if (kind == JournalKind::Duplicate || kind == JournalKind::Trashed || kind == JournalKind::Deleted) ++deleted;
-        else if (kind == JournalKind::Renamed) ++renamed;
-        else if (kind == JournalKind::Overwritten || kind == JournalKind::FolderCreated || kind == JournalKind::FolderRemoved) ++other;
+        if (kind == JournalKind::Moved || kind == JournalKind::Copied)
+            ++moved;
+        else if (kind == JournalKind::Duplicate || kind == JournalKind::Trashed ||
+                 kind == JournalKind::Deleted)
+            ++deleted;
+        else if (kind == JournalKind::Renamed)
+            ++renamed;
+        else if (kind == JournalKind::Overwritten || kind == JournalKind::FolderCreated ||
+                 kind == JournalKind::FolderRemoved)
+            ++other;
     }
-    return std::to_string(moved + deleted + renamed + other) + " changes: " + std::to_string(moved) + " moved, " +
-           std::to_string(deleted) + " deleted or trashed, " + std::to_string(renamed) + " renamed";
+    return std::to_string(moved + deleted + renamed + other) + " changes: " + std::to_string(moved) +
+           " moved, " + std::to_string(deleted) + " deleted or trashed, " + std::to_string(renamed) +
+           " renamed";
 }
 
 // Writes that the move was undone, so a second undo does nothing.
@@ -82,8 +91,9 @@ bool StartJournal(posix::PosixJournalFile& file, const std::vector<std::string>&
     engine::Status written = file.Create(folder, now.m_strName, path);
     if (written) written = engine::WriteJournalHeader(file, now.m_strText, TANDEMERE_VERSION, dest, sources);
     if (written) return true;
-    Complain(engine::FormatText("can't write the journal \"%s\": %s; the move goes on, but it can't be undone",
-                                {path, posix::ReasonText(written)}));
+    Complain(
+        engine::FormatText("can't write the journal \"%s\": %s; the move goes on, but it can't be undone",
+                           {path, posix::ReasonText(written)}));
     return false;
 }
 
@@ -112,7 +122,8 @@ int RunUndo(const UndoOptions& options) {
     engine::UndoCommand undo(options.m_bDryRun ? static_cast<engine::IFileSystem&>(recording) : fs);
     undo.Run(records);
     if (!options.m_bQuiet)
-        Print(engine::FormatText("Undo of move %s (%s) into \"%s\":\n", {name, header.m_strTime, header.m_strDestination}));
+        Print(engine::FormatText("Undo of move %s (%s) into \"%s\":\n",
+                                 {name, header.m_strTime, header.m_strDestination}));
     Print(UnixLines(undo.Log()));
     if (!options.m_bQuiet) Print(engine::FormatUndoSummary(undo.Summary()) + "\n");
     if (options.m_bDryRun)

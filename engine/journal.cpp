@@ -30,11 +30,20 @@ constexpr std::array<std::pair<JournalKind, std::string_view>, 14> kWords = {{
 void AppendEscaped(std::string& line, std::string_view field) {
     for (const char c : field) {
         switch (c) {
-            case '\\': line += "\\\\"; break;
-            case '\t': line += "\\t"; break;
-            case '\n': line += "\\n"; break;
-            case '\r': line += "\\r"; break;
-            default: line += c;
+            case '\\':
+                line += "\\\\";
+                break;
+            case '\t':
+                line += "\\t";
+                break;
+            case '\n':
+                line += "\\n";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            default:
+                line += c;
         }
     }
 }

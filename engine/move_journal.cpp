@@ -7,9 +7,10 @@ namespace tandemere::engine {
 void MoveCommand::Journal(JournalKind kind, std::vector<std::string> fields) {
     if (!m_oJournal.Write(kind, std::move(fields))) return;
     // Stopping here would leave the move half done for want of a record: it goes on, and says so.
-    AppendLog(FormatText("Couldn't write the journal of this move: %s; the move goes on, but what it does from "
-                         "here on can't be undone.\r\n",
-                         {m_rFs.ReasonText(m_oJournal.Failure())}));
+    AppendLog(
+        FormatText("Couldn't write the journal of this move: %s; the move goes on, but what it does from "
+                   "here on can't be undone.\r\n",
+                   {m_rFs.ReasonText(m_oJournal.Failure())}));
 }
 
 void MoveCommand::JournalDiscarded(const std::string& path, const DirEntry& entry, const std::string& trash,

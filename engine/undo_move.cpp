@@ -36,10 +36,12 @@ Status ReadFull(IReadFile& file, unsigned char* buffer, std::size_t size, std::s
 
 std::string FormatUndoSummary(const UndoSummary& summary) {
     std::string text = "Undid " + std::to_string(summary.m_nUndone) + " change" +
-                       (summary.m_nUndone == 1 ? "" : "s") + "; left " + std::to_string(summary.m_nLeft) + " (" +
-                       std::to_string(summary.m_nChanged) + " changed since the move)";
-    if (summary.m_nNotUndoable != 0) text += "; " + std::to_string(summary.m_nNotUndoable) + " can't be undone";
-    return text + "; " + std::to_string(summary.m_nErrors) + " error" + (summary.m_nErrors == 1 ? "" : "s") + ".";
+                       (summary.m_nUndone == 1 ? "" : "s") + "; left " + std::to_string(summary.m_nLeft) +
+                       " (" + std::to_string(summary.m_nChanged) + " changed since the move)";
+    if (summary.m_nNotUndoable != 0)
+        text += "; " + std::to_string(summary.m_nNotUndoable) + " can't be undone";
+    return text + "; " + std::to_string(summary.m_nErrors) + " error" + (summary.m_nErrors == 1 ? "" : "s") +
+           ".";
 }
 
 JournalHeader ReadJournalHeader(const std::vector<JournalRecord>& records) {
@@ -47,13 +49,23 @@ JournalHeader ReadJournalHeader(const std::vector<JournalRecord>& records) {
     for (const JournalRecord& record : records) {
         const std::string first = record.m_lstFields.empty() ? std::string() : record.m_lstFields.front();
         switch (record.m_nKind) {
-            case JournalKind::Started: header.m_strTime = first; break;
-            case JournalKind::Destination: header.m_strDestination = first; break;
-            case JournalKind::Source: header.m_lstSources.push_back(first); break;
-            case JournalKind::Undone: header.m_strUndone = first; break;
+            case JournalKind::Started:
+                header.m_strTime = first;
+                break;
+            case JournalKind::Destination:
+                header.m_strDestination = first;
+                break;
+            case JournalKind::Source:
+                header.m_lstSources.push_back(first);
+                break;
+            case JournalKind::Undone:
+                header.m_strUndone = first;
+                break;
             case JournalKind::Header:
-            case JournalKind::Unknown: break;
-            default: ++header.m_nChanges;
+            case JournalKind::Unknown:
+                break;
+            default:
+                ++header.m_nChanges;
         }
     }
     return header;
@@ -64,14 +76,27 @@ void UndoCommand::Run(const std::vector<JournalRecord>& records) {
         switch (it->m_nKind) {
             case JournalKind::Moved:
             case JournalKind::Copied:
-            case JournalKind::Renamed: UndoMove(*it); break;
-            case JournalKind::Duplicate: UndoDuplicate(*it); break;
-            case JournalKind::Trashed: UndoTrashed(*it); break;
-            case JournalKind::FolderCreated: UndoFolderCreated(*it); break;
-            case JournalKind::FolderRemoved: UndoFolderRemoved(*it); break;
+            case JournalKind::Renamed:
+                UndoMove(*it);
+                break;
+            case JournalKind::Duplicate:
+                UndoDuplicate(*it);
+                break;
+            case JournalKind::Trashed:
+                UndoTrashed(*it);
+                break;
+            case JournalKind::FolderCreated:
+                UndoFolderCreated(*it);
+                break;
+            case JournalKind::FolderRemoved:
+                UndoFolderRemoved(*it);
+                break;
             case JournalKind::Overwritten:
-            case JournalKind::Deleted: NotUndoable(*it); break;
-            default: break;
+            case JournalKind::Deleted:
+                NotUndoable(*it);
+                break;
+            default:
+                break;
         }
     }
 }
@@ -119,8 +144,17 @@ void UndoCommand::UndoMove(const JournalRecord& record) {
     DirEntry found;
     if (const std::string why = WhyNotAsRecorded(now, recorded, found); !why.empty())
         return Left("Left \"%s\" where it is, because %s.", {now, why}, why == kChanged);
-    if (m_rFs.Lookup(back, found))
-        return Left("Left \"%s\" where it is, because \"%s\" is taken.", {now, back}, false);
+    if (m_rFs.Lookup(back, found)) {
+        // A folder copied across volumes leaves behind what it could not take (a pipe, a file written
+        // meanwhile), with the folders that hold it: the copy goes back into them.
+        if (record.m_nKind != JournalKind::Copied || !recorded.m_bDirectory || !found.m_bDirectory ||
+            found.m_bLink)
+            return Left("Left \"%s\" where it is, because \"%s\" is taken.", {now, back}, false);
+        if (!MergeBack(now, back)) return;
+        ++m_oSummary.m_nUndone;
+        return Line("Moved the content of \"%s\" back into \"%s\", which had stayed in the source.",
+                    {now, back});
+    }
     if (const Status moved = MoveBack(now, back, recorded.m_bDirectory); !moved)
         return Error("ERROR: Couldn't move \"%s\" back to \"%s\"", {now, back}, moved);
     ++m_oSummary.m_nUndone;
@@ -136,7 +170,8 @@ void UndoCommand::UndoDuplicate(const JournalRecord& record) {
     const std::string& keptPath = record.m_lstFields[5];
     DirEntry found;
     if (m_rFs.Lookup(source, found))
-        return Left("Didn't make deleted duplicate \"%s\" again, because \"%s\" is taken.", {source, source}, false);
+        return Left("Didn't make deleted duplicate \"%s\" again, because \"%s\" is taken.", {source, source},
+                    false);
     if (const std::string why = WhyNotAsRecorded(keptPath, kept, found); !why.empty())
         return Left("Didn't make deleted duplicate \"%s\" again, because identical file \"%s\": %s.",
                     {source, keptPath, why}, why == kChanged);
@@ -161,7 +196,8 @@ void UndoCommand::UndoTrashed(const JournalRecord& record) {
     const std::string& inTrash = record.m_lstFields[5];
     const std::string& info = record.m_lstFields[6];
     DirEntry found;
-    if (inTrash.empty()) return Left("Left \"%s\" in the trash, because the journal doesn't say where.", {path}, false);
+    if (inTrash.empty())
+        return Left("Left \"%s\" in the trash, because the journal doesn't say where.", {path}, false);
     if (const std::string why = WhyNotAsRecorded(inTrash, recorded, found); !why.empty())
         return Left("Left \"%s\" in the trash, because %s.", {inTrash, why}, why == kChanged);
     if (m_rFs.Lookup(path, found))
@@ -181,7 +217,8 @@ void UndoCommand::UndoFolderCreated(const JournalRecord& record) {
     if (removed.Kind() == ErrorKind::NotEmpty)
         return Left("Left folder \"%s\", which the move made, because it isn't empty.", {folder}, false);
     if (removed.Kind() == ErrorKind::NotFound)
-        return Left("Left folder \"%s\", which the move made, because it is no longer there.", {folder}, false);
+        return Left("Left folder \"%s\", which the move made, because it is no longer there.", {folder},
+                    false);
     if (!removed) return Error("ERROR: Unable to delete folder \"%s\"", {folder}, removed);
     ++m_oSummary.m_nUndone;
     Line("Deleted folder \"%s\", which the move made.", {folder});
@@ -194,7 +231,8 @@ void UndoCommand::UndoFolderRemoved(const JournalRecord& record) {
     DirEntry found;
     if (m_rFs.Lookup(folder, found)) {
         if (found.m_bDirectory && !found.m_bLink) return;  // already there: what was in it goes back into it
-        return Left("Didn't make source folder \"%s\" again, because \"%s\" is taken.", {folder, folder}, false);
+        return Left("Didn't make source folder \"%s\" again, because \"%s\" is taken.", {folder, folder},
+                    false);
     }
     if (const Status made = m_rFs.CreateFolder(folder); !made)
         return Error("ERROR: Couldn't create folder \"%s\"", {folder}, made);
@@ -212,6 +250,42 @@ void UndoCommand::NotUndoable(const JournalRecord& record) {
          {record.m_lstFields[0]});
 }
 
+bool UndoCommand::MergeBack(const std::string& now, const std::string& back) {
+    std::vector<DirEntry> entries;
+    if (const Status listed = m_rFs.ListNames(now, entries); !listed) {
+        Error("ERROR: Couldn't find files in \"%s\"", {now}, listed);
+        return false;
+    }
+    bool all = true;
+    for (const DirEntry& entry : entries) {
+        if (entry.m_strName.empty() || IsDotEntry(entry.m_strName)) continue;
+        std::string from = now;
+        std::string to = back;
+        AddSeparator(m_rFs.Style(), from);
+        AddSeparator(m_rFs.Style(), to);
+        from += entry.m_strName;
+        to += entry.m_strName;
+        DirEntry there;
+        if (!m_rFs.Lookup(to, there)) {
+            if (const Status moved = MoveBack(from, to, entry.m_bDirectory && !entry.m_bLink); !moved) {
+                Error("ERROR: Couldn't move \"%s\" back to \"%s\"", {from, to}, moved);
+                all = false;
+            }
+        } else if (!entry.m_bDirectory || entry.m_bLink || !there.m_bDirectory || there.m_bLink ||
+                   !MergeBack(from, to)) {
+            if (!entry.m_bDirectory || !there.m_bDirectory)
+                Left("Left \"%s\" where it is, because \"%s\" is taken.", {from, to}, false);
+            all = false;
+        }
+    }
+    if (!all) return false;
+    if (const Status removed = m_rFs.RemoveFolder(now); !removed) {
+        Error("ERROR: Unable to delete folder \"%s\"", {now}, removed);
+        return false;
+    }
+    return true;
+}
+
 Status UndoCommand::SameBytes(const std::string& a, const std::string& b, bool& same) {
     same = false;
     std::unique_ptr<IReadFile> first;
@@ -225,7 +299,8 @@ Status UndoCommand::SameBytes(const std::string& a, const std::string& b, bool& 
         std::size_t gotRight = 0;
         if (Status read = ReadFull(*first, left.data(), left.size(), gotLeft); !read) return read;
         if (Status read = ReadFull(*second, right.data(), right.size(), gotRight); !read) return read;
-        if (gotLeft != gotRight || !std::equal(left.begin(), left.begin() + gotLeft, right.begin())) return Status::Ok();
+        if (gotLeft != gotRight || !std::equal(left.begin(), left.begin() + gotLeft, right.begin()))
+            return Status::Ok();
         if (gotLeft == 0) break;
     }
     same = true;

@@ -58,6 +58,9 @@ private:
     std::string WhyNotAsRecorded(const std::string& path, const DirEntry& recorded, DirEntry& now);
     // Puts the item at `from` back at `to`, never over anything; the system's failure on error.
     Status MoveBack(const std::string& from, const std::string& to, bool folder);
+    // Moves the entries of the folder `now` back into `back`, the rest of its source that a copy across
+    // volumes left there, folder into folder; removes `now` once empty. False when anything stays.
+    bool MergeBack(const std::string& now, const std::string& back);
     // Whether two files hold the same bytes.
     Status SameBytes(const std::string& a, const std::string& b, bool& same);
     void Line(std::string_view pattern, std::initializer_list<std::string_view> args);

@@ -54,13 +54,15 @@ JournalTime NowForJournal() {
     ::gmtime_r(&now.tv_sec, &parts);
     char name[96];
     char text[40];
-    std::snprintf(name, sizeof name, "%04d%02d%02dT%02d%02d%02d.%06ldZ", parts.tm_year + 1900, parts.tm_mon + 1,
-                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, now.tv_nsec / 1000);
+    std::snprintf(name, sizeof name, "%04d%02d%02dT%02d%02d%02d.%06ldZ", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+                  now.tv_nsec / 1000);
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     return {name, text};
 }
 
-engine::Status PosixJournalFile::Create(const std::string& folder, const std::string& name, std::string& path) {
+engine::Status PosixJournalFile::Create(const std::string& folder, const std::string& name,
+                                        std::string& path) {
     if (const int error = MakeFolders(folder)) return StatusFromErrno(error, folder);
     for (int attempt = 1; attempt < 100; ++attempt) {
         path = JournalPath(folder, attempt == 1 ? name : name + "-" + std::to_string(attempt));
@@ -101,7 +103,8 @@ std::vector<std::string> ListJournals(const std::string& folder) {
     if (!dir.IsValid()) return names;
     while (const dirent* item = ::readdir(dir.Get())) {
         const std::string name = item->d_name;
-        if (name.size() > kSuffixLength && name.compare(name.size() - kSuffixLength, kSuffixLength, kSuffix) == 0)
+        if (name.size() > kSuffixLength &&
+            name.compare(name.size() - kSuffixLength, kSuffixLength, kSuffix) == 0)
             names.push_back(name.substr(0, name.size() - kSuffixLength));
     }
     std::sort(names.begin(), names.end());
@@ -135,8 +138,7 @@ void PruneJournals(const std::string& folder, const std::string& now, std::uint3
     for (std::size_t i = 0; i < names.size(); ++i) {
         const bool beyondCount = names.size() - i > maxCount;
         const std::int64_t began = NameSeconds(names[i]);
-        if (beyondCount || (began >= 0 && began < oldest))
-            ::unlink(JournalPath(folder, names[i]).c_str());
+        if (beyondCount || (began >= 0 && began < oldest)) ::unlink(JournalPath(folder, names[i]).c_str());
     }
 }
 

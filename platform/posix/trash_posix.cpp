@@ -217,8 +217,10 @@ int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text)
 }
 
 // Claims a free name in the trash `folder` with a .trashinfo whose Path is `shown`, then renames `file`
-// into files/ under it, `placed` naming it there. 0 or errno; on failure the file and the trash are as before.
-int PutInTrash(const std::string& folder, const std::string& file, const std::string& shown, std::string& placed) {
+// into files/ under it, `placed` naming it there. 0 or errno; on failure the file and the trash are as
+// before.
+int PutInTrash(const std::string& folder, const std::string& file, const std::string& shown,
+               std::string& placed) {
     UniqueFd infoFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/info").c_str(), kOpenFolderNoFollow, 0));
     if (!infoFd.IsValid()) return errno;
     UniqueFd filesFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/files").c_str(), kOpenFolderNoFollow, 0));

@@ -830,7 +830,8 @@ namespace {
 
 bool SameAfterUndo(const SnapshotEntry* before, const SnapshotEntry* after, bool modesChanged) {
     if (before == nullptr || after == nullptr) return before == after;
-    if (before->m_nKind != after->m_nKind || (!modesChanged && before->m_nMode != after->m_nMode)) return false;
+    if (before->m_nKind != after->m_nKind || (!modesChanged && before->m_nMode != after->m_nMode))
+        return false;
     if (before->m_nKind == EntryKind::Link) return before->m_strLinkTarget == after->m_strLinkTarget;
     return before->m_nKind != EntryKind::File ||
            (ContentKey(*before) == ContentKey(*after) && before->m_nLastWriteTime == after->m_nLastWriteTime);
@@ -849,7 +850,8 @@ std::string JudgeUndo(const MoveRecord& record, const std::vector<TreeSnapshot>&
         for (const std::string& path : paths) {
             const std::string full = JoinPath(before.Root(), path);
             if (!record.m_strTrashHome.empty() && full.rfind(record.m_strTrashHome, 0) == 0) continue;
-            // A leftover of a killed move that this one cleared held a copy of a source, never the user's file.
+            // A leftover of a killed move that this one cleared held a copy of a source, never the user's
+            // file.
             const std::size_t slash = path.rfind('/');
             if (engine::IsTemporaryName(slash == std::string::npos ? path : path.substr(slash + 1))) continue;
             const bool same = SameAfterUndo(before.Find(path), undone[i].Find(path), modesChanged);

@@ -102,8 +102,8 @@ void ParseRecords(const std::string& text, BatchResult& result) {
         std::size_t length = 0;
         std::size_t logLength = 0;
         if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength >>
-              outcome.m_nTrashed >> outcome.m_nSearchTree >> outcome.m_nElsewhere >>
-              outcome.m_nFoldersMade >> outcome.m_nUndos >> outcome.m_nRestored >> outcome.m_nRefusedChanged)) {
+              outcome.m_nTrashed >> outcome.m_nSearchTree >> outcome.m_nElsewhere >> outcome.m_nFoldersMade >>
+              outcome.m_nUndos >> outcome.m_nRestored >> outcome.m_nRefusedChanged)) {
             result.m_strError += "child: " + text.substr(at, end - at) + "\n";
             return;
         }

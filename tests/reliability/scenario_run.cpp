@@ -138,9 +138,38 @@ public:
     std::string m_strText;
 };
 
-// Undoes a move that ran to its end from its journal, its dry run first, and judges the trees.
+// Where what the journal says was replaced or deleted for good lay before the move: an item the move
+// itself had put there came from an earlier place, and a duplicate deleted for it had its content only there.
+std::set<std::string> NotUndoable(const std::vector<engine::JournalRecord>& records) {
+    using engine::JournalKind;
+    std::set<std::string> notUndoable;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted)
+            continue;
+        std::string path = records[i].m_lstFields.at(0);
+        for (std::size_t j = i; j-- > 0;) {
+            const engine::JournalRecord& earlier = records[j];
+            if (earlier.m_nKind == JournalKind::Duplicate && earlier.m_lstFields.at(5) == path)
+                notUndoable.insert(earlier.m_lstFields[0]);
+            if (earlier.m_nKind != JournalKind::Moved && earlier.m_nKind != JournalKind::Copied &&
+                earlier.m_nKind != JournalKind::Renamed)
+                continue;
+            // The item itself, or a folder that held it, came from an earlier place.
+            const std::string& to = earlier.m_lstFields.at(1);
+            if (path.compare(0, to.size(), to) == 0 &&
+                (path.size() == to.size() || path[to.size()] == NativeSeparator()))
+                path = earlier.m_lstFields[0] + path.substr(to.size());
+        }
+        notUndoable.insert(path);
+    }
+    return notUndoable;
+}
+
+// Undoes a move that ran to its end from its journal, its dry run first: the two logs must be one, and
+// the undo must lose nothing that was there after the move. With `compareTrees` (nothing was written
+// meanwhile) the trees must be those before the move, but for what cannot be undone.
 void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std::vector<std::string>& roots,
-                  const MoveRecord& record, bool modesChanged, ScenarioOutcome& outcome) {
+                  const MoveRecord& record, bool modesChanged, bool compareTrees, ScenarioOutcome& outcome) {
     const std::vector<engine::JournalRecord> records = engine::ParseJournal(journal);
     // The move's pumps (and the changes the scenario makes at them) are over.
     fs.SetKeepAlive(nullptr);
@@ -149,32 +178,26 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
     dryRun.Run(records);
     engine::UndoCommand undo(fs);
     undo.Run(records);
-    outcome.m_nUndos = 1;
     outcome.m_nRefusedChanged = static_cast<int>(undo.Summary().m_nChanged);
     if (dryRun.Log() != undo.Log())
         outcome.m_strReport += "the undo's dry run logged:\n" + dryRun.Log() + "its real run:\n" + undo.Log();
-    // Where what was replaced or deleted for good lay before the move: an item the move itself had put
-    // there came from an earlier place, and a duplicate deleted for it had its content only there.
-    using engine::JournalKind;
-    std::set<std::string> notUndoable;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted) continue;
-        std::string path = records[i].m_lstFields.at(0);
-        for (std::size_t j = i; j-- > 0;) {
-            const engine::JournalRecord& earlier = records[j];
-            if (earlier.m_nKind == JournalKind::Duplicate && earlier.m_lstFields.at(5) == path)
-                notUndoable.insert(earlier.m_lstFields[0]);
-            const bool moved = earlier.m_nKind == JournalKind::Moved || earlier.m_nKind == JournalKind::Copied ||
-                               earlier.m_nKind == JournalKind::Renamed;
-            if (moved && earlier.m_lstFields.at(1) == path) path = earlier.m_lstFields[0];
-        }
-        notUndoable.insert(path);
-    }
     std::vector<TreeSnapshot> undone = TakeAll(roots);
-    const std::string findings = JudgeUndo(record, undone, notUndoable, modesChanged);
-    outcome.m_nRestored = findings.empty() ? 1 : 0;
+    std::string findings;
+    if (compareTrees) {
+        findings = JudgeUndo(record, undone, NotUndoable(records), modesChanged);
+        outcome.m_nUndos = 1;
+        outcome.m_nRestored = findings.empty() ? 1 : 0;
+    }
     undone.insert(undone.end(), record.m_lstTrashes.begin(), record.m_lstTrashes.end());
-    const std::string lost = FindLostContent(record.m_lstBefore, undone, notUndoable);
+    // A .trashinfo goes with its file back out of the trash: it only named where the file came from.
+    std::vector<TreeSnapshot> after;
+    for (const std::vector<TreeSnapshot>* trees : {&record.m_lstAfter, &record.m_lstTrashes})
+        for (const TreeSnapshot& tree : *trees)
+            after.push_back(tree.Without([](const std::string& path) {
+                return path.size() > 10 && path.compare(path.size() - 10, 10, ".trashinfo") == 0;
+            }));
+    std::string lost = FindLostContent(after, undone);
+    if (compareTrees) lost += FindLostContent(record.m_lstBefore, undone, NotUndoable(records));
     outcome.m_bLost = outcome.m_bLost || !lost.empty();
     if (!findings.empty() || !lost.empty())
         outcome.m_strReport += "undo:\n" + lost + findings + "its log:\n" + undo.Log();
@@ -262,12 +285,12 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
 #ifndef _WIN32
-    // A file written meanwhile is what the user has now: undo rightly leaves it, so no tree to compare.
-    if (record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty())
+    // A file written meanwhile is what the user has now: undo leaves it, so there is no tree to compare.
+    if (record.m_nOutcome == engine::MoveFinished)
         UndoAndJudge(journal.m_strText, *fs, folders.Roots(), record,
                      std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
                                  [](const auto& entry) { return entry.second.m_nMode != 0; }),
-                     outcome);
+                     record.m_lstEdits.empty(), outcome);
 #endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
