@@ -148,7 +148,7 @@ void CommandLine::AddUndoCommands() {
         "Undo the last move, or MOVE (a name from `history`): each change reversed, newest first, never over "
         "anything; a change whose item changed since, or whose old place is taken, is left and said.");
     Hinted(m_pUndo->add_option("MOVE", m_oUndo.m_strMove, "the move to undo, as `history` names it"),
-           {ValueHint::Words, {}})
+           {ValueHint::Moves, {}})
         ->type_name("MOVE");
     m_pUndo->add_flag("-n,--dry-run", m_oUndo.m_bDryRun, "print what undo would do and change nothing");
     m_pUndo->add_flag("-q,--quiet", m_oUndo.m_bQuiet, "show neither the heading nor the summary");
@@ -156,6 +156,7 @@ void CommandLine::AddUndoCommands() {
         "history",
         "List the recent moves (the last 100, of the last 30 days): time, destination, changes, "
         "whether undone.");
+    m_pHistory->add_flag("--names", m_bHistoryNames, "print only the moves' names, as `undo` takes them");
 }
 
 void CommandLine::AddSettingsCommand() {

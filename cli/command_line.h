@@ -65,7 +65,8 @@ struct SettingsArguments {
 
 // What completes a value: of an option, or of a command's arguments.
 struct ValueHint {
-    enum Kind : std::uint8_t { Path, Words } m_nKind = Path;
+    // Moves: the names `history --names` prints when the completion runs.
+    enum Kind : std::uint8_t { Path, Words, Moves } m_nKind = Path;
     std::vector<std::string> m_lstWords;  // for Words
 };
 
@@ -83,8 +84,9 @@ public:
     MoveArguments m_oMove;
     SettingsArguments m_oSettings;
     UndoOptions m_oUndo;
-    std::string m_strHelpTopic;  // `help [COMMAND]`
-    std::string m_strShell;      // `completion SHELL`
+    bool m_bHistoryNames = false;  // `history --names`
+    std::string m_strHelpTopic;    // `help [COMMAND]`
+    std::string m_strShell;        // `completion SHELL`
     CLI::App* m_pMove = nullptr;
     CLI::App* m_pSettings = nullptr;
     CLI::App* m_pUndo = nullptr;

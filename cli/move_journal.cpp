@@ -133,9 +133,13 @@ int RunUndo(const UndoOptions& options) {
     return undo.Summary().Complete() ? 0 : 1;
 }
 
-int RunHistory() {
+int RunHistory(bool namesOnly) {
     const std::string folder = posix::DefaultJournalFolder();
     const std::vector<std::string> names = posix::ListJournals(folder);
+    if (namesOnly) {
+        for (const std::string& name : names) Print(name + "\n");
+        return 0;
+    }
     if (names.empty()) Print(engine::FormatText("No moves yet: there is no journal in \"%s\".\n", {folder}));
     for (const std::string& name : names) {
         std::vector<engine::JournalRecord> records;

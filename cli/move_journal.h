@@ -29,7 +29,7 @@ inline constexpr int kUndoNothing = 2;
 // `tandemere undo`: 0 when every change was undone (or had been already), 1 when some stayed,
 // kUndoNothing when there is nothing to undo.
 int RunUndo(const UndoOptions& options);
-// `tandemere history`: the recent moves, newest last.
-int RunHistory();
+// `tandemere history`: the recent moves, newest last; with `namesOnly` their names alone.
+int RunHistory(bool namesOnly);
 
 }  // namespace tandemere::cli
