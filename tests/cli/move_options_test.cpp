@@ -241,6 +241,8 @@ TEST_F(ToolTest, UsageErrorsAreStatusTwo) {
         {"move", "--full-paths", "--short-paths", Src("a.txt"), Dst()},
         {"move", "--only-same-ext", "--all-ext", Src("a.txt"), Dst()},
         {"shuffle"},
+        {"undo"},
+        {"undo", "20000101T000000.000000Z"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args.empty() ? "(none)" : args.back());
@@ -329,6 +331,7 @@ TEST_F(ToolTest, BashCompletesFromTheToolsOwnDefinition) {
         {"tandemere mo", "move"},
         {"tandemere settings get tr", "trash"},
         {"tandemere completion f", "fish"},
+        {"tandemere und", "undo"},
         {"tandemere settings set different re", "rename rename-file rename-folder"},
     };
     for (const Case& c : cases) {
@@ -365,16 +368,17 @@ TEST_F(ToolTest, SummaryCountsAgreeWithTheLog) {
     WriteFile(Src("todo"), "todo");
     const std::string log = m_tmp.Path("log");
     const ToolResult run =
-        Tool({"move", "--log-file", log, "--identical=delete-rename",
-              "--file-vs-folder=rename-file", Src("same.txt"), Src("photo.jpg"), Src("report.txt"),
-              Src("music"), Src("drafts"), Src("merge"), Src("todo"), Src("plan.txt"), Src("newdir"), Dst()},
+        Tool({"move", "--log-file", log, "--identical=delete-rename", "--file-vs-folder=rename-file",
+              Src("same.txt"), Src("photo.jpg"), Src("report.txt"), Src("music"), Src("drafts"), Src("merge"),
+              Src("todo"), Src("plan.txt"), Src("newdir"), Dst()},
              "o\ns\nr\n");
     ASSERT_EQ(run.m_nExit, 0) << run.m_strErr;
     const std::string text = ReadFile(log);
     EXPECT_EQ(text.rfind("Tandemere " TANDEMERE_VERSION_TEXT " log of a move, started ", 0), 0u) << text;
     EXPECT_NE(text.find("\nDestination:  " + Dst() + "\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nAnswers given in advance: --file-vs-folder=rename-file, --identical=delete-rename\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("\nAnswers given in advance: --file-vs-folder=rename-file, --identical=delete-rename\n"),
+        std::string::npos)
         << text;
     const auto lines = [&](const char* part) { return std::to_string(Count(run.m_strOut, part)); };
     const std::string expected =
@@ -382,14 +386,13 @@ TEST_F(ToolTest, SummaryCountsAgreeWithTheLog) {
         " folder, deleted " + lines("Deleted source file") + " duplicates (9 bytes freed), renamed " +
         std::to_string(Count(run.m_strOut, "naming it") + Count(run.m_strOut, "renamed identical") +
                        Count(run.m_strOut, "Filename was changed")) +
-        ", overwrote " + lines("folder, overwriting") + ", left " + lines("Left ") + " alone; 0 errors; took ";
+        ", overwrote " + lines("folder, overwriting") + ", left " + lines("Left ") +
+        " alone; 0 errors; took ";
     EXPECT_EQ(expected,
               "Moved 5 files and 1 folder, deleted 2 duplicates (9 bytes freed), renamed 3, overwrote 1, "
               "left 1 alone; 0 errors; took ");
-    EXPECT_EQ(run.m_strErr.substr(run.m_strErr.rfind("Moved "), expected.size()), expected)
-        << run.m_strErr;
-    EXPECT_NE(text.find("\n\n" + expected), std::string::npos)
-        << text;
+    EXPECT_EQ(run.m_strErr.substr(run.m_strErr.rfind("Moved "), expected.size()), expected) << run.m_strErr;
+    EXPECT_NE(text.find("\n\n" + expected), std::string::npos) << text;
 }
 
 TEST_F(ToolTest, LogFileGetsTheLogWithPlatformLineEnds) {
@@ -399,7 +402,8 @@ TEST_F(ToolTest, LogFileGetsTheLogWithPlatformLineEnds) {
     EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
     const std::string text = ReadFile(m_tmp.Path("log"));
     EXPECT_NE(text.find("\nSource:       " + Src("c.txt") + "\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n\n" + std::string(kUniqueLine) + "\nMoved 1 file; 0 errors; took "), std::string::npos)
+    EXPECT_NE(text.find("\n\n" + std::string(kUniqueLine) + "\nMoved 1 file; 0 errors; took "),
+              std::string::npos)
         << text;
     EXPECT_EQ(run.m_strOut, kUniqueLine);
 }
