@@ -250,6 +250,26 @@ void UndoCommand::NotUndoable(const JournalRecord& record) {
          {record.m_lstFields[0]});
 }
 
+bool UndoCommand::DropCopy(const std::string& copy, const std::string& original) {
+    DirEntry made;
+    DirEntry stayed;
+    bool same = false;
+    // Only a copy of a file that stayed as it was copied, byte for byte, is the move's own to remove.
+    if (m_rFs.Lookup(copy, made) && m_rFs.Lookup(original, stayed) && made.m_nSize == stayed.m_nSize &&
+        made.m_nLastWriteTime == stayed.m_nLastWriteTime && !made.m_bDirectory && !made.m_bLink &&
+        !made.m_bSpecial && !stayed.m_bDirectory && !stayed.m_bLink && !stayed.m_bSpecial &&
+        SameBytes(copy, original, same) && same) {
+        if (const Status deleted = m_rFs.DeleteFile(copy); !deleted) {
+            Error("ERROR: Couldn't delete \"%s\"", {copy}, deleted);
+            return false;
+        }
+        Line("Deleted \"%s\", the move's copy of \"%s\", which stayed in the source.", {copy, original});
+        return true;
+    }
+    Left("Left \"%s\" where it is, because \"%s\" is taken.", {copy, original}, false);
+    return false;
+}
+
 bool UndoCommand::MergeBack(const std::string& now, const std::string& back) {
     std::vector<DirEntry> entries;
     if (const Status listed = m_rFs.ListNames(now, entries); !listed) {
@@ -271,11 +291,10 @@ bool UndoCommand::MergeBack(const std::string& now, const std::string& back) {
                 Error("ERROR: Couldn't move \"%s\" back to \"%s\"", {from, to}, moved);
                 all = false;
             }
-        } else if (!entry.m_bDirectory || entry.m_bLink || !there.m_bDirectory || there.m_bLink ||
-                   !MergeBack(from, to)) {
-            if (!entry.m_bDirectory || !there.m_bDirectory)
-                Left("Left \"%s\" where it is, because \"%s\" is taken.", {from, to}, false);
-            all = false;
+        } else if (entry.m_bDirectory && !entry.m_bLink && there.m_bDirectory && !there.m_bLink) {
+            all = MergeBack(from, to) && all;
+        } else {
+            all = DropCopy(from, to) && all;
         }
     }
     if (!all) return false;

@@ -61,6 +61,9 @@ private:
     // Moves the entries of the folder `now` back into `back`, the rest of its source that a copy across
     // volumes left there, folder into folder; removes `now` once empty. False when anything stays.
     bool MergeBack(const std::string& now, const std::string& back);
+    // Removes `copy`, which a copy across volumes made of `original` while that stayed: only while both
+    // are regular files of the same size, time and bytes. False (logged) when it stays.
+    bool DropCopy(const std::string& copy, const std::string& original);
     // Whether two files hold the same bytes.
     Status SameBytes(const std::string& a, const std::string& b, bool& same);
     void Line(std::string_view pattern, std::initializer_list<std::string_view> args);

@@ -422,6 +422,21 @@ TEST_F(ToolTest, ALogThatCannotBeWrittenEndsWithItsOwnStatus) {
     EXPECT_EQ(ReadFile(Dst("c.txt")), "unique");
 }
 
+// A journal that cannot be made is said once; the move still runs to its end, and there is nothing to undo.
+TEST_F(ToolTest, AJournalThatCannotBeWrittenLeavesTheMoveAlone) {
+    WriteFile(Src("c.txt"), "unique");
+    WriteFile(m_tmp.Path("state"), "a file where the journals' folder would be");
+    const ToolResult run = Move({Src("c.txt")});
+    EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+    EXPECT_EQ(Count(run.m_strErr, "can't write the journal"), 1) << run.m_strErr;
+    EXPECT_NE(run.m_strErr.find("Not a directory; the move goes on, but it can't be undone"),
+              std::string::npos)
+        << run.m_strErr;
+    EXPECT_EQ(run.m_strOut, kUniqueLine);
+    EXPECT_EQ(ReadFile(Dst("c.txt")), "unique");
+    EXPECT_EQ(Tool({"undo"}).m_nExit, 2);
+}
+
 TEST_F(ToolTest, SettingsFileOption) {
     WriteFile(Src("c.txt"), "unique");
     WriteFile(m_tmp.Path("other-settings"), "\"Logging\"=dword:00000000\n");
