@@ -298,14 +298,13 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
 #ifndef _WIN32
-    // Every move is undone and must lose nothing. The trees before it come back where the move ran to its
-    // end and nothing was written meanwhile: a file written meanwhile is what the user has now, which undo
-    // leaves, and a stopped move can have left a complete copy beside a source it could not remove.
+    // Every move, stopped or not, is undone and must lose nothing; where nothing was written meanwhile the
+    // trees before it come back. A file written meanwhile is what the user has now, which undo leaves.
     if (record.m_nOutcome != engine::MoveRefused)
         UndoAndJudge(journal.m_strText, *fs, folders.Roots(), record,
                      std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
                                  [](const auto& entry) { return entry.second.m_nMode != 0; }),
-                     record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty(), outcome);
+                     record.m_lstEdits.empty(), outcome);
 #endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
