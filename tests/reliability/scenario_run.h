@@ -39,13 +39,13 @@ public:
 
 struct ScenarioOutcome {
     std::uint64_t m_nSeed = 0;
-    int m_nFaults = 0;       // faults the platform made during the move
-    int m_nTrashed = 0;      // files the move put in a trash
-    int m_nSearchTree = 0;   // 1 when the move searched the whole destination tree
-    int m_nElsewhere = 0;    // identical files it found elsewhere in the tree and asked about
-    int m_nFoldersMade = 0;  // counterparts it made to merge a folder into, so its files were searched
-    int m_nUndos = 0;     // 1 when the move ran to its end, nothing was written meanwhile, and it was undone
-    int m_nRestored = 0;  // 1 when that undo gave back the trees before the move
+    int m_nFaults = 0;          // faults the platform made during the move
+    int m_nTrashed = 0;         // files the move put in a trash
+    int m_nSearchTree = 0;      // 1 when the move searched the whole destination tree
+    int m_nElsewhere = 0;       // identical files it found elsewhere in the tree and asked about
+    int m_nFoldersMade = 0;     // counterparts it made to merge a folder into, so its files were searched
+    int m_nUndos = 0;           // 1 when nothing was written meanwhile and the move was undone
+    int m_nRestored = 0;        // 1 when that undo gave back the trees before the move
     int m_nRefusedChanged = 0;  // steps the undo left because their item changed since the move
     bool m_bLost = false;       // the oracle found lost content
     std::string m_strReport;    // empty when the oracle found nothing
