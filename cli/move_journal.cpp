@@ -10,6 +10,7 @@
 #include "engine/undo_move.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/user_files_posix.h"
 #include "ui/tty/terminal_posix.h"
 
 namespace tandemere::cli {
@@ -35,10 +36,9 @@ std::string UnixLines(const std::string& log) {
 bool ReadJournal(const std::string& folder, const std::string& name,
                  std::vector<engine::JournalRecord>& records) {
     std::string text;
-    int error = 0;
-    if (!posix::ReadWholeFile(posix::JournalPath(folder, name), text, error)) {
+    if (const engine::Status read = posix::ReadWholeFile(posix::JournalPath(folder, name), text); !read) {
         Complain(
-            engine::FormatText("can't read the journal of move \"%s\": %s", {name, posix::ErrnoText(error)}));
+            engine::FormatText("can't read the journal of move \"%s\": %s", {name, posix::ReasonText(read)}));
         return false;
     }
     records = engine::ParseJournal(text);

@@ -20,6 +20,7 @@
 #include "engine/settings_table.h"
 #include "engine/text_format.h"
 #include "engine/unsaved_settings_store.h"
+#include "platform/posix/digest_cache_file_posix.h"
 #include "platform/posix/drop_facts_posix.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/posix_io.h"
@@ -33,6 +34,9 @@ namespace {
 
 using engine::FormatText;
 using engine::kPosixPaths;
+
+// The files whose digests are kept across moves: about 56 bytes each on disk, so a few MiB.
+constexpr std::size_t kDigestCacheEntries = 250000;
 
 void Complain(const std::string& text) {
     tty::WriteAll(STDERR_FILENO, "tandemere: " + text + "\n");
@@ -177,6 +181,10 @@ int RunMove(const MoveOptions& options) {
     // A reader that went away must not kill the tool halfway through writing the log.
     ::signal(SIGPIPE, SIG_IGN);
     engine::MoveCommand command(moving, settings, ui);
+    engine::DigestCache digests(kDigestCacheEntries);
+    const std::string digestsPath = posix::DefaultDigestCachePath();
+    posix::LoadDigestCache(digestsPath, digests);
+    command.SetDigestCache(&digests);
     command.SetDestFolder(*dest);
     posix::PosixJournalFile journal;
     if (!options.m_bDryRun && StartJournal(journal, sources, *dest)) command.SetJournal(&journal);
@@ -184,6 +192,8 @@ int RunMove(const MoveOptions& options) {
     tty::CancelSignal cancel;
     const engine::MoveOutcome outcome = command.Run(nullptr);
     ReportMoveEnd(command, ui, options);
+    // A cache that cannot be saved costs the next move only the reading it would have spared.
+    if (!options.m_bDryRun) (void)posix::SaveDigestCache(digestsPath, digests);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
     if (outcome == engine::MoveRefused) return kExitUsage;
     // A move that went on past an error, or could not store an answer, did not do all it was asked.

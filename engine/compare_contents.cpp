@@ -1,6 +1,6 @@
 // Engine layer: content comparison of a source file with one destination entry, block by block in bounded
-// memory: a digest first, then blocks that start small and grow, so a difference near the start costs a few
-// KiB.
+// memory: the digest's span first, so most different files cost a few KiB, then the rest in large blocks,
+// since files whose first bytes match are almost always copies of each other.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -18,17 +18,15 @@
 namespace tandemere::engine {
 namespace {
 
-// Blocks after the digest's span double up to this size: large enough that a long equal run costs
-// few calls, small enough that both blocks stay in the processor's cache for the comparison.
-constexpr std::size_t kMaxBlockSize = 64 * 1024;
-constexpr std::size_t kMinBlockSize = 4 * 1024;
+// Blocks after the digest's span: large enough that a copy of a few hundred KiB costs one call a
+// side, small enough that a read rarely keeps the thread from its messages for long.
+constexpr std::size_t kMaxBlockSize = 1024 * 1024;
 // The digest's span is read as the first block.
 static_assert(kDigestWholeLimit <= kMaxBlockSize && kDigestHeadSize <= kMaxBlockSize);
 
 // The size of the block that starts at `offset` of a file of `size` bytes.
 std::size_t BlockAt(std::uint64_t offset, std::uint64_t size) {
-    const std::uint64_t grown = std::clamp<std::uint64_t>(offset, kMinBlockSize, kMaxBlockSize);
-    return static_cast<std::size_t>(std::min(size - offset, grown));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, kMaxBlockSize));
 }
 
 // Reads until `size` bytes arrived or the file ended; `got` tells how many arrived. Asks for at

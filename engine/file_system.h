@@ -25,6 +25,11 @@ struct DirEntry {
     std::uint64_t m_nSize = 0;           // bytes; 0 for folders
     std::uint64_t m_nLastWriteTime = 0;  // 100-ns ticks since 1601-01-01 UTC, as FILETIME counts them
     std::uint32_t m_nMode = 0;           // permission bits (07777) on POSIX; 0 where the platform has none
+    // Where the platform tells them (0 where it does not): the device and file number that name the
+    // file whatever its path, and the nanoseconds of its last change of content or attributes.
+    std::uint64_t m_nDevice = 0;
+    std::uint64_t m_nFileId = 0;
+    std::uint64_t m_nChangeTime = 0;
 };
 
 // A file open for reading; closed by its destructor on every path.

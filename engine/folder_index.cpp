@@ -55,7 +55,9 @@ FolderIndexes::Folder* FolderIndexes::Listed(IFileSystem& fs, const std::string&
     for (DirEntry& entry : listing) {
         if (IsDotEntry(entry.m_strName)) continue;
         if (IsTemporaryName(entry.m_strName)) built.m_lstLeftovers.push_back(built.m_lstSlots.size());
-        Add(built, style.m_bIgnoreCase, std::move(entry), std::nullopt);
+        // A digest kept from an earlier move spares reading a file that did not change since.
+        const std::optional<std::uint64_t> cached = m_pCache ? m_pCache->Find(entry) : std::nullopt;
+        Add(built, style.m_bIgnoreCase, std::move(entry), cached);
     }
     return &m_mapFolders.emplace(std::move(key), std::move(built)).first->second;
 }
@@ -88,6 +90,7 @@ void FolderIndexes::NoteDigest(const PathStyle& style, const std::string& path, 
     if (slot == nullptr || slot->m_oFile.m_oEntry.m_nSize != asRead.m_nSize) return;
     slot->m_oFile.m_oEntry.m_nLastWriteTime = asRead.m_nLastWriteTime;
     slot->m_oFile.m_oDigest = digest;
+    if (m_pCache) m_pCache->Note(asRead, digest);
 }
 
 void FolderIndexes::NoteRemoved(const PathStyle& style, const std::string& path) {

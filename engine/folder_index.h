@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/digest_cache.h"
 #include "engine/file_system.h"
 
 namespace tandemere::engine {
@@ -78,6 +79,9 @@ public:
 
     // Forgets every folder (at the start of each move).
     void Clear();
+    // Digests kept across moves: listed files take theirs from `cache`, and every digest made is
+    // noted in it. Null: none. The cache must outlive the indexes' use of it.
+    void UseCache(DigestCache* cache) { m_pCache = cache; }
 
 private:
     // One listed folder. Entries are kept in listing order, then in the order the move added
@@ -123,6 +127,7 @@ private:
     // The full paths (as FoldKey) of the leftovers handed out in this move.
     std::set<std::string> m_lstLeftoversTaken;
     Tree m_oTree;
+    DigestCache* m_pCache = nullptr;
 };
 
 }  // namespace tandemere::engine

@@ -15,7 +15,7 @@ namespace {
 
 // Two answers only: the second button is not shown.
 ChoicePrompt SameFileElsewherePrompt(std::string_view shownSource, std::string_view shownIdentical) {
-    ChoicePrompt prompt{DecisionKind::SameFileElsewhere, {}, {}, {}, {}, {}, {}};
+    ChoicePrompt prompt{DecisionKind::SameFileElsewhere, {}, {}, {}, {}, {}, {}, {}, {}};
     prompt.m_strQuestion =
         FormatText("Source file \"%s\" is the same as file \"%s\" elsewhere in the destination folder.",
                    {shownSource, shownIdentical});
@@ -75,7 +75,10 @@ PlaceResult MoveCommand::ResolveIdenticalElsewhere(WindowHandle owner, const Fil
     const std::optional<std::int32_t> answer =
         Decide(SettingId::SameFileElsewhereDlgDefault, owner, [&](WindowHandle promptOwner) {
             prompted = true;
-            return m_rUi.ShowChoicePrompt(promptOwner, SameFileElsewherePrompt(shownSource, shownIdentical));
+            ChoicePrompt prompt = SameFileElsewherePrompt(shownSource, shownIdentical);
+            prompt.m_strSrcPath = file.m_strSource;
+            prompt.m_strDestPath = identicalPath;
+            return m_rUi.ShowChoicePrompt(promptOwner, prompt);
         });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);

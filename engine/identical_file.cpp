@@ -33,7 +33,7 @@ namespace {
 
 ChoicePrompt SameFileDiffNamePrompt(std::string_view shownSource, std::string_view shownIdentical,
                                     std::string_view shownNew, bool nameTaken) {
-    ChoicePrompt prompt{DecisionKind::SameFileDiffName, {}, {}, {}, {}, {}, {}};
+    ChoicePrompt prompt{DecisionKind::SameFileDiffName, {}, {}, {}, {}, {}, {}, {}, {}};
     prompt.m_strQuestion = FormatText("Source file \"%s\" is the same as destination file \"%s\"",
                                       {shownSource, shownIdentical});
     if (nameTaken)
@@ -168,8 +168,11 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
     const std::optional<std::int32_t> answer =
         Decide(SettingId::SameFileDiffNameDlgDefault, owner, [&](WindowHandle promptOwner) {
             prompted = true;
-            return m_rUi.ShowChoicePrompt(promptOwner, SameFileDiffNamePrompt(shownSource, shownIdentical,
-                                                                              shownNew, file.m_bNameTaken));
+            ChoicePrompt prompt =
+                SameFileDiffNamePrompt(shownSource, shownIdentical, shownNew, file.m_bNameTaken);
+            prompt.m_strSrcPath = file.m_strSource;
+            prompt.m_strDestPath = identicalPath;
+            return m_rUi.ShowChoicePrompt(promptOwner, prompt);
         });
     if (!answer) return StopMove;
     if (*answer == AnswerFirst) return DeleteIdenticalSource(owner, file, identicalPath, identical, prompted);

@@ -102,6 +102,8 @@ public:
     void SetJournal(IJournalFile* file) { m_oJournal.SetFile(file); }
     // Forgets the drop target and every dragged item, so that no earlier drop is left ready to run.
     void ClearDrop();
+    // Digests of destination files kept across moves (null: none); it must outlive the command's runs.
+    void SetDigestCache(DigestCache* cache) { m_oIndexes.UseCache(cache); }
 
     // Runs the whole move, every window owned by `owner`: MoveFinished when it ran to its end,
     // MoveStopped when a placement stopped it.

@@ -12,7 +12,7 @@ namespace tandemere::engine {
 namespace {
 
 ChoicePrompt FnameFldrnameClashPrompt(std::string_view shownSource, std::string_view shownFree) {
-    ChoicePrompt prompt{DecisionKind::FnameFldrnameClash, {}, {}, {}, {}, {}, {}};
+    ChoicePrompt prompt{DecisionKind::FnameFldrnameClash, {}, {}, {}, {}, {}, {}, {}, {}};
     prompt.m_strQuestion = FormatText(
         "Can't move source file \"%s\" into the destination folder because a subfolder of that name already "
         "exists there.",
@@ -95,8 +95,10 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
 
     const std::optional<std::int32_t> answer =
         Decide(SettingId::FnameFldrnameClashDlgDefault, owner, [&](WindowHandle promptOwner) {
-            return m_rUi.ShowChoicePrompt(promptOwner,
-                                          FnameFldrnameClashPrompt(shownSource, ShownDest(freePath)));
+            ChoicePrompt prompt = FnameFldrnameClashPrompt(shownSource, ShownDest(freePath));
+            prompt.m_strSrcPath = file.m_strSource;
+            prompt.m_strDestPath = samePath;
+            return m_rUi.ShowChoicePrompt(promptOwner, prompt);
         });
     if (!answer) return StopMove;
     if (*answer == AnswerThird) {

@@ -102,6 +102,8 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
                 GetAnswerCaptions(DecisionKind::FldrnameFnameClash).m_pszSecond,
                 FormatText("Rename the subfolder to \"%s\".", {ShownDest(target)}),
                 FormatText("Leave source folder \"%s\" alone.", {ShownSource(folder)}),
+                folder,
+                clash,
             };
             return m_rUi.ShowChoicePrompt(promptOwner, prompt);
         });

@@ -46,6 +46,10 @@ struct ChoicePrompt {
     std::string m_strCaption2;
     std::string m_strText2;
     std::string m_strText3;
+    // The whole paths of the source item and of the destination item it meets, whatever the texts
+    // show: two files of one size and time differ by folder.
+    std::string m_strSrcPath;
+    std::string m_strDestPath;
 };
 
 // The different-file prompt: both files side by side, and the texts the engine builds for it.

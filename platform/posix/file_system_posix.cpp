@@ -47,6 +47,10 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_bSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     entry.m_nSize = (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) ? static_cast<std::uint64_t>(st.st_size) : 0;
     entry.m_nLastWriteTime = TicksFromTimespec(st.st_mtim);
+    entry.m_nDevice = static_cast<std::uint64_t>(st.st_dev);
+    entry.m_nFileId = static_cast<std::uint64_t>(st.st_ino);
+    entry.m_nChangeTime = static_cast<std::uint64_t>(st.st_ctim.tv_sec) * 1000000000ull +
+                          static_cast<std::uint64_t>(st.st_ctim.tv_nsec);
     entry.m_nMode = static_cast<std::uint32_t>(st.st_mode & 07777);
 }
 

@@ -12,23 +12,13 @@
 #include <ctime>
 
 #include "platform/posix/posix_io.h"
-#include "platform/posix/settings_file_posix.h"
+#include "platform/posix/user_files_posix.h"
 
 namespace tandemere::posix {
 namespace {
 
 constexpr const char* kSuffix = ".journal";
 constexpr std::size_t kSuffixLength = 8;
-
-// Makes `folder` and its missing parents, private to the user. 0 or errno.
-int MakeFolders(const std::string& folder) {
-    struct stat st;
-    if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    const std::string parent = ParentOf(Trim(folder));
-    if (parent != folder && parent != "/" && parent != ".")
-        if (const int error = MakeFolders(parent)) return error;
-    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
-}
 
 // The seconds since 1970 of a journal name's start ("20261210T225359..."); -1 when it has none.
 std::int64_t NameSeconds(const std::string& name) {
@@ -44,7 +34,7 @@ std::int64_t NameSeconds(const std::string& name) {
 }  // namespace
 
 std::string DefaultJournalFolder() {
-    return XdgFolder("XDG_STATE_HOME", "/.local/state") + "/tandemere/moves";
+    return XdgBaseFolder("XDG_STATE_HOME", ".local/state") + "/tandemere/moves";
 }
 
 JournalTime NowForJournal() {
@@ -63,7 +53,7 @@ JournalTime NowForJournal() {
 
 engine::Status PosixJournalFile::Create(const std::string& folder, const std::string& name,
                                         std::string& path) {
-    if (const int error = MakeFolders(folder)) return StatusFromErrno(error, folder);
+    if (!MakeFolders(folder)) return StatusFromErrno(errno, folder);
     for (int attempt = 1; attempt < 100; ++attempt) {
         path = JournalPath(folder, attempt == 1 ? name : name + "-" + std::to_string(attempt));
         m_hFile.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
@@ -113,22 +103,6 @@ std::vector<std::string> ListJournals(const std::string& folder) {
 
 std::string JournalPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name + kSuffix;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text, int& error) {
-    text.clear();
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsValid()) {
-        error = errno;
-        return false;
-    }
-    char buffer[65536];
-    for (;;) {
-        std::size_t got = 0;
-        if ((error = ReadRetry(file.Get(), buffer, sizeof buffer, got)) != 0) return false;
-        if (got == 0) return true;
-        text.append(buffer, got);
-    }
 }
 
 void PruneJournals(const std::string& folder, const std::string& now, std::uint32_t maxDays,

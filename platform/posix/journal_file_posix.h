@@ -42,8 +42,6 @@ private:
 std::vector<std::string> ListJournals(const std::string& folder);
 // The path of the journal named `name` in `folder`.
 std::string JournalPath(const std::string& folder, const std::string& name);
-// The whole text of a file; false with errno when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& text, int& error);
 // Removes the journals that began more than `maxDays` days before `now` (a journal name) and all but
 // the newest `maxCount`; the failures to remove are ignored (the next move tries again).
 void PruneJournals(const std::string& folder, const std::string& now, std::uint32_t maxDays,

@@ -15,6 +15,7 @@
 #include "platform/posix/posix_io.h"
 #include "platform/posix/posix_syscalls.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/posix/user_files_posix.h"
 
 namespace tandemere::posix {
 
@@ -25,11 +26,6 @@ using engine::ValueKind;
 namespace {
 
 constexpr char kDwordPrefix[] = "dword:";
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -73,21 +69,6 @@ std::string DwordLine(const std::string& name, std::uint32_t value) {
     return Quote(name) + "=" + kDwordPrefix + digits;
 }
 
-bool MakeFolders(const std::string& folder) {
-    if (folder.empty()) return true;
-    struct stat st;
-    if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    const std::size_t cut = folder.rfind('/');
-    if (cut != std::string::npos && cut > 0 && !MakeFolders(folder.substr(0, cut))) return false;
-    return Sys().m_pfnMkdirAt(AT_FDCWD, folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t cut = path.rfind('/');
-    if (cut == std::string::npos) return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
-
 class SettingsFileKey : public engine::ISettingsKey {
 public:
     SettingsFileKey(SettingsFileStore& store, std::vector<SettingValue> values)
@@ -126,23 +107,9 @@ private:
 
 }  // namespace
 
-std::string XdgFolder(const char* variable, const char* belowHome) {
-    std::string folder = Env(variable);
-    // Relative values are invalid for these variables and are ignored.
-    if (folder.empty() || folder[0] != '/') {
-        std::string home = Env("HOME");
-        if (home.empty()) {
-            if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
-                home = pw->pw_dir;
-        }
-        folder = home + belowHome;
-    }
-    return folder;
-}
-
 std::string DefaultSettingsPath() {
-    if (std::string path = Env("TANDEMERE_SETTINGS"); !path.empty()) return path;
-    return XdgFolder("XDG_CONFIG_HOME", "/.config") + "/tandemere/settings";
+    if (const char* path = std::getenv("TANDEMERE_SETTINGS"); path != nullptr && *path != 0) return path;
+    return XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/tandemere/settings";
 }
 
 SettingsFileStore::SettingsFileStore(std::string path) : m_strPath(std::move(path)) {}
@@ -221,48 +188,15 @@ Status SettingsFileStore::ReadLines(std::vector<std::string>& lines, bool& endsW
 }
 
 Status SettingsFileStore::WriteLines(const std::vector<std::string>& lines, bool endsWithNewline) {
-    // Through a link, the file it names is the one replaced, not the link.
-    std::string target = m_strPath;
-    if (char* resolved = ::realpath(m_strPath.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    const std::string folder = FolderOf(target);
-    if (!MakeFolders(folder)) return StatusFromErrno(errno, folder);
     mode_t mode = 0644;
     struct stat st;
-    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 0777;
-
+    if (::stat(m_strPath.c_str(), &st) == 0) mode = st.st_mode & 0777;
     std::string bytes;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         bytes += lines[i];
         if (i + 1 < lines.size() || endsWithNewline) bytes += '\n';
     }
-    std::string temporary;
-    UniqueFd fd;
-    const int openError = CreateUnderTemporaryName(
-        target + ".tmp-", "",
-        [&](const std::string& name) {
-            fd.Reset(
-                Sys().m_pfnOpenAt(AT_FDCWD, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            return fd.IsValid() ? 0 : errno;
-        },
-        temporary);
-    if (openError != 0) return StatusFromErrno(openError, temporary);
-    int error = WriteAll(fd.Get(), bytes.data(), bytes.size());
-    if (error == 0 && Sys().m_pfnFchmod(fd.Get(), mode) != 0) error = errno;
-    if (error == 0 && Sys().m_pfnFsync(fd.Get()) != 0) error = errno;
-    if (error == 0) error = fd.Close();
-    if (error == 0 && Sys().m_pfnRenameAt2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), 0) != 0)
-        error = errno;
-    if (error != 0) {
-        fd.Reset();
-        Sys().m_pfnUnlinkAt(AT_FDCWD, temporary.c_str(), 0);
-        return StatusFromErrno(error, m_strPath);
-    }
-    // The new file is already in place; a folder that cannot be flushed does not undo that.
-    SyncFolderAt(AT_FDCWD, folder.c_str());
-    return Status::Ok();
+    return ReplaceFileWhole(m_strPath, bytes, mode);
 }
 
 std::unique_ptr<engine::ISettingsKey> SettingsFileStore::OpenForRead() {

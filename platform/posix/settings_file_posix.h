@@ -11,10 +11,6 @@
 
 namespace tandemere::posix {
 
-// The folder an XDG base-directory variable names (an absolute value only), else the home folder
-// ($HOME, else the password database's) with `belowHome` ("/.config") appended.
-std::string XdgFolder(const char* variable, const char* belowHome);
-
 // $TANDEMERE_SETTINGS if set, else $XDG_CONFIG_HOME/tandemere/settings, else
 // ~/.config/tandemere/settings.
 std::string DefaultSettingsPath();

@@ -45,6 +45,7 @@ TEST_F(DryRunTest, PrintsTheMovesLogAndChangesNothing) {
                 after.end());
     EXPECT_EQ(after, before);
     EXPECT_FALSE(Exists(m_env.m_strSettingsFile));
+    EXPECT_FALSE(Exists(m_tmp.Path("cache")));
     // The log file holds the log between its header and the summary, and says it was a dry run.
     EXPECT_NE(dryLog.find("\n\n" + dry.m_strOut + "\n"), std::string::npos) << dryLog;
     EXPECT_NE(dryLog.find(" log of a dry run (nothing was changed), started "), std::string::npos) << dryLog;
@@ -57,6 +58,8 @@ TEST_F(DryRunTest, PrintsTheMovesLogAndChangesNothing) {
     EXPECT_NE(real.m_strOut.find("naming it \"a (2).txt\""), std::string::npos) << real.m_strOut;
     EXPECT_NE(Trees(), before);
     EXPECT_TRUE(Exists(m_env.m_strSettingsFile));
+    // The digests of the destination files it read are kept for the next move.
+    EXPECT_TRUE(Exists(m_tmp.Path("cache/tandemere/digests")));
 }
 
 // Undo's dry run prints what undo then does; the trees come back; a second undo does nothing.

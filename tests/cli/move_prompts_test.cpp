@@ -147,9 +147,11 @@ TEST_F(PromptTest, IdenticalFileUnderAnotherName) {
         EXPECT_NE(run.m_strErr.find("Source file \"same.txt\" is the same as destination file \"other.txt\""),
                   std::string::npos)
             << run.m_strErr;
-        for (const char* text :
-             {"d  Delete ", "r  Delete and Rename  Delete source file \"same.txt\", and rename", "s  Skip ",
-              "Don't process any more files"}) {
+        for (const std::string& text :
+             {std::string("d  Delete "),
+              std::string("r  Delete and Rename  Delete source file \"same.txt\", and rename"),
+              std::string("s  Skip "), std::string("Don't process any more files"),
+              "  Source       " + Src("same.txt") + "\n  Destination  " + Dst("other.txt") + "\n"}) {
             EXPECT_NE(run.m_strErr.find(text), std::string::npos) << text << "\n" << run.m_strErr;
         }
         EXPECT_EQ(ListTree(Src()), c.m_lstSrc);

@@ -167,5 +167,58 @@ TEST_F(FolderIndexTest, RenamesAcrossFoldersAndOfFoldersKeepEveryIndexTrue) {
     EXPECT_EQ(1u, candidates.size());
 }
 
+// Digests kept across moves: a listed file takes one only while every part of its identity is as it
+// was, a damaged saved form is refused whole, and the bound keeps what the last move used.
+TEST_F(FolderIndexTest, KeptDigestsServeOnlyUnchangedFilesAndSurviveOnlyWhole) {
+    ASSERT_TRUE(WriteFile(Folder() + "a", "four"));
+    DirEntry a = Look(Folder() + "a");
+    engine::DigestCache cache(2);
+    cache.Note(a, 42);
+    m_indexes.UseCache(&cache);
+    std::vector<engine::IndexedFile> candidates;
+    ASSERT_OK(m_indexes.Candidates(m_fs, Folder(), 4, candidates));
+    ASSERT_EQ(1u, candidates.size());
+    // Windows listings tell no file numbers: nothing is kept there.
+    EXPECT_EQ(a.m_nFileId != 0 ? std::optional<std::uint64_t>(42) : std::nullopt, candidates[0].m_oDigest);
+    m_indexes.NoteDigest(m_realFs.Style(), Folder() + "a", a, 43);  // noted by a comparison
+    EXPECT_EQ(a.m_nFileId != 0 ? std::optional<std::uint64_t>(43) : std::nullopt, cache.Find(a));
+    a.m_nFileId = 5;
+    a.m_nChangeTime = 6;
+    cache.Note(a, 43);
+
+    const auto changed = [&](std::uint64_t DirEntry::*field) {
+        DirEntry other = a;
+        other.*field += 1;
+        return other;
+    };
+    for (std::uint64_t DirEntry::*field : {&DirEntry::m_nDevice, &DirEntry::m_nFileId, &DirEntry::m_nSize,
+                                           &DirEntry::m_nLastWriteTime, &DirEntry::m_nChangeTime})
+        EXPECT_FALSE(cache.Find(changed(field)));
+    DirEntry noIdentity = a;
+    noIdentity.m_nFileId = 0;
+    cache.Note(noIdentity, 7);
+    EXPECT_FALSE(cache.Find(noIdentity));
+
+    // Two older files and one the next move notes: the bound of two keeps the newest and one more.
+    cache.Note(changed(&DirEntry::m_nFileId), 44);
+    engine::DigestCache next(2);
+    ASSERT_TRUE(next.Load(cache.Save()));
+    next.Note(changed(&DirEntry::m_nChangeTime), 45);
+    engine::DigestCache third(2);
+    ASSERT_TRUE(third.Load(next.Save()));
+    EXPECT_EQ(2u, third.Size());
+    EXPECT_EQ(std::optional<std::uint64_t>(45), third.Find(changed(&DirEntry::m_nChangeTime)));
+
+    const std::string saved = next.Save();
+    std::string flipped = saved;
+    flipped[flipped.size() / 2] ^= 1;
+    for (const std::string& damaged :
+         {std::string(), saved.substr(0, saved.size() - 1), flipped, "x" + saved.substr(1), saved + "x"}) {
+        engine::DigestCache loaded(2);
+        EXPECT_FALSE(loaded.Load(damaged));
+        EXPECT_EQ(0u, loaded.Size());
+    }
+}
+
 }  // namespace
 }  // namespace tandemere::testing

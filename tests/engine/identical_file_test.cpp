@@ -79,7 +79,7 @@ TEST_F(FileMoves, EveryAnswerToAnIdenticalFileUnderAnotherName) {
                 "Delete and &Rename",
                 "Delete source file \"s.txt\", and rename identical destination file from \"x.txt\" to \"" +
                     freeName + "\".",
-                "Leave source file \"s.txt\" alone."}),
+                "Leave source file \"s.txt\" alone.", Src("s.txt"), Dst("x.txt")}),
             TextsOf(p));
     }
 }
@@ -145,7 +145,8 @@ TEST_F(FileMoves, TheWholeDestinationTreeIsSearchedOnlyWhenAsked) {
                                       "&Delete",
                                       "Delete source file \"" + Native("a/s.txt") +
                                           "\", leaving identical file \"" + Native("b/c/x.txt") + "\".",
-                                      "", "", "Leave source file \"" + Native("a/s.txt") + "\" alone."}),
+                                      "", "", "Leave source file \"" + Native("a/s.txt") + "\" alone.",
+                                      Src("a/s.txt"), Dst("b/c/x.txt")}),
             TextsOf(m_ui.m_lstChoicePrompts[0]));
     }
 

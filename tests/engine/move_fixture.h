@@ -149,10 +149,13 @@ protected:
                "\" is the same.\r\n";
     }
     // A decision's log line (ending in "\r\n") as it reads when a stored answer took the decision.
-    static std::string Stored(std::string line) { return line.insert(line.size() - 2, " (stored answer)"); }
-    // A choice prompt's texts in the order it shows them, to compare in one go.
+    static std::string Stored(std::string line) {
+        return line.insert(line.size() - 2, " (stored answer)");
+    }
+    // A choice prompt's texts in the order it shows them, then the two whole paths, to compare in one go.
     static std::vector<std::string> TextsOf(const engine::ChoicePrompt& p) {
-        return {p.m_strQuestion, p.m_strCaption1, p.m_strText1, p.m_strCaption2, p.m_strText2, p.m_strText3};
+        return {p.m_strQuestion, p.m_strCaption1, p.m_strText1,   p.m_strCaption2,
+                p.m_strText2,    p.m_strText3,    p.m_strSrcPath, p.m_strDestPath};
     }
 
     TempFolder m_tmp;

@@ -176,7 +176,7 @@ TEST_F(FileMoves, EveryAnswerToASubfolderOfTheSameName) {
                       "subfolder of that name already exists there.",
                       "Rename fol&der", "Rename the subfolder in the destination folder to \"d (2).txt\".",
                       "Rename &file", "Rename the source file to \"d (2).txt\".",
-                      "Leave source file \"d.txt\" alone."}),
+                      "Leave source file \"d.txt\" alone.", Src("d.txt"), Dst("d.txt")}),
                   TextsOf(p));
     }
 }

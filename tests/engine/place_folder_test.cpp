@@ -81,13 +81,13 @@ TEST_F(PlaceFolderTest, ClashWithAFileAsksWithEveryText) {
     ASSERT_EQ(1u, m_ui.m_lstChoicePrompts.size());
     const engine::ChoicePrompt& p = m_ui.m_lstChoicePrompts[0];
     EXPECT_EQ(DecisionKind::FldrnameFnameClash, p.m_nKind);
-    EXPECT_EQ(
-        (std::vector<std::string>{
-            "Can't move subfolder \"Docs\" to the destination folder because a file "
-            "named \"Docs\" already exists there.",
-            "Rename &file", "Rename the file in the destination folder to \"Docs (2)\".", "Rename fol&der",
-            "Rename the subfolder to \"Docs (2)\".", "Leave source folder \"Docs\" alone."}),
-        TextsOf(p));
+    EXPECT_EQ((std::vector<std::string>{
+                  "Can't move subfolder \"Docs\" to the destination folder because a file "
+                  "named \"Docs\" already exists there.",
+                  "Rename &file", "Rename the file in the destination folder to \"Docs (2)\".",
+                  "Rename fol&der", "Rename the subfolder to \"Docs (2)\".",
+                  "Leave source folder \"Docs\" alone.", Src("Docs"), Dst("Docs")}),
+              TextsOf(p));
     EXPECT_EQ(m_ui.m_hActiveWindow, m_ui.m_lstPromptOwners[0]);
     EXPECT_EQ(
         "Left source folder \"Docs\" alone, given existence of file \"Docs\" in the destination folder.\r\n",

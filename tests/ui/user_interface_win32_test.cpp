@@ -110,7 +110,9 @@ engine::ChoicePrompt FolderFileClash() {
         "Rename the file to \"Photos (2)\".",
         "Rename fol&der",
         "Rename the subfolder to \"Photos (2)\".",
-        "Leave subfolder \"Photos\" alone."};
+        "Leave subfolder \"Photos\" alone.",
+        "C:\\Users\\ann\\Photos",
+        "C:\\Archive\\Photos"};
 }
 
 TEST(Win32UserInterface, PromptsReturnTheAnswerWithTheBoxesAndCancelWithout) {
@@ -244,7 +246,8 @@ TEST(DialogPlacement, CentredOverAVisibleOwner) {
 TEST(DialogPlacement, KeptInsideTheWorkAreaNearItsEdge) {
     const RECT area = uitest::WorkArea();
     uitest::COwnerWindow owner(area.right - 160, area.bottom - 120, 300, 220);
-    CSrcDestMatchDlg dialog("question", "&One", "one", "&Two", "two", "three");
+    CSrcDestMatchDlg dialog({engine::DecisionKind::FnameFldrnameClash, "question", "&One", "one", "&Two",
+                             "two", "three", "C:\\a", "C:\\b"});
     RunModal([&] { return dialog.ShowModal(owner.Hwnd()); },
              [&](uitest::CDialogSpy&, HWND hwnd) {
                  const RECT rc = uitest::WindowRect(hwnd);
@@ -259,7 +262,8 @@ TEST(DialogPlacement, CentredOnTheWorkAreaWithoutAVisibleOwner) {
     for (bool hasOwner : {false, true}) {
         SCOPED_TRACE(hasOwner ? "hidden owner" : "no owner");
         uitest::COwnerWindow hidden(0, 0, 200, 150, false);
-        CSrcDestMatchDlg dialog("question", "&One", "one", "&Two", "two", "three");
+        CSrcDestMatchDlg dialog({engine::DecisionKind::FnameFldrnameClash, "question", "&One", "one", "&Two",
+                                 "two", "three", "C:\\a", "C:\\b"});
         RunModal([&] { return dialog.ShowModal(hasOwner ? hidden.Hwnd() : nullptr); },
                  [&](uitest::CDialogSpy&, HWND hwnd) {
                      const POINT dialogCentre = Centre(uitest::WindowRect(hwnd));

@@ -251,7 +251,11 @@ engine::PromptResult TtyUserInterface::AskAnswer(const std::vector<Answer>& answ
 
 engine::PromptResult TtyUserInterface::ShowChoicePrompt(engine::WindowHandle,
                                                         const engine::ChoicePrompt& prompt) {
-    Print("\n" + ToPlatformLineEnds(prompt.m_strQuestion) + "\n");
+    std::string text = "\n" + ToPlatformLineEnds(prompt.m_strQuestion) + "\n";
+    // The whole paths: with the texts' short ones, two files of one size and time differ by folder.
+    if (!prompt.m_strSrcPath.empty())
+        text += "  Source       " + prompt.m_strSrcPath + "\n  Destination  " + prompt.m_strDestPath + "\n";
+    Print(text);
     std::vector<Answer> answers = {
         {Mnemonic(prompt.m_strCaption1), engine::AnswerFirst, StripMnemonic(prompt.m_strCaption1),
          prompt.m_strText1},

@@ -123,7 +123,7 @@ RECT ClientRectOf(HWND dialog, HWND control) {
     return rc;
 }
 
-// Moves every control of the dialog whose top lies below `top` down by `by` pixels.
+// Moves every control of the dialog whose top lies below `top` down by `by` pixels (up when negative).
 void MoveBelow(HWND dialog, int top, int by) {
     for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         const RECT rc = ClientRectOf(dialog, child);
@@ -131,6 +131,13 @@ void MoveBelow(HWND dialog, int top, int by) {
             ::SetWindowPos(child, nullptr, rc.left, rc.top + by, 0, 0,
                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+void ResizeHeight(HWND dialog, int by) {
+    RECT window = {};
+    ::GetWindowRect(dialog, &window);
+    ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + by,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -155,11 +162,18 @@ void GrowToFit(HWND dialog, const std::vector<int>& ids) {
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         grown += by;
     }
-    if (grown == 0) return;
-    RECT window = {};
-    ::GetWindowRect(dialog, &window);
-    ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + grown,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (grown != 0) ResizeHeight(dialog, grown);
+}
+
+void RemoveRow(HWND dialog, int rowId, int nextId) {
+    const HWND row = ::GetDlgItem(dialog, rowId);
+    const HWND next = ::GetDlgItem(dialog, nextId);
+    if (!row || !next) return;
+    const int nextTop = ClientRectOf(dialog, next).top;
+    const int by = nextTop - ClientRectOf(dialog, row).top;
+    if (by <= 0) return;
+    MoveBelow(dialog, nextTop - 1, -by);
+    ResizeHeight(dialog, -by);
 }
 
 void CToolTips::Set(HWND control, const std::wstring& text) {

@@ -26,6 +26,10 @@ int TextHeight(HWND control, const std::wstring& text);
 // starts below a grown static's top moves down as much, and the dialog grows by the sum.
 void GrowToFit(HWND dialog, const std::vector<int>& ids);
 
+// Takes out the band from `rowId`'s top to `nextId`'s top (a row that was hidden): every control
+// from `nextId`'s top down moves up by it, and the dialog shrinks as much.
+void RemoveRow(HWND dialog, int rowId, int nextId);
+
 // A tooltip window over a dialog's controls, owned by the dialog (so destroyed with it).
 class CToolTips {
 public:

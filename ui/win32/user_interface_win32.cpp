@@ -57,8 +57,7 @@ engine::WindowHandle Win32UserInterface::GetActiveWindow() {
 
 engine::PromptResult Win32UserInterface::ShowChoicePrompt(engine::WindowHandle owner,
                                                           const engine::ChoicePrompt& prompt) {
-    CSrcDestMatchDlg dialog(prompt.m_strQuestion, prompt.m_strCaption1, prompt.m_strText1,
-                            prompt.m_strCaption2, prompt.m_strText2, prompt.m_strText3);
+    CSrcDestMatchDlg dialog(prompt);
     return RunPrompt(dialog, owner);
 }
 
