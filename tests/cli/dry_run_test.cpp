@@ -21,8 +21,10 @@ protected:
     }
     std::vector<std::string> Trees() {
         std::vector<std::string> trees = ListTree(m_tmp.Root());
-        // The journals are the tool's own, beside the trees.
-        std::erase_if(trees, [](const std::string& entry) { return entry.rfind("state", 0) == 0; });
+        // The journals and the digest cache are the tool's own, beside the trees.
+        std::erase_if(trees, [](const std::string& entry) {
+            return entry.rfind("state", 0) == 0 || entry.rfind("cache", 0) == 0;
+        });
         for (const char* file : {"src/a.txt", "src/b.txt", "src/sub/x", "dst/a.txt", "dst/c.txt"})
             trees.push_back(std::string(file) + ": " + TryReadFile(m_tmp.Path(file)).value_or("(gone)"));
         return trees;
