@@ -133,8 +133,9 @@ public:
     // system's code: the caller never takes another's entry for the folder it made.
     virtual Status CreateFolder(const std::string& path) = 0;
 
-    // Makes a copy of the regular file `from` at `to` without replacing anything there: a flushed copy
-    // under a temporary name in the target folder, renamed into place, with the permission bits `mode`
+    // Makes a copy of the regular file `from` at `to` without replacing anything there: a copy under a
+    // temporary name in the target folder, renamed into place (not flushed: `from` stays, so a power cut
+    // loses no content, at worst the new copy's), with the permission bits `mode`
     // and the last-write time `time` (ticks). Exists when `to` is taken; Unsupported where the
     // backend has no such copy (Windows: undo is the Linux tool's).
     virtual Status CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,

@@ -128,9 +128,9 @@ int CopyLinkAt(int fromDir, const char* fromName, const struct stat& st, int toD
 }
 
 // Creates a copy of one file or link (fstatat'ed as `st`) under `toName` in `toDir`, created
-// exclusively, with its mode and times, flushed. Removes what it made when it fails.
+// exclusively, with its mode and times, flushed unless `flush` is false. Removes what it made when it fails.
 int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int toDir, const char* toName,
-                engine::KeepAlive* keepAlive) {
+                engine::KeepAlive* keepAlive, bool flush = true) {
     if (S_ISLNK(st.st_mode)) return CopyLinkAt(fromDir, fromName, st, toDir, toName);
     if (!S_ISREG(st.st_mode)) return EOPNOTSUPP;
     UniqueFd in(OpenAt(fromDir, fromName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
@@ -141,7 +141,7 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
     if (keepAlive) keepAlive->BeginStep(static_cast<std::uint64_t>(st.st_size));
     int error = CopyData(in.Get(), out.Get(), keepAlive);
     if (error == 0) error = CopyOwnerModeTimes(out.Get(), st);
-    if (error == 0 && Sys().m_pfnFsync(out.Get()) != 0) error = errno;
+    if (error == 0 && flush && Sys().m_pfnFsync(out.Get()) != 0) error = errno;
     if (error == 0) error = out.Close();
     if (error != 0) {
         out.Reset();
@@ -337,6 +337,7 @@ struct CrossVolumeMove {
     UniqueFd m_hFolder;
     bool m_bReplace = false;
     std::string m_strBackup;  // when replacing: a second name of the old file until the source is gone
+    bool m_bFlush = true;     // the copy and its name made durable before the source may go
 };
 
 Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool folder,
@@ -399,7 +400,7 @@ int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
         if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
         return error;
     }
-    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+    if (const int syncError = move.m_bFlush ? SyncFolderAt(folderFd, ".") : 0) {
         UndoCopyInPlace(move);
         return syncError;
     }
@@ -661,6 +662,9 @@ void PosixFileSystem::LastTrashed(std::string& file, std::string& info) const {
 Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
                                     std::uint64_t time) {
     CrossVolumeMove copy;
+    // Nothing is removed after this copy, so it need not be durable first: a flush per file would make an
+    // undo of many duplicates many times slower than the move it reverses.
+    copy.m_bFlush = false;
     if (Status status = StartCrossVolumeMove(from, to, false, copy); !status) return status;
     if (!S_ISREG(copy.m_oSource.st_mode)) return StatusFromErrno(EOPNOTSUPP, from);
     // The copy takes the mode and time asked for, not the file's it is made of.
@@ -672,7 +676,8 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
     const int copyError = CreateUnderTemporaryName(
         engine::kTemporaryPrefix, engine::kTemporarySuffix,
         [&](const std::string& name) {
-            return CopyEntryAt(AT_FDCWD, copy.m_strSource.c_str(), as, folderFd, name.c_str(), m_pKeepAlive);
+            return CopyEntryAt(AT_FDCWD, copy.m_strSource.c_str(), as, folderFd, name.c_str(), m_pKeepAlive,
+                               false);
         },
         temporary);
     if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? copy.m_strFolder : to);

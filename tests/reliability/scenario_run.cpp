@@ -298,13 +298,14 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
 #ifndef _WIN32
-    // Every move, stopped or not, is undone and must lose nothing; where nothing was written meanwhile the
-    // trees before it come back. A file written meanwhile is what the user has now, which undo leaves.
+    // Every move, stopped or not, is undone and must lose nothing. Where it ran to its end and nothing was
+    // written meanwhile the trees before it come back: a file written meanwhile is what the user has now,
+    // which undo leaves, and a failure that stops a move can leave a copy that no record names.
     if (record.m_nOutcome != engine::MoveRefused)
         UndoAndJudge(journal.m_strText, *fs, folders.Roots(), record,
                      std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
                                  [](const auto& entry) { return entry.second.m_nMode != 0; }),
-                     record.m_lstEdits.empty(), outcome);
+                     record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty(), outcome);
 #endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
