@@ -44,7 +44,7 @@ struct ScenarioOutcome {
     int m_nSearchTree = 0;      // 1 when the move searched the whole destination tree
     int m_nElsewhere = 0;       // identical files it found elsewhere in the tree and asked about
     int m_nFoldersMade = 0;     // counterparts it made to merge a folder into, so its files were searched
-    int m_nUndos = 0;           // 1 when nothing was written meanwhile and the move was undone
+    int m_nUndos = 0;           // 1 when it ran to its end, nothing was written meanwhile, and it was undone
     int m_nRestored = 0;        // 1 when that undo gave back the trees before the move
     int m_nRefusedChanged = 0;  // steps the undo left because their item changed since the move
     bool m_bLost = false;       // the oracle found lost content
