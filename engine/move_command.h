@@ -197,8 +197,10 @@ private:
     // else deleted for good, a duplicate of `kept` when that is given.
     void JournalDiscarded(const std::string& path, const DirEntry& entry, const std::string& trash,
                           const std::string& kept = {}, const DirEntry& keptEntry = {});
-    // The record (Moved, Copied or Renamed) of `from` now at `to`, with the entry as it lies there.
-    void JournalMoved(JournalKind kind, const std::string& from, const std::string& to);
+    // The record (Moved, Copied or Renamed) of `from` now at `to`, with the entry as it lies there; a
+    // move of `source` (its entry before) that landed on another device is recorded as Copied.
+    void JournalMoved(JournalKind kind, const std::string& from, const std::string& to,
+                      const DirEntry* source = nullptr);
 
     // The log with its header, for the log window.
     LogReport MakeLogReport() const;

@@ -33,10 +33,13 @@ void MoveCommand::JournalDiscarded(const std::string& path, const DirEntry& entr
     }
 }
 
-void MoveCommand::JournalMoved(JournalKind kind, const std::string& from, const std::string& to) {
+void MoveCommand::JournalMoved(JournalKind kind, const std::string& from, const std::string& to,
+                               const DirEntry* source) {
     if (!m_oJournal.IsOn()) return;
     DirEntry arrived;
     if (!m_rFs.Lookup(to, arrived)) return;
+    if (source != nullptr && source->m_nDevice != 0 && arrived.m_nDevice != source->m_nDevice)
+        kind = JournalKind::Copied;
     Journal(kind, JournalFields({from, to}, arrived));
 }
 

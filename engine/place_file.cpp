@@ -229,8 +229,6 @@ PlaceResult MoveCommand::PlaceFileAtFreeName(WindowHandle owner, const FileToPla
 PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& file,
                                         const std::string& target, std::string_view errorPattern,
                                         bool replace) {
-    // Across volumes a file is copied and its source removed; the journal tells that from a rename.
-    const bool acrossVolumes = m_oJournal.IsOn() && !m_rFs.IsSameVolume(file.m_strSource, target);
     const Status moved =
         replace ? m_rFs.MoveReplacing(file.m_strSource, target) : m_rFs.Move(file.m_strSource, target);
     const bool changed = moved.Kind() == ErrorKind::SourceChanged;
@@ -242,7 +240,7 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
     if (!changed) {
         // What was overwritten without the trash is gone for good: the one change undo cannot reverse.
         if (replace) Journal(JournalKind::Overwritten, JournalFields({target}, file.m_oSameEntry));
-        JournalMoved(acrossVolumes ? JournalKind::Copied : JournalKind::Moved, file.m_strSource, target);
+        JournalMoved(JournalKind::Moved, file.m_strSource, target, &file.m_oSourceEntry);
         m_oIndexes.NoteRemoved(style, file.m_strSource);
         m_oIndexes.NoteAdded(style, target, file.m_oSourceEntry, file.m_oDigest);
         return Placed;
