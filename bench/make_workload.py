@@ -3,7 +3,8 @@
 #
 #   make_workload.py KIND OUT [--scale N] [--seed S] [--big-mib M]
 #
-# KIND: flat-1k, flat-10k, flat-100k, flat-distinct, merge, tree, big-same, big-diff, cross.
+# KIND: flat-1k, flat-10k, flat-100k, flat-100k-again, flat-distinct, merge, tree, big-same, big-diff,
+# cross, and the large ones: flat-1m (into 1,000,000 files) and merge-300k (300,000 in 3,000 folders).
 # The same seed always writes the same bytes. --scale N divides every file count by N (and the big
 # files' size too), for quick runs.
 import argparse
@@ -16,7 +17,7 @@ def write(path, data):
         out.write(data)
 
 
-def flat(out, rnd, dest_count, src_count, distinct):
+def flat(out, rnd, dest_count, src_count, distinct, first_count=0):
     os.makedirs(out + "/src")
     os.makedirs(out + "/dst")
     for i in range(dest_count):
@@ -25,6 +26,11 @@ def flat(out, rnd, dest_count, src_count, distinct):
         # Distinct: sizes no destination file has (all above 4 KiB, each its own).
         size = 4097 + i if distinct else rnd.randint(0, 4096)
         write("%s/src/s%06d.dat" % (out, i), rnd.randbytes(size))
+    # Files moved into the destination before the timed move, as an earlier move of the day was.
+    if first_count:
+        os.makedirs(out + "/first")
+    for i in range(first_count):
+        write("%s/first/f%06d.dat" % (out, i), rnd.randbytes(rnd.randint(0, 4096)))
 
 
 def merge(out, rnd, folders, per_folder):
@@ -97,8 +103,11 @@ def main():
         "flat-1k": lambda: flat(args.out, rnd, n(1000), n(5000), False),
         "flat-10k": lambda: flat(args.out, rnd, n(10000), n(5000), False),
         "flat-100k": lambda: flat(args.out, rnd, n(100000), n(5000), False),
+        "flat-100k-again": lambda: flat(args.out, rnd, n(100000), n(5000), False, n(5000)),
         "flat-distinct": lambda: flat(args.out, rnd, n(100000), n(5000), True),
         "merge": lambda: merge(args.out, rnd, n(200), 150),
+        "flat-1m": lambda: flat(args.out, rnd, n(1000000), n(5000), False),
+        "merge-300k": lambda: merge(args.out, rnd, n(3000), 100),
         "tree": lambda: tree(args.out, rnd, n(200), 150),
         "big-same": lambda: big(args.out, rnd, n(args.big_mib), False),
         "big-diff": lambda: big(args.out, rnd, n(args.big_mib), True),

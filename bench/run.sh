@@ -9,7 +9,8 @@
 #   TANDEMERE_BIN          the tool (default build/linux/cli/tandemere; build it first)
 #   TANDEMERE_BENCH_SCALE  divide every file count and the big files' size by this (default 1; 10 for a quick run)
 #   TANDEMERE_BENCH_PAIRS  rounds per workload (default 3)
-#   TANDEMERE_BENCH_ONLY   the workloads to run (default: all of them, see below)
+#   TANDEMERE_BENCH_ONLY   the workloads to run (default: all of them but the large ones, see below)
+#   TANDEMERE_BENCH_LARGE  1 adds flat-1m and merge-300k (several GiB; making them the first time takes a while)
 #   TANDEMERE_BENCH_DIR    where workloads are made and run (default /var/tmp/tandemere-bench)
 #   TANDEMERE_BENCH_OTHER  a folder on another file system, for "cross" (default /dev/shm/tandemere-bench)
 #
@@ -23,7 +24,8 @@ repo="$(dirname "$here")"
 bin="$(realpath -m "${TANDEMERE_BIN:-$repo/build/linux/cli/tandemere}")"
 scale="${TANDEMERE_BENCH_SCALE:-1}"
 pairs="${TANDEMERE_BENCH_PAIRS:-3}"
-only="${TANDEMERE_BENCH_ONLY:-flat-1k flat-10k flat-100k flat-distinct merge tree big-same big-diff cross}"
+only="${TANDEMERE_BENCH_ONLY:-flat-1k flat-10k flat-100k flat-100k-again flat-distinct merge tree big-same big-diff cross}"
+[ "${TANDEMERE_BENCH_LARGE:-0}" = 1 ] && only="$only flat-1m merge-300k"
 work="${TANDEMERE_BENCH_DIR:-/var/tmp/tandemere-bench}"
 other="${TANDEMERE_BENCH_OTHER:-/dev/shm/tandemere-bench}"
 seed=20261210
@@ -41,11 +43,11 @@ commands_of() {
   case "$1" in
     # Small random files of one size can be identical (every empty one is): like the pipeline,
     # tandemere then deletes them at the source.
-    flat-1k | flat-10k | flat-100k)
+    flat-1k | flat-10k | flat-100k | flat-100k-again | flat-1m)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" "jdupes+mv|$pipeline_flat" ;;
     flat-distinct)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" ;;
-    merge)
+    merge | merge-300k)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" \
         "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;
     # Duplicates in other folders of the destination: the search of the whole tree against the
@@ -65,6 +67,15 @@ commands_of() {
   esac
 }
 
+# What runs in a workload's copy before the timed command, untimed: "again" moves other files into
+# the same folder first, so the timed move finds the digests that move kept in the cache.
+before_of() {
+  case "$1" in
+    flat-100k-again) printf '%s\n' '"$BIN" move --no-log --identical=delete first/* dst' ;;
+    *) printf '%s\n' 'true' ;;
+  esac
+}
+
 # Makes the workload's template once (kept while scale and seed stay the same).
 template_of() {
   local kind="$1" dir="$work/templates/$1-s$scale"
@@ -79,12 +90,15 @@ template_of() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Runs one command on a fresh copy; appends "seconds peak-KiB" to its results file.
+# Runs one command on a fresh copy, with an empty digest cache and after the workload's untimed
+# first step; appends "seconds peak-KiB" to its results file.
 run_one() {
-  local template="$1" command="$2" results="$3" run="$work/run"
-  rm -rf "$run" "$other/dst"
+  local template="$1" command="$2" results="$3" before="$4" run="$work/run"
+  rm -rf "$run" "$other/dst" "$work/cache"
   cp -al "$template" "$run"
   mkdir -p "$other/dst"
+  export XDG_CACHE_HOME="$work/cache"
+  ( cd "$run" && BIN="$bin" sh -c "$before" >/dev/null 2>&1 ) || die "the first step of the workload failed"
   sync
   local start end status=0
   start=$EPOCHREALTIME
@@ -113,7 +127,7 @@ for kind in $only; do
   rm -f "$work"/result.*
   for round in $(seq 1 "$pairs"); do
     for i in "${!commands[@]}"; do
-      run_one "$template" "${commands[$i]#*|}" "$work/result.$i"
+      run_one "$template" "${commands[$i]#*|}" "$work/result.$i" "$(before_of "$kind")"
     done
   done
   base=""
@@ -126,7 +140,7 @@ for kind in $only; do
       "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$([ "$i" -eq 0 ] && echo - || echo "$ratio")")")
   done
 done
-rm -rf "$work/run" "$other/dst"
+rm -rf "$work/run" "$other/dst" "$work/cache"
 echo
 printf '%-14s %-14s %10s %9s %10s\n' workload command "median s" "peak MiB" "tandemere/x"
 printf '%s\n' "${rows[@]}"

@@ -55,6 +55,7 @@ std::optional<DigestCache::Key> DigestCache::KeyOf(const DirEntry& entry) {
 bool DigestCache::Load(std::string_view bytes) {
     m_mapFiles.clear();
     m_nGeneration = 1;
+    m_bChanged = false;
     const std::size_t header = kMagic.size() + 16;
     if (bytes.size() < header + 8 || bytes.substr(0, kMagic.size()) != kMagic) return false;
     const std::uint64_t generation = Get(bytes, kMagic.size());
@@ -106,7 +107,10 @@ std::optional<std::uint64_t> DigestCache::Find(const DirEntry& entry) {
 }
 
 void DigestCache::Note(const DirEntry& entry, std::uint64_t digest) {
-    if (const std::optional<Key> key = KeyOf(entry)) m_mapFiles[*key] = Record{digest, m_nGeneration};
+    const std::optional<Key> key = KeyOf(entry);
+    if (!key) return;
+    m_mapFiles[*key] = Record{digest, m_nGeneration};
+    m_bChanged = true;
 }
 
 }  // namespace tandemere::engine

@@ -35,6 +35,8 @@ public:
     void Note(const DirEntry& entry, std::uint64_t digest);
 
     std::size_t Size() const { return m_mapFiles.size(); }
+    // Whether a digest was noted since Load: a move that learnt nothing new need not save it.
+    bool Changed() const { return m_bChanged; }
 
 private:
     struct Key {
@@ -57,6 +59,7 @@ private:
 
     std::size_t m_nMaxEntries;
     std::uint64_t m_nGeneration = 1;
+    bool m_bChanged = false;
     std::unordered_map<Key, Record, KeyHash> m_mapFiles;
 };
 

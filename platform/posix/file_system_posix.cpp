@@ -123,7 +123,7 @@ int CopyLinkAt(int fromDir, const char* fromName, const struct stat& st, int toD
     }
     if (Sys().m_pfnSymlinkAt(target.data(), toDir, toName) != 0) return errno;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(toDir, toName, times, AT_SYMLINK_NOFOLLOW);
+    Sys().m_pfnUtimensAt(toDir, toName, times, AT_SYMLINK_NOFOLLOW);
     return 0;
 }
 
@@ -553,9 +553,8 @@ Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
     if (!S_ISREG(st.st_mode)) return StatusFromErrno(EOPNOTSUPP, path);
-    const int flags = ::fcntl(fd.Get(), F_GETFL);
-    if (flags == -1 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return StatusFromErrno(errno, path);
+    // O_NONBLOCK is the only status flag it was opened with: clearing them all needs no F_GETFL.
+    if (::fcntl(fd.Get(), F_SETFL, 0) != 0) return StatusFromErrno(errno, path);
     // Read-ahead matters for large files only; a small one is read in one or two calls anyway.
     if (st.st_size > kSequentialHintSize) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);

@@ -149,7 +149,7 @@ int SyncFolderAt(int dirfd, const char* path) {
 
 int CopyOwnerModeTimes(int fd, const struct stat& st) {
     // Only a privileged user can give a file away; anyone else's copy simply stays theirs.
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0) errno = 0;
+    if (Sys().m_pfnFchown(fd, st.st_uid, st.st_gid) != 0) errno = 0;
     if (Sys().m_pfnFchmod(fd, st.st_mode & 07777) != 0) return errno;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (Sys().m_pfnFutimens(fd, times) != 0) return errno;

@@ -14,9 +14,9 @@ int RealOpenAt(int dirfd, const char* path, int flags, mode_t mode) {
     return ::openat(dirfd, path, flags, mode);
 }
 
-constexpr PosixSyscalls kRealSyscalls{&RealOpenAt,  &::read,      &::write,    &::copy_file_range,
-                                      &::fsync,     &::fchmod,    &::futimens, &::mkdirat,
-                                      &::symlinkat, &::renameat2, &::linkat,   &::unlinkat};
+constexpr PosixSyscalls kRealSyscalls{&RealOpenAt, &::read,     &::write,   &::copy_file_range, &::fsync,
+                                      &::fchmod,   &::futimens, &::mkdirat, &::symlinkat,       &::renameat2,
+                                      &::linkat,   &::unlinkat, &::fchown,  &::utimensat};
 
 }  // namespace
 

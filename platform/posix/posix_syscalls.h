@@ -1,5 +1,5 @@
 // Platform layer (POSIX): the system calls the move, copy, remove and settings paths make, in one
-// table a test can replace to make a chosen call fail.
+// table a test can replace to make a chosen call fail or to record every call that changes the disk.
 #pragma once
 
 #include <sys/stat.h>
@@ -22,6 +22,8 @@ struct PosixSyscalls {
     int (*m_pfnRenameAt2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
     int (*m_pfnLinkAt)(int fromDir, const char* from, int toDir, const char* to, int flags);
     int (*m_pfnUnlinkAt)(int dirfd, const char* path, int flags);
+    int (*m_pfnFchown)(int fd, uid_t owner, gid_t group);
+    int (*m_pfnUtimensAt)(int dirfd, const char* path, const struct timespec* times, int flags);
 };
 
 namespace detail {

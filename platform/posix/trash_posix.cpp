@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -199,39 +200,88 @@ std::string CandidateName(const std::string& base, int attempt) {
     return name;
 }
 
-// Writes the .trashinfo `name` into `infoFd`, created exclusively and flushed with its folder.
-// 0 or errno (EEXIST: the name is taken); nothing stays on failure.
-int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text) {
-    UniqueFd fd(
-        Sys().m_pfnOpenAt(infoFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+// Ends every .trashinfo we write: a run that finds one of ours whose file never reached files/ (the
+// move was killed between the two) may remove it.
+constexpr std::string_view kOwnMark = "X-Tandemere-Move=1\n";
+
+// The .trashinfo `name` in `infoFd` made with its whole text and flushed. `unnamed`: made first
+// without a name (O_TMPFILE) and linked under it once whole, so no crash leaves the name with a
+// part of the text. On success `fd` is open and locked; it is open on failure only when the name
+// was made (and must go). 0 or errno.
+int CreateTrashInfo(int infoFd, const std::string& name, const std::string& text, bool unnamed,
+                    UniqueFd& fd) {
+    fd.Reset(unnamed ? Sys().m_pfnOpenAt(infoFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
+                     : Sys().m_pfnOpenAt(infoFd, name.c_str(),
+                                         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.IsValid()) return errno;
+    // Held until the file is in files/: a free lock tells an orphan from a live move's claim.
+    ::flock(fd.Get(), LOCK_EX);
     int error = WriteAll(fd.Get(), text.data(), text.size());
     if (error == 0 && Sys().m_pfnFsync(fd.Get()) != 0) error = errno;
-    if (error == 0) error = fd.Close();
+    if (error == 0 && unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd.Get());
+        if (Sys().m_pfnLinkAt(AT_FDCWD, self.c_str(), infoFd, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            error = errno;
+    }
+    if (error != 0 && unnamed) fd.Reset();
+    return error;
+}
+
+// Writes the .trashinfo `name` into `infoFd`, flushed with its folder; `fd` stays open and locked.
+// 0 or errno (EEXIST: the name is taken); nothing stays on failure.
+int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text, UniqueFd& fd) {
+    int error = CreateTrashInfo(infoFd, name, text, true, fd);
+    // No unnamed files on this file system, or no /proc to link one by.
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT)
+        error = CreateTrashInfo(infoFd, name, text, false, fd);
     if (error == 0) error = SyncFolderFd(infoFd);
-    if (error != 0) {
+    if (error != 0 && fd.IsValid()) {
         fd.Reset();
         Sys().m_pfnUnlinkAt(infoFd, name.c_str(), 0);
     }
     return error;
 }
 
+// Removes the .trashinfo `infoName` when it is an orphan of ours: our mark in it, no move holding
+// its lock, and no `name` in files/. True when it went.
+bool RemoveOrphanInfo(int infoFd, int filesFd, const std::string& infoName, const std::string& name) {
+    UniqueFd fd(::openat(infoFd, infoName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.IsValid() || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+    struct stat info {};
+    struct stat named {};
+    // Room for the longest Path= an encoded PATH_MAX gives.
+    std::string text(4 * PATH_MAX, '\0');
+    const ssize_t got = ::pread(fd.Get(), text.data(), text.size(), 0);
+    if (got <= 0 || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        std::string_view(text.data(), static_cast<std::size_t>(got)).find(kOwnMark) == std::string_view::npos)
+        return false;
+    if (::fstatat(filesFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) return false;
+    // Still the file read: another run may have removed it and claimed the name again meanwhile.
+    if (::fstatat(infoFd, infoName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        named.st_ino != info.st_ino || named.st_dev != info.st_dev)
+        return false;
+    return Sys().m_pfnUnlinkAt(infoFd, infoName.c_str(), 0) == 0 && SyncFolderFd(infoFd) == 0;
+}
+
 // Claims a free name in the trash `folder` with a .trashinfo whose Path is `shown`, then renames `file`
-// into files/ under it, `placed` naming it there. 0 or errno; on failure the file and the trash are as
-// before.
+// into files/ under it, `placed` naming it there. An orphan .trashinfo of ours in the way is removed and
+// its name taken. 0 or errno; on failure the file and the trash are as before.
 int PutInTrash(const std::string& folder, const std::string& file, const std::string& shown,
                std::string& placed) {
     UniqueFd infoFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/info").c_str(), kOpenFolderNoFollow, 0));
     if (!infoFd.IsValid()) return errno;
     UniqueFd filesFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/files").c_str(), kOpenFolderNoFollow, 0));
     if (!filesFd.IsValid()) return errno;
-    const std::string text =
-        "[Trash Info]\nPath=" + EncodeTrashPath(shown) + "\nDeletionDate=" + DeletionDate() + "\n";
+    const std::string text = "[Trash Info]\nPath=" + EncodeTrashPath(shown) +
+                             "\nDeletionDate=" + DeletionDate() + "\n" + std::string(kOwnMark);
     const std::string base = TrashBaseName(NameOf(file));
     for (int attempt = 1; attempt <= kNumberedNames + 100; ++attempt) {
         const std::string name = CandidateName(base, attempt);
         const std::string infoName = name + std::string(kInfoSuffix);
-        int error = WriteTrashInfo(infoFd.Get(), infoName, text);
+        UniqueFd info;
+        int error = WriteTrashInfo(infoFd.Get(), infoName, text, info);
+        if (error == EEXIST && RemoveOrphanInfo(infoFd.Get(), filesFd.Get(), infoName, name))
+            error = WriteTrashInfo(infoFd.Get(), infoName, text, info);
         if (error == EEXIST) continue;
         if (error != 0) return error;
         // files/ is not flushed after the rename: a crash can only undo the rename, which puts the

@@ -203,7 +203,9 @@ TEST_F(FolderIndexTest, KeptDigestsServeOnlyUnchangedFilesAndSurviveOnlyWhole) {
     cache.Note(changed(&DirEntry::m_nFileId), 44);
     engine::DigestCache next(2);
     ASSERT_TRUE(next.Load(cache.Save()));
+    EXPECT_FALSE(next.Changed());
     next.Note(changed(&DirEntry::m_nChangeTime), 45);
+    EXPECT_TRUE(next.Changed());
     engine::DigestCache third(2);
     ASSERT_TRUE(third.Load(next.Save()));
     EXPECT_EQ(2u, third.Size());

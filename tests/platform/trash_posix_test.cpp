@@ -92,7 +92,7 @@ TEST_F(PosixTrashTest, HomeTrashTakesFilesWithTheirTrashInfo) {
                                      [&](const TrashedEntry& e) { return e.m_strName == c.m_strTrashName; });
         ASSERT_NE(it, trashed.end());
         EXPECT_EQ(it->m_strText, "[Trash Info]\nPath=" + m_dir.Root() + c.m_strEncoded +
-                                     "\nDeletionDate=" + it->m_strDate + "\n");
+                                     "\nDeletionDate=" + it->m_strDate + "\nX-Tandemere-Move=1\n");
         EXPECT_TRUE(std::regex_match(it->m_strDate, date)) << it->m_strDate;
         ASSERT_EQ(it->m_strPath, m_dir.Path(c.m_strRelative));
         ASSERT_EQ(::rename((m_strTrash + "/files/" + it->m_strName).c_str(), it->m_strPath.c_str()), 0);

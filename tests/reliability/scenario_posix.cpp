@@ -17,7 +17,8 @@
 namespace tandemere::testing {
 namespace {
 
-static_assert(SyscallFaults::kCallCount == 12, "the generator's table of calls follows SyscallFaults::Call");
+// The last two calls (fchown, utimensat of a link) are ones whose failure the backend ignores.
+static_assert(SyscallFaults::kCallCount == 14, "the generator's table of calls follows SyscallFaults::Call");
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }

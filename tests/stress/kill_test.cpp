@@ -12,6 +12,7 @@
 #include "tests/cli/tool_runner.h"
 #include "tests/stress/stress_support.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/trash_contents.h"
 
 namespace tandemere::testing {
 namespace {
@@ -89,10 +90,13 @@ class Kills : public ::testing::Test {
 protected:
     // The move of every dropped item still in the source, its clash renamed or overwritten; -1 when
     // none is left.
-    pid_t StartMove(const Direction& way, bool overwrite) {
-        std::vector<std::string> args = {"move", "--identical=delete",
+    pid_t StartMove(const Direction& way, bool overwrite, bool trash = false) {
+        std::vector<std::string> args = {"move",
+                                         "--identical=delete",
                                          overwrite ? "--different=overwrite" : "--different=rename",
-                                         "--log-file", way.m_strLog};
+                                         trash ? "--trash" : "--no-trash",
+                                         "--log-file",
+                                         way.m_strLog};
         bool any = false;
         for (const std::string& item : KillScene::Items()) {
             if (!Exists(JoinPath(way.m_strSrc, item))) continue;
@@ -136,9 +140,9 @@ protected:
     // Runs the move again after a kill: it must end well with every content in the destination
     // and nothing of the drop left in the source. Empty when it did; `lost` counts the contents
     // found neither in the source nor in the destination.
-    std::string RunAgain(const Direction& way, bool overwrite, int& lost) {
+    std::string RunAgain(const Direction& way, bool overwrite, bool trash, int& lost) {
         const std::vector<TreeSnapshot>& before = overwrite ? way.m_lstBeforeOverwrite : way.m_lstBefore;
-        const pid_t again = StartMove(way, overwrite);
+        const pid_t again = StartMove(way, overwrite, trash);
         const int exit = again < 0 ? 0 : WaitTool(again);
         CheckNothingLost(before, Trees(way), lost);
         const std::vector<TreeSnapshot> after = {TreeSnapshot::Take(way.m_strDst)};
@@ -150,6 +154,22 @@ protected:
             if (Exists(JoinPath(way.m_strSrc, item))) report += "left in the source: " + item + "\n";
         if (!report.empty())
             report += "after the move run again, the destination holds:\n" + after[0].Describe();
+        return report + FindOrphanTrashInfo(way);
+    }
+
+    // A .trashinfo of the way's files whose file the trash does not hold: a kill between the two
+    // steps of a move to the trash leaves one, and the next run must remove it (not trash anew
+    // under NAME.2). The trashes are emptied of the way's entries.
+    std::string FindOrphanTrashInfo(const Direction& way) const {
+        std::string report;
+        for (const std::string& trash : {m_tmp.Path("xdg/Trash"), ShmTrash()})
+            for (const TrashedEntry& entry : ListTrash(trash)) {
+                if (entry.m_strPath.rfind(way.m_strSrc + "/", 0) != 0) continue;
+                if (!Exists(trash + "/files/" + entry.m_strName))
+                    report += "a .trashinfo without its file: " + entry.m_strName + "\n";
+                std::filesystem::remove_all(PathFromUtf8(trash + "/files/" + entry.m_strName));
+                std::filesystem::remove(PathFromUtf8(trash + "/info/" + entry.m_strName + ".trashinfo"));
+            }
         return report;
     }
 
@@ -177,7 +197,8 @@ protected:
             scene.Lay(way.m_strSrc, way.m_strDst);
             const std::chrono::microseconds delay(instant(random));
             const bool overwrite = point % 4 == 3;
-            const pid_t child = StartMove(way, overwrite);
+            const bool trash = point % 4 == 1;
+            const pid_t child = StartMove(way, overwrite, trash);
             std::this_thread::sleep_for(delay);
             ::kill(child, SIGKILL);
             if (WaitTool(child) != 128 + SIGKILL) ++way.m_nEndedBeforeKill;
@@ -189,23 +210,24 @@ protected:
                 FindTornCopies(way.m_lstBefore, after);
             if (overwrite) report += CheckOverwrittenWhole(way, after[1]);
             int lostAgain = 0;
-            const std::string again = RunAgain(way, overwrite, lostAgain);
+            const std::string again = RunAgain(way, overwrite, trash, lostAgain);
             // A content lost stays lost: the larger count is this kill point's.
             way.m_nLost += std::max(lost, lostAgain);
             if (LeftACopy(after)) ++way.m_nCopyCut;
             if (again.empty()) ++way.m_nCompleted;
             report += again;
             if (!report.empty() && failures++ < kReportedFailures)
-                ADD_FAILURE() << "kill point " << point << (overwrite ? ", overwriting" : "") << " (seed "
-                              << seed << ", " << delay.count() << " us of " << way.m_nFullRun.count()
-                              << " us, from " << way.m_strSrc << "):\n"
+                ADD_FAILURE() << "kill point " << point << (overwrite ? ", overwriting" : "")
+                              << (trash ? ", to the trash" : "") << " (seed " << seed << ", " << delay.count()
+                              << " us of " << way.m_nFullRun.count() << " us, from " << way.m_strSrc << "):\n"
                               << report;
         }
     }
 
     TempFolder m_tmp;
     TempFolder m_shm{"/dev/shm"};
-    ToolEnvironment m_env{m_tmp.Path("settings"), {}};
+    ShmTrashUse m_oShmTrash{m_shm.Root()};
+    ToolEnvironment m_env{m_tmp.Path("settings"), {"XDG_DATA_HOME=" + m_tmp.Path("xdg")}};
 };
 
 TEST_F(Kills, MovesAcrossFileSystemsLoseNothingWhereverTheyAreKilled) {

@@ -60,13 +60,20 @@ int LinkAt(int fromDir, const char* from, int toDir, const char* to, int flags) 
 int UnlinkAt(int dirfd, const char* path, int flags) {
     return Forward(Call::UnlinkAt, path, &PosixSyscalls::m_pfnUnlinkAt, dirfd, path, flags);
 }
+int Fchown(int fd, uid_t owner, gid_t group) {
+    return Forward(Call::Fchown, nullptr, &PosixSyscalls::m_pfnFchown, fd, owner, group);
+}
+int UtimensAt(int dirfd, const char* path, const struct timespec* times, int flags) {
+    return Forward(Call::UtimensAt, path, &PosixSyscalls::m_pfnUtimensAt, dirfd, path, times, flags);
+}
 
-constexpr PosixSyscalls kFaultySyscalls{&OpenAt,   &Read,    &Write,     &CopyFileRange, &Fsync,  &Fchmod,
-                                        &Futimens, &MkdirAt, &SymlinkAt, &RenameAt2,     &LinkAt, &UnlinkAt};
+constexpr PosixSyscalls kFaultySyscalls{&OpenAt, &Read,     &Write,   &CopyFileRange, &Fsync,
+                                        &Fchmod, &Futimens, &MkdirAt, &SymlinkAt,     &RenameAt2,
+                                        &LinkAt, &UnlinkAt, &Fchown,  &UtimensAt};
 
 constexpr const char* kCallNames[SyscallFaults::kCallCount] = {
-    "openat",   "read",    "write",     "copy_file_range", "fsync",  "fchmod",
-    "futimens", "mkdirat", "symlinkat", "renameat2",       "linkat", "unlinkat"};
+    "openat",  "read",      "write",     "copy_file_range", "fsync",    "fchmod", "futimens",
+    "mkdirat", "symlinkat", "renameat2", "linkat",          "unlinkat", "fchown", "utimensat"};
 
 }  // namespace
 

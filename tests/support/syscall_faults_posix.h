@@ -29,8 +29,10 @@ public:
         RenameAt2,
         LinkAt,
         UnlinkAt,
+        Fchown,
+        UtimensAt,
     };
-    static constexpr std::size_t kCallCount = 12;
+    static constexpr std::size_t kCallCount = 14;
 
     SyscallFaults();
     ~SyscallFaults();
