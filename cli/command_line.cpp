@@ -59,9 +59,10 @@ CommandLine::CommandLine()
         "`tandemere help COMMAND` tells more of one command. See tandemere(1).");
     AddMoveCommand();
     AddSettingsCommand();
+    AddUndoCommands();
     m_pHelp = m_oApp.add_subcommand("help", "Show the help of tandemere or of one COMMAND.");
     Hinted(m_pHelp->add_option("COMMAND", m_strHelpTopic, "the command to tell about"),
-           {ValueHint::Words, {"move", "settings", "help", "completion"}});
+           {ValueHint::Words, {"move", "settings", "undo", "history", "help", "completion"}});
     m_pCompletion = m_oApp.add_subcommand("completion", "Print the completion script for bash, zsh or fish.");
     Hinted(m_pCompletion->add_option("SHELL", m_strShell, "bash, zsh or fish")->required(),
            {ValueHint::Words, {"bash", "zsh", "fish"}});
@@ -139,6 +140,23 @@ void CommandLine::AddMoveCommand() {
             ->check(CLI::IsMember(accepted))
             ->type_name("ANSWER");
     }
+}
+
+void CommandLine::AddUndoCommands() {
+    m_pUndo = m_oApp.add_subcommand(
+        "undo",
+        "Undo the last move, or MOVE (a name from `history`): each change reversed, newest first, never over "
+        "anything; a change whose item changed since, or whose old place is taken, is left and said.");
+    Hinted(m_pUndo->add_option("MOVE", m_oUndo.m_strMove, "the move to undo, as `history` names it"),
+           {ValueHint::Moves, {}})
+        ->type_name("MOVE");
+    m_pUndo->add_flag("-n,--dry-run", m_oUndo.m_bDryRun, "print what undo would do and change nothing");
+    m_pUndo->add_flag("-q,--quiet", m_oUndo.m_bQuiet, "show neither the heading nor the summary");
+    m_pHistory = m_oApp.add_subcommand(
+        "history",
+        "List the recent moves (the last 100, of the last 30 days): time, destination, changes, "
+        "whether undone.");
+    m_pHistory->add_flag("--names", m_bHistoryNames, "print only the moves' names, as `undo` takes them");
 }
 
 void CommandLine::AddSettingsCommand() {

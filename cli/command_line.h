@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/move_journal.h"
 #include "cli/move_run.h"
 #include "engine/settings_table.h"
 
@@ -64,7 +65,8 @@ struct SettingsArguments {
 
 // What completes a value: of an option, or of a command's arguments.
 struct ValueHint {
-    enum Kind : std::uint8_t { Path, Words } m_nKind = Path;
+    // Moves: the names `history --names` prints when the completion runs.
+    enum Kind : std::uint8_t { Path, Words, Moves } m_nKind = Path;
     std::vector<std::string> m_lstWords;  // for Words
 };
 
@@ -81,16 +83,21 @@ public:
 
     MoveArguments m_oMove;
     SettingsArguments m_oSettings;
-    std::string m_strHelpTopic;  // `help [COMMAND]`
-    std::string m_strShell;      // `completion SHELL`
+    UndoOptions m_oUndo;
+    bool m_bHistoryNames = false;  // `history --names`
+    std::string m_strHelpTopic;    // `help [COMMAND]`
+    std::string m_strShell;        // `completion SHELL`
     CLI::App* m_pMove = nullptr;
     CLI::App* m_pSettings = nullptr;
+    CLI::App* m_pUndo = nullptr;
+    CLI::App* m_pHistory = nullptr;
     CLI::App* m_pHelp = nullptr;
     CLI::App* m_pCompletion = nullptr;
 
 private:
     void AddMoveCommand();
     void AddSettingsCommand();
+    void AddUndoCommands();
     void AddSwitchFlags(CLI::App& command, SwitchFlags& flags, const char* on, const char* onHelp,
                         const char* off, const char* offHelp);
     CLI::Option* Hinted(CLI::Option* option, ValueHint hint);

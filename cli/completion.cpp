@@ -77,6 +77,7 @@ std::string PathSteps(const std::vector<CommandInfo>& commands, const char* arm,
 }
 
 std::string BashValueWords(const ValueHint& hint) {
+    if (hint.m_nKind == ValueHint::Moves) return "M:";
     return hint.m_nKind == ValueHint::Words ? "W:" + Joined(hint.m_lstWords) : "F:";
 }
 
@@ -106,11 +107,15 @@ std::string BashTables(const std::vector<CommandInfo>& commands) {
 }
 
 constexpr const char* kBashHead = R"(# bash completion for tandemere; made by `tandemere completion bash`.
-# Offers a value from a list of words, or a file name.
+# Offers a value from a list of words, a move's name, or a file name.
 _tandemere_offer() {
     local offered=$1 cur=$2
     if [[ $offered == W:* ]]; then
         COMPREPLY=($(compgen -W "${offered#W:}" -- "$cur"))
+    elif [[ $offered == M: ]]; then
+        local moves
+        moves=$(tandemere history --names 2>/dev/null)
+        COMPREPLY=($(compgen -W "$moves" -- "$cur"))
     else
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))
@@ -180,6 +185,8 @@ std::string ZshQuoted(const std::string& text) {
 std::string ZshValue(const ValueHint& hint, const char* label) {
     if (hint.m_nKind == ValueHint::Words)
         return std::string(":") + label + ":(" + Joined(hint.m_lstWords) + ")";
+    if (hint.m_nKind == ValueHint::Moves)
+        return std::string(":") + label + ":{compadd -- $(tandemere history --names 2>/dev/null)}";
     return std::string(":") + label + ":_files";
 }
 
@@ -226,9 +233,15 @@ std::string FishQuoted(const std::string& text) {
     return out + "'";
 }
 
+std::string FishArgument(const ValueHint& hint) {
+    if (hint.m_nKind == ValueHint::Moves)
+        return " -f -a " + FishQuoted("(tandemere history --names 2>/dev/null)");
+    return hint.m_nKind == ValueHint::Words ? " -a " + FishQuoted(Joined(hint.m_lstWords)) : " -F";
+}
+
 std::string FishLines(const CommandInfo& command) {
-    const std::string head = "complete -c tandemere -n " +
-                             FishQuoted("__tandemere_in " + FishQuoted(command.m_strPath));
+    const std::string head =
+        "complete -c tandemere -n " + FishQuoted("__tandemere_in " + FishQuoted(command.m_strPath));
     std::string text;
     for (const auto& [name, help] : command.m_lstCommands)
         text += head + " -a " + name + " -d " + FishQuoted(Brief(help)) + "\n";
@@ -242,10 +255,7 @@ std::string FishLines(const CommandInfo& command) {
                         : " -r -F";
         text += " -d " + FishQuoted(Brief(option.m_strHelp)) + "\n";
     }
-    for (const ValueHint& hint : command.m_lstArguments)
-        text += head +
-                (hint.m_nKind == ValueHint::Words ? " -a " + FishQuoted(Joined(hint.m_lstWords)) : " -F") +
-                "\n";
+    for (const ValueHint& hint : command.m_lstArguments) text += head + FishArgument(hint) + "\n";
     return text;
 }
 

@@ -90,6 +90,8 @@ int Run(int argc, char** argv) {
     if (*line.m_pHelp) return ShowHelp(line);
     if (*line.m_pCompletion) return PrintCompletion(line);
     if (*line.m_pSettings) return RunSettingsCommand(line.m_oSettings);
+    if (*line.m_pUndo) return RunUndo(line.m_oUndo);
+    if (*line.m_pHistory) return RunHistory(line.m_bHistoryNames);
     return RunMoveCommand(line.m_oMove);
 }
 

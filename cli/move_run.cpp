@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/move_journal.h"
 #include "cli/move_report.h"
 #include "cli/settings_overlay.h"
 #include "engine/drop_refusal.h"
@@ -185,6 +186,8 @@ int RunMove(const MoveOptions& options) {
     posix::LoadDigestCache(digestsPath, digests);
     command.SetDigestCache(&digests);
     command.SetDestFolder(*dest);
+    posix::PosixJournalFile journal;
+    if (!options.m_bDryRun && StartJournal(journal, sources, *dest)) command.SetJournal(&journal);
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
     const engine::MoveOutcome outcome = command.Run(nullptr);

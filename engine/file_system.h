@@ -24,6 +24,7 @@ struct DirEntry {
     bool m_bSpecial = false;             // a pipe, socket or device: never opened (Windows reports none)
     std::uint64_t m_nSize = 0;           // bytes; 0 for folders
     std::uint64_t m_nLastWriteTime = 0;  // 100-ns ticks since 1601-01-01 UTC, as FILETIME counts them
+    std::uint32_t m_nMode = 0;           // permission bits (07777) on POSIX; 0 where the platform has none
     // Where the platform tells them (0 where it does not): the device and file number that name the
     // file whatever its path, and the nanoseconds of its last change of content or attributes.
     std::uint64_t m_nDevice = 0;
@@ -112,6 +113,13 @@ public:
     // share/Trash"`), on failure too as far as it was found.
     virtual Status MoveToTrash(const std::string& path, std::string& where) = 0;
 
+    // Where the last MoveToTrash that succeeded put the file: its path in the trash and the path of the
+    // record the trash keeps of it (the .trashinfo on Linux); both empty where the backend does not tell.
+    virtual void LastTrashed(std::string& file, std::string& info) const {
+        file.clear();
+        info.clear();
+    }
+
     // The trash MoveToTrash would put the file at `path` in, found without changing anything: Ok
     // with `where` as MoveToTrash gives it, or the failure it would report for want of a trash. For a
     // folder, the trash of a file that would be made in it.
@@ -124,6 +132,25 @@ public:
     // folder too, a file, a link, dangling or not) makes it fail with Exists and the
     // system's code: the caller never takes another's entry for the folder it made.
     virtual Status CreateFolder(const std::string& path) = 0;
+
+    // Makes a copy of the regular file `from` at `to` without replacing anything there: a copy under a
+    // temporary name in the target folder, renamed into place (not flushed: `from` stays, so a power cut
+    // loses no content, at worst the new copy's), with the permission bits `mode`
+    // and the last-write time `time` (ticks). Exists when `to` is taken; Unsupported where the
+    // backend has no such copy (Windows: undo is the Linux tool's).
+    virtual Status CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                               std::uint64_t time) {
+        (void)from;
+        (void)mode;
+        (void)time;
+        return Status(ErrorKind::Unsupported, 0, to);
+    }
+
+    // Sets the permission bits of a folder (never through a link). Unsupported where the backend has none.
+    virtual Status SetFolderMode(const std::string& path, std::uint32_t mode) {
+        (void)mode;
+        return Status(ErrorKind::Unsupported, 0, path);
+    }
 
     // Whether an existing path and the (possibly not yet existing) target path lie on one volume,
     // so that a folder can move by rename. The target's nearest existing ancestor decides.

@@ -195,6 +195,7 @@ PlaceResult MoveCommand::ResolveIdenticalFile(WindowHandle owner, const FileToPl
             owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {identicalPath, newPath}), renamed);
     }
     m_oIndexes.NoteRenamed(m_rFs.Style(), identicalPath, newPath);
+    JournalMoved(JournalKind::Renamed, identicalPath, newPath);
     ++m_oSummary.m_nRenamed;
     std::string line =
         trash.empty()
@@ -262,11 +263,12 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
     // differ under an unchanged size and time cannot tell which file was written: the source, which
     // stays, is named.
     constexpr const char* kSourceChanged = "ERROR: Source file \"%s\" changed while it was being compared";
-    DirEntry now;
-    if (!m_rFs.Lookup(source, now) || !Unchanged(sourceEntry, now)) {
+    DirEntry sourceNow;
+    if (!m_rFs.Lookup(source, sourceNow) || !Unchanged(sourceEntry, sourceNow)) {
         ReportError(owner, FormatText(kSourceChanged, {source}));
         return NotAllMoved;
     }
+    DirEntry now;
     if (!m_rFs.Lookup(destPath, now) || !Unchanged(destEntry, now)) {
         ReportError(owner, FormatText("ERROR: Destination file \"%s\" changed while it was being compared",
                                       {destPath}));
@@ -289,6 +291,7 @@ PlaceResult MoveCommand::DeleteUnchangedSource(WindowHandle owner, const std::st
         return ReportFailure(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}), discarded);
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
+    JournalDiscarded(source, sourceNow, trash, destPath, now);
     ++m_oSummary.m_nDuplicates;
     m_oSummary.m_nDuplicateBytes += sourceEntry.m_nSize;
     return Placed;

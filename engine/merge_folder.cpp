@@ -42,8 +42,12 @@ PlaceResult MoveCommand::MergeEntries(WindowHandle owner, const std::string& sou
         LogSourceFolderKept(source);
         return NotAllMoved;
     }
+    // Its mode and times, for undo to make it again as it was.
+    DirEntry folder;
+    if (m_oJournal.IsOn() && !m_rFs.Lookup(source, folder)) folder.m_bDirectory = true;
     if (const Status removed = m_rFs.RemoveFolder(source); !removed)
         return ReportFailure(owner, FormatText("ERROR: Unable to delete folder \"%s\"", {source}), removed);
+    Journal(JournalKind::FolderRemoved, JournalFields({source}, folder));
     AppendLog(
         FormatText("Deleted source folder \"%s\" because its contents are all in the equivalent destination "
                    "folder.\r\n",
@@ -60,6 +64,7 @@ PlaceResult MoveCommand::MergeIntoNewFolder(WindowHandle owner, const std::strin
         return ReportFailure(owner, FormatText("ERROR: Couldn't create folder \"%s\"", {created}), made);
     // The new folder is part of the destination tree: what the merge puts in it is found there.
     NoteArrived(created, true);
+    Journal(JournalKind::FolderCreated, {created});
     AppendLog(
         FormatText("Created destination folder \"%s\" for source folder \"%s\", so that each of its "
                    "files is looked for in the whole destination.\r\n",

@@ -16,6 +16,7 @@
 
 #include "engine/file_system.h"
 #include "engine/folder_index.h"
+#include "engine/journal.h"
 #include "engine/keep_alive.h"
 #include "engine/move_summary.h"
 #include "engine/settings_store.h"
@@ -96,6 +97,9 @@ public:
     // A dragged item the front end cannot name to the file system (its name is not valid Unicode):
     // it stays where it is, and the move reports it, `shown` being its path as well as it can be shown.
     void AddUnnamed(std::string shown);
+    // Where the move's records go while it runs (null: none, as in a dry run); the caller keeps the
+    // file open until the command is destroyed.
+    void SetJournal(IJournalFile* file) { m_oJournal.SetFile(file); }
     // Forgets the drop target and every dragged item, so that no earlier drop is left ready to run.
     void ClearDrop();
     // Digests of destination files kept across moves (null: none); it must outlive the command's runs.
@@ -186,6 +190,17 @@ private:
         // The digest of the bytes read from the source, carried to the file it becomes.
         std::optional<std::uint64_t> m_oDigest;
     };
+
+    // Writes one record of the journal; its first failure is said once in the log, and the move goes on.
+    void Journal(JournalKind kind, std::vector<std::string> fields);
+    // The record of a file the move has discarded (DiscardFile): in the trash where `trash` names one,
+    // else deleted for good, a duplicate of `kept` when that is given.
+    void JournalDiscarded(const std::string& path, const DirEntry& entry, const std::string& trash,
+                          const std::string& kept = {}, const DirEntry& keptEntry = {});
+    // The record (Moved, Copied or Renamed) of `from` now at `to`, with the entry as it lies there; a
+    // move of `source` (its entry before) that landed on another device is recorded as Copied.
+    void JournalMoved(JournalKind kind, const std::string& from, const std::string& to,
+                      const DirEntry* source = nullptr);
 
     // The log with its header, for the log window.
     LogReport MakeLogReport() const;
@@ -364,6 +379,7 @@ private:
     // The paths refused as too long so far, for the one box at the end of the move.
     std::vector<std::string> m_lstTooLong;
     MoveSummary m_oSummary;
+    JournalWriter m_oJournal;
 };
 
 }  // namespace tandemere::engine

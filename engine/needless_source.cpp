@@ -41,6 +41,8 @@ PlaceResult MoveCommand::DiscardRebuiltCache(WindowHandle owner, const std::stri
 PlaceResult MoveCommand::DiscardNeedless(WindowHandle owner, const std::string& source,
                                          const std::string& dest, const NeedlessLines& lines) {
     std::string trash;
+    DirEntry entry;
+    if (m_oJournal.IsOn() && !m_rFs.Lookup(source, entry)) entry = {};
     if (const Status discarded = DiscardFile(source, trash); !discarded) {
         if (m_bDeleteToRecycleBin) {
             // Never deleted for good behind the user's back: it simply stays.
@@ -51,6 +53,7 @@ PlaceResult MoveCommand::DiscardNeedless(WindowHandle owner, const std::string& 
         return ReportFailure(owner, FormatText("ERROR: Couldn't delete \"%s\"", {source}), discarded);
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), source);
+    JournalDiscarded(source, entry, trash);
     ++m_oSummary.m_nDuplicates;
     AppendLog(trash.empty() ? FormatText(lines.m_pszDeleted, {ShownSource(source), ShownDest(dest)})
                             : FormatText(lines.m_pszTrashed, {ShownSource(source), trash, ShownDest(dest)}));

@@ -119,6 +119,7 @@ PlaceResult MoveCommand::PlaceFileAtFolderName(WindowHandle owner, const FileToP
                            {samePath, freePath}),
                 renamed);
         m_oIndexes.NoteRenamed(m_rFs.Style(), samePath, freePath);
+        JournalMoved(JournalKind::Renamed, samePath, freePath);
         ++m_oSummary.m_nRenamed;
         AppendDecisionLog(
             FormatText("Renamed a subfolder in the destination folder from \"%s\" to \"%s\" because it had "
@@ -205,6 +206,7 @@ bool MoveCommand::TrashOverwrittenFile(const FileToPlace& file) {
         return false;
     }
     m_oIndexes.NoteRemoved(m_rFs.Style(), file.m_strSamePath);
+    JournalDiscarded(file.m_strSamePath, file.m_oSameEntry, trash);
     AppendDecisionLog(
         FormatText("Moved different existing file \"%s\" to %s, to make room for source file \"%s\".\r\n",
                    {ShownDest(file.m_strSamePath), trash, ShownSource(file.m_strSource)}));
@@ -236,6 +238,9 @@ PlaceResult MoveCommand::MoveSourceFile(WindowHandle owner, const FileToPlace& f
     // across volumes takes both along), and the digest of the bytes read before still holds.
     const PathStyle& style = m_rFs.Style();
     if (!changed) {
+        // What was overwritten without the trash is gone for good: the one change undo cannot reverse.
+        if (replace) Journal(JournalKind::Overwritten, JournalFields({target}, file.m_oSameEntry));
+        JournalMoved(JournalKind::Moved, file.m_strSource, target, &file.m_oSourceEntry);
         m_oIndexes.NoteRemoved(style, file.m_strSource);
         m_oIndexes.NoteAdded(style, target, file.m_oSourceEntry, file.m_oDigest);
         return Placed;

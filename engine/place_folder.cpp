@@ -120,6 +120,7 @@ PlaceResult MoveCommand::PlaceFolderAtFileName(WindowHandle owner, std::string f
             return ReportFailure(
                 owner, FormatText("ERROR: Couldn't rename \"%s\" to \"%s\"", {clash, target}), renamed);
         m_oIndexes.NoteRenamed(style, clash, target);
+        JournalMoved(JournalKind::Renamed, clash, target);
         ++m_oSummary.m_nRenamed;
         AppendDecisionLog(
             FormatText("Renamed a file in the destination folder from \"%s\" to \"%s\" because it had the "
@@ -142,7 +143,8 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     std::vector<std::string> left;  // what a copy across volumes left in the source
     bool sourceLeft = false;        // the copy is complete, and removing the source failed
     Status moved;
-    if (m_rFs.IsSameVolume(from, to)) {
+    const bool sameVolume = m_rFs.IsSameVolume(from, to);
+    if (sameVolume) {
         if (const Status moved = m_rFs.Move(from, to); !moved)
             return ReportFailure(owner, FormatText("ERROR: Couldn't move \"%s\" to \"%s\"", {folder, target}),
                                  moved);
@@ -163,6 +165,7 @@ PlaceResult MoveCommand::MoveFolderIn(WindowHandle owner, std::string folder, st
     }
 
     NoteArrived(to, true);
+    JournalMoved(sameVolume ? JournalKind::Moved : JournalKind::Copied, from, to);
     ++m_oSummary.m_nFoldersMoved;
     if (!avoidedFile.empty()) ++m_oSummary.m_nRenamed;
     AppendLogLine(

@@ -27,6 +27,7 @@ PlaceResult MoveCommand::PlaceLink(WindowHandle owner, const std::string& source
                              moved);
 
     NoteArrived(target, false);
+    JournalMoved(JournalKind::Moved, source, target);
     ++m_oSummary.m_nFilesMoved;
     AppendLog(FormatText("Moved link \"%s\" to destination \"%s\" without following it.\r\n",
                          {ShownSource(source), ShownDest(target)}));

@@ -401,6 +401,38 @@ Status RecordingFileSystem::CreateFolder(const std::string& path) {
     return Status::Ok();
 }
 
+Status RecordingFileSystem::CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                                        std::uint64_t time) {
+    const Resolved source = Resolve(from, false);
+    if (!source.m_oStatus) return source.m_oStatus;
+    if (!IsRegularFile(source.m_pNode->m_oEntry)) return Status(ErrorKind::Unsupported, 0, from);
+    const Resolved target = Resolve(to, false);
+    if (target.m_pNode != nullptr) return Status(ErrorKind::Exists, 0, to);
+    if (target.m_pFolder == nullptr || target.m_oStatus.Kind() != ErrorKind::NotFound)
+        return Status(target.m_oStatus.Kind(), 0, to);
+    Node& folder = *target.m_pFolder;
+    TickCopy(*source.m_pNode);
+    auto made = std::make_unique<Node>();
+    made->m_oEntry = source.m_pNode->m_oEntry;
+    made->m_oEntry.m_nMode = mode;
+    made->m_oEntry.m_nLastWriteTime = time;
+    made->m_strRealPath = source.m_pNode->m_strRealPath;
+    made->m_strVolumePath = folder.m_strVolumePath;
+    made->m_bCopy = true;
+    Attach(folder, std::move(made), target.m_strName);
+    folder.m_bChanged = true;
+    ++m_nChanges;
+    return Status::Ok();
+}
+
+Status RecordingFileSystem::SetFolderMode(const std::string& path, std::uint32_t mode) {
+    const Resolved found = Resolve(path, false);
+    if (!found.m_oStatus) return found.m_oStatus;
+    if (!found.m_pNode->m_oEntry.m_bDirectory) return Status(ErrorKind::NotADirectory, 0, path);
+    found.m_pNode->m_oEntry.m_nMode = mode;
+    return Status::Ok();
+}
+
 Status RecordingFileSystem::FindTrash(const std::string& path, std::string& where) {
     const Resolved found = Resolve(path, false);
     if (!found.m_oStatus) return m_rReal.FindTrash(path, where);

@@ -56,6 +56,10 @@ public:
     Status RemoveFolder(const std::string& path) override;
     // A new, listed and empty folder node on its parent's volume: a new object, as a copy is.
     Status CreateFolder(const std::string& path) override;
+    // A new node at `to` whose bytes are read from where the source's are; the copy's mode and time.
+    Status CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                       std::uint64_t time) override;
+    Status SetFolderMode(const std::string& path, std::uint32_t mode) override;
     // By the real volume of the entry and of the target's nearest existing ancestor.
     bool IsSameVolume(const std::string& existing, const std::string& target) override;
     // By the nodes reached (links followed); two nodes of the real disk also by the real objects.

@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "platform/win32/journal_file_win32.h"
 #include "shell/drop_paths.h"
 #include "shell/module.h"
 #include "shell/move_scope.h"
@@ -14,6 +15,20 @@ namespace tandemere::shell {
 
 // The registration table's identifier, so the installer writes the same one.
 const CLSID CLSID_TandemereShlExt = std::bit_cast<CLSID>(kExtensionClassId);
+
+namespace {
+
+// The same journal as the Linux tool writes, so that `tandemere undo` can reverse the move. One that
+// cannot be made is said once in the log by the move's first record, and the move goes on without it.
+void StartJournal(win32::Win32JournalFile& journal, const engine::MoveCommand& command) {
+    std::string name, time, path;
+    win32::NowForJournal(name, time);
+    if (journal.Create(win32::DefaultJournalFolder(), name, path))
+        (void)engine::WriteJournalHeader(journal, time, TANDEMERE_VERSION, command.m_szDestFolder,
+                                         {command.m_lstDropped.begin(), command.m_lstDropped.end()});
+}
+
+}  // namespace
 
 HRESULT ResultOfMove(engine::MoveOutcome outcome) {
     return outcome == engine::MoveFinished ? S_OK : E_FAIL;
@@ -156,7 +171,12 @@ STDMETHODIMP CTandemereShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
                             "until it has ended, then drop the items again.");
             return E_FAIL;
         }
-        return ResultOfMove(m_oCommand.Run(pici->hwnd));
+        win32::Win32JournalFile journal;
+        StartJournal(journal, m_oCommand);
+        m_oCommand.SetJournal(&journal);
+        const engine::MoveOutcome outcome = m_oCommand.Run(pici->hwnd);
+        m_oCommand.SetJournal(nullptr);
+        return ResultOfMove(outcome);
     } catch (...) {
         // The move may have stopped anywhere: the windows it opened go with it.
         try {

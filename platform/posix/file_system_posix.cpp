@@ -51,6 +51,15 @@ void FillEntry(const struct stat& st, const std::string& name, DirEntry& entry) 
     entry.m_nFileId = static_cast<std::uint64_t>(st.st_ino);
     entry.m_nChangeTime = static_cast<std::uint64_t>(st.st_ctim.tv_sec) * 1000000000ull +
                           static_cast<std::uint64_t>(st.st_ctim.tv_nsec);
+    entry.m_nMode = static_cast<std::uint32_t>(st.st_mode & 07777);
+}
+
+struct timespec TimespecFromTicks(std::uint64_t ticks) {
+    struct timespec time {};
+    const std::int64_t seconds = static_cast<std::int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
+    time.tv_sec = static_cast<time_t>(seconds);
+    time.tv_nsec = static_cast<long>((ticks % kTicksPerSecond) * 100);
+    return time;
 }
 
 int OpenAt(int dirfd, const char* path, int flags, mode_t mode = 0) {
@@ -119,9 +128,9 @@ int CopyLinkAt(int fromDir, const char* fromName, const struct stat& st, int toD
 }
 
 // Creates a copy of one file or link (fstatat'ed as `st`) under `toName` in `toDir`, created
-// exclusively, with its mode and times, flushed. Removes what it made when it fails.
+// exclusively, with its mode and times, flushed unless `flush` is false. Removes what it made when it fails.
 int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int toDir, const char* toName,
-                engine::KeepAlive* keepAlive) {
+                engine::KeepAlive* keepAlive, bool flush = true) {
     if (S_ISLNK(st.st_mode)) return CopyLinkAt(fromDir, fromName, st, toDir, toName);
     if (!S_ISREG(st.st_mode)) return EOPNOTSUPP;
     UniqueFd in(OpenAt(fromDir, fromName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
@@ -132,7 +141,7 @@ int CopyEntryAt(int fromDir, const char* fromName, const struct stat& st, int to
     if (keepAlive) keepAlive->BeginStep(static_cast<std::uint64_t>(st.st_size));
     int error = CopyData(in.Get(), out.Get(), keepAlive);
     if (error == 0) error = CopyOwnerModeTimes(out.Get(), st);
-    if (error == 0 && Sys().m_pfnFsync(out.Get()) != 0) error = errno;
+    if (error == 0 && flush && Sys().m_pfnFsync(out.Get()) != 0) error = errno;
     if (error == 0) error = out.Close();
     if (error != 0) {
         out.Reset();
@@ -328,6 +337,7 @@ struct CrossVolumeMove {
     UniqueFd m_hFolder;
     bool m_bReplace = false;
     std::string m_strBackup;  // when replacing: a second name of the old file until the source is gone
+    bool m_bFlush = true;     // the copy and its name made durable before the source may go
 };
 
 Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool folder,
@@ -390,7 +400,7 @@ int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
         if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
         return error;
     }
-    if (const int syncError = SyncFolderAt(folderFd, ".")) {
+    if (const int syncError = move.m_bFlush ? SyncFolderAt(folderFd, ".") : 0) {
         UndoCopyInPlace(move);
         return syncError;
     }
@@ -642,6 +652,43 @@ Status PosixFileSystem::DeleteFile(const std::string& path) {
 
 Status PosixFileSystem::MoveToTrash(const std::string& path, std::string& where) {
     return m_oTrash.MoveToTrash(path, where);
+}
+
+void PosixFileSystem::LastTrashed(std::string& file, std::string& info) const {
+    m_oTrash.LastTrashed(file, info);
+}
+
+Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                                    std::uint64_t time) {
+    CrossVolumeMove copy;
+    // Nothing is removed after this copy, so it need not be durable first: a flush per file would make an
+    // undo of many duplicates many times slower than the move it reverses.
+    copy.m_bFlush = false;
+    if (Status status = StartCrossVolumeMove(from, to, false, copy); !status) return status;
+    if (!S_ISREG(copy.m_oSource.st_mode)) return StatusFromErrno(EOPNOTSUPP, from);
+    // The copy takes the mode and time asked for, not the file's it is made of.
+    struct stat as = copy.m_oSource;
+    as.st_mode = (as.st_mode & ~static_cast<mode_t>(07777)) | static_cast<mode_t>(mode & 07777);
+    as.st_mtim = TimespecFromTicks(time);
+    std::string temporary;
+    const int folderFd = copy.m_hFolder.Get();
+    const int copyError = CreateUnderTemporaryName(
+        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+        [&](const std::string& name) {
+            return CopyEntryAt(AT_FDCWD, copy.m_strSource.c_str(), as, folderFd, name.c_str(), m_pKeepAlive,
+                               false);
+        },
+        temporary);
+    if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? copy.m_strFolder : to);
+    if (const int placeError = PutCopyInPlace(copy, temporary)) return StatusFromErrno(placeError, to);
+    return Status::Ok();
+}
+
+Status PosixFileSystem::SetFolderMode(const std::string& path, std::uint32_t mode) {
+    UniqueFd folder(OpenAt(AT_FDCWD, Trim(path).c_str(), kOpenFolderNoFollow));
+    if (!folder.IsValid() || ::fchmod(folder.Get(), static_cast<mode_t>(mode & 07777)) != 0)
+        return StatusFromErrno(errno, path);
+    return Status::Ok();
 }
 
 Status PosixFileSystem::FindTrash(const std::string& path, std::string& where) {

@@ -43,6 +43,11 @@ public:
     // worked out once for the life of this object.
     engine::Status MoveToTrash(const std::string& path, std::string& where) override;
     engine::Status FindTrash(const std::string& path, std::string& where) override;
+    void LastTrashed(std::string& file, std::string& info) const override;
+    // Made by the same copy as a move across file systems uses, without its flushes; the owner is kept.
+    engine::Status CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                               std::uint64_t time) override;
+    engine::Status SetFolderMode(const std::string& path, std::uint32_t mode) override;
     engine::Status RemoveFolder(const std::string& path) override;
     // With the default permissions less the umask, as mkdir gives a new folder.
     engine::Status CreateFolder(const std::string& path) override;

@@ -264,9 +264,10 @@ bool RemoveOrphanInfo(int infoFd, int filesFd, const std::string& infoName, cons
 }
 
 // Claims a free name in the trash `folder` with a .trashinfo whose Path is `shown`, then renames `file`
-// into files/ under it. An orphan .trashinfo of ours in the way is removed and its name taken.
-// 0 or errno; on failure the file and the trash are as before.
-int PutInTrash(const std::string& folder, const std::string& file, const std::string& shown) {
+// into files/ under it, `placed` naming it there. An orphan .trashinfo of ours in the way is removed and
+// its name taken. 0 or errno; on failure the file and the trash are as before.
+int PutInTrash(const std::string& folder, const std::string& file, const std::string& shown,
+               std::string& placed) {
     UniqueFd infoFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/info").c_str(), kOpenFolderNoFollow, 0));
     if (!infoFd.IsValid()) return errno;
     UniqueFd filesFd(Sys().m_pfnOpenAt(AT_FDCWD, (folder + "/files").c_str(), kOpenFolderNoFollow, 0));
@@ -286,6 +287,7 @@ int PutInTrash(const std::string& folder, const std::string& file, const std::st
         // files/ is not flushed after the rename: a crash can only undo the rename, which puts the
         // file back where it was, and that flush tripled the cost of each file.
         error = RenameNoReplaceAt(AT_FDCWD, file.c_str(), filesFd.Get(), name.c_str());
+        placed = name;
         if (error == 0) return 0;
         Sys().m_pfnUnlinkAt(infoFd.Get(), infoName.c_str(), 0);
         if (error != EEXIST) return error;
@@ -407,8 +409,13 @@ Status TrashFolders::MoveToTrash(const std::string& path, std::string& where) {
             m_mapReady[st.st_dev] = trash;
         where = Described(trash.m_strFolder);
         if (error != 0) return StatusFromErrno(error, trash.m_strFolder.empty() ? path : trash.m_strFolder);
-        error = PutInTrash(trash.m_strFolder, file, TrashInfoPath(file, trash.m_strTop));
-        if (error == 0) return Status::Ok();
+        std::string placed;
+        error = PutInTrash(trash.m_strFolder, file, TrashInfoPath(file, trash.m_strTop), placed);
+        if (error == 0) {
+            m_strLastFile = trash.m_strFolder + "/files/" + placed;
+            m_strLastInfo = trash.m_strFolder + "/info/" + placed + std::string(kInfoSuffix);
+            return Status::Ok();
+        }
         if (error != ENOENT || round == 1) return StatusFromErrno(error, path);
         // A trash taken away since it was made is made again, once.
         m_mapReady.erase(st.st_dev);

@@ -29,6 +29,12 @@ public:
     // The trash MoveToTrash would use and whether it exists or could be made; creates nothing. For
     // a folder: the trash of a file that would be made in it.
     engine::Status FindTrash(const std::string& path, std::string& where);
+    // The file's path in the trash and its .trashinfo's path, as the last MoveToTrash that succeeded
+    // put them; empty before the first.
+    void LastTrashed(std::string& file, std::string& info) const {
+        file = m_strLastFile;
+        info = m_strLastInfo;
+    }
 
 private:
     struct Trash {
@@ -44,6 +50,8 @@ private:
     // Starts over when the environment names another home trash.
     void NoteHomeTrash();
 
+    std::string m_strLastFile;  // the last file trashed, as it lies in the trash
+    std::string m_strLastInfo;  // and its .trashinfo
     std::string m_strHomeTrash;  // as the environment names it now; empty: none
     bool m_bHomeDeviceKnown = false;
     bool m_bHomeDeviceFound = false;

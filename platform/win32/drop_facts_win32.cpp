@@ -57,6 +57,10 @@ bool IsMountPoint(const std::wstring& path) {
 
 }  // namespace
 
+std::string LocalAppDataFolder() {
+    return KnownFolder(FOLDERID_LocalAppData);
+}
+
 engine::ProtectedFolders WindowsProtectedFolders() {
     engine::ProtectedFolders folders;
     folders.m_strHome = KnownFolder(FOLDERID_Profile);

@@ -11,6 +11,9 @@ namespace tandemere::win32 {
 // as the system names them; a folder the system cannot name is left out.
 engine::ProtectedFolders WindowsProtectedFolders();
 
+// The user's local application data folder (%LOCALAPPDATA%) as the system names it; empty if it cannot.
+std::string LocalAppDataFolder();
+
 // One dragged item: its long name (no 8.3 spelling), and whether it is a volume's mount point.
 // A junction or link keeps only its own path.
 engine::DroppedItem LookAtDroppedItem(const std::string& path);

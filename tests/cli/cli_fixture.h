@@ -54,6 +54,8 @@ private:
         MakeFolders(m_tmp.Path("src"));
         MakeFolders(m_tmp.Path("dst"));
         m_env.m_strSettingsFile = m_tmp.Path("settings");
+        // The journals of the tests' moves stay in their own folders, never in the user's.
+        m_env.m_lstExtra.push_back("XDG_STATE_HOME=" + m_tmp.Path("state"));
     }
 };
 

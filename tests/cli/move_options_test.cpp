@@ -241,6 +241,8 @@ TEST_F(ToolTest, UsageErrorsAreStatusTwo) {
         {"move", "--full-paths", "--short-paths", Src("a.txt"), Dst()},
         {"move", "--only-same-ext", "--all-ext", Src("a.txt"), Dst()},
         {"shuffle"},
+        {"undo"},
+        {"undo", "20000101T000000.000000Z"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args.empty() ? "(none)" : args.back());
@@ -329,6 +331,7 @@ TEST_F(ToolTest, BashCompletesFromTheToolsOwnDefinition) {
         {"tandemere mo", "move"},
         {"tandemere settings get tr", "trash"},
         {"tandemere completion f", "fish"},
+        {"tandemere und", "undo"},
         {"tandemere settings set different re", "rename rename-file rename-folder"},
     };
     for (const Case& c : cases) {
@@ -417,6 +420,21 @@ TEST_F(ToolTest, ALogThatCannotBeWrittenEndsWithItsOwnStatus) {
     EXPECT_EQ(run.m_strOut, kUniqueLine);
     EXPECT_FALSE(Exists(Src("c.txt")));
     EXPECT_EQ(ReadFile(Dst("c.txt")), "unique");
+}
+
+// A journal that cannot be made is said once; the move still runs to its end, and there is nothing to undo.
+TEST_F(ToolTest, AJournalThatCannotBeWrittenLeavesTheMoveAlone) {
+    WriteFile(Src("c.txt"), "unique");
+    WriteFile(m_tmp.Path("state"), "a file where the journals' folder would be");
+    const ToolResult run = Move({Src("c.txt")});
+    EXPECT_EQ(run.m_nExit, 0) << run.m_strErr;
+    EXPECT_EQ(Count(run.m_strErr, "can't write the journal"), 1) << run.m_strErr;
+    EXPECT_NE(run.m_strErr.find("Not a directory; the move goes on, but it can't be undone"),
+              std::string::npos)
+        << run.m_strErr;
+    EXPECT_EQ(run.m_strOut, kUniqueLine);
+    EXPECT_EQ(ReadFile(Dst("c.txt")), "unique");
+    EXPECT_EQ(Tool({"undo"}).m_nExit, 2);
 }
 
 TEST_F(ToolTest, SettingsFileOption) {

@@ -826,6 +826,44 @@ bool IsFullPath(const std::string& shown) {
            (NativeSeparator() == '\\' && shown.size() >= 3 && shown[1] == ':' && shown[2] == '\\');
 }
 
+namespace {
+
+bool SameAfterUndo(const SnapshotEntry* before, const SnapshotEntry* after, bool modesChanged) {
+    if (before == nullptr || after == nullptr) return before == after;
+    if (before->m_nKind != after->m_nKind || (!modesChanged && before->m_nMode != after->m_nMode))
+        return false;
+    if (before->m_nKind == EntryKind::Link) return before->m_strLinkTarget == after->m_strLinkTarget;
+    return before->m_nKind != EntryKind::File ||
+           (ContentKey(*before) == ContentKey(*after) && before->m_nLastWriteTime == after->m_nLastWriteTime);
+}
+
+}  // namespace
+
+std::string JudgeUndo(const MoveRecord& record, const std::vector<TreeSnapshot>& undone,
+                      const std::set<std::string>& notUndoable, bool modesChanged) {
+    std::string findings;
+    for (std::size_t i = 0; i < record.m_lstBefore.size() && i < undone.size(); ++i) {
+        const TreeSnapshot& before = record.m_lstBefore[i];
+        std::set<std::string> paths;
+        for (const TreeSnapshot* tree : {&before, &undone[i]})
+            for (const auto& [path, entry] : tree->Entries()) paths.insert(path);
+        for (const std::string& path : paths) {
+            const std::string full = JoinPath(before.Root(), path);
+            if (!record.m_strTrashHome.empty() && full.rfind(record.m_strTrashHome, 0) == 0) continue;
+            // A leftover of a killed move that this one cleared held a copy of a source, never the user's
+            // file.
+            const std::size_t slash = path.rfind('/');
+            if (engine::IsTemporaryName(slash == std::string::npos ? path : path.substr(slash + 1))) continue;
+            const bool same = SameAfterUndo(before.Find(path), undone[i].Find(path), modesChanged);
+            if (notUndoable.count(full) != 0 && same)
+                findings += "the journal says " + full + " can't be undone, but it is as before\n";
+            else if (notUndoable.count(full) == 0 && !same)
+                findings += "after undo " + full + " is not as before the move\n";
+        }
+    }
+    return findings;
+}
+
 OracleVerdict JudgeMove(const MoveRecord& record) {
     OracleVerdict verdict;
     if (!record.m_bCleanupMayFail) verdict.m_strViolations = NewStrayTemporaries(record);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,5 +66,13 @@ bool IsFullPath(const std::string& shown);
 // change, a destination file changes only where a line says it was overwritten); and the
 // outcome says stopped exactly when the log ends in what stops a move.
 OracleVerdict JudgeMove(const MoveRecord& record);
+
+// The trees `undone` after an undo of the move, against the trees before it: the same names, kinds,
+// bytes, modes (unless `modesChanged`: the scenario's own permission bits were opened up after the
+// move) and file times, but for temporaries of ours, below the trash home and at the full paths
+// `notUndoable` (where what the journal says the move replaced or deleted for good lay before the
+// move), each of which must differ. One line a finding.
+std::string JudgeUndo(const MoveRecord& record, const std::vector<TreeSnapshot>& undone,
+                      const std::set<std::string>& notUndoable, bool modesChanged);
 
 }  // namespace tandemere::testing

@@ -85,8 +85,8 @@ std::string ReadAllFrom(int fd) {
         std::ostringstream header;
         header << outcome.m_nSeed << " " << outcome.m_nFaults << " " << (outcome.m_bLost ? 1 : 0) << " "
                << outcome.m_strReport.size() << " " << log.size() << " " << outcome.m_nTrashed << " "
-               << outcome.m_nSearchTree << " " << outcome.m_nElsewhere << " " << outcome.m_nFoldersMade
-               << "\n";
+               << outcome.m_nSearchTree << " " << outcome.m_nElsewhere << " " << outcome.m_nFoldersMade << " "
+               << outcome.m_nUndos << " " << outcome.m_nRestored << " " << outcome.m_nRefusedChanged << "\n";
         if (!WriteAllTo(out, header.str() + outcome.m_strReport + log)) ::_exit(1);
     }
     ::_exit(0);
@@ -103,8 +103,8 @@ void ParseRecords(const std::string& text, BatchResult& result) {
         std::size_t length = 0;
         std::size_t logLength = 0;
         if (!(header >> outcome.m_nSeed >> outcome.m_nFaults >> lost >> length >> logLength >>
-              outcome.m_nTrashed >> outcome.m_nSearchTree >> outcome.m_nElsewhere >>
-              outcome.m_nFoldersMade)) {
+              outcome.m_nTrashed >> outcome.m_nSearchTree >> outcome.m_nElsewhere >> outcome.m_nFoldersMade >>
+              outcome.m_nUndos >> outcome.m_nRestored >> outcome.m_nRefusedChanged)) {
             result.m_strError += "child: " + text.substr(at, end - at) + "\n";
             return;
         }

@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "engine/move_command.h"
+#include "engine/recording_file_system.h"
+#include "engine/undo_move.h"
 #include "tests/reliability/scenario_folders.h"
 #include "tests/reliability/scenario_trash.h"
 #include "tests/support/platform_backend.h"
@@ -126,6 +128,94 @@ std::vector<bool> YesNoGiven(const Scenario& scenario, const ScriptedUserInterfa
     return given;
 }
 
+// The journal of a scenario's move, kept in memory.
+class StringJournal : public engine::IJournalFile {
+public:
+    engine::Status AppendLine(const std::string& line) override {
+        m_strText += line;
+        return engine::Status::Ok();
+    }
+    std::string m_strText;
+};
+
+#ifndef _WIN32
+// Undo is the Linux tool's: the Windows backend makes no copies of kept files for it.
+// Where what the journal says was replaced or deleted for good lay before the move: an item the move
+// itself had put there came from an earlier place, and a duplicate deleted for it had its content only there.
+std::set<std::string> NotUndoable(const std::vector<engine::JournalRecord>& records) {
+    using engine::JournalKind;
+    std::set<std::string> notUndoable;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted)
+            continue;
+        std::string path = records[i].m_lstFields.at(0);
+        for (std::size_t j = i; j-- > 0;) {
+            const engine::JournalRecord& earlier = records[j];
+            if (earlier.m_nKind == JournalKind::Duplicate && earlier.m_lstFields.at(5) == path)
+                notUndoable.insert(earlier.m_lstFields[0]);
+            if (earlier.m_nKind != JournalKind::Moved && earlier.m_nKind != JournalKind::Copied &&
+                earlier.m_nKind != JournalKind::Renamed)
+                continue;
+            // The item itself, or a folder that held it, came from an earlier place.
+            const std::string& to = earlier.m_lstFields.at(1);
+            if (path.compare(0, to.size(), to) == 0 &&
+                (path.size() == to.size() || path[to.size()] == NativeSeparator()))
+                path = earlier.m_lstFields[0] + path.substr(to.size());
+        }
+        notUndoable.insert(path);
+    }
+    return notUndoable;
+}
+
+// Undoes a move that ran to its end from its journal, its dry run first: the two logs must be one, and
+// the undo must lose nothing that was there after the move. With `compareTrees` (nothing was written
+// meanwhile) the trees must be those before the move, but for what cannot be undone.
+void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std::vector<std::string>& roots,
+                  const MoveRecord& record, bool modesChanged, bool compareTrees, ScenarioOutcome& outcome) {
+    const std::vector<engine::JournalRecord> records = engine::ParseJournal(journal);
+    // The move's pumps (and the changes the scenario makes at them) are over.
+    fs.SetKeepAlive(nullptr);
+    engine::RecordingFileSystem recording(fs);
+    engine::UndoCommand dryRun(recording);
+    dryRun.Run(records);
+    engine::UndoCommand undo(fs);
+    undo.Run(records);
+    outcome.m_nRefusedChanged = static_cast<int>(undo.Summary().m_nChanged);
+    // Every record reads back as it was written, and a torn last line is left out, not misread.
+    std::string again;
+    for (const engine::JournalRecord& each : records)
+        again += engine::FormatJournalLine(each.m_nKind, each.m_lstFields);
+    const bool torn =
+        !journal.empty() &&
+        engine::ParseJournal(journal.substr(0, journal.size() - 1)).size() + 1 != records.size();
+    if (again != journal || torn)
+        outcome.m_strReport += "the journal does not read back as written:\n" + journal;
+    if (dryRun.Log() != undo.Log())
+        outcome.m_strReport += "the undo's dry run logged:\n" + dryRun.Log() + "its real run:\n" + undo.Log();
+    std::vector<TreeSnapshot> undone = TakeAll(roots);
+    std::string findings;
+    if (compareTrees) {
+        findings = JudgeUndo(record, undone, NotUndoable(records), modesChanged);
+        outcome.m_nUndos = 1;
+        outcome.m_nRestored = findings.empty() ? 1 : 0;
+    }
+    undone.insert(undone.end(), record.m_lstTrashes.begin(), record.m_lstTrashes.end());
+    // A .trashinfo goes with its file back out of the trash: it only named where the file came from.
+    std::vector<TreeSnapshot> after;
+    for (const std::vector<TreeSnapshot>* trees : {&record.m_lstAfter, &record.m_lstTrashes})
+        for (const TreeSnapshot& tree : *trees)
+            after.push_back(tree.Without([](const std::string& path) {
+                return path.size() > 10 && path.compare(path.size() - 10, 10, ".trashinfo") == 0;
+            }));
+    std::string lost = FindLostContent(after, undone);
+    if (compareTrees) lost += FindLostContent(record.m_lstBefore, undone, NotUndoable(records));
+    outcome.m_bLost = outcome.m_bLost || !lost.empty();
+    if (!findings.empty() || !lost.empty())
+        outcome.m_strReport += "undo:\n" + lost + findings + "its log:\n" + undo.Log();
+}
+
+#endif
+
 // Failures the test helpers reported so far (a file they could not make or read); a child
 // process that runs scenarios has no other way to see them.
 int HelperFailures() {
@@ -168,6 +258,8 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     QueueScript(scenario, ui);
 
     engine::MoveCommand command(*fs, settings.Store(), ui);
+    StringJournal journal;
+    command.SetJournal(&journal);
     // A pump at every block of a copy or a comparison, not after a time: the same pumps on every
     // run, so a seed replays its Cancel and its changes at the same instant of the move.
     command.m_oKeepAlive =
@@ -205,6 +297,16 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
+#ifndef _WIN32
+    // Every move, stopped or not, is undone and must lose nothing. Where it ran to its end and nothing was
+    // written meanwhile the trees before it come back: a file written meanwhile is what the user has now,
+    // which undo leaves, and a failure that stops a move can leave a copy that no record names.
+    if (record.m_nOutcome != engine::MoveRefused)
+        UndoAndJudge(journal.m_strText, *fs, folders.Roots(), record,
+                     std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
+                                 [](const auto& entry) { return entry.second.m_nMode != 0; }),
+                     record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty(), outcome);
+#endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
     outcome.m_strLog = record.m_strLog;

@@ -39,14 +39,17 @@ public:
 
 struct ScenarioOutcome {
     std::uint64_t m_nSeed = 0;
-    int m_nFaults = 0;        // faults the platform made during the move
-    int m_nTrashed = 0;       // files the move put in a trash
-    int m_nSearchTree = 0;    // 1 when the move searched the whole destination tree
-    int m_nElsewhere = 0;     // identical files it found elsewhere in the tree and asked about
-    int m_nFoldersMade = 0;   // counterparts it made to merge a folder into, so its files were searched
-    bool m_bLost = false;     // the oracle found lost content
-    std::string m_strReport;  // empty when the oracle found nothing
-    std::string m_strLog;     // the move's log
+    int m_nFaults = 0;          // faults the platform made during the move
+    int m_nTrashed = 0;         // files the move put in a trash
+    int m_nSearchTree = 0;      // 1 when the move searched the whole destination tree
+    int m_nElsewhere = 0;       // identical files it found elsewhere in the tree and asked about
+    int m_nFoldersMade = 0;     // counterparts it made to merge a folder into, so its files were searched
+    int m_nUndos = 0;           // 1 when it ran to its end, nothing was written meanwhile, and it was undone
+    int m_nRestored = 0;        // 1 when that undo gave back the trees before the move
+    int m_nRefusedChanged = 0;  // steps the undo left because their item changed since the move
+    bool m_bLost = false;       // the oracle found lost content
+    std::string m_strReport;    // empty when the oracle found nothing
+    std::string m_strLog;       // the move's log
 };
 
 // The outcomes of a batch of scenarios, counted.
@@ -57,6 +60,9 @@ struct BatchResult {
     int m_nSearchTree = 0;
     int m_nElsewhere = 0;
     int m_nFoldersMade = 0;
+    int m_nUndos = 0;
+    int m_nRestored = 0;
+    int m_nRefusedChanged = 0;
     int m_nLost = 0;
     std::vector<ScenarioOutcome> m_lstFailed;  // scenarios the oracle found something in
     std::string m_strError;                    // the batch itself could not run
@@ -69,6 +75,9 @@ struct BatchResult {
         m_nSearchTree += outcome.m_nSearchTree;
         m_nElsewhere += outcome.m_nElsewhere;
         m_nFoldersMade += outcome.m_nFoldersMade;
+        m_nUndos += outcome.m_nUndos;
+        m_nRestored += outcome.m_nRestored;
+        m_nRefusedChanged += outcome.m_nRefusedChanged;
         if (outcome.m_bLost) ++m_nLost;
         m_strLastLog = outcome.m_strLog;
         if (!outcome.m_strReport.empty()) m_lstFailed.push_back(std::move(outcome));

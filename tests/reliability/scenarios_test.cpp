@@ -137,7 +137,11 @@ void WriteFigures(const BatchResult& run, const BatchResult& unprivileged) {
         << ", content lost: " << run.m_nLost + unprivileged.m_nLost << ", other oracle findings: "
         << (run.m_lstFailed.size() + unprivileged.m_lstFailed.size() - static_cast<std::size_t>(run.m_nLost) -
             static_cast<std::size_t>(unprivileged.m_nLost))
-        << "\n";
+        << "\n"
+        << "undos: " << run.m_nUndos + unprivileged.m_nUndos
+        << ", trees restored: " << run.m_nRestored + unprivileged.m_nRestored
+        << ", steps refused as changed: " << run.m_nRefusedChanged + unprivileged.m_nRefusedChanged
+        << ", content lost: " << run.m_nLost + unprivileged.m_nLost << "\n";
     if (!out) ADD_FAILURE() << "could not write the figures to " << folder;
 }
 

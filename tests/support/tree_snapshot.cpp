@@ -133,6 +133,7 @@ TreeSnapshot TreeSnapshot::Take(const std::string& root,
         } else if (fs::is_regular_file(status)) {
             entry = TakeFile(path);
         }
+        if (entry.m_nKind != EntryKind::Link) entry.m_nMode = static_cast<unsigned>(status.permissions()) & 07777u;
         snapshot.m_lstEntries.emplace(relative, std::move(entry));
     }
     if (error) ADD_FAILURE() << "snapshot could not list " << root << ": " << error.message();

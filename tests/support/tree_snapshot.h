@@ -19,6 +19,7 @@ struct SnapshotEntry {
     std::uint64_t m_nLastWriteTime = 0;  // files only, engine ticks
     std::string m_strLinkTarget;         // links only
     std::string m_strBytes;              // files up to kKeptBytes, for readable reports
+    unsigned m_nMode = 0;                // files and folders: the permission bits
 
     static constexpr std::uint64_t kKeptBytes = 64;
 };
