@@ -74,14 +74,27 @@ bool DigestCache::Load(std::string_view bytes) {
     return true;
 }
 
-std::string DigestCache::Save() const {
+std::vector<std::pair<const DigestCache::Key*, const DigestCache::Record*>> DigestCache::Newest() const {
     std::vector<std::pair<const Key*, const Record*>> kept;
     kept.reserve(m_mapFiles.size());
     for (const auto& [key, record] : m_mapFiles) kept.emplace_back(&key, &record);
     const std::size_t count = std::min(kept.size(), m_nMaxEntries);
-    std::partial_sort(
+    std::nth_element(
         kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(count), kept.end(),
         [](const auto& a, const auto& b) { return a.second->m_nGeneration > b.second->m_nGeneration; });
+    kept.resize(count);
+    return kept;
+}
+
+void DigestCache::Prune() {
+    std::unordered_map<Key, Record, KeyHash> kept;
+    for (const auto& [key, record] : Newest()) kept.emplace(*key, *record);
+    m_mapFiles.swap(kept);
+}
+
+std::string DigestCache::Save() const {
+    const std::vector<std::pair<const Key*, const Record*>> kept = Newest();
+    const std::size_t count = kept.size();
     std::string out(kMagic);
     out.reserve(kMagic.size() + 24 + count * kRecordBytes);
     Put(out, m_nGeneration);
@@ -110,6 +123,8 @@ void DigestCache::Note(const DirEntry& entry, std::uint64_t digest) {
     const std::optional<Key> key = KeyOf(entry);
     if (!key) return;
     m_mapFiles[*key] = Record{digest, m_nGeneration};
+    // Memory stays near the bound too: a quarter past it, the oldest files go.
+    if (m_mapFiles.size() > m_nMaxEntries + m_nMaxEntries / 4) Prune();
     m_bChanged = true;
 }
 

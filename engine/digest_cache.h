@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/file_system.h"
 
@@ -24,8 +26,7 @@ public:
     // Takes the files of a saved cache. A damaged, foreign or newer one is ignored whole (false),
     // and the cache starts empty.
     bool Load(std::string_view bytes);
-    // The saved form: the files found or noted since Load first, then the others, newest first, at
-    // most the bound.
+    // The saved form of at most the bound of files: those found or noted most recently.
     std::string Save() const;
 
     // The digest of `entry`'s content, only when every part of its identity matches; none for an
@@ -56,6 +57,10 @@ private:
     };
 
     static std::optional<Key> KeyOf(const DirEntry& entry);
+    // The files found or noted last, at most the bound, in no order.
+    std::vector<std::pair<const Key*, const Record*>> Newest() const;
+    // Keeps only Newest().
+    void Prune();
 
     std::size_t m_nMaxEntries;
     std::uint64_t m_nGeneration = 1;

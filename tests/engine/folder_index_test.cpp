@@ -209,6 +209,9 @@ TEST_F(FolderIndexTest, KeptDigestsServeOnlyUnchangedFilesAndSurviveOnlyWhole) {
     engine::DigestCache third(2);
     ASSERT_TRUE(third.Load(next.Save()));
     EXPECT_EQ(2u, third.Size());
+    third.Note(changed(&DirEntry::m_nDevice), 46);  // past the bound in memory too, the oldest go
+    EXPECT_EQ(2u, third.Size());
+    EXPECT_EQ(std::optional<std::uint64_t>(46), third.Find(changed(&DirEntry::m_nDevice)));
     EXPECT_EQ(std::optional<std::uint64_t>(45), third.Find(changed(&DirEntry::m_nChangeTime)));
 
     const std::string saved = next.Save();
