@@ -17,6 +17,8 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandemere-demo.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 export TANDEMERE_SETTINGS="$work/settings"   # a settings file of its own, removed at the end
+# Its journal and digest cache stay in it too: the demo's moves are not the user's to undo.
+export XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache"
 src="$work/source"
 dst="$work/destination"
 mkdir -p "$src" "$dst"
