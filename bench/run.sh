@@ -90,14 +90,14 @@ template_of() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Runs one command on a fresh copy, with an empty digest cache and after the workload's untimed
+# Runs one command on a fresh copy, with an empty digest cache and journal folder, and after the workload's untimed
 # first step; appends "seconds peak-KiB" to its results file.
 run_one() {
   local template="$1" command="$2" results="$3" before="$4" run="$work/run"
-  rm -rf "$run" "$other/dst" "$work/cache"
+  rm -rf "$run" "$other/dst" "$work/cache" "$work/state"
   cp -al "$template" "$run"
   mkdir -p "$other/dst"
-  export XDG_CACHE_HOME="$work/cache"
+  export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
   ( cd "$run" && BIN="$bin" sh -c "$before" >/dev/null 2>&1 ) || die "the first step of the workload failed"
   sync
   local start end status=0
@@ -140,7 +140,7 @@ for kind in $only; do
       "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$([ "$i" -eq 0 ] && echo - || echo "$ratio")")")
   done
 done
-rm -rf "$work/run" "$other/dst" "$work/cache"
+rm -rf "$work/run" "$other/dst" "$work/cache" "$work/state"
 echo
 printf '%-14s %-14s %10s %9s %10s\n' workload command "median s" "peak MiB" "tandemere/x"
 printf '%s\n' "${rows[@]}"

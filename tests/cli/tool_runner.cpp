@@ -33,10 +33,11 @@ std::vector<std::string> BuildEnvironment(const ToolEnvironment& environment) {
         env.push_back(entry);
     }
     env.push_back("TANDEMERE_SETTINGS=" + environment.m_strSettingsFile);
-    // The tool's cache goes beside the test's settings, never into the user's home.
-    env.push_back("XDG_CACHE_HOME=" +
-                  environment.m_strSettingsFile.substr(0, environment.m_strSettingsFile.rfind('/')) +
-                  "/cache");
+    // The tool's cache and move journals go beside the test's settings, never into the user's home.
+    const std::string beside =
+        environment.m_strSettingsFile.substr(0, environment.m_strSettingsFile.rfind('/'));
+    env.push_back("XDG_CACHE_HOME=" + beside + "/cache");
+    env.push_back("XDG_STATE_HOME=" + beside + "/state");
     env.push_back("LC_ALL=C");
     env.push_back("TZ=UTC");
     env.push_back("TERM=xterm");
