@@ -138,14 +138,15 @@ public:
     std::string m_strText;
 };
 
-#ifndef _WIN32
-// Undo is the Linux tool's: the Windows backend makes no copies of kept files for it.
 // Where what the journal says was replaced or deleted for good lay before the move: an item the move
 // itself had put there came from an earlier place, and a duplicate deleted for it had its content only there.
+// A file in a trash that names no file it keeps (the Recycle Bin) stays there.
 std::set<std::string> NotUndoable(const std::vector<engine::JournalRecord>& records) {
     using engine::JournalKind;
     std::set<std::string> notUndoable;
     for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].m_nKind == JournalKind::Trashed && records[i].m_lstFields.at(5).empty())
+            notUndoable.insert(records[i].m_lstFields[0]);
         if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted)
             continue;
         std::string path = records[i].m_lstFields.at(0);
@@ -213,8 +214,6 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
     if (!findings.empty() || !lost.empty())
         outcome.m_strReport += "undo:\n" + lost + findings + "its log:\n" + undo.Log();
 }
-
-#endif
 
 // Failures the test helpers reported so far (a file they could not make or read); a child
 // process that runs scenarios has no other way to see them.
@@ -297,7 +296,6 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
-#ifndef _WIN32
     // Every move, stopped or not, is undone and must lose nothing. Where it ran to its end and nothing was
     // written meanwhile the trees before it come back: a file written meanwhile is what the user has now,
     // which undo leaves, and a failure that stops a move can leave a copy that no record names.
@@ -306,7 +304,6 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
                      std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
                                  [](const auto& entry) { return entry.second.m_nMode != 0; }),
                      record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty(), outcome);
-#endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
     outcome.m_strLog = record.m_strLog;

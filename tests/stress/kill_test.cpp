@@ -276,11 +276,12 @@ protected:
         for (std::uint64_t point = 0; next.fetch_add(1) < points; ++point) {
             ++way.m_nPoints;
             scene.Lay(way.m_strSrc, way.m_strDst);
-            const std::chrono::microseconds delay(instant(random));
             const bool overwrite = point % 4 == 3;
             const bool trash = point % 4 == 1;
-            // A quarter of the points, with the trash and without, are undone instead of run again.
+            // A quarter of the points, with the trash and without, are undone instead of run again. Their
+            // kills reach twice as far, so the merge's late changes are undone as often as the copies.
             const bool undo = point % 8 == 2 || point % 8 == 5;
+            const std::chrono::microseconds delay(instant(random) * (undo ? 2 : 1));
             if (undo) std::filesystem::remove_all(PathFromUtf8(way.m_strJournals));
             // Laid anew, the files have new times, which an undo must give back.
             const std::vector<TreeSnapshot> laid = undo ? Trees(way) : std::vector<TreeSnapshot>();
