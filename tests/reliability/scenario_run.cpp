@@ -145,9 +145,9 @@ std::set<std::string> NotUndoable(const std::vector<engine::JournalRecord>& reco
     using engine::JournalKind;
     std::set<std::string> notUndoable;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].m_nKind == JournalKind::Trashed && records[i].m_lstFields.at(5).empty())
-            notUndoable.insert(records[i].m_lstFields[0]);
-        if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted)
+        const JournalKind kind = records[i].m_nKind;
+        if (kind != JournalKind::Overwritten && kind != JournalKind::Deleted &&
+            (kind != JournalKind::Trashed || !records[i].m_lstFields.at(5).empty()))
             continue;
         std::string path = records[i].m_lstFields.at(0);
         for (std::size_t j = i; j-- > 0;) {
@@ -176,9 +176,12 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
     const std::vector<engine::JournalRecord> records = engine::ParseJournal(journal);
     // The move's pumps (and the changes the scenario makes at them) are over.
     fs.SetKeepAlive(nullptr);
+#ifndef _WIN32
+    // The dry run is the Linux tool's: the recording file system knows POSIX paths only.
     engine::RecordingFileSystem recording(fs);
     engine::UndoCommand dryRun(recording);
     dryRun.Run(records);
+#endif
     engine::UndoCommand undo(fs);
     undo.Run(records);
     outcome.m_nRefusedChanged = static_cast<int>(undo.Summary().m_nChanged);
@@ -191,8 +194,10 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
         engine::ParseJournal(journal.substr(0, journal.size() - 1)).size() + 1 != records.size();
     if (again != journal || torn)
         outcome.m_strReport += "the journal does not read back as written:\n" + journal;
+#ifndef _WIN32
     if (dryRun.Log() != undo.Log())
         outcome.m_strReport += "the undo's dry run logged:\n" + dryRun.Log() + "its real run:\n" + undo.Log();
+#endif
     std::vector<TreeSnapshot> undone = TakeAll(roots);
     std::string findings;
     if (compareTrees) {
