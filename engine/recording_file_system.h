@@ -66,6 +66,7 @@ public:
     Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     Status ReadLink(const std::string& path, std::string& target) override;
     std::string ReasonText(const Status& status) const override { return m_rReal.ReasonText(status); }
+    void SetTreeRoots(const std::vector<std::string>& folders) override { m_rReal.SetTreeRoots(folders); }
     void SetKeepAlive(KeepAlive* keepAlive) override;
 
     // How many changes the move has made (each move, replacement, deletion, removal and creation one).
