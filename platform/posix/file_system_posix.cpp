@@ -347,12 +347,13 @@ struct CrossVolumeMove {
     bool m_bFlush = true;     // the copy and its name made durable before the source may go
 };
 
-Status StartCrossVolumeMove(FolderHandles& folders, const std::string& from, const std::string& to, bool folder,
-                            CrossVolumeMove& move) {
+Status StartCrossVolumeMove(FolderHandles& folders, const std::string& from, const std::string& to,
+                            bool folder, CrossVolumeMove& move) {
     move.m_strSource = Trim(from);
     move.m_strTarget = Trim(to);
     const FolderAt& source = move.m_oSourceAt;
-    if (const int error = folders.Locate(move.m_strSource, move.m_oSourceAt)) return StatusFromErrno(error, from);
+    if (const int error = folders.Locate(move.m_strSource, move.m_oSourceAt))
+        return StatusFromErrno(error, from);
     if (::fstatat(source.Dir(), source.Name(), &move.m_oSource, AT_SYMLINK_NOFOLLOW) != 0)
         return StatusFromErrno(errno, from);
     // A folder crosses file systems only through MoveFolderAcrossVolumes, a file only through Move.
@@ -426,7 +427,8 @@ int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
 // and change time (a write that puts size and last-write time back still moves the change time).
 bool SourceUnchanged(const CrossVolumeMove& move) {
     struct stat now;
-    if (::fstatat(move.m_oSourceAt.Dir(), move.m_oSourceAt.Name(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (::fstatat(move.m_oSourceAt.Dir(), move.m_oSourceAt.Name(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
     const struct stat& then = move.m_oSource;
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size &&
            SameTime(now.st_mtim, then.st_mtim) && SameTime(now.st_ctim, then.st_ctim);
@@ -434,8 +436,8 @@ bool SourceUnchanged(const CrossVolumeMove& move) {
 
 // Move's and MoveReplacing's part for a file or link on another file system: a flushed copy under a
 // temporary name, put in place, then the source removed.
-Status MoveFileAcrossVolumes(FolderHandles& folders, const std::string& from, const std::string& to, bool replace,
-                             engine::KeepAlive* keepAlive) {
+Status MoveFileAcrossVolumes(FolderHandles& folders, const std::string& from, const std::string& to,
+                             bool replace, engine::KeepAlive* keepAlive) {
     CrossVolumeMove move;
     move.m_bReplace = replace;
     if (Status status = StartCrossVolumeMove(folders, from, to, false, move); !status) return status;
@@ -445,7 +447,8 @@ Status MoveFileAcrossVolumes(FolderHandles& folders, const std::string& from, co
     const int copyError = CreateUnderTemporaryName(
         engine::kTemporaryPrefix, engine::kTemporarySuffix,
         [&](const std::string& name) {
-            return CopyEntryAt(source.Dir(), source.Name(), move.m_oSource, folderFd, name.c_str(), keepAlive);
+            return CopyEntryAt(source.Dir(), source.Name(), move.m_oSource, folderFd, name.c_str(),
+                               keepAlive);
         },
         temporary);
     if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? move.m_strFolder : to);
@@ -618,7 +621,8 @@ Status PosixFileSystem::MoveReplacing(const std::string& from, const std::string
     if (const int error = m_oFolders.Locate(Trim(from), fromAt)) return StatusFromErrno(error, from);
     if (const int error = m_oFolders.Locate(Trim(to), toAt)) return StatusFromErrno(error, to);
     struct stat st;
-    if (::fstatat(fromAt.Dir(), fromAt.Name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return StatusFromErrno(errno, from);
+    if (::fstatat(fromAt.Dir(), fromAt.Name(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return StatusFromErrno(errno, from);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, from);
     if (Sys().m_pfnRenameAt2(fromAt.Dir(), fromAt.Name(), toAt.Dir(), toAt.Name(), 0) != 0) {
         const int error = errno;
@@ -739,7 +743,8 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
 
 Status PosixFileSystem::SetFolderMode(const std::string& path, std::uint32_t mode) {
     UniqueFd folder;
-    if (const int error = OpenFolder(Trim(path), kOpenFolderNoFollow, folder)) return StatusFromErrno(error, path);
+    if (const int error = OpenFolder(Trim(path), kOpenFolderNoFollow, folder))
+        return StatusFromErrno(error, path);
     if (::fchmod(folder.Get(), static_cast<mode_t>(mode & 07777)) != 0) return StatusFromErrno(errno, path);
     return Status::Ok();
 }

@@ -59,7 +59,8 @@ int FolderHandles::Locate(const std::string& path, FolderAt& at) {
     return OpenFolder(FolderPart(path, cut), *root, at.m_pDir);
 }
 
-int FolderHandles::OpenFolder(const std::string& folder, const Root& root, std::shared_ptr<const UniqueFd>& fd) {
+int FolderHandles::OpenFolder(const std::string& folder, const Root& root,
+                              std::shared_ptr<const UniqueFd>& fd) {
     if (folder.size() <= root.m_strPath.size()) {
         fd = root.m_pFd;
         return 0;
@@ -83,19 +84,24 @@ int FolderHandles::OpenFolder(const std::string& folder, const Root& root, std::
 void FolderHandles::MakeRoom() {
     if (m_mapHeld.size() < kHeldFolders) return;
     // A folder still in use by a caller stays open through its own reference.
-    const auto oldest = std::min_element(m_mapHeld.begin(), m_mapHeld.end(), [](const auto& a, const auto& b) {
-        return a.second.m_nLastUse < b.second.m_nLastUse;
-    });
+    const auto oldest = std::min_element(
+        m_mapHeld.begin(), m_mapHeld.end(),
+        [](const auto& a, const auto& b) { return a.second.m_nLastUse < b.second.m_nLastUse; });
     m_mapHeld.erase(oldest);
 }
 
 void FolderHandles::Forget(const std::string& path) {
-    for (auto it = m_mapHeld.begin(); it != m_mapHeld.end();) {
-        const std::string& held = it->first;
-        const bool below = held.size() >= path.size() && held.compare(0, path.size(), path) == 0 &&
-                           (held.size() == path.size() || held[path.size()] == '/' || path == "/");
-        it = below ? m_mapHeld.erase(it) : std::next(it);
-    }
+    const auto atOrBelow = [&](const std::string& held) {
+        return held.size() >= path.size() && held.compare(0, path.size(), path) == 0 &&
+               (held.size() == path.size() || held[path.size()] == '/' || path == "/");
+    };
+    for (auto it = m_mapHeld.begin(); it != m_mapHeld.end();)
+        it = atOrBelow(it->first) ? m_mapHeld.erase(it) : std::next(it);
+    // A root the move itself moved away (an item dropped with its own folder): what lies below
+    // its path is then reached from an enclosing root, or by path.
+    m_lstRoots.erase(std::remove_if(m_lstRoots.begin(), m_lstRoots.end(),
+                                    [&](const Root& root) { return atOrBelow(root.m_strPath); }),
+                     m_lstRoots.end());
 }
 
 }  // namespace tandemere::posix
