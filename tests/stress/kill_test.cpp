@@ -194,23 +194,13 @@ protected:
     // Where a record's item must be again after its undo, or must be gone ("-" first); empty for a record
     // that names no change, "!" for one that cannot be undone.
     static std::string PlaceAfterUndo(const engine::JournalRecord& record) {
-        using engine::JournalKind;
-        switch (record.m_nKind) {
-            case JournalKind::Moved:
-            case JournalKind::Copied:
-            case JournalKind::Renamed:
-            case JournalKind::Duplicate:
-            case JournalKind::Trashed:
-            case JournalKind::FolderRemoved:
-                return record.m_lstFields.at(0);
-            case JournalKind::FolderCreated:
-                return "-" + record.m_lstFields.at(0);
-            case JournalKind::Overwritten:
-            case JournalKind::Deleted:
-                return "!";
-            default:
-                return "";
-        }
+        using Kind = engine::JournalKind;
+        if (record.m_nKind == Kind::Overwritten || record.m_nKind == Kind::Deleted) return "!";
+        if (record.m_nKind == Kind::FolderCreated) return "-" + record.m_lstFields.at(0);
+        // The kinds from Moved to FolderRemoved name the item's old place first.
+        return record.m_nKind < Kind::Moved || record.m_nKind > Kind::FolderRemoved
+                   ? ""
+                   : record.m_lstFields.at(0);
     }
 
     // Undoes the killed move instead of running it again: every change its journal recorded is reversed
@@ -244,8 +234,7 @@ protected:
                               undo.m_strOut.find("can't be undone") == std::string::npos;
         if (journal && ((undo.m_nExit == 0) != complete || (undo.m_nExit == 0 && !all) ||
                         (undo.m_nExit != 0 && undo.m_nExit != 1)))
-            report +=
-                "undo ended with " + std::to_string(undo.m_nExit) + " after this log:\n" + undo.m_strOut;
+            report += "undo's exit status " + std::to_string(undo.m_nExit) + " does not fit its summary\n";
         if (ended && undo.m_nExit != 0) report += "undo of a move that had ended left something\n";
         if (ended && undo.m_nExit == 0)
             for (std::size_t i = 0; i < after.size(); ++i)
