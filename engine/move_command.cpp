@@ -294,6 +294,8 @@ void MoveCommand::AppendDecisionLog(std::string text) {
 
 PlaceResult MoveCommand::ReportFailure(WindowHandle owner, const std::string& text, const Status& status) {
     m_bWaitedForUser = true;
+    // Counted whether the user stops or skips: the summary must not say "0 errors" after one.
+    ++m_oSummary.m_nErrors;
     std::string line = text;
     if (!status.IsOk()) line += ": " + m_rFs.ReasonText(status);
     AppendLog(line + "\r\n");

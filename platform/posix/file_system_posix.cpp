@@ -594,8 +594,8 @@ Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
     if (!S_ISREG(st.st_mode)) return StatusFromErrno(EOPNOTSUPP, path);
-    // O_NONBLOCK is the only status flag it was opened with: clearing them all needs no F_GETFL.
-    if (::fcntl(fd.Get(), F_SETFL, 0) != 0) return StatusFromErrno(errno, path);
+    // O_NONBLOCK stays: reads of a regular file never wait on it, so clearing it would cost a call
+    // a file for nothing.
     // Read-ahead matters for large files only; a small one is read in one or two calls anyway.
     if (st.st_size > kSequentialHintSize) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
@@ -699,9 +699,7 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
 Status PosixFileSystem::DeleteFile(const std::string& path) {
     FolderAt at;
     if (const int error = m_oFolders.Locate(Trim(path), at)) return StatusFromErrno(error, path);
-    struct stat st;
-    if (::fstatat(at.Dir(), at.Name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return StatusFromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
+    // Without AT_REMOVEDIR the call itself refuses a folder (EISDIR): no look beforehand is needed.
     if (Sys().m_pfnUnlinkAt(at.Dir(), at.Name(), 0) != 0) return StatusFromErrno(errno, path);
     return Status::Ok();
 }
