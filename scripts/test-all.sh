@@ -33,9 +33,11 @@ print_table() {
 [ "$failed_suites" -eq 0 ] || { print_table; exit 1; }
 
 # Compiler output is cached across runs and clones (the cache is keyed by content, with paths
-# taken relative to the clone), so a second run rebuilds only what changed.
+# taken relative to the clone, the build folder's own path left out), so a second run rebuilds only
+# what changed. The debug information may then name another clone's folder.
 if command -v ccache >/dev/null; then
-  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$PWD"
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$PWD" \
+         CCACHE_NOHASHDIR=1
 fi
 
 # Counts the results ctest printed: "N/M Test #K: name ....   Passed  0.01 sec", "***Skipped", ...
