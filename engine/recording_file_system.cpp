@@ -451,6 +451,7 @@ Status RecordingFileSystem::MoveToTrash(const std::string& path, std::string& wh
 void RecordingFileSystem::SetTreeRoots(const std::vector<std::string>& folders) {
     m_lstRoots.clear();
     for (std::string root : folders) {
+        if (root.empty()) continue;
         AddSeparator(Style(), root);
         m_lstRoots.push_back(std::move(root));
     }

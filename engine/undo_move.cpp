@@ -72,6 +72,14 @@ JournalHeader ReadJournalHeader(const std::vector<JournalRecord>& records) {
 }
 
 void UndoCommand::Run(const std::vector<JournalRecord>& records) {
+    // The move's own folders bound the undo as they bound the move: nothing below them is reached
+    // through a link put there since.
+    const JournalHeader header = ReadJournalHeader(records);
+    std::vector<std::string> roots;
+    if (!header.m_strDestination.empty()) roots.push_back(header.m_strDestination);
+    for (const std::string& source : header.m_lstSources)
+        if (!source.empty()) roots.push_back(ParentFolder(m_rFs.Style(), source));
+    m_rFs.SetTreeRoots(roots);
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         switch (it->m_nKind) {
             case JournalKind::Moved:
