@@ -139,6 +139,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_oSummary.m_nElapsedMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
+    LogLeftoversKept(destFolder);
     ReportTooLong(owner);
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     if (stopped) return MoveStopped;
@@ -178,12 +179,15 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
             {ShownSource(source)}));
         ++m_oSummary.m_nLeft;
         result = NotAllMoved;
-    } else if (entry.m_bLink) {
-        result = PlaceLink(owner, source, destFolder);
-    } else if (entry.m_bDirectory) {
-        result = PlaceSourceFolder(owner, source, destFolder);
     } else {
-        result = PlaceSourceFile(owner, source, destFolder, entry);
+        // What an interrupted move left of this item is cleared, or named, before it is placed anew.
+        ClearLeftoversOf(source, destFolder);
+        if (entry.m_bLink)
+            result = PlaceLink(owner, source, destFolder);
+        else if (entry.m_bDirectory)
+            result = PlaceSourceFolder(owner, source, destFolder);
+        else
+            result = PlaceSourceFile(owner, source, destFolder, entry);
     }
     m_bStoredAnswerDecides = false;
 

@@ -361,8 +361,8 @@ Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool
 // can bring it back. Without hard links (or without an old file) the replacement goes on without.
 void KeepOldFile(CrossVolumeMove& move) {
     const int folderFd = move.m_hFolder.Get();
-    const int error = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    const int error = CreateTemporaryFor(
+        NameOf(move.m_strSource),
         [&](const std::string& name) {
             return Sys().m_pfnLinkAt(folderFd, move.m_strName.c_str(), folderFd, name.c_str(), 0) == 0
                        ? 0
@@ -426,8 +426,8 @@ Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, boo
     if (Status status = StartCrossVolumeMove(from, to, false, move); !status) return status;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
-    const int copyError = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    const int copyError = CreateTemporaryFor(
+        NameOf(move.m_strSource),
         [&](const std::string& name) {
             return CopyEntryAt(AT_FDCWD, move.m_strSource.c_str(), move.m_oSource, folderFd, name.c_str(),
                                keepAlive);
@@ -606,8 +606,8 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
     if (Status status = StartCrossVolumeMove(from, to, true, move); !status) return status;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
-    int error = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    int error = CreateTemporaryFor(
+        NameOf(move.m_strSource),
         [&](const std::string& name) {
             return Sys().m_pfnMkdirAt(folderFd, name.c_str(), 0700) == 0 ? 0 : errno;
         },
@@ -672,8 +672,8 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
     as.st_mtim = TimespecFromTicks(time);
     std::string temporary;
     const int folderFd = copy.m_hFolder.Get();
-    const int copyError = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    const int copyError = CreateTemporaryFor(
+        NameOf(copy.m_strSource),
         [&](const std::string& name) {
             return CopyEntryAt(AT_FDCWD, copy.m_strSource.c_str(), as, folderFd, name.c_str(), m_pKeepAlive,
                                false);
