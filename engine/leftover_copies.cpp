@@ -64,9 +64,17 @@ void MoveCommand::ClearLeftoversOf(const std::string& source, const std::string&
     }
 }
 
+bool MoveCommand::LeftoversMayLie(const std::string& source, const std::string& destFolder) {
+    if (LiesInFolder(source, destFolder)) return false;
+    if (!m_oCheckedApart) m_oCheckedApart = !m_rFs.IsSameVolume(m_strCheckedParent, destFolder);
+    return *m_oCheckedApart;
+}
+
 void MoveCommand::LogLeftoversKept(const std::string& destFolder) {
-    // Those in the drop folder are named even when no item of this move was placed there.
-    (void)m_oIndexes.Index(m_rFs, destFolder);
+    // Those in the drop folder are named even when no item of this move was placed there, if copies
+    // are made into it at all, or if the move had nothing to place.
+    if (m_szSourceRoot.empty() || !m_rFs.IsSameVolume(m_szSourceRoot, destFolder))
+        (void)m_oIndexes.Index(m_rFs, destFolder);
     for (const std::string& leftover : m_oIndexes.TakeLeftovers(m_rFs.Style()))
         AppendLog(
             FormatText("Found \"%s\", left by an interrupted move: it may hold the only copy of a file.\r\n",

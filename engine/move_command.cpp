@@ -139,7 +139,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_oSummary.m_nElapsedMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
-    LogLeftoversKept(destFolder);
+    // Nothing follows the line that stops a move.
+    if (!stopped) LogLeftoversKept(destFolder);
     ReportTooLong(owner);
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     if (stopped) return MoveStopped;
@@ -181,7 +182,7 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
         result = NotAllMoved;
     } else {
         // What an interrupted move left of this item is cleared, or named, before it is placed anew.
-        ClearLeftoversOf(source, destFolder);
+        if (LeftoversMayLie(source, destFolder)) ClearLeftoversOf(source, destFolder);
         if (entry.m_bLink)
             result = PlaceLink(owner, source, destFolder);
         else if (entry.m_bDirectory)
@@ -258,6 +259,7 @@ bool MoveCommand::LiesInFolder(const std::string& path, const std::string& folde
         m_bCheckedSame = m_rFs.IsSameObject(parent, folder, same) && same;
         m_strCheckedParent = std::move(parent);
         m_strCheckedDest = folder;
+        m_oCheckedApart.reset();
     }
     return m_bCheckedSame;
 }

@@ -348,6 +348,9 @@ private:
     // under a temporary name tagged for it: a copy whose every byte is still in the source goes, with
     // what it holds; anything else stays. The log names each and says which.
     void ClearLeftoversOf(const std::string& source, const std::string& destFolder);
+    // Whether a move of `source` into `destFolder` copies, and so may have left a copy there: only
+    // across volumes. Asked once for the items of one folder.
+    bool LeftoversMayLie(const std::string& source, const std::string& destFolder);
     // At the end of a move: the leftovers of interrupted moves in the folders it listed, and in the
     // drop folder `destFolder`, that no item accounted for. They stay for the user, each named once.
     void LogLeftoversKept(const std::string& destFolder);
@@ -382,6 +385,8 @@ private:
     std::string m_strCheckedParent;
     std::string m_strCheckedDest;
     bool m_bCheckedSame = false;
+    // Whether that pair lies on two volumes, once asked (LeftoversMayLie).
+    std::optional<bool> m_oCheckedApart;
     // Each dropped path as CountItems looked it up (none where nothing was found), in drop order.
     std::vector<std::optional<DirEntry>> m_lstCounted;
     // The entries CountItems found below each folder it listed, by the path it listed: a folder
