@@ -49,6 +49,7 @@ commands_of() {
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" ;;
     merge | merge-300k)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" \
+        "tandemere --trash|\"\$BIN\" move --no-log --identical=delete --trash src/* dst" \
         "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;
     # Duplicates in other folders of the destination: the search of the whole tree against the
     # pipeline that finds them (jdupes over both trees) and then moves what is left.
@@ -94,10 +95,10 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 # first step; appends "seconds peak-KiB" to its results file.
 run_one() {
   local template="$1" command="$2" results="$3" before="$4" run="$work/run"
-  rm -rf "$run" "$other/dst" "$work/cache" "$work/state"
+  rm -rf "$run" "$other/dst" "$work/cache" "$work/state" "$work/data"
   cp -al "$template" "$run"
   mkdir -p "$other/dst"
-  export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
+  export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data"
   ( cd "$run" && BIN="$bin" sh -c "$before" >/dev/null 2>&1 ) || die "the first step of the workload failed"
   sync
   local start end status=0

@@ -72,8 +72,9 @@ bool MoveCommand::LeftoversMayLie(const std::string& source, const std::string& 
 
 void MoveCommand::LogLeftoversKept(const std::string& destFolder) {
     // Those in the drop folder are named even when no item of this move was placed there, if copies
-    // are made into it at all, or if the move had nothing to place.
-    if (m_szSourceRoot.empty() || !m_rFs.IsSameVolume(m_szSourceRoot, destFolder))
+    // are made into it at all, or if the move had nothing to place there.
+    if (m_szSourceRoot.empty() || SameFolder(m_rFs.Style(), m_szSourceRoot, destFolder) ||
+        !m_rFs.IsSameVolume(m_szSourceRoot, destFolder))
         (void)m_oIndexes.Index(m_rFs, destFolder);
     for (const std::string& leftover : m_oIndexes.TakeLeftovers(m_rFs.Style()))
         AppendLog(
