@@ -171,6 +171,11 @@ public:
     // of its error code on Windows; the portable kind's name where the system gave no code.
     virtual std::string ReasonText(const Status& status) const = 0;
 
+    // The folders a move works in: the destination and the folders of the dropped items. A backend
+    // may hold them open and reach what lies below them without resolving whole paths again, and
+    // without following a link that replaced a folder meanwhile. Other paths work as before.
+    virtual void SetTreeRoots(const std::vector<std::string>& folders) { (void)folders; }
+
     // The keep-alive that a copy across volumes ticks between its blocks, or null for none; the
     // caller keeps it alive while it is set.
     virtual void SetKeepAlive(KeepAlive* keepAlive) = 0;

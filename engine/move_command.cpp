@@ -109,6 +109,7 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     const std::string destFolder = m_szDestFolder;
     ResetRunState();
     ReadSettings();
+    HoldTreeRoots(destFolder);
     for (const std::string& shown : m_lstUnnamed)
         ReportError(owner,
                     FormatText("ERROR: Couldn't move \"%s\", because its name is not valid Unicode (the "
@@ -145,6 +146,16 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     if (stopped) return MoveStopped;
     return refused != 0 && refused == m_lstDropped.size() ? MoveRefused : MoveFinished;
+}
+
+void MoveCommand::HoldTreeRoots(const std::string& destFolder) {
+    std::vector<std::string> roots{destFolder};
+    for (const std::string& path : m_lstDropped) {
+        std::string folder = path;
+        RemoveFileSpec(m_rFs.Style(), folder);
+        roots.push_back(std::move(folder));
+    }
+    m_rFs.SetTreeRoots(roots);
 }
 
 PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::string destFolder,
@@ -289,6 +300,8 @@ void MoveCommand::AppendDecisionLog(std::string text) {
 
 PlaceResult MoveCommand::ReportFailure(WindowHandle owner, const std::string& text, const Status& status) {
     m_bWaitedForUser = true;
+    // Counted whether the user stops or skips: the summary must not say "0 errors" after one.
+    ++m_oSummary.m_nErrors;
     std::string line = text;
     if (!status.IsOk()) line += ": " + m_rFs.ReasonText(status);
     AppendLog(line + "\r\n");

@@ -144,6 +144,8 @@ public:
 
     // Forgets what an earlier run left: counts, indexes, switches and the answers given in it.
     void ResetRunState();
+    // Tells the backend the folders this move works under: the destination and the dropped items' folders.
+    void HoldTreeRoots(const std::string& destFolder);
     // Reads the switches and remembered answers (reading access only); silent on failure.
     void ReadSettings();
     // Stores a remembered answer for every move; shows the write-error box on failure.

@@ -448,8 +448,27 @@ Status RecordingFileSystem::MoveToTrash(const std::string& path, std::string& wh
     return DeleteFile(path);
 }
 
+void RecordingFileSystem::SetTreeRoots(const std::vector<std::string>& folders) {
+    m_lstRoots.clear();
+    for (std::string root : folders) {
+        AddSeparator(Style(), root);
+        m_lstRoots.push_back(std::move(root));
+    }
+    m_rReal.SetTreeRoots(folders);
+}
+
+bool RecordingFileSystem::IsLinkBelowRoot(const std::string& folder) {
+    const bool below = std::any_of(m_lstRoots.begin(), m_lstRoots.end(), [&](const std::string& root) {
+        return folder.size() > root.size() && folder.compare(0, root.size(), root) == 0;
+    });
+    if (!below) return false;
+    const Resolved last = Resolve(folder, false);
+    return last.m_oStatus && last.m_pNode->m_oEntry.m_bLink;
+}
+
 Status RecordingFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
     entries.clear();
+    if (IsLinkBelowRoot(folder)) return Status(ErrorKind::NotADirectory, 0, folder);
     const Resolved found = Resolve(folder, true);
     if (!found.m_oStatus) return found.m_oStatus;
     Node& node = *found.m_pNode;
@@ -468,6 +487,7 @@ Status RecordingFileSystem::ListFolder(const std::string& folder, std::vector<Di
 
 Status RecordingFileSystem::ListNames(const std::string& folder, std::vector<DirEntry>& entries) {
     entries.clear();
+    if (IsLinkBelowRoot(folder)) return Status(ErrorKind::NotADirectory, 0, folder);
     const Resolved found = Resolve(folder, true);
     if (!found.m_oStatus) return found.m_oStatus;
     const Node& node = *found.m_pNode;

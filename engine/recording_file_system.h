@@ -66,6 +66,7 @@ public:
     Status IsSameObject(const std::string& a, const std::string& b, bool& same) override;
     Status ReadLink(const std::string& path, std::string& target) override;
     std::string ReasonText(const Status& status) const override { return m_rReal.ReasonText(status); }
+    void SetTreeRoots(const std::vector<std::string>& folders) override;
     void SetKeepAlive(KeepAlive* keepAlive) override;
 
     // How many changes the move has made (each move, replacement, deletion, removal and creation one).
@@ -78,6 +79,9 @@ private:
     struct Resolved;
 
     Resolved Resolve(const std::string& path, bool followLast);
+    // A folder named strictly below one of the move's folders through a link: the real backend
+    // lists no such folder, so neither does this.
+    bool IsLinkBelowRoot(const std::string& folder);
     Status Walk(Node* from, const std::string& path, bool followLast, int& links, Resolved& out);
     Status Step(Node*& at, const std::string& name, bool follow, int& links, const std::string& path);
     Status Child(Node& folder, const std::string& name, Node*& child, const std::string& path);
@@ -91,6 +95,7 @@ private:
     bool SameVolume(const Node& a, const Node& folder);
 
     IFileSystem& m_rReal;
+    std::vector<std::string> m_lstRoots;  // with a separator at the end
     std::unique_ptr<Node> m_pRoot;
     KeepAlive* m_pKeepAlive = nullptr;
     std::size_t m_nChanges = 0;

@@ -12,7 +12,7 @@
 set -euo pipefail
 
 native=(g++ cmake ninja-build make libgtest-dev libgmock-dev googletest libcli11-dev pkg-config clang-tidy
-        clang libclang-rt-14-dev valgrind)
+        clang libclang-rt-14-dev valgrind ccache)
 windows=(wine wine64 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 xvfb xauth imagemagick x11-utils msitools wixl)
 # The host's 32-bit Wine, only where this kernel runs 32-bit programs.

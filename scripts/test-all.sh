@@ -32,6 +32,12 @@ print_table() {
 # Without the packages no suite can build.
 [ "$failed_suites" -eq 0 ] || { print_table; exit 1; }
 
+# Compiler output is cached across runs and clones (the cache is keyed by content, with paths
+# taken relative to the clone), so a second run rebuilds only what changed.
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$PWD"
+fi
+
 # Counts the results ctest printed: "N/M Test #K: name ....   Passed  0.01 sec", "***Skipped", ...
 count() { grep -cE "^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*$1" "$2" || true; }
 

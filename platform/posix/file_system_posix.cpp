@@ -66,6 +66,12 @@ int OpenAt(int dirfd, const char* path, int flags, mode_t mode = 0) {
     return Sys().m_pfnOpenAt(dirfd, path, flags, mode);
 }
 
+// Flushes the folder that holds the entry `at` (of the trimmed `path`). 0 or errno.
+int SyncFolderOf(const FolderAt& at, const std::string& path) {
+    if (at.Dir() == AT_FDCWD) return SyncFolderAt(AT_FDCWD, ParentOf(path).c_str());
+    return SyncFolderAt(at.Dir(), ".");
+}
+
 // Every name in the open folder `fd`, read whole before any is used ("." and ".." only when
 // `withDots`). 0 or errno.
 int ReadNames(int fd, bool withDots, std::vector<std::string>& names) {
@@ -333,6 +339,7 @@ int RemoveCopiedFolderAt(int parentDir, const char* name, const std::string& rel
 // target's name free (or, when replacing, taken by no folder) and its folder open.
 struct CrossVolumeMove {
     std::string m_strSource, m_strTarget, m_strFolder, m_strName;
+    FolderAt m_oSourceAt;  // the source's folder and name, as every call on the source reaches it
     struct stat m_oSource {};
     UniqueFd m_hFolder;
     bool m_bReplace = false;
@@ -340,19 +347,28 @@ struct CrossVolumeMove {
     bool m_bFlush = true;     // the copy and its name made durable before the source may go
 };
 
-Status StartCrossVolumeMove(const std::string& from, const std::string& to, bool folder,
-                            CrossVolumeMove& move) {
+Status StartCrossVolumeMove(FolderHandles& folders, const std::string& from, const std::string& to,
+                            bool folder, CrossVolumeMove& move) {
     move.m_strSource = Trim(from);
     move.m_strTarget = Trim(to);
-    if (::lstat(move.m_strSource.c_str(), &move.m_oSource) != 0) return StatusFromErrno(errno, from);
+    const FolderAt& source = move.m_oSourceAt;
+    if (const int error = folders.Locate(move.m_strSource, move.m_oSourceAt))
+        return StatusFromErrno(error, from);
+    if (::fstatat(source.Dir(), source.Name(), &move.m_oSource, AT_SYMLINK_NOFOLLOW) != 0)
+        return StatusFromErrno(errno, from);
     // A folder crosses file systems only through MoveFolderAcrossVolumes, a file only through Move.
     if (S_ISDIR(move.m_oSource.st_mode) != folder) return StatusFromErrno(folder ? ENOTDIR : EXDEV, from);
+    FolderAt target;
+    if (const int error = folders.Locate(move.m_strTarget, target)) return StatusFromErrno(error, to);
     struct stat existing;
-    if (::lstat(move.m_strTarget.c_str(), &existing) == 0 && (!move.m_bReplace || S_ISDIR(existing.st_mode)))
+    if (::fstatat(target.Dir(), target.Name(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (!move.m_bReplace || S_ISDIR(existing.st_mode)))
         return StatusFromErrno(move.m_bReplace ? EISDIR : EEXIST, to);
     move.m_strFolder = ParentOf(move.m_strTarget);
     move.m_strName = NameOf(move.m_strTarget);
-    move.m_hFolder.Reset(OpenAt(AT_FDCWD, move.m_strFolder.c_str(), kOpenFolder));
+    // A held folder is open as a path only; the copy needs it open for reading and flushing.
+    const bool held = target.Dir() != AT_FDCWD;
+    move.m_hFolder.Reset(OpenAt(target.Dir(), held ? "." : move.m_strFolder.c_str(), kOpenFolder));
     if (!move.m_hFolder.IsValid()) return StatusFromErrno(errno, to);
     return Status::Ok();
 }
@@ -411,7 +427,8 @@ int PutCopyInPlace(CrossVolumeMove& move, const std::string& temporary) {
 // and change time (a write that puts size and last-write time back still moves the change time).
 bool SourceUnchanged(const CrossVolumeMove& move) {
     struct stat now;
-    if (::lstat(move.m_strSource.c_str(), &now) != 0) return false;
+    if (::fstatat(move.m_oSourceAt.Dir(), move.m_oSourceAt.Name(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
     const struct stat& then = move.m_oSource;
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino && now.st_size == then.st_size &&
            SameTime(now.st_mtim, then.st_mtim) && SameTime(now.st_ctim, then.st_ctim);
@@ -419,17 +436,18 @@ bool SourceUnchanged(const CrossVolumeMove& move) {
 
 // Move's and MoveReplacing's part for a file or link on another file system: a flushed copy under a
 // temporary name, put in place, then the source removed.
-Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, bool replace,
-                             engine::KeepAlive* keepAlive) {
+Status MoveFileAcrossVolumes(FolderHandles& folders, const std::string& from, const std::string& to,
+                             bool replace, engine::KeepAlive* keepAlive) {
     CrossVolumeMove move;
     move.m_bReplace = replace;
-    if (Status status = StartCrossVolumeMove(from, to, false, move); !status) return status;
+    if (Status status = StartCrossVolumeMove(folders, from, to, false, move); !status) return status;
+    const FolderAt& source = move.m_oSourceAt;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
     const int copyError = CreateTemporaryFor(
         NameOf(move.m_strSource),
         [&](const std::string& name) {
-            return CopyEntryAt(AT_FDCWD, move.m_strSource.c_str(), move.m_oSource, folderFd, name.c_str(),
+            return CopyEntryAt(source.Dir(), source.Name(), move.m_oSource, folderFd, name.c_str(),
                                keepAlive);
         },
         temporary);
@@ -440,7 +458,7 @@ Status MoveFileAcrossVolumes(const std::string& from, const std::string& to, boo
         if (!move.m_strBackup.empty()) Sys().m_pfnUnlinkAt(folderFd, move.m_strBackup.c_str(), 0);
         return Status(engine::ErrorKind::SourceChanged, 0, from);
     }
-    if (Sys().m_pfnUnlinkAt(AT_FDCWD, move.m_strSource.c_str(), 0) != 0) {
+    if (Sys().m_pfnUnlinkAt(source.Dir(), source.Name(), 0) != 0) {
         const int unlinkError = errno;
         UndoCopyInPlace(move);
         return StatusFromErrno(unlinkError, from);
@@ -477,11 +495,31 @@ bool PosixFileSystem::PathFits(const std::string& path) const {
     return path.find('\0') == std::string::npos;
 }
 
+void PosixFileSystem::SetTreeRoots(const std::vector<std::string>& folders) {
+    std::vector<std::string> roots;
+    for (const std::string& folder : folders) roots.push_back(Trim(folder));
+    m_oFolders.SetRoots(roots);
+}
+
+int PosixFileSystem::OpenFolder(const std::string& path, int flags, UniqueFd& fd) {
+    FolderAt at;
+    if (const int error = m_oFolders.Locate(path, at)) return error;
+    // Below a root not even the last name is followed if it became a link.
+    fd.Reset(OpenAt(at.Dir(), at.Name(), at.Dir() == AT_FDCWD ? flags : flags | O_NOFOLLOW));
+    return fd.IsValid() ? 0 : errno;
+}
+
+int PosixFileSystem::StatOf(const std::string& path, struct stat& st, bool follow) {
+    FolderAt at;
+    if (const int error = m_oFolders.Locate(path, at)) return error;
+    return ::fstatat(at.Dir(), at.Name(), &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
 Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
     entries.clear();
     const std::string path = Trim(folder);
-    UniqueFd dirFd(OpenAt(AT_FDCWD, path.c_str(), kOpenFolder));
-    if (!dirFd.IsValid()) return StatusFromErrno(errno, folder);
+    UniqueFd dirFd;
+    if (const int error = OpenFolder(path, kOpenFolder, dirFd)) return StatusFromErrno(error, folder);
     // The whole listing is read first, so entries moved or deleted meanwhile cannot upset it.
     std::vector<std::string> names;
     if (const int error = ReadNames(dirFd.Get(), true, names)) return StatusFromErrno(error, folder);
@@ -504,9 +542,8 @@ Status PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEnt
 
 Status PosixFileSystem::ListNames(const std::string& folder, std::vector<DirEntry>& entries) {
     entries.clear();
-    const std::string path = Trim(folder);
-    UniqueFd dirFd(OpenAt(AT_FDCWD, path.c_str(), kOpenFolder));
-    if (!dirFd.IsValid()) return StatusFromErrno(errno, folder);
+    UniqueFd dirFd;
+    if (const int error = OpenFolder(Trim(folder), kOpenFolder, dirFd)) return StatusFromErrno(error, folder);
     UniqueDir dir(::fdopendir(::dup(dirFd.Get())));
     if (!dir.IsValid()) return StatusFromErrno(errno, folder);
     errno = 0;
@@ -534,27 +571,31 @@ Status PosixFileSystem::ListNames(const std::string& folder, std::vector<DirEntr
 Status PosixFileSystem::Lookup(const std::string& path, DirEntry& entry) {
     const std::string trimmed = Trim(path);
     struct stat st;
-    if (::lstat(trimmed.c_str(), &st) != 0) return StatusFromErrno(errno, path);
+    if (const int error = StatOf(trimmed, st)) return StatusFromErrno(error, path);
     FillEntry(st, NameOf(trimmed), entry);
     return Status::Ok();
 }
 
 bool PosixFileSystem::IsFolder(const std::string& path) {
     struct stat st;
-    return ::stat(Trim(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return StatOf(Trim(path), st, true) == 0 && S_ISDIR(st.st_mode);
 }
 
 Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine::IReadFile>& file) {
     file.reset();
-    // A pipe put here since it was looked up would otherwise wait for a writer for good.
-    UniqueFd fd(OpenAt(AT_FDCWD, Trim(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // A pipe put here since it was looked up would otherwise wait for a writer for good. Below a
+    // root a link put in a file's place is not read through: its target could pass for the file.
+    FolderAt at;
+    if (const int error = m_oFolders.Locate(Trim(path), at)) return StatusFromErrno(error, path);
+    const int noFollow = at.Dir() == AT_FDCWD ? 0 : O_NOFOLLOW;
+    UniqueFd fd(OpenAt(at.Dir(), at.Name(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow));
     if (!fd.IsValid()) return StatusFromErrno(errno, path);
     struct stat st;
     if (::fstat(fd.Get(), &st) != 0) return StatusFromErrno(errno, path);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
     if (!S_ISREG(st.st_mode)) return StatusFromErrno(EOPNOTSUPP, path);
-    // O_NONBLOCK is the only status flag it was opened with: clearing them all needs no F_GETFL.
-    if (::fcntl(fd.Get(), F_SETFL, 0) != 0) return StatusFromErrno(errno, path);
+    // O_NONBLOCK stays: reads of a regular file never wait on it, so clearing it would cost a call
+    // a file for nothing.
     // Read-ahead matters for large files only; a small one is read in one or two calls anyway.
     if (st.st_size > kSequentialHintSize) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<PosixReadFile>(std::move(fd), path);
@@ -562,38 +603,51 @@ Status PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<engine
 }
 
 Status PosixFileSystem::Move(const std::string& from, const std::string& to) {
-    const int error = RenameNoReplaceAt(AT_FDCWD, Trim(from).c_str(), AT_FDCWD, Trim(to).c_str());
-    if (error == 0) return Status::Ok();
+    const std::string source = Trim(from);
+    FolderAt fromAt, toAt;
+    if (const int error = m_oFolders.Locate(source, fromAt)) return StatusFromErrno(error, from);
+    if (const int error = m_oFolders.Locate(Trim(to), toAt)) return StatusFromErrno(error, to);
+    const int error = RenameNoReplaceAt(fromAt.Dir(), fromAt.Name(), toAt.Dir(), toAt.Name());
+    if (error == 0) {
+        m_oFolders.Forget(source);
+        return Status::Ok();
+    }
     if (error != EXDEV) return StatusFromErrno(error, error == EEXIST ? to : from);
-    return MoveFileAcrossVolumes(from, to, false, m_pKeepAlive);
+    return MoveFileAcrossVolumes(m_oFolders, from, to, false, m_pKeepAlive);
 }
 
 Status PosixFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
-    const std::string source = Trim(from);
-    const std::string target = Trim(to);
+    FolderAt fromAt, toAt;
+    if (const int error = m_oFolders.Locate(Trim(from), fromAt)) return StatusFromErrno(error, from);
+    if (const int error = m_oFolders.Locate(Trim(to), toAt)) return StatusFromErrno(error, to);
     struct stat st;
-    if (::lstat(source.c_str(), &st) != 0) return StatusFromErrno(errno, from);
+    if (::fstatat(fromAt.Dir(), fromAt.Name(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return StatusFromErrno(errno, from);
     if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, from);
-    if (Sys().m_pfnRenameAt2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), 0) != 0) {
+    if (Sys().m_pfnRenameAt2(fromAt.Dir(), fromAt.Name(), toAt.Dir(), toAt.Name(), 0) != 0) {
         const int error = errno;
-        if (error == EXDEV) return MoveFileAcrossVolumes(from, to, true, m_pKeepAlive);
+        if (error == EXDEV) return MoveFileAcrossVolumes(m_oFolders, from, to, true, m_pKeepAlive);
         return StatusFromErrno(error, error == EISDIR ? to : from);
     }
     // The old file is gone and cannot come back: the replacement is done, so a failed flush of its
     // folder does not turn it into a failure (the rename is atomic, so no crash loses either file).
-    SyncFolderAt(AT_FDCWD, ParentOf(target).c_str());
+    SyncFolderOf(toAt, Trim(to));
     return Status::Ok();
 }
 
 Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
     const std::string source = Trim(from);
     const std::string target = Trim(to);
-    const int error = RenameNoReplaceAt(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str());
+    FolderAt fromAt, toAt;
+    if (const int error = m_oFolders.Locate(source, fromAt)) return StatusFromErrno(error, from);
+    if (const int error = m_oFolders.Locate(target, toAt)) return StatusFromErrno(error, to);
+    const int error = RenameNoReplaceAt(fromAt.Dir(), fromAt.Name(), toAt.Dir(), toAt.Name());
     if (error != 0) return StatusFromErrno(error, error == EEXIST ? to : from);
-    if (const int syncError = SyncFolderAt(AT_FDCWD, ParentOf(target).c_str())) {
+    m_oFolders.Forget(source);
+    if (const int syncError = SyncFolderOf(toAt, target)) {
         // Undone, so that a failure means the name is where it was. A rename that cannot be undone
         // stands, and is reported as made: the caller's log must name the name it now has.
-        if (RenameNoReplaceAt(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str()) == 0)
+        if (RenameNoReplaceAt(toAt.Dir(), toAt.Name(), fromAt.Dir(), fromAt.Name()) == 0)
             return StatusFromErrno(syncError, to);
     }
     return Status::Ok();
@@ -603,7 +657,8 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
                                                 const std::string& to, std::vector<std::string>& left) {
     left.clear();
     CrossVolumeMove move;
-    if (Status status = StartCrossVolumeMove(from, to, true, move); !status) return status;
+    if (Status status = StartCrossVolumeMove(m_oFolders, from, to, true, move); !status) return status;
+    const FolderAt& source = move.m_oSourceAt;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
     int error = CreateTemporaryFor(
@@ -616,8 +671,7 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
 
     FolderCopy copy;
     copy.m_pKeepAlive = m_pKeepAlive;
-    error = CopyFolderAt(AT_FDCWD, move.m_strSource.c_str(), folderFd, temporary.c_str(), move.m_oSource, {},
-                         copy);
+    error = CopyFolderAt(source.Dir(), source.Name(), folderFd, temporary.c_str(), move.m_oSource, {}, copy);
     if (error == 0) {
         error = RenameNoReplaceAt(folderFd, temporary.c_str(), folderFd, move.m_strName.c_str());
         if (error != 0) copy.m_strFailed.clear();
@@ -634,7 +688,8 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
         return StatusFromErrno(syncError, to);
     }
     // The whole tree is safely in place; only now does the source go, as far as it is as copied.
-    const int removeError = RemoveCopiedFolderAt(AT_FDCWD, move.m_strSource.c_str(), {}, copy, left);
+    const int removeError = RemoveCopiedFolderAt(source.Dir(), source.Name(), {}, copy, left);
+    m_oFolders.Forget(move.m_strSource);
     std::sort(left.begin(), left.end());
     for (std::string& entry : left) entry = entry.empty() ? move.m_strSource : move.m_strSource + "/" + entry;
     if (removeError != 0) return StatusFromErrno(removeError, from);
@@ -642,15 +697,15 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
 }
 
 Status PosixFileSystem::DeleteFile(const std::string& path) {
-    const std::string trimmed = Trim(path);
-    struct stat st;
-    if (::lstat(trimmed.c_str(), &st) != 0) return StatusFromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR, path);
-    if (Sys().m_pfnUnlinkAt(AT_FDCWD, trimmed.c_str(), 0) != 0) return StatusFromErrno(errno, path);
+    FolderAt at;
+    if (const int error = m_oFolders.Locate(Trim(path), at)) return StatusFromErrno(error, path);
+    // Without AT_REMOVEDIR the call itself refuses a folder (EISDIR): no look beforehand is needed.
+    if (Sys().m_pfnUnlinkAt(at.Dir(), at.Name(), 0) != 0) return StatusFromErrno(errno, path);
     return Status::Ok();
 }
 
 Status PosixFileSystem::MoveToTrash(const std::string& path, std::string& where) {
+    m_oFolders.Forget(Trim(path));
     return m_oTrash.MoveToTrash(path, where);
 }
 
@@ -664,7 +719,8 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
     // Nothing is removed after this copy, so it need not be durable first: a flush per file would make an
     // undo of many duplicates many times slower than the move it reverses.
     copy.m_bFlush = false;
-    if (Status status = StartCrossVolumeMove(from, to, false, copy); !status) return status;
+    if (Status status = StartCrossVolumeMove(m_oFolders, from, to, false, copy); !status) return status;
+    const FolderAt& source = copy.m_oSourceAt;
     if (!S_ISREG(copy.m_oSource.st_mode)) return StatusFromErrno(EOPNOTSUPP, from);
     // The copy takes the mode and time asked for, not the file's it is made of.
     struct stat as = copy.m_oSource;
@@ -675,8 +731,7 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
     const int copyError = CreateTemporaryFor(
         NameOf(copy.m_strSource),
         [&](const std::string& name) {
-            return CopyEntryAt(AT_FDCWD, copy.m_strSource.c_str(), as, folderFd, name.c_str(), m_pKeepAlive,
-                               false);
+            return CopyEntryAt(source.Dir(), source.Name(), as, folderFd, name.c_str(), m_pKeepAlive, false);
         },
         temporary);
     if (copyError != 0) return StatusFromErrno(copyError, copyError == EEXIST ? copy.m_strFolder : to);
@@ -685,9 +740,10 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
 }
 
 Status PosixFileSystem::SetFolderMode(const std::string& path, std::uint32_t mode) {
-    UniqueFd folder(OpenAt(AT_FDCWD, Trim(path).c_str(), kOpenFolderNoFollow));
-    if (!folder.IsValid() || ::fchmod(folder.Get(), static_cast<mode_t>(mode & 07777)) != 0)
-        return StatusFromErrno(errno, path);
+    UniqueFd folder;
+    if (const int error = OpenFolder(Trim(path), kOpenFolderNoFollow, folder))
+        return StatusFromErrno(error, path);
+    if (::fchmod(folder.Get(), static_cast<mode_t>(mode & 07777)) != 0) return StatusFromErrno(errno, path);
     return Status::Ok();
 }
 
@@ -696,21 +752,26 @@ Status PosixFileSystem::FindTrash(const std::string& path, std::string& where) {
 }
 
 Status PosixFileSystem::RemoveFolder(const std::string& path) {
-    if (Sys().m_pfnUnlinkAt(AT_FDCWD, Trim(path).c_str(), AT_REMOVEDIR) != 0) {
-        const int error = errno;
+    const std::string trimmed = Trim(path);
+    FolderAt at;
+    int error = m_oFolders.Locate(trimmed, at);
+    if (error == 0 && Sys().m_pfnUnlinkAt(at.Dir(), at.Name(), AT_REMOVEDIR) != 0) error = errno;
+    if (error != 0)
         return Status(error == EEXIST ? engine::ErrorKind::NotEmpty : ErrorKindFromErrno(error), error, path);
-    }
+    m_oFolders.Forget(trimmed);
     return Status::Ok();
 }
 
 Status PosixFileSystem::CreateFolder(const std::string& path) {
-    if (Sys().m_pfnMkdirAt(AT_FDCWD, Trim(path).c_str(), 0777) != 0) return StatusFromErrno(errno, path);
+    FolderAt at;
+    if (const int error = m_oFolders.Locate(Trim(path), at)) return StatusFromErrno(error, path);
+    if (Sys().m_pfnMkdirAt(at.Dir(), at.Name(), 0777) != 0) return StatusFromErrno(errno, path);
     return Status::Ok();
 }
 
 bool PosixFileSystem::IsSameVolume(const std::string& existing, const std::string& target) {
     struct stat source;
-    if (::lstat(Trim(existing).c_str(), &source) != 0) return false;
+    if (StatOf(Trim(existing), source) != 0) return false;
     // The folder that will receive the name decides; climb to the nearest one that exists.
     std::string ancestor = ParentOf(Trim(target));
     struct stat st;
@@ -725,18 +786,19 @@ Status PosixFileSystem::IsSameObject(const std::string& a, const std::string& b,
     same = false;
     struct stat first;
     struct stat second;
-    if (::stat(Trim(a).c_str(), &first) != 0) return StatusFromErrno(errno, a);
-    if (::stat(Trim(b).c_str(), &second) != 0) return StatusFromErrno(errno, b);
+    if (const int error = StatOf(Trim(a), first, true)) return StatusFromErrno(error, a);
+    if (const int error = StatOf(Trim(b), second, true)) return StatusFromErrno(error, b);
     same = first.st_dev == second.st_dev && first.st_ino == second.st_ino;
     return Status::Ok();
 }
 
 Status PosixFileSystem::ReadLink(const std::string& path, std::string& target) {
     target.clear();
-    const std::string trimmed = Trim(path);
+    FolderAt at;
+    if (const int error = m_oFolders.Locate(Trim(path), at)) return StatusFromErrno(error, path);
     std::vector<char> buffer(256);
     for (;;) {
-        const ssize_t length = ::readlink(trimmed.c_str(), buffer.data(), buffer.size());
+        const ssize_t length = ::readlinkat(at.Dir(), at.Name(), buffer.data(), buffer.size());
         if (length < 0) return StatusFromErrno(errno, path);
         // A full buffer may have cut the target short.
         if (static_cast<std::size_t>(length) < buffer.size()) {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
+#include "platform/posix/folder_handles_posix.h"
 #include "platform/posix/posix_io.h"
 #include "platform/posix/trash_posix.h"
 #include "platform/posix/unique_fd.h"
@@ -56,10 +58,18 @@ public:
     engine::Status ReadLink(const std::string& path, std::string& target) override;
     std::string ReasonText(const engine::Status& status) const override;
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_pKeepAlive = keepAlive; }
+    // Below these folders every call is made relative to an open folder, reached without links.
+    void SetTreeRoots(const std::vector<std::string>& folders) override;
 
 private:
+    // Opens the folder `path` with `flags`; below a root, never through a link. 0 or errno.
+    int OpenFolder(const std::string& path, int flags, UniqueFd& fd);
+    // lstat (or stat where `follow`) of `path` through its held folder. 0 or errno.
+    int StatOf(const std::string& path, struct stat& st, bool follow = false);
+
     engine::KeepAlive* m_pKeepAlive = nullptr;
     TrashFolders m_oTrash;
+    FolderHandles m_oFolders;
 };
 
 }  // namespace tandemere::posix

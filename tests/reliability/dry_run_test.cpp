@@ -184,7 +184,7 @@ void RunDryRunScenario(std::uint64_t seed, DryRunFigures& figures) {
         failure += "the outcomes differ\n";
     if (!failure.empty())
         figures.m_lstFailures.push_back("seed " + std::to_string(seed) + ": " + failure + "dry run's log:\n" +
-                                        dry.m_strLog.substr(0, 3000));
+                                        dry.m_strLog.substr(0, 3000) + "\nmove log:\n" + moved.m_strLog.substr(0, 3000));
 }
 
 std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {

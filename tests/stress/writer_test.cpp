@@ -339,5 +339,59 @@ TEST_F(ConcurrentWritersDuringCopy, FolderGainsFilesAndAFileChangesWhileCopied) 
     }
 }
 
+// Another user who can write in a shared folder swaps one of the trees' folders for a link to a
+// folder outside them, laid out like it (same names, same bytes), at a random moment of the move:
+// nothing outside the trees may change, and nothing in them may be lost.
+TEST_F(ConcurrentWritersDuringCopy, FolderSwappedForALinkLeadsNoActionOutOfTheTrees) {
+    constexpr int kFolders = 6, kFiles = 120, kRounds = 16;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        for (const char* root : {"src", "dst", "outside", "aside"}) {
+            std::filesystem::remove_all(PathFromUtf8(m_tmp.Path(root)));
+            MakeFolders(m_tmp.Path(root));
+        }
+        for (int folder = 0; folder < kFolders; ++folder)
+            for (int file = 0; file < kFiles; ++file) {
+                const std::string name = "/tree/d" + std::to_string(folder) + "/f" + std::to_string(file);
+                const std::string bytes = RandomBytes(m_oRandom, 64 + file);
+                WriteFile(m_tmp.Path("src" + name), bytes);
+                WriteFile(m_tmp.Path("outside" + name), bytes);
+                if (file % 3 != 2) WriteFile(m_tmp.Path("dst" + name), file % 3 == 0 ? bytes : bytes + "!");
+            }
+        const TreeSnapshot outside = TreeSnapshot::Take(m_tmp.Path("outside"));
+        const std::vector<TreeSnapshot> before = {TreeSnapshot::Take(m_tmp.Path("src")),
+                                                  TreeSnapshot::Take(m_tmp.Path("dst"))};
+        const std::string swapped = "/tree/d" + std::to_string(m_oRandom() % kFolders);
+        const std::string side = round % 2 == 0 ? "src" : "dst";
+        // The swap comes while the move works in that folder: once its first file has gone from
+        // the source, or its first new file has arrived in the destination.
+        const std::string trigger = m_tmp.Path(side + swapped + (side == "src" ? "/f0" : "/f2"));
+        const bool triggerGone = side == "src";
+        const pid_t swapper = ::fork();
+        if (swapper == 0) {
+            for (int poll = 0; poll < 500000 && (::access(trigger.c_str(), F_OK) == 0) == triggerGone; ++poll)
+                std::this_thread::sleep_for(std::chrono::microseconds(10));
+            const bool ok =
+                ::rename(m_tmp.Path(side + swapped).c_str(), m_tmp.Path("aside/d").c_str()) == 0 &&
+                ::symlink(m_tmp.Path("outside" + swapped).c_str(), m_tmp.Path(side + swapped).c_str()) == 0;
+            ::_exit(ok ? 0 : 1);
+        }
+        const int exit = WaitTool(StartTool({"move", "--no-log", "--keep-going", "--identical=delete",
+                                             "--different=rename", m_tmp.Path("src/tree"), m_tmp.Path("dst")},
+                                            m_env));
+        ::waitpid(swapper, nullptr, 0);
+        const TreeSnapshot outsideAfter = TreeSnapshot::Take(m_tmp.Path("outside"));
+        EXPECT_EQ(outside.Describe(), outsideAfter.Describe())
+            << side << swapped << " swapped, tool exit " << exit;
+        int lost = 0;
+        EXPECT_EQ("", CheckNothingLost(
+                          before,
+                          {TreeSnapshot::Take(m_tmp.Path("src")), TreeSnapshot::Take(m_tmp.Path("dst")),
+                           TreeSnapshot::Take(m_tmp.Path("aside"))},
+                          lost));
+        CountRun(lost);
+    }
+}
+
 }  // namespace
 }  // namespace tandemere::testing

@@ -88,6 +88,7 @@ public:
         return m_real.ReadLink(path, target);
     }
     void SetKeepAlive(engine::KeepAlive* keepAlive) override { m_real.SetKeepAlive(keepAlive); }
+    void SetTreeRoots(const std::vector<std::string>& folders) override { m_real.SetTreeRoots(folders); }
 
     // Counts the call and says whether it must fail; `kind` gets the failure's kind. Used by the
     // wrapper's own read handles too.
