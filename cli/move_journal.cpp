@@ -83,10 +83,10 @@ void NoteUndone(const std::string& path, const engine::UndoSummary& summary) {
 }  // namespace
 
 bool StartJournal(posix::PosixJournalFile& file, const std::vector<std::string>& sources,
-                  const std::string& dest) {
+                  const std::string& dest, std::string& name) {
     const std::string folder = posix::DefaultJournalFolder();
     const posix::JournalTime now = posix::NowForJournal();
-    posix::PruneJournals(folder, now.m_strName, kJournalDays, kJournalCount);
+    name = now.m_strName;
     std::string path = folder;
     engine::Status written = file.Create(folder, now.m_strName, path);
     if (written) written = engine::WriteJournalHeader(file, now.m_strText, TANDEMERE_VERSION, dest, sources);
@@ -95,6 +95,12 @@ bool StartJournal(posix::PosixJournalFile& file, const std::vector<std::string>&
         engine::FormatText("can't write the journal \"%s\": %s; the move goes on, but it can't be undone",
                            {path, posix::ReasonText(written)}));
     return false;
+}
+
+void PruneJournals(const engine::MoveCommand& command, const std::string& name) {
+    posix::PruneJournals(posix::DefaultJournalFolder(), name,
+                         static_cast<std::uint32_t>(command.m_nJournalDays),
+                         static_cast<std::uint32_t>(command.m_nJournalCount));
 }
 
 int RunUndo(const UndoOptions& options) {

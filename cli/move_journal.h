@@ -4,18 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "engine/move_command.h"
 #include "platform/posix/journal_file_posix.h"
 
 namespace tandemere::cli {
 
-// Journals older than this many days, and beyond this many, are removed when a move starts.
-inline constexpr std::uint32_t kJournalDays = 30;
-inline constexpr std::uint32_t kJournalCount = 100;
-
-// Prunes the old journals and starts this move's with its header. When it cannot be written, it says
-// so once on stderr and the move goes on without one (false): a move never loses anything for want of it.
+// Starts this move's journal with its header; `name` is the move's start (its journal's name). When it
+// cannot be written, it says so once on stderr and the move goes on without one (false): a move never
+// loses anything for want of it.
 bool StartJournal(posix::PosixJournalFile& file, const std::vector<std::string>& sources,
-                  const std::string& dest);
+                  const std::string& dest, std::string& name);
+// After the move that began at `name`: removes the earlier journals beyond the limits the move's
+// settings gave (KeepJournalDays, KeepJournalCount).
+void PruneJournals(const engine::MoveCommand& command, const std::string& name);
 
 struct UndoOptions {
     std::string m_strMove;  // a journal's name from `history`; empty: the newest

@@ -187,13 +187,16 @@ int RunMove(const MoveOptions& options) {
     command.SetDigestCache(&digests);
     command.SetDestFolder(*dest);
     posix::PosixJournalFile journal;
-    if (!options.m_bDryRun && StartJournal(journal, sources, *dest)) command.SetJournal(&journal);
+    std::string journalName;
+    if (!options.m_bDryRun && StartJournal(journal, sources, *dest, journalName))
+        command.SetJournal(&journal);
     for (std::string& source : sources) command.AddDropped(std::move(source));
     tty::CancelSignal cancel;
     const engine::MoveOutcome outcome = command.Run(nullptr);
     ReportMoveEnd(command, ui, options);
     // A cache that cannot be saved costs the next move only the reading it would have spared.
     if (!options.m_bDryRun && digests.Changed()) (void)posix::SaveDigestCache(digestsPath, digests);
+    if (!options.m_bDryRun) PruneJournals(command, journalName);
     if (options.m_bDryRun) Complain("dry run: nothing was moved, deleted or stored");
     if (outcome == engine::MoveRefused) return kExitUsage;
     // A move that went on past an error, or could not store an answer, did not do all it was asked.

@@ -1,4 +1,4 @@
-// Command-line layer: names, defaults and typed values of the ten settings.
+// Command-line layer: names, defaults and typed values of the twelve settings.
 #include "cli/settings_values.h"
 
 #include <cstdlib>
@@ -33,6 +33,8 @@ const ShortSettingName kShortNames[] = {
     {engine::SettingId::DeleteToRecycleBin, "trash"},
     {engine::SettingId::SameFileElsewhereDlgDefault, "elsewhere"},
     {engine::SettingId::SearchWholeDestination, "search-tree"},
+    {engine::SettingId::KeepJournalDays, "journal-days"},
+    {engine::SettingId::KeepJournalCount, "journal-count"},
 };
 
 std::string Lower(std::string_view text) {
@@ -89,6 +91,7 @@ std::vector<std::string> AnswerWordList(const engine::SettingInfo& setting) {
 }
 
 std::string ShowValue(const engine::SettingInfo& setting, std::uint32_t value) {
+    if (setting.m_nKind == engine::SettingKind::Number) return DescribeValue(setting, value);
     const std::string number = setting.m_nKind == engine::SettingKind::Answer
                                    ? std::to_string(static_cast<std::int32_t>(value))
                                    : std::to_string(value);
@@ -115,6 +118,11 @@ std::optional<std::int32_t> ParseAnswerWord(const engine::SettingInfo& setting, 
 
 std::optional<std::uint32_t> ParseSettingValue(const engine::SettingInfo& setting, std::string_view text) {
     const std::string lower = Lower(text);
+    if (setting.m_nKind == engine::SettingKind::Number) {
+        const std::optional<std::uint64_t> number = ParseUnsigned(lower);
+        if (!number || *number > 0x7FFFFFFFull) return std::nullopt;
+        return static_cast<std::uint32_t>(*number);
+    }
     if (setting.m_nKind == engine::SettingKind::Switch) {
         if (lower == "on" || lower == "true" || lower == "yes") return 1u;
         if (lower == "off" || lower == "false" || lower == "no") return 0u;
@@ -133,6 +141,9 @@ std::optional<std::uint32_t> ParseSettingValue(const engine::SettingInfo& settin
 }
 
 std::string DescribeValue(const engine::SettingInfo& setting, std::uint32_t value) {
+    if (setting.m_nKind == engine::SettingKind::Number)
+        return std::to_string(value) +
+               (setting.m_nId == engine::SettingId::KeepJournalDays ? " days" : " moves");
     const AnswerWords* words = FindAnswerWords(setting);
     if (words == nullptr) return value != 0 ? "on" : "off";
     const auto answer = static_cast<std::int32_t>(value);
@@ -157,6 +168,7 @@ std::string DescribeValue(const engine::SettingInfo& setting, std::uint32_t valu
 
 std::string AcceptedValues(const engine::SettingInfo& setting) {
     const AnswerWords* words = FindAnswerWords(setting);
+    if (setting.m_nKind == engine::SettingKind::Number) return "a whole number from 0 to 2147483647";
     if (words == nullptr) return "a number (0 is off), on, off, true, false, yes, no";
     if (words->m_pszSecondWord == nullptr)
         return std::string("ask, ") + words->m_pszFirstWord + ", skip, -1, 230, 232";

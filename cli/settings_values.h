@@ -1,4 +1,4 @@
-// Command-line layer: the words a user may type for the ten settings values.
+// Command-line layer: the words a user may type for the twelve settings values.
 #pragma once
 
 #include <cstdint>

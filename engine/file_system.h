@@ -136,8 +136,8 @@ public:
     // Makes a copy of the regular file `from` at `to` without replacing anything there: a copy under a
     // temporary name in the target folder, renamed into place (not flushed: `from` stays, so a power cut
     // loses no content, at worst the new copy's), with the permission bits `mode`
-    // and the last-write time `time` (ticks). Exists when `to` is taken; Unsupported where the
-    // backend has no such copy (Windows: undo is the Linux tool's).
+    // and the last-write time `time` (ticks); Windows keeps of a mode only whether the file is read-only.
+    // Exists when `to` is taken; Unsupported where the backend has no such copy.
     virtual Status CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
                                std::uint64_t time) {
         (void)from;
@@ -146,7 +146,8 @@ public:
         return Status(ErrorKind::Unsupported, 0, to);
     }
 
-    // Sets the permission bits of a folder (never through a link). Unsupported where the backend has none.
+    // Sets the permission bits of a folder (never through a link); where folders have none (Windows), only
+    // checks that it is one. Unsupported where the backend cannot.
     virtual Status SetFolderMode(const std::string& path, std::uint32_t mode) {
         (void)mode;
         return Status(ErrorKind::Unsupported, 0, path);

@@ -65,7 +65,38 @@ std::vector<std::string> SplitFields(std::string_view line) {
     return fields;
 }
 
+// The seconds since 1970 (UTC) at which a journal named "20261210T225359..." began; -1 when the name
+// has no time's shape. Days from the civil date, so both platforms count alike.
+std::int64_t NameSeconds(const std::string& name) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(name.c_str(), "%4d%2d%2dT%2d%2d%2d", &year, &month, &day, &hour, &minute, &second) != 6 ||
+        month < 1 || month > 12 || day < 1 || day > 31)
+        return -1;
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
+    return days * 86400 + hour * 3600 + minute * 60 + second;
+}
+
 }  // namespace
+
+std::vector<std::string> JournalsToPrune(const std::vector<std::string>& names, const std::string& now,
+                                         std::uint32_t maxDays, std::uint32_t maxCount) {
+    std::vector<std::string> pruned;
+    const std::int64_t oldest = NameSeconds(now) - static_cast<std::int64_t>(maxDays) * 86400;
+    // The move's own journal, and any begun since, stay whatever the limits.
+    std::size_t earlier = 0;
+    while (earlier < names.size() && names[earlier] < now) ++earlier;
+    for (std::size_t i = 0; i < earlier; ++i) {
+        const bool beyondCount = earlier - i > maxCount;
+        const std::int64_t began = NameSeconds(names[i]);
+        if (beyondCount || (began >= 0 && began < oldest)) pruned.push_back(names[i]);
+    }
+    return pruned;
+}
 
 std::string_view JournalWord(JournalKind kind) {
     for (const auto& [each, word] : kWords)

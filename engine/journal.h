@@ -70,6 +70,12 @@ inline constexpr const char* kJournalFormat = "1";
 Status WriteJournalHeader(IJournalFile& file, const std::string& time, const std::string& version,
                           const std::string& destination, const std::vector<std::string>& sources);
 
+// The journals of `names` (a folder's, oldest first) begun before `now` (a journal's name,
+// "20261210T225359...") that go: those begun more than `maxDays` days before it, and all but the newest
+// `maxCount` of them. A name of no time's shape goes only by the count.
+std::vector<std::string> JournalsToPrune(const std::vector<std::string>& names, const std::string& now,
+                                         std::uint32_t maxDays, std::uint32_t maxCount);
+
 // Writes a move's records as the changes are made. Without a file it writes nothing; the first
 // failure to write is kept for the caller to report once, and no later record is written.
 class JournalWriter {

@@ -178,6 +178,9 @@ public:
     // whole destination tree, and the remembered answer when it is found there.
     bool m_bSearchWholeDestination = false;
     std::int32_t m_nSameFileElsewhereDlgDefault = AnswerAsk;
+    // How long, and how many, journals of moves are kept: older ones and those beyond go after a move.
+    std::int32_t m_nJournalDays = kJournalDays;
+    std::int32_t m_nJournalCount = kJournalCount;
     // Errors after which the user chose to skip the item and go on.
     std::uint32_t m_nErrorsSkipped = 0;
     // Whether a remembered answer could not be stored (the box said so; the move went on).

@@ -1,4 +1,4 @@
-// Engine layer: the table of the ten settings values.
+// Engine layer: the table of the twelve settings values.
 #include "engine/settings_table.h"
 
 #include "engine/move_command.h"
@@ -24,6 +24,10 @@ const SettingInfo kSettings[kSettingCount] = {
      &MoveCommand::m_bSearchWholeDestination, nullptr},
     {SettingId::SameFileElsewhereDlgDefault, "SameFileElsewhereDlgDefault", SettingKind::Answer, AnswerAsk,
      nullptr, &MoveCommand::m_nSameFileElsewhereDlgDefault},
+    {SettingId::KeepJournalDays, "KeepJournalDays", SettingKind::Number, kJournalDays, nullptr,
+     &MoveCommand::m_nJournalDays},
+    {SettingId::KeepJournalCount, "KeepJournalCount", SettingKind::Number, kJournalCount, nullptr,
+     &MoveCommand::m_nJournalCount},
 };
 
 const SettingInfo& GetSetting(SettingId id) {

@@ -196,8 +196,11 @@ void UndoCommand::UndoTrashed(const JournalRecord& record) {
     const std::string& inTrash = record.m_lstFields[5];
     const std::string& info = record.m_lstFields[6];
     DirEntry found;
-    if (inTrash.empty())
-        return Left("Left \"%s\" in the trash, because the journal doesn't say where.", {path}, false);
+    if (inTrash.empty()) {
+        // The Recycle Bin names no file it keeps: nothing says which one to take back.
+        ++m_oSummary.m_nNotUndoable;
+        return Line("Left \"%s\" in the trash, because the journal doesn't say where.", {path});
+    }
     if (const std::string why = WhyNotAsRecorded(inTrash, recorded, found); !why.empty())
         return Left("Left \"%s\" in the trash, because %s.", {inTrash, why}, why == kChanged);
     if (m_rFs.Lookup(path, found))

@@ -13,11 +13,12 @@
 namespace tandemere::engine {
 
 struct UndoSummary {
-    std::uint64_t m_nUndone = 0;       // changes reversed
-    std::uint64_t m_nLeft = 0;         // changes left as they are: a target taken, an item gone or changed
-    std::uint64_t m_nChanged = 0;      // of those, the ones whose item changed since the move
-    std::uint64_t m_nNotUndoable = 0;  // overwritten or deleted for good by the move
-    std::uint64_t m_nErrors = 0;       // a step the system refused
+    std::uint64_t m_nUndone = 0;   // changes reversed
+    std::uint64_t m_nLeft = 0;     // changes left as they are: a target taken, an item gone or changed
+    std::uint64_t m_nChanged = 0;  // of those, the ones whose item changed since the move
+    // Overwritten or deleted for good by the move, or put in a trash that names no file it keeps.
+    std::uint64_t m_nNotUndoable = 0;
+    std::uint64_t m_nErrors = 0;  // a step the system refused
     // Whether every change of the move was reversed.
     bool Complete() const { return m_nLeft == 0 && m_nNotUndoable == 0 && m_nErrors == 0; }
 };

@@ -20,8 +20,9 @@ namespace {
 
 // The same journal as the Linux tool writes, so that `tandemere undo` can reverse the move. One that
 // cannot be made is said once in the log by the move's first record, and the move goes on without it.
-void StartJournal(win32::Win32JournalFile& journal, const engine::MoveCommand& command) {
-    std::string name, time, path;
+// `name` is the move's start, its journal's name.
+void StartJournal(win32::Win32JournalFile& journal, const engine::MoveCommand& command, std::string& name) {
+    std::string time, path;
     win32::NowForJournal(name, time);
     if (journal.Create(win32::DefaultJournalFolder(), name, path))
         (void)engine::WriteJournalHeader(journal, time, TANDEMERE_VERSION, command.m_szDestFolder,
@@ -172,10 +173,15 @@ STDMETHODIMP CTandemereShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
             return E_FAIL;
         }
         win32::Win32JournalFile journal;
-        StartJournal(journal, m_oCommand);
+        std::string journalName;
+        StartJournal(journal, m_oCommand, journalName);
         m_oCommand.SetJournal(&journal);
         const engine::MoveOutcome outcome = m_oCommand.Run(pici->hwnd);
         m_oCommand.SetJournal(nullptr);
+        // The limits are the move's settings, read as it began.
+        win32::PruneJournals(win32::DefaultJournalFolder(), journalName,
+                             static_cast<std::uint32_t>(m_oCommand.m_nJournalDays),
+                             static_cast<std::uint32_t>(m_oCommand.m_nJournalCount));
         return ResultOfMove(outcome);
     } catch (...) {
         // The move may have stopped anywhere: the windows it opened go with it.

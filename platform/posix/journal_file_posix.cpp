@@ -20,17 +20,6 @@ namespace {
 constexpr const char* kSuffix = ".journal";
 constexpr std::size_t kSuffixLength = 8;
 
-// The seconds since 1970 of a journal name's start ("20261210T225359..."); -1 when it has none.
-std::int64_t NameSeconds(const std::string& name) {
-    std::tm parts{};
-    if (std::sscanf(name.c_str(), "%4d%2d%2dT%2d%2d%2d", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
-                    &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 6)
-        return -1;
-    parts.tm_year -= 1900;
-    parts.tm_mon -= 1;
-    return static_cast<std::int64_t>(::timegm(&parts));
-}
-
 }  // namespace
 
 std::string DefaultJournalFolder() {
@@ -107,13 +96,8 @@ std::string JournalPath(const std::string& folder, const std::string& name) {
 
 void PruneJournals(const std::string& folder, const std::string& now, std::uint32_t maxDays,
                    std::uint32_t maxCount) {
-    const std::vector<std::string> names = ListJournals(folder);
-    const std::int64_t oldest = NameSeconds(now) - static_cast<std::int64_t>(maxDays) * 86400;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const bool beyondCount = names.size() - i > maxCount;
-        const std::int64_t began = NameSeconds(names[i]);
-        if (beyondCount || (began >= 0 && began < oldest)) ::unlink(JournalPath(folder, names[i]).c_str());
-    }
+    for (const std::string& name : engine::JournalsToPrune(ListJournals(folder), now, maxDays, maxCount))
+        ::unlink(JournalPath(folder, name).c_str());
 }
 
 }  // namespace tandemere::posix

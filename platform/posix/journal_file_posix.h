@@ -42,8 +42,8 @@ private:
 std::vector<std::string> ListJournals(const std::string& folder);
 // The path of the journal named `name` in `folder`.
 std::string JournalPath(const std::string& folder, const std::string& name);
-// Removes the journals that began more than `maxDays` days before `now` (a journal name) and all but
-// the newest `maxCount`; the failures to remove are ignored (the next move tries again).
+// Removes the journals that JournalsToPrune names; the failures to remove are ignored (the next move
+// tries again).
 void PruneJournals(const std::string& folder, const std::string& now, std::uint32_t maxDays,
                    std::uint32_t maxCount);
 

@@ -151,6 +151,25 @@ DWORD FlushFile(const std::wstring& path) {
     return error;
 }
 
+// Gives a copy the recorded last-write time and, from the recorded mode, the read-only attribute (set
+// where the owner may not write): the one part of a mode a Windows file has. A mode of 0, which this
+// backend records, leaves the attributes the copy took from its file.
+DWORD SetTimeAndMode(const std::wstring& path, std::uint32_t mode, std::uint64_t time) {
+    {
+        UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FILETIME written = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+        if (!file || !::SetFileTime(file.Get(), nullptr, nullptr, &written)) return ::GetLastError();
+    }
+    if (mode == 0) return ERROR_SUCCESS;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (!IsValidAttributes(attributes)) return ::GetLastError();
+    const DWORD wanted =
+        (mode & 0200) != 0 ? attributes & ~FILE_ATTRIBUTE_READONLY : attributes | FILE_ATTRIBUTE_READONLY;
+    if (wanted != attributes && !::SetFileAttributesW(path.c_str(), wanted)) return ::GetLastError();
+    return ERROR_SUCCESS;
+}
+
 // Deletes a file or a link to a folder; a read-only file is made writable for it, and stays
 // read-only when it cannot be deleted after all.
 DWORD DeleteEntry(const std::wstring& path, DWORD attributes) {
@@ -475,6 +494,40 @@ DWORD Win32FileSystem::CopyToTemporary(const std::wstring& source, bool link, co
         return flushError;
     }
     return ERROR_SUCCESS;
+}
+
+Status Win32FileSystem::CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                                    std::uint64_t time) {
+    std::wstring source;
+    std::wstring target;
+    if (Status status = WidenBoth(from, source, to, target); !status) return status;
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), from);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || IsLinkAttributes(attributes))
+        return FromWin32(ERROR_NOT_SUPPORTED, from);
+    std::wstring folder;
+    if (!Utf8ToUtf16(engine::ParentFolder(kWindowsPaths, Trim(to)), folder)) return NotUnicode(to);
+    std::wstring temporary;
+    if (const DWORD error = CopyToTemporary(source, false, folder, temporary)) return FromWin32(error, to);
+    DWORD error = SetTimeAndMode(temporary, mode, time);
+    // Without MOVEFILE_REPLACE_EXISTING a taken name makes the rename fail: nothing is replaced.
+    if (error == ERROR_SUCCESS && !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        error = ::GetLastError();
+    if (error == ERROR_SUCCESS) return Status::Ok();
+    RemoveOwnCopy(temporary);
+    return FromWin32(error, to);
+}
+
+Status Win32FileSystem::SetFolderMode(const std::string& path, std::uint32_t mode) {
+    // A folder's read-only attribute keeps none of its entries from change (the shell takes it for a
+    // customised folder's mark), so a mode has nothing to set here; the folder must still be one.
+    (void)mode;
+    std::wstring wide;
+    if (Status status = Widen(path, wide); !status) return status;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (!IsValidAttributes(attributes)) return FromWin32(::GetLastError(), path);
+    if (!IsFolderAttributes(attributes)) return FromWin32(ERROR_DIRECTORY, path);
+    return Status::Ok();
 }
 
 Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {

@@ -75,6 +75,12 @@ public:
     engine::Status RemoveFolder(const std::string& path) override;
     // With the parent's inherited security, by the extended-length path.
     engine::Status CreateFolder(const std::string& path) override;
+    // CopyFileExW to a temporary name beside `to`, flushed, the time set and the read-only attribute
+    // where `mode` gives the owner no write; then MoveFileExW, which never replaces.
+    engine::Status CopyFileNew(const std::string& from, const std::string& to, std::uint32_t mode,
+                               std::uint64_t time) override;
+    // Succeeds for a real folder and changes nothing: Windows folders have no mode to give back.
+    engine::Status SetFolderMode(const std::string& path, std::uint32_t mode) override;
     // Compares the volumes (GetVolumePathNameW) of the existing path and of the target's nearest
     // existing ancestor; falls back to PathIsSameRootW on the texts.
     bool IsSameVolume(const std::string& existing, const std::string& target) override;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/win32/drop_facts_win32.h"
@@ -78,6 +79,33 @@ engine::Status Win32JournalFile::AppendLine(const std::string& line) {
         return engine::Status(engine::ErrorKind::Io, ERROR_DISK_FULL, m_strPath);
     }
     return engine::Status::Ok();
+}
+
+std::vector<std::string> ListJournals(const std::string& folder) {
+    std::vector<std::string> names;
+    std::wstring pattern;
+    if (folder.empty() || !Utf8ToUtf16(folder + "\\*.journal", pattern)) return names;
+    WIN32_FIND_DATAW found{};
+    const UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &found));
+    if (!find.IsValid()) return names;
+    do {
+        std::string name;
+        // The pattern also matches names whose short form ends so: only ".journal" itself counts.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !Utf16ToUtf8(found.cFileName, name) ||
+            name.size() <= 8 || name.compare(name.size() - 8, 8, ".journal") != 0)
+            continue;
+        names.push_back(name.substr(0, name.size() - 8));
+    } while (::FindNextFileW(find.Get(), &found));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void PruneJournals(const std::string& folder, const std::string& now, std::uint32_t maxDays,
+                   std::uint32_t maxCount) {
+    for (const std::string& name : engine::JournalsToPrune(ListJournals(folder), now, maxDays, maxCount)) {
+        std::wstring wide;
+        if (Utf8ToUtf16(folder + "\\" + name + ".journal", wide)) (void)::DeleteFileW(wide.c_str());
+    }
 }
 
 }  // namespace tandemere::win32

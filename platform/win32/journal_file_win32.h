@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/journal.h"
 #include "platform/win32/unique_handle_win32.h"
@@ -32,5 +34,12 @@ private:
     std::string m_strPath;
     engine::Status m_oFailure;  // why the file could not be made
 };
+
+// The journals' names in `folder` (without ".journal"), oldest first; empty when there is none.
+std::vector<std::string> ListJournals(const std::string& folder);
+// Removes the journals of `folder` that engine::JournalsToPrune names; a failure to remove is ignored
+// (the next move tries again).
+void PruneJournals(const std::string& folder, const std::string& now, std::uint32_t maxDays,
+                   std::uint32_t maxCount);
 
 }  // namespace tandemere::win32

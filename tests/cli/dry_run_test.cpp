@@ -86,6 +86,19 @@ TEST_F(DryRunTest, UndoPutsTheTreesBackOnceAndItsDryRunSaysHow) {
     EXPECT_NE(again.m_strOut.find("was undone already"), std::string::npos) << again.m_strOut;
     EXPECT_EQ(Trees(), before);
     EXPECT_NE(Tool({"history"}).m_strOut.find("(undone)"), std::string::npos);
+
+    // After the next move, the earlier journals go: the old one by its age, the rest beyond the count.
+    const std::string first = Tool({"history", "--names"}).m_strOut;
+    WriteFile(m_tmp.Path("state/tandemere/moves/20000101T000000.000000Z.journal"), "journal\t1\n");
+    ASSERT_EQ(Tool({"settings", "set", "journal-count", "2"}).m_nExit, 0);
+    ASSERT_EQ(Move({"--identical=delete", Src("b.txt")}).m_nExit, 0);
+    std::string kept = Tool({"history", "--names"}).m_strOut;
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 2) << kept;
+    EXPECT_EQ(kept.rfind(first, 0), 0u) << kept;
+    ASSERT_EQ(Tool({"settings", "set", "journal-count", "0"}).m_nExit, 0);
+    ASSERT_EQ(Move({"--different=rename", Src("a.txt")}).m_nExit, 0);
+    kept = Tool({"history", "--names"}).m_strOut;
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 1) << kept;
 }
 
 }  // namespace

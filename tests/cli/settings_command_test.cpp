@@ -74,6 +74,8 @@ TEST_F(SettingsTest, SetAcceptsNumbersAndWords) {
         {"search-tree", "yes", "\"SearchWholeDestination\"=dword:00000001"},
         {"elsewhere", "delete", "\"SameFileElsewhereDlgDefault\"=dword:000000e6"},
         {"SameFileElsewhereDlgDefault", "232", "\"SameFileElsewhereDlgDefault\"=dword:000000e8"},
+        {"journal-days", "0", "\"KeepJournalDays\"=dword:00000000"},
+        {"KeepJournalCount", "2147483647", "\"KeepJournalCount\"=dword:7fffffff"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.m_pszName) + " " + c.m_pszValue);
@@ -98,6 +100,8 @@ TEST_F(SettingsTest, BadNamesAndValuesLeaveTheFileAlone) {
         // Two answers only: delete or skip.
         {"settings", "set", "elsewhere", "231"},
         {"settings", "set", "elsewhere", "delete-rename"},
+        {"settings", "set", "journal-count", "2147483648"},
+        {"settings", "set", "journal-days", "on"},
         {"settings", "set", "Logging"},
         {"settings", "unset", "Nothing"},
         {"settings", "unset"},

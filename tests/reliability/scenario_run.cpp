@@ -138,15 +138,16 @@ public:
     std::string m_strText;
 };
 
-#ifndef _WIN32
-// Undo is the Linux tool's: the Windows backend makes no copies of kept files for it.
 // Where what the journal says was replaced or deleted for good lay before the move: an item the move
 // itself had put there came from an earlier place, and a duplicate deleted for it had its content only there.
+// A file in a trash that names no file it keeps (the Recycle Bin) stays there.
 std::set<std::string> NotUndoable(const std::vector<engine::JournalRecord>& records) {
     using engine::JournalKind;
     std::set<std::string> notUndoable;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].m_nKind != JournalKind::Overwritten && records[i].m_nKind != JournalKind::Deleted)
+        const JournalKind kind = records[i].m_nKind;
+        if (kind != JournalKind::Overwritten && kind != JournalKind::Deleted &&
+            (kind != JournalKind::Trashed || !records[i].m_lstFields.at(5).empty()))
             continue;
         std::string path = records[i].m_lstFields.at(0);
         for (std::size_t j = i; j-- > 0;) {
@@ -175,9 +176,12 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
     const std::vector<engine::JournalRecord> records = engine::ParseJournal(journal);
     // The move's pumps (and the changes the scenario makes at them) are over.
     fs.SetKeepAlive(nullptr);
+#ifndef _WIN32
+    // The dry run is the Linux tool's: the recording file system knows POSIX paths only.
     engine::RecordingFileSystem recording(fs);
     engine::UndoCommand dryRun(recording);
     dryRun.Run(records);
+#endif
     engine::UndoCommand undo(fs);
     undo.Run(records);
     outcome.m_nRefusedChanged = static_cast<int>(undo.Summary().m_nChanged);
@@ -190,8 +194,10 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
         engine::ParseJournal(journal.substr(0, journal.size() - 1)).size() + 1 != records.size();
     if (again != journal || torn)
         outcome.m_strReport += "the journal does not read back as written:\n" + journal;
+#ifndef _WIN32
     if (dryRun.Log() != undo.Log())
         outcome.m_strReport += "the undo's dry run logged:\n" + dryRun.Log() + "its real run:\n" + undo.Log();
+#endif
     std::vector<TreeSnapshot> undone = TakeAll(roots);
     std::string findings;
     if (compareTrees) {
@@ -215,8 +221,6 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
     if (!findings.empty() || !lost.empty())
         outcome.m_strReport += "undo:\n" + lost + findings + "its log:\n" + undo.Log();
 }
-
-#endif
 
 // Failures the test helpers reported so far (a file they could not make or read); a child
 // process that runs scenarios has no other way to see them.
@@ -299,7 +303,6 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
     const OracleVerdict verdict = JudgeMove(record);
     outcome.m_bLost = !verdict.m_strLost.empty();
     outcome.m_strReport += verdict.m_strLost + verdict.m_strViolations;
-#ifndef _WIN32
     // Every move, stopped or not, is undone and must lose nothing. Where it ran to its end and nothing was
     // written meanwhile the trees before it come back: a file written meanwhile is what the user has now,
     // which undo leaves, and a failure that stops a move can leave a copy that no record names.
@@ -308,7 +311,6 @@ ScenarioOutcome RunScenario(const Scenario& scenario, IScenarioPlatform& platfor
                      std::any_of(scenario.m_mapEntries.begin(), scenario.m_mapEntries.end(),
                                  [](const auto& entry) { return entry.second.m_nMode != 0; }),
                      record.m_nOutcome == engine::MoveFinished && record.m_lstEdits.empty(), outcome);
-#endif
     if (HelperFailures() != helperFailures)
         outcome.m_strReport += "a test helper failed: see its report above\n";
     outcome.m_strLog = record.m_strLog;

@@ -6,9 +6,11 @@
 // After the Windows headers it needs.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
+#include "platform/win32/journal_file_win32.h"
 #include "res/resource.h"
 #include "tests/shell/shell_support.h"
 #include "tests/support/temp_folder.h"
@@ -390,10 +392,16 @@ TEST_F(InvokeTest, DeleteToRecycleBinFromTheRegistrySendsReplacedAndDuplicateFil
                                 KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     const DWORD on = 1;
+    const DWORD none = 0;
     EXPECT_EQ(::RegSetValueExW(key, L"DeleteToRecycleBin", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
                                sizeof on),
               ERROR_SUCCESS);
+    EXPECT_EQ(::RegSetValueExW(key, L"KeepJournalCount", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&none),
+                               sizeof none),
+              ERROR_SUCCESS);
     ::RegCloseKey(key);
+    const std::string journals = win32::DefaultJournalFolder();
+    ASSERT_TRUE(WriteFile(journals + "\\20000101T000000.000000Z.journal", "journal\t1\n"));
     IContextMenu* menu = CreateThroughExports();
     ASSERT_NE(menu, nullptr);
     IDataObject* data = DropDataObject({m_tmp.Path("src/same.txt"), m_tmp.Path("src/new.txt")});
@@ -416,6 +424,15 @@ TEST_F(InvokeTest, DeleteToRecycleBinFromTheRegistrySendsReplacedAndDuplicateFil
         L"\"new.txt\".\r\n");
     EXPECT_EQ(ReadFile(m_tmp.Path("dst/new.txt")), "new");
     EXPECT_FALSE(Exists(m_tmp.Path("src/same.txt")) || Exists(m_tmp.Path("src/new.txt")));
+    // The move's journal alone stays (KeepJournalCount 0); the bin names no file it keeps.
+    const std::vector<std::string> names = win32::ListJournals(journals);
+    ASSERT_EQ(names.size(), 1u);
+    const std::vector<engine::JournalRecord> records =
+        engine::ParseJournal(ReadFile(journals + "\\" + names[0] + ".journal"));
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const engine::JournalRecord& record) {
+        return record.m_nKind == engine::JournalKind::Trashed &&
+               record.m_lstFields.at(0) == m_tmp.Path("src/same.txt") && record.m_lstFields.at(5).empty();
+    }));
 }
 
 // The file manager's window of a folder, started for the picture and closed with it.

@@ -53,14 +53,15 @@ std::wstring Selected(HWND list) {
     return at == CB_ERR ? std::wstring() : ListItems(list)[static_cast<std::size_t>(at)];
 }
 
-// Every setting of the table has its row: a check box with a mnemonic, or a labelled drop-down.
+// Every setting of the table has its row: a check box with a mnemonic, a labelled drop-down or box of digits.
 void ExpectARowPerSetting(HWND hwnd) {
     for (const engine::SettingInfo& setting : engine::kSettings) {
         SCOPED_TRACE(setting.m_pszName);
         const HWND row = ::GetDlgItem(hwnd, RowId(setting.m_nId));
         ASSERT_NE(row, nullptr);
         const bool isSwitch = setting.m_nKind == engine::SettingKind::Switch;
-        EXPECT_EQ(uitest::ClassName(row), isSwitch ? L"Button" : L"ComboBox");
+        const bool isNumber = setting.m_nKind == engine::SettingKind::Number;
+        EXPECT_EQ(uitest::ClassName(row), isSwitch ? L"Button" : isNumber ? L"Edit" : L"ComboBox");
         const HWND named =
             isSwitch ? row : ::GetDlgItem(hwnd, IDC_SETTING_LABEL_FIRST + static_cast<int>(setting.m_nId));
         EXPECT_NE(WindowText(named).find(L'&'), std::wstring::npos) << "no mnemonic";
@@ -77,6 +78,7 @@ TEST(SettingsWindow, ShowsEverySettingAsStoredAndOkWritesWhatTheRowsShow) {
         ASSERT_TRUE(key->SetDword("DiffFileSameNameDlgDefault", engine::AnswerSecond));
         ASSERT_TRUE(
             key->SetDword("FnameFldrnameClashDlgDefault", engine::AnswerCancel));  // no prompt stores it
+        ASSERT_TRUE(key->SetDword("KeepJournalCount", 12));
     }
     CSettingsDlg dialog(store);
     const INT_PTR result = RunModal(
@@ -117,6 +119,9 @@ TEST(SettingsWindow, ShowsEverySettingAsStoredAndOkWritesWhatTheRowsShow) {
             EXPECT_TRUE(uitest::IsChecked(hwnd, RowId(SettingId::DeleteToRecycleBin)));
             uitest::Click(hwnd, RowId(SettingId::Logging));
             ::SendMessageW(same, CB_SETCURSEL, 2, 0);
+            EXPECT_EQ(WindowText(::GetDlgItem(hwnd, RowId(SettingId::KeepJournalCount))), L"12");
+            EXPECT_EQ(WindowText(::GetDlgItem(hwnd, RowId(SettingId::KeepJournalDays))), L"30");
+            ::SetDlgItemTextW(hwnd, RowId(SettingId::KeepJournalDays), L"7");
             uitest::Click(hwnd, IDOK);
         });
     EXPECT_EQ(result, IDOK);
@@ -135,6 +140,8 @@ TEST(SettingsWindow, ShowsEverySettingAsStoredAndOkWritesWhatTheRowsShow) {
         {SettingId::DeleteToRecycleBin, 1},
         {SettingId::SearchWholeDestination, 0},
         {SettingId::SameFileElsewhereDlgDefault, kAsk},
+        {SettingId::KeepJournalDays, 7},
+        {SettingId::KeepJournalCount, 12},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Stored(row.m_nId), row.m_nValue) << engine::GetSetting(row.m_nId).m_pszName;

@@ -36,6 +36,8 @@ const SettingLabel kLabels[] = {
     {"FnameFldrnameClashDlgDefault", L"A file meets a &subfolder of its name:"},
     {"FldrnameFnameClashDlgDefault", L"A folder meets a file of its &name:"},
     {"SameFileElsewhereDlgDefault", L"The same f&ile elsewhere in the destination:"},
+    {"KeepJournalDays", L"Keep the undo journals of moves for da&ys:"},
+    {"KeepJournalCount", L"Keep at most this many undo &journals:"},
 };
 
 std::wstring LabelOf(const engine::SettingInfo& setting) {
@@ -142,9 +144,26 @@ int CSettingsDlg::AddSwitchRows(HWND group) {
         ::SendMessageW(check, BM_SETCHECK, m_lstStored[index] != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
         top += Down(m_hWnd, 13);
     }
+    for (std::size_t index = 0; index < std::size(engine::kSettings); ++index)
+        if (engine::kSettings[index].m_nKind == engine::SettingKind::Number) top = AddNumberRow(index, top);
     const int bottom = top + Down(m_hWnd, 2);
     MoveTo(group, box.left, box.top, box.right - box.left, bottom - box.top);
     return bottom;
+}
+
+int CSettingsDlg::AddNumberRow(std::size_t index, int top) {
+    const engine::SettingInfo& setting = engine::kSettings[index];
+    const int id = static_cast<int>(index);
+    RECT rc = DialogUnits(m_hWnd, 14, 2, 180, 8);
+    AddControl(L"Static", LabelOf(setting).c_str(), SS_LEFT, IDC_SETTING_LABEL_FIRST + id,
+               {rc.left, top + rc.top, rc.right, top + rc.bottom});
+    rc = DialogUnits(m_hWnd, 200, 0, 46, 12);
+    const std::wstring value = std::to_wstring(static_cast<std::uint32_t>(m_lstStored[index]));
+    const HWND edit = AddControl(L"Edit", value.c_str(), ES_NUMBER | ES_RIGHT | WS_BORDER | WS_TABSTOP,
+                                 IDC_SETTING_FIRST + id, {rc.left, top, rc.right, top + rc.bottom});
+    // Ten digits hold every value the setting takes; a larger number is cut to the largest.
+    ::SendMessageW(edit, EM_SETLIMITTEXT, 10, 0);
+    return top + Down(m_hWnd, 16);
 }
 
 int CSettingsDlg::AddAnswerRows(HWND group, int boxTop) {
@@ -191,6 +210,13 @@ std::int32_t CSettingsDlg::RowValue(std::size_t index) const {
     if (!control) return m_lstStored[index];
     if (engine::kSettings[index].m_nKind == engine::SettingKind::Switch)
         return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    if (engine::kSettings[index].m_nKind == engine::SettingKind::Number) {
+        // An emptied box keeps the stored value; digits only can be typed.
+        BOOL read = FALSE;
+        const UINT typed = ::GetDlgItemInt(m_hWnd, IDC_SETTING_FIRST + static_cast<int>(index), &read, FALSE);
+        if (!read) return ::GetWindowTextLengthW(control) == 0 ? m_lstStored[index] : INT32_MAX;
+        return static_cast<std::int32_t>(std::min<UINT>(typed, INT32_MAX));
+    }
     const LRESULT at = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
     if (at == CB_ERR) return engine::AnswerAsk;
     return static_cast<std::int32_t>(::SendMessageW(control, CB_GETITEMDATA, at, 0));

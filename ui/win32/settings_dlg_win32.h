@@ -30,6 +30,8 @@ private:
     // the group box's new bottom.
     int AddSwitchRows(HWND group);
     int AddAnswerRows(HWND group, int top);
+    // A labelled box of digits for the number setting at `index`, its top at `top`; the next row's top.
+    int AddNumberRow(std::size_t index, int top);
     // The value the row of setting `index` shows.
     std::int32_t RowValue(std::size_t index) const;
     // Writes every row's value; false (after a box that says which value and why) when one failed.
