@@ -11,6 +11,7 @@
 #   TANDEMERE_BENCH_PAIRS  rounds per workload (default 3)
 #   TANDEMERE_BENCH_ONLY   the workloads to run (default: all of them but the large ones, see below)
 #   TANDEMERE_BENCH_LARGE  1 adds flat-1m and merge-300k (several GiB; making them the first time takes a while)
+#   TANDEMERE_BENCH_TRASH  1 adds to the merges the same move with --trash (one flush a trashed file: slow)
 #   TANDEMERE_BENCH_DIR    where workloads are made and run (default /var/tmp/tandemere-bench)
 #   TANDEMERE_BENCH_OTHER  a folder on another file system, for "cross" (default /dev/shm/tandemere-bench)
 #
@@ -48,8 +49,11 @@ commands_of() {
     flat-distinct)
       printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" "mv|mv -t dst src/*" ;;
     merge | merge-300k)
-      printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst" \
-        "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;
+      printf '%s\n' "tandemere|\"\$BIN\" move --no-log --identical=delete src/* dst"
+      if [ "${TANDEMERE_BENCH_TRASH:-0}" = 1 ]; then
+        printf '%s\n' "tandemere --trash|\"\$BIN\" move --no-log --identical=delete --trash src/* dst"
+      fi
+      printf '%s\n' "rsync|rsync -a --remove-source-files src/ dst/" "jdupes+mv|$pipeline_merge" ;;
     # Duplicates in other folders of the destination: the search of the whole tree against the
     # pipeline that finds them (jdupes over both trees) and then moves what is left.
     tree)
@@ -94,10 +98,10 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 # first step; appends "seconds peak-KiB" to its results file.
 run_one() {
   local template="$1" command="$2" results="$3" before="$4" run="$work/run"
-  rm -rf "$run" "$other/dst" "$work/cache" "$work/state"
+  rm -rf "$run" "$other/dst" "$work/cache" "$work/state" "$work/data"
   cp -al "$template" "$run"
   mkdir -p "$other/dst"
-  export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
+  export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data"
   ( cd "$run" && BIN="$bin" sh -c "$before" >/dev/null 2>&1 ) || die "the first step of the workload failed"
   sync
   local start end status=0

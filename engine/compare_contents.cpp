@@ -29,9 +29,8 @@ std::size_t BlockAt(std::uint64_t offset, std::uint64_t size) {
     return static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, kMaxBlockSize));
 }
 
-// Reads until `size` bytes arrived or the file ended; `got` tells how many arrived. Asks for at
-// most one block a call, with a keep-alive tick before each, so a whole source of many megabytes
-// never holds the thread's messages up for long.
+}  // namespace
+
 Status ReadFully(IReadFile& file, unsigned char* buffer, std::size_t size, std::size_t& got,
                  KeepAlive& keepAlive) {
     got = 0;
@@ -45,6 +44,8 @@ Status ReadFully(IReadFile& file, unsigned char* buffer, std::size_t size, std::
     }
     return Status::Ok();
 }
+
+namespace {
 
 // True when the file has no byte left; a read failure counts as more data (so not identical)
 // and is left for the caller's regular reads to report.

@@ -141,25 +141,45 @@ void FolderIndexes::NoteRenamed(const PathStyle& style, const std::string& from,
     Add(toFolder->second, ignoreCase, std::move(file.m_oEntry), file.m_oDigest);
 }
 
-std::vector<DirEntry> FolderIndexes::TakeLeftovers(const PathStyle& style, const std::string& folder) {
-    std::vector<DirEntry> leftovers;
-    std::string key = folder;
-    AddSeparator(style, key);
-    key = FoldKey(key, style.m_bIgnoreCase);
-    auto it = m_mapFolders.find(key);
-    if (it == m_mapFolders.end()) return leftovers;
-    Folder& indexed = it->second;
-    for (const std::size_t pos : indexed.m_lstLeftovers) {
-        const Slot& slot = indexed.m_lstSlots[pos];
-        if (slot.m_bGone) continue;
+std::vector<std::string> FolderIndexes::TakeLeftovers(const PathStyle& style) {
+    std::vector<std::string> leftovers;
+    for (auto& [key, indexed] : m_mapFolders) {
+        std::vector<std::string> names;
+        for (const std::size_t pos : indexed.m_lstLeftovers) {
+            const Slot& slot = indexed.m_lstSlots[pos];
+            const std::string& name = slot.m_oFile.m_oEntry.m_strName;
+            if (!slot.m_bGone && m_lstLeftoversTaken.insert(key + FoldKey(name, style.m_bIgnoreCase)).second)
+                names.push_back(name);
+        }
+        indexed.m_lstLeftovers.clear();
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) leftovers.push_back(indexed.m_strPath + name);
+    }
+    return leftovers;
+}
+
+Status FolderIndexes::Index(IFileSystem& fs, const std::string& folder) {
+    Status status;
+    Listed(fs, folder, status);
+    return status;
+}
+
+Status FolderIndexes::TakeLeftoversFor(IFileSystem& fs, const std::string& folder, std::string_view item,
+                                       std::vector<DirEntry>& leftovers) {
+    leftovers.clear();
+    Status status;
+    Folder* indexed = Listed(fs, folder, status);
+    if (indexed == nullptr) return status;
+    const bool ignoreCase = fs.Style().m_bIgnoreCase;
+    const std::string key = FoldKey(indexed->m_strPath, ignoreCase);
+    for (const std::size_t pos : indexed->m_lstLeftovers) {
+        const Slot& slot = indexed->m_lstSlots[pos];
         const DirEntry& entry = slot.m_oFile.m_oEntry;
-        if (m_lstLeftoversTaken.insert(key + FoldKey(entry.m_strName, style.m_bIgnoreCase)).second)
+        if (!slot.m_bGone && IsTemporaryFor(entry.m_strName, item) &&
+            m_lstLeftoversTaken.insert(key + FoldKey(entry.m_strName, ignoreCase)).second)
             leftovers.push_back(entry);
     }
-    indexed.m_lstLeftovers.clear();
-    std::sort(leftovers.begin(), leftovers.end(),
-              [](const DirEntry& a, const DirEntry& b) { return a.m_strName < b.m_strName; });
-    return leftovers;
+    return Status::Ok();
 }
 
 void FolderIndexes::Clear() {

@@ -63,10 +63,16 @@ public:
     void NoteDigest(const PathStyle& style, const std::string& path, const DirEntry& asRead,
                     std::uint64_t digest);
 
-    // The entries of an indexed `folder` that a move killed on its way left (IsTemporaryName) and
-    // that no earlier call of this move handed out, sorted by name: each is handed out once a move,
-    // however often its folder is listed again. A folder not indexed yet gives none.
-    std::vector<DirEntry> TakeLeftovers(const PathStyle& style, const std::string& folder);
+    // The entries of the indexed folders that a move killed on its way left (IsTemporaryName) and
+    // that no earlier call of this move handed out, as full paths sorted by folder, then name: each
+    // is handed out once a move, however often its folder is listed again.
+    std::vector<std::string> TakeLeftovers(const PathStyle& style);
+    // Lists `folder` now unless it is indexed; the listing's status.
+    Status Index(IFileSystem& fs, const std::string& folder);
+    // Those of `folder` tagged for `item` (IsTemporaryFor), handed out as TakeLeftovers does;
+    // `folder` is listed first unless indexed. A listing that fails returns its status and hands out none.
+    Status TakeLeftoversFor(IFileSystem& fs, const std::string& folder, std::string_view item,
+                            std::vector<DirEntry>& leftovers);
 
     // The files of size `size` anywhere in the tree of `root` (ending in a separator), each folder's
     // as Candidates gives them, the folders in the order they were met. The tree is walked once, the

@@ -145,10 +145,6 @@ PlaceResult MoveCommand::ClearLeftovers(WindowHandle owner, const FileToPlace& f
             "Deleted \"%s\", left by an interrupted move, because source file \"%s\" is the same.\r\n",
             {ShownDest(path), ShownSource(file.m_strSource)}));
     }
-    for (const DirEntry& leftover : m_oIndexes.TakeLeftovers(m_rFs.Style(), destFolder))
-        AppendLog(
-            FormatText("Found \"%s\", left by an interrupted move: it may hold the only copy of a file.\r\n",
-                       {ShownDest(destFolder + leftover.m_strName)}));
     return Placed;
 }
 

@@ -140,6 +140,8 @@ MoveOutcome MoveCommand::Run(WindowHandle owner) {
     m_oSummary.m_nElapsedMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
+    // Nothing follows the line that stops a move.
+    if (!stopped) LogLeftoversKept(destFolder);
     ReportTooLong(owner);
     if (m_bLogging) m_rUi.ShowLog(m_rUi.GetActiveWindow(), MakeLogReport());
     if (stopped) return MoveStopped;
@@ -189,12 +191,15 @@ PlaceResult MoveCommand::PlaceItem(WindowHandle owner, std::string source, std::
             {ShownSource(source)}));
         ++m_oSummary.m_nLeft;
         result = NotAllMoved;
-    } else if (entry.m_bLink) {
-        result = PlaceLink(owner, source, destFolder);
-    } else if (entry.m_bDirectory) {
-        result = PlaceSourceFolder(owner, source, destFolder);
     } else {
-        result = PlaceSourceFile(owner, source, destFolder, entry);
+        // What an interrupted move left of this item is cleared, or named, before it is placed anew.
+        if (LeftoversMayLie(source, destFolder)) ClearLeftoversOf(source, destFolder);
+        if (entry.m_bLink)
+            result = PlaceLink(owner, source, destFolder);
+        else if (entry.m_bDirectory)
+            result = PlaceSourceFolder(owner, source, destFolder);
+        else
+            result = PlaceSourceFile(owner, source, destFolder, entry);
     }
     m_bStoredAnswerDecides = false;
 
@@ -265,6 +270,7 @@ bool MoveCommand::LiesInFolder(const std::string& path, const std::string& folde
         m_bCheckedSame = m_rFs.IsSameObject(parent, folder, same) && same;
         m_strCheckedParent = std::move(parent);
         m_strCheckedDest = folder;
+        m_oCheckedApart.reset();
     }
     return m_bCheckedSame;
 }

@@ -55,6 +55,12 @@ struct SourceContent {
     std::optional<std::uint64_t> m_oDigest;  // once its digest's span was read (content_digest.h)
 };
 
+// Reads until `size` bytes arrived or the file ended; `got` tells how many arrived. Asks for at
+// most one block a call, with a keep-alive tick before each, so a whole source of many megabytes
+// never holds the thread's messages up for long.
+Status ReadFully(IReadFile& file, unsigned char* buffer, std::size_t size, std::size_t& got,
+                 KeepAlive& keepAlive);
+
 // How the source file compared with one destination entry. Failed was reported.
 enum class CompareResult : std::uint8_t {
     Different,
@@ -343,6 +349,23 @@ private:
     // the result is the user's choice.
     PlaceResult ClearLeftovers(WindowHandle owner, const FileToPlace& file,
                                const std::vector<IndexedFile>& candidates, SourceContent& content);
+    // What an interrupted move left of the item at `source` in `destFolder` (ending in a separator),
+    // under a temporary name tagged for it: a copy whose every byte is still in the source goes, with
+    // what it holds; anything else stays. The log names each and says which.
+    void ClearLeftoversOf(const std::string& source, const std::string& destFolder);
+    // Whether a move of `source` into `destFolder` copies, and so may have left a copy there: only
+    // across volumes. Asked once for the items of one folder.
+    bool LeftoversMayLie(const std::string& source, const std::string& destFolder);
+    // At the end of a move: the leftovers of interrupted moves in the folders it listed, and in the
+    // drop folder `destFolder`, that no item accounted for. They stay for the user, each named once.
+    void LogLeftoversKept(const std::string& destFolder);
+    // Whether all that the leftover `copy` holds is in `source`, as far as the copy got: a file the
+    // source file's first bytes, a link of its target, a folder whose entries are each so of the
+    // source folder's entry of its name. `removal` takes what is to go, a folder after its entries.
+    bool HeldBySource(const std::string& copy, const DirEntry& copyEntry, const std::string& source,
+                      std::vector<std::pair<std::string, bool>>& removal);
+    // Whether the file `copy`, of `size` bytes, holds the first `size` bytes of `source`.
+    bool BeginsAs(const std::string& copy, std::uint64_t size, const std::string& source);
     // The identical file under another name: delete the source, perhaps renaming that file.
     PlaceResult ResolveIdenticalFile(WindowHandle owner, const FileToPlace& file, const DirEntry& identical);
     // Deletes the source for the identical file at `destPath` (DeleteUnchangedSource), and logs it.
@@ -367,6 +390,8 @@ private:
     std::string m_strCheckedParent;
     std::string m_strCheckedDest;
     bool m_bCheckedSame = false;
+    // Whether that pair lies on two volumes, once asked (LeftoversMayLie).
+    std::optional<bool> m_oCheckedApart;
     // Each dropped path as CountItems looked it up (none where nothing was found), in drop order.
     std::vector<std::optional<DirEntry>> m_lstCounted;
     // The entries CountItems found below each folder it listed, by the path it listed: a folder

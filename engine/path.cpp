@@ -2,6 +2,7 @@
 #include "engine/path.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tandemere::engine {
 namespace {
@@ -155,6 +156,24 @@ bool IsTemporaryName(std::string_view name) {
     if (name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) return false;
     const std::string_view random = name.substr(kTemporaryPrefix.size(), kTemporaryRandomLength);
     return random.find_first_not_of(kTemporaryRandomChars) == std::string_view::npos;
+}
+
+std::string TemporaryPrefixFor(std::string_view item) {
+    // FNV-1a: stable across builds and platforms, which a tag read by a later run must be.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : item) {
+        hash ^= static_cast<unsigned char>(FoldCase(c));
+        hash *= 1099511628211ULL;
+    }
+    std::string prefix(kTemporaryPrefix);
+    for (std::size_t i = 0; i < kTemporaryTagLength; ++i, hash /= kTemporaryRandomChars.size())
+        prefix += kTemporaryRandomChars[hash % kTemporaryRandomChars.size()];
+    return prefix;
+}
+
+bool IsTemporaryFor(std::string_view name, std::string_view item) {
+    const std::string prefix = TemporaryPrefixFor(item);
+    return IsTemporaryName(name) && name.substr(0, prefix.size()) == prefix;
 }
 
 bool IsDotEntry(std::string_view name) {

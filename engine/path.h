@@ -75,6 +75,17 @@ inline constexpr std::string_view kTemporarySuffix = ".part";
 // merely similar name is never taken for one.
 bool IsTemporaryName(std::string_view name);
 
+// The first kTemporaryTagLength random characters of a copy's (or a second name's) temporary name are
+// drawn from the name of the item it was made from, so a later move placing that item finds what an
+// interrupted one left of it without reading every leftover. A tag only points: contents decide.
+inline constexpr std::size_t kTemporaryTagLength = 6;
+
+// kTemporaryPrefix and the tag of `item` (a name, no folder; ASCII letter case ignored).
+std::string TemporaryPrefixFor(std::string_view item);
+
+// Whether `name` is a temporary name (IsTemporaryName) that bears the tag of `item`.
+bool IsTemporaryFor(std::string_view name, std::string_view item);
+
 // Whether a listed name is the folder's own "." or ".." entry; every other name, one beginning
 // with a dot included, is an entry like any other.
 bool IsDotEntry(std::string_view name);

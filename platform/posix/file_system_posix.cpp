@@ -377,8 +377,8 @@ Status StartCrossVolumeMove(FolderHandles& folders, const std::string& from, con
 // can bring it back. Without hard links (or without an old file) the replacement goes on without.
 void KeepOldFile(CrossVolumeMove& move) {
     const int folderFd = move.m_hFolder.Get();
-    const int error = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    const int error = CreateTemporaryFor(
+        NameOf(move.m_strSource),
         [&](const std::string& name) {
             return Sys().m_pfnLinkAt(folderFd, move.m_strName.c_str(), folderFd, name.c_str(), 0) == 0
                        ? 0
@@ -444,8 +444,8 @@ Status MoveFileAcrossVolumes(FolderHandles& folders, const std::string& from, co
     const FolderAt& source = move.m_oSourceAt;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
-    const int copyError = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    const int copyError = CreateTemporaryFor(
+        NameOf(move.m_strSource),
         [&](const std::string& name) {
             return CopyEntryAt(source.Dir(), source.Name(), move.m_oSource, folderFd, name.c_str(),
                                keepAlive);
@@ -661,8 +661,8 @@ Status PosixFileSystem::MoveFolderAcrossVolumes(engine::WindowHandle, const std:
     const FolderAt& source = move.m_oSourceAt;
     const int folderFd = move.m_hFolder.Get();
     std::string temporary;
-    int error = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    int error = CreateTemporaryFor(
+        NameOf(move.m_strSource),
         [&](const std::string& name) {
             return Sys().m_pfnMkdirAt(folderFd, name.c_str(), 0700) == 0 ? 0 : errno;
         },
@@ -728,8 +728,8 @@ Status PosixFileSystem::CopyFileNew(const std::string& from, const std::string& 
     as.st_mtim = TimespecFromTicks(time);
     std::string temporary;
     const int folderFd = copy.m_hFolder.Get();
-    const int copyError = CreateUnderTemporaryName(
-        engine::kTemporaryPrefix, engine::kTemporarySuffix,
+    const int copyError = CreateTemporaryFor(
+        NameOf(copy.m_strSource),
         [&](const std::string& name) {
             return CopyEntryAt(source.Dir(), source.Name(), as, folderFd, name.c_str(), m_pKeepAlive, false);
         },

@@ -156,19 +156,35 @@ int CopyOwnerModeTimes(int fd, const struct stat& st) {
     return 0;
 }
 
-int CreateUnderTemporaryName(std::string_view prefix, std::string_view suffix,
-                             const std::function<int(const std::string& name)>& create, std::string& name) {
+namespace {
+
+// Tries `prefix` + `length` random characters + `suffix` as CreateUnderTemporaryName describes.
+int CreateUnderRandomName(std::string_view prefix, std::size_t length, std::string_view suffix,
+                          const std::function<int(const std::string& name)>& create, std::string& name) {
     const std::string_view chars = engine::kTemporaryRandomChars;
     thread_local std::mt19937_64 s_oRandom{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         name.assign(prefix);
-        for (std::size_t i = 0; i < engine::kTemporaryRandomLength; ++i)
-            name += chars[s_oRandom() % chars.size()];
+        for (std::size_t i = 0; i < length; ++i) name += chars[s_oRandom() % chars.size()];
         name += suffix;
         error = create(name);
     }
     return error;
+}
+
+}  // namespace
+
+int CreateUnderTemporaryName(std::string_view prefix, std::string_view suffix,
+                             const std::function<int(const std::string& name)>& create, std::string& name) {
+    return CreateUnderRandomName(prefix, engine::kTemporaryRandomLength, suffix, create, name);
+}
+
+int CreateTemporaryFor(std::string_view item, const std::function<int(const std::string& name)>& create,
+                       std::string& name) {
+    return CreateUnderRandomName(engine::TemporaryPrefixFor(item),
+                                 engine::kTemporaryRandomLength - engine::kTemporaryTagLength,
+                                 engine::kTemporarySuffix, create, name);
 }
 
 }  // namespace tandemere::posix

@@ -59,8 +59,13 @@ int CopyOwnerModeTimes(int fd, const struct stat& st);
 
 // Calls `create` with fresh names `prefix` + the engine's kTemporaryRandomLength random characters +
 // `suffix` until it returns anything but EEXIST, at most 100 times; `name` is the last name tried.
-// A copy's name takes the engine's kTemporaryPrefix and kTemporarySuffix. 0 or errno.
+// 0 or errno.
 int CreateUnderTemporaryName(std::string_view prefix, std::string_view suffix,
                              const std::function<int(const std::string& name)>& create, std::string& name);
+
+// As CreateUnderTemporaryName, with the engine's temporary pattern tagged for `item` (the name of
+// what the copy or second name is made from: engine::TemporaryPrefixFor).
+int CreateTemporaryFor(std::string_view item, const std::function<int(const std::string& name)>& create,
+                       std::string& name);
 
 }  // namespace tandemere::posix

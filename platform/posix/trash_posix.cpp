@@ -227,14 +227,15 @@ int CreateTrashInfo(int infoFd, const std::string& name, const std::string& text
     return error;
 }
 
-// Writes the .trashinfo `name` into `infoFd`, flushed with its folder; `fd` stays open and locked.
-// 0 or errno (EEXIST: the name is taken); nothing stays on failure.
+// Writes the .trashinfo `name` into `infoFd`, its text flushed; `fd` stays open and locked. Its name
+// is not flushed: the file's rename into files/ comes later on the same file system, which persists
+// changes of names in the order they were made, so no crash keeps the rename without the name. 0 or
+// errno (EEXIST: the name is taken); nothing stays on failure.
 int WriteTrashInfo(int infoFd, const std::string& name, const std::string& text, UniqueFd& fd) {
     int error = CreateTrashInfo(infoFd, name, text, true, fd);
     // No unnamed files on this file system, or no /proc to link one by.
     if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT)
         error = CreateTrashInfo(infoFd, name, text, false, fd);
-    if (error == 0) error = SyncFolderFd(infoFd);
     if (error != 0 && fd.IsValid()) {
         fd.Reset();
         Sys().m_pfnUnlinkAt(infoFd, name.c_str(), 0);

@@ -242,7 +242,7 @@ TEST_F(PosixTrashTest, AFailedStepLeavesTheFileAndNoTrashInfo) {
     };
     const Case cases[] = {{"info not written", Call::Write, 1},
                           {"info not flushed", Call::Fsync, 1},
-                          {"info folder not flushed", Call::Fsync, 2},
+                          {"info not linked under its name", Call::LinkAt, 1},
                           {"rename refused", Call::RenameAt2, 1}};
     ASSERT_TRUE(WriteFile(m_dir.Path("f.txt"), "f"));
     std::string where;

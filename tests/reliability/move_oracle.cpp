@@ -34,6 +34,8 @@ enum class Effect : std::uint8_t {
     DeleteCache,   // source cache file 0 was deleted: destination folder has its own, 1
     TrashCache,    // source cache file 0 went to trash 1: destination folder has its own, 2
     MakeFolder,    // destination folder 0 was made where nothing was, for source folder 1 to merge into
+    DropCopy,      // our temporary 0, a copy of source 1 as far as it got, was removed with what it held
+    DropCopyPart,  // as DropCopy, but what the trees still hold of 0 stays
 };
 
 // One line form of the log: its text with a "%s" per path, which root each path's shown form
@@ -154,6 +156,14 @@ const LineForm kLineForms[] = {
      Effect::DeleteAsSame, true},
     {"Found \"%s\", left by an interrupted move: it may hold the only copy of a file.", "d", Effect::None,
      true},
+    {"Removed \"%s\", a copy left by an interrupted move of \"%s\", because all it holds is still in the "
+     "source.",
+     "ds", Effect::DropCopy, true},
+    {"Kept \"%s\", left by an interrupted move of \"%s\", because it holds what the source does not: it may "
+     "hold the only copy of a file.",
+     "ds", Effect::None, true},
+    {"Kept \"%s\", a copy left by an interrupted move of \"%s\", because it couldn't be removed: %s.", "dst",
+     Effect::DropCopyPart, true},
     {"Left \"%s\" alone, because its name marks an unfinished copy of an interrupted move.", "s",
      Effect::None, true},
 };
@@ -244,6 +254,10 @@ private:
         return it == m_mapEntries.end() ? nullptr : &it->second;
     }
     void MoveTree(const std::string& from, const std::string& to, const std::string& line);
+    // Our temporary `copy` went, all of it or (`partly`) what `actual` no longer holds: each entry
+    // that went must be the same kind as `source`'s of its place, a file its first bytes.
+    void DropCopy(const std::string& copy, const std::string& source, const std::string& line,
+                  const TreeModel* partly);
     // Removes a file (also a link when `orLink`) or an empty folder.
     void Erase(const std::string& path, EntryKind kind, const std::string& line, bool orLink = false);
     // The file or link at `path` went to the trash `where` names: it must be there, with a
@@ -490,6 +504,9 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
             else
                 Erase(paths[1], EntryKind::File, line, true);
             return MoveTree(paths[0], paths[1], line);
+        case Effect::DropCopy:
+        case Effect::DropCopyPart:
+            return DropCopy(paths[0], paths[1], line, effect == Effect::DropCopyPart ? &actual : nullptr);
         case Effect::RemoveFolder:
             return Erase(paths[0], EntryKind::Folder, line);
         case Effect::MakeFolder: {
@@ -510,6 +527,32 @@ void TreeModel::Apply(Effect effect, const std::vector<std::string>& paths, cons
         case Effect::TrashCache:
             CheckCache(paths[0], paths[2], line);
             return Trash(paths[0], paths[1], line);
+    }
+}
+
+// Whether `copy` holds nothing but what `original` does, as far as it got.
+bool BeginsAs(const SnapshotEntry& copy, const SnapshotEntry& original) {
+    if (copy.m_nKind != original.m_nKind) return false;
+    if (copy.m_nKind != EntryKind::File) return ContentKey(copy) == ContentKey(original);
+    if (copy.m_nSize == original.m_nSize) return copy.m_nHash == original.m_nHash;
+    return copy.m_nSize < original.m_nSize &&
+           original.m_strBytes.compare(0, copy.m_strBytes.size(), copy.m_strBytes) == 0;
+}
+
+void TreeModel::DropCopy(const std::string& copy, const std::string& source, const std::string& line,
+                         const TreeModel* partly) {
+    if (Find(copy) == nullptr) return Complain("logged removal of a copy not there: " + copy, line);
+    const std::string below = copy + NativeSeparator();
+    for (auto it = m_mapEntries.lower_bound(copy);
+         it != m_mapEntries.end() && (it->first == copy || it->first.rfind(below, 0) == 0);) {
+        if (partly != nullptr && partly->Find(it->first) != nullptr) {
+            ++it;
+            continue;
+        }
+        const SnapshotEntry* original = Find(source + it->first.substr(copy.size()));
+        if (original == nullptr || !BeginsAs(it->second, *original))
+            return Complain("removed as a copy of the source, but not held by it: " + it->first, line);
+        it = m_mapEntries.erase(it);
     }
 }
 
@@ -852,8 +895,7 @@ std::string JudgeUndo(const MoveRecord& record, const std::vector<TreeSnapshot>&
             if (!record.m_strTrashHome.empty() && full.rfind(record.m_strTrashHome, 0) == 0) continue;
             // A leftover of a killed move that this one cleared held a copy of a source, never the user's
             // file.
-            const std::size_t slash = path.rfind('/');
-            if (engine::IsTemporaryName(slash == std::string::npos ? path : path.substr(slash + 1))) continue;
+            if (IsOurTemporary(full)) continue;
             const bool same = SameAfterUndo(before.Find(path), undone[i].Find(path), modesChanged);
             if (notUndoable.count(full) != 0 && same)
                 findings += "the journal says " + full + " can't be undone, but it is as before\n";
@@ -864,6 +906,15 @@ std::string JudgeUndo(const MoveRecord& record, const std::vector<TreeSnapshot>&
     return findings;
 }
 
+std::set<std::string> InOurTemporaries(const std::vector<TreeSnapshot>& trees) {
+    std::set<std::string> paths;
+    for (const TreeSnapshot& tree : trees)
+        for (const auto& [path, entry] : tree.Entries())
+            if (const std::string full = JoinPath(tree.Root(), path); IsOurTemporary(full))
+                paths.insert(full);
+    return paths;
+}
+
 OracleVerdict JudgeMove(const MoveRecord& record) {
     OracleVerdict verdict;
     if (!record.m_bCleanupMayFail) verdict.m_strViolations = NewStrayTemporaries(record);
@@ -872,7 +923,8 @@ OracleVerdict JudgeMove(const MoveRecord& record) {
         for (const std::string& path : MaybeOverwritten(model, record))
             model.m_setExcused.insert(ContentKey(model.m_mapEntries[path]));
         for (const ConcurrentEdit& edit : record.m_lstEdits) model.ApplyEdit(edit);
-        const std::set<std::string> replaced = model.Excused(record.m_lstBefore);
+        std::set<std::string> replaced = model.Excused(record.m_lstBefore);
+        replaced.merge(InOurTemporaries(record.m_lstBefore));
         verdict.m_strLost = FindLostContent(record.m_lstBefore, AfterWithTrashes(record), replaced) +
                             LostWrites(model, TreeModel(record.m_lstAfter));
         return verdict;
@@ -881,6 +933,7 @@ OracleVerdict JudgeMove(const MoveRecord& record) {
     std::set<std::string> replaced;
     std::string lostWrites;
     verdict.m_strViolations += ReplayLog(record, endsStopped, replaced, lostWrites);
+    replaced.merge(InOurTemporaries(record.m_lstBefore));
     verdict.m_strLost = FindLostContent(record.m_lstBefore, AfterWithTrashes(record), replaced) + lostWrites;
     if (endsStopped != (record.m_nOutcome == engine::MoveStopped))
         verdict.m_strViolations +=

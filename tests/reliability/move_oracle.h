@@ -61,6 +61,10 @@ struct OracleVerdict {
 // "\\server\..." on Windows) rather than one relative to its root.
 bool IsFullPath(const std::string& shown);
 
+// The full paths of the entries in `trees` that lie in temporaries of ours: no user's content, a copy
+// of a source at most, so a move may remove them (the log replayed checks that it held nothing else).
+std::set<std::string> InOurTemporaries(const std::vector<TreeSnapshot>& trees);
+
 // Applies every rule: no content lost (content in a trash is kept); no stray temporary; with logging on, the
 // log replayed on the trees before gives exactly the trees after (every change has its line, every line its
 // change, a destination file changes only where a line says it was overwritten); and the

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <utility>
 
+#include "engine/path.h"
+
 namespace tandemere::testing {
 namespace {
 
@@ -102,6 +104,7 @@ private:
     void PickAnswers();
     void PickFaults();
     void PickEdits();
+    void PlantCopyLeft();
     std::string AnswerSetting(const char* name);
 
     ScenarioRandom m_oRandom;
@@ -128,6 +131,7 @@ Scenario Generator::Make() {
     PickEdits();
     // Drawn last, so every other draw of a seed stays as it was: a family that goes on past errors.
     m_oScenario.m_bSkipErrors = !m_oScenario.m_lstFaults.empty() && m_oRandom.Chance(2);
+    PlantCopyLeft();
     return std::move(m_oScenario);
 }
 
@@ -281,6 +285,36 @@ void Generator::MirrorFolder(const std::string& mirror, std::uint32_t roll) {
         other.m_nKind = PlannedKind::Link;
         other.m_strLinkTarget = roll < 51 ? up + "src" + mirror.substr(3) : ".";
         Add(mirror, other);
+    }
+}
+
+// Now and then what a killed move left of a dragged item in a drop folder on another volume, under a name
+// tagged for it: a file's first bytes, or a folder with some of its files' first bytes; one time in three a
+// byte differs. Drawn apart, so the rest of a seed's scenario stays as it was.
+void Generator::PlantCopyLeft() {
+    ScenarioRandom random(~m_oScenario.m_nSeed ^ 0x1EF7);
+    const std::vector<std::string>& dropped = m_oScenario.m_lstDropped;
+    // Copies are made, and so left, only across volumes.
+    if (dropped.empty() || !m_oScenario.m_bDestOnOtherVolume || !random.Chance(60)) return;
+    const std::string item = dropped[random.Below(static_cast<std::uint32_t>(dropped.size()))];
+    const auto& entries = m_oScenario.m_mapEntries;
+    std::vector<std::pair<std::string, PlannedEntry>> files;
+    for (auto it = entries.lower_bound(item); it != entries.end() && it->first.rfind(item, 0) == 0; ++it)
+        if (it->second.m_nKind == PlannedKind::File && (it->first == item || it->first[item.size()] == '/') &&
+            random.Chance(60))
+            files.emplace_back(it->first.substr(item.size()), it->second);
+    const auto found = entries.find(item);
+    if (found == entries.end() || (found->second.m_nKind == PlannedKind::File && files.empty())) return;
+    const bool differs = random.Chance(33);
+    const std::string copy =
+        m_oScenario.m_strDestFolder + "/" + engine::TemporaryPrefixFor(item.substr(item.rfind('/') + 1)) +
+        RandomBytes(random, engine::kTemporaryRandomLength - engine::kTemporaryTagLength) +
+        std::string(engine::kTemporarySuffix);
+    if (found->second.m_nKind == PlannedKind::Folder) Add(copy, found->second);
+    for (auto& [below, file] : files) {
+        file.m_strBytes.resize(random.Below(static_cast<std::uint32_t>(file.m_strBytes.size()) + 1));
+        if (differs && !file.m_strBytes.empty()) file.m_strBytes.back() ^= 1;
+        Add(copy + below, file);
     }
 }
 

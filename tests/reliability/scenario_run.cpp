@@ -214,7 +214,9 @@ void UndoAndJudge(const std::string& journal, engine::IFileSystem& fs, const std
                 return path.size() > 10 && path.compare(path.size() - 10, 10, ".trashinfo") == 0;
             }));
     std::string lost = FindLostContent(after, undone);
-    if (compareTrees) lost += FindLostContent(record.m_lstBefore, undone, NotUndoable(records));
+    std::set<std::string> excused = NotUndoable(records);
+    excused.merge(InOurTemporaries(record.m_lstBefore));
+    if (compareTrees) lost += FindLostContent(record.m_lstBefore, undone, excused);
     outcome.m_bLost = outcome.m_bLost || !lost.empty();
     if (!findings.empty() || !lost.empty())
         outcome.m_strReport += "undo:\n" + lost + findings + "its log:\n" + undo.Log();
